@@ -1,0 +1,17 @@
+#include "link/Sender.h"
+
+#include "link/Frame.h"
+
+namespace halvorn {
+
+void SendMessage(Form1& form, SerialPort& port, std::string_view text) {
+  if (!port.PortOpen()) {
+    form.lblStatus.caption = "Not connected!";
+    return;
+  }
+  form.shpSend.fillColor = colours::Yellow;
+  form.Timer3.Start();
+  port.Output(BuildFrame(text));
+}
+
+}  // namespace halvorn

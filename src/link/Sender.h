@@ -1,0 +1,18 @@
+// The one way out to the controller.
+#pragma once
+
+#include <string_view>
+
+#include "panel/Form1.h"
+#include "panel/SerialPort.h"
+
+namespace halvorn {
+
+// Frames `text` and writes it to the port, lighting the send lamp and
+// (re)starting Timer3, which puts the lamp back 100 ms after the last send.
+// With the port closed it only shows "Not connected!" in lblStatus. A write
+// that fails on an open port is dropped like a lost frame: the next poll asks
+// again, and the link itself reports a port that has gone away.
+void SendMessage(Form1& form, SerialPort& port, std::string_view text);
+
+}  // namespace halvorn

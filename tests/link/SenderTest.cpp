@@ -1,0 +1,60 @@
+#include "link/Sender.h"
+
+#include <gtest/gtest.h>
+
+#include "support/FakeSerialPort.h"
+
+namespace halvorn {
+namespace {
+
+class SenderTest : public ::testing::Test {
+ protected:
+  Form1 form;
+  testing::FakeSerialPort port;
+
+  void Open() { ASSERT_EQ(port.Open(), open_error::None); }
+};
+
+TEST_F(SenderTest, ClosedPortSaysNotConnectedAndTouchesNothingElse) {
+  form.lblStatus.caption = "Port 1 not open";
+  SendMessage(form, port, "020_05");
+  EXPECT_EQ(form.lblStatus.caption, "Not connected!");
+  EXPECT_TRUE(port.writes.empty());
+  EXPECT_EQ(form.shpSend.fillColor, colours::SystemMenu);
+  EXPECT_FALSE(form.Timer3.enabled);
+  EXPECT_EQ(form.Timer3.starts, 0u);
+}
+
+TEST_F(SenderTest, OpenPortGetsTheWholeFrameInOneWrite) {
+  Open();
+  form.lblStatus.caption = "Port 1 open successfully";
+  SendMessage(form, port, "061_");
+  ASSERT_EQ(port.writes.size(), 1u);
+  EXPECT_EQ(port.writes[0], std::string("\x30\x36\x31\x5F\x32\x34\x36\x0D", 8));
+  EXPECT_EQ(form.shpSend.fillColor, colours::Yellow);
+  EXPECT_TRUE(form.Timer3.enabled);
+  EXPECT_EQ(form.lblStatus.caption, "Port 1 open successfully");
+}
+
+TEST_F(SenderTest, EachSendRestartsTheLampTimer) {
+  Open();
+  SendMessage(form, port, "061_");
+  const unsigned afterFirst = form.Timer3.starts;
+  SendMessage(form, port, "062_");
+  EXPECT_NE(form.Timer3.starts, afterFirst);
+  EXPECT_EQ(port.written, "061_246\r062_247\r");
+}
+
+TEST_F(SenderTest, AFailedWriteOnAnOpenPortIsDroppedAndTheNextGoesOut) {
+  Open();
+  port.failWrites = true;
+  SendMessage(form, port, "061_");
+  EXPECT_TRUE(port.written.empty());
+  EXPECT_EQ(form.shpSend.fillColor, colours::Yellow);
+  port.failWrites = false;
+  SendMessage(form, port, "062_");
+  EXPECT_EQ(port.written, "062_247\r");
+}
+
+}  // namespace
+}  // namespace halvorn
