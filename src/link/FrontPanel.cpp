@@ -1,0 +1,7 @@
+#include "link/FrontPanel.h"
+
+namespace halvorn {
+
+FrontPanel::FrontPanel(SerialPort& port) : MSComm2(port) {}
+
+}  // namespace halvorn
