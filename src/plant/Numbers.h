@@ -1,0 +1,24 @@
+// Numbers as they cross the line and as the panel writes them.
+//
+// The controller's numeric fields (answer type, uptime, gauge exponent) are
+// read leniently rather than rejected: the panel shows what it can make of a
+// field instead of refusing the whole answer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace halvorn {
+
+// Reads a decimal number from the front of `text`: blanks (space, tab, line
+// feed) at the front are skipped, then one optional "+" or "-", then digits up
+// to the first character that is not a digit. No digits read 0. A value
+// beyond the 64-bit range stops at the range's end, so no input overflows.
+std::int64_t ReadLeadingNumber(std::string_view text);
+
+// The signed conversion of the counters, warnings and gauge exponents: a
+// space in place of the plus sign, so 3 is " 3" and -5 is "-5".
+std::string SignedNumberText(std::int64_t value);
+
+}  // namespace halvorn
