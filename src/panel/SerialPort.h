@@ -17,8 +17,11 @@ constexpr int PortInUse = 8005;
 constexpr int CannotOpen = 8012;
 }  // namespace open_error
 
-// The kind of event the port reports; only received data is acted upon.
-constexpr int kCommEventReceive = 2;
+// The kinds of event the port reports.
+constexpr int kCommEventReceive = 2;  // bytes arrived
+// The device went away while open (adapter pulled, other end hung up); the
+// port can no longer be used and must be closed.
+constexpr int kCommEventLost = 1010;
 
 class SerialPort {
  public:

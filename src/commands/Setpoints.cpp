@@ -1,0 +1,60 @@
+#include "commands/Setpoints.h"
+
+#include "commands/CommandText.h"
+#include "link/Sender.h"
+
+namespace halvorn {
+
+namespace {
+
+constexpr int kFlowSetpoint = 70;
+constexpr int kMaxSetpoint = 100;
+
+}  // namespace
+
+std::optional<std::int16_t> CheckSetpoint(std::string_view text) {
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+  }
+  if (text.empty()) return std::nullopt;
+  // Stop as soon as the value passes 100, so no run of digits can overflow.
+  int value = 0;
+  for (const char c : text) {
+    value = value * 10 + (c - '0');
+    if (value > kMaxSetpoint) return std::nullopt;
+  }
+  return static_cast<std::int16_t>(value);
+}
+
+void SendFlowSetpoint(FrontPanel& panel, std::int16_t mfc, std::int16_t setpoint) {
+  if (mfc < 1 || mfc > 4 || setpoint < 0 || setpoint > kMaxSetpoint) return;
+  SendMessage(panel.form, panel.MSComm2,
+              CommandText(kFlowSetpoint, ZeroPadded(mfc, 1) + ZeroPadded(setpoint, 3)));
+}
+
+void cmdMFC_send_Click(FrontPanel& panel, const CommandButton& button) {
+  for (const SetpointRow& row : kSetpointRows) {
+    if (&(panel.form.*row.button) != &button) continue;
+    TextBox& box = panel.form.*row.box;
+    // The text stays as typed, for the operator to correct.
+    const std::optional<std::int16_t> setpoint = CheckSetpoint(box.text);
+    if (!setpoint) {
+      box.backColor = colours::Red;
+      return;
+    }
+    SendFlowSetpoint(panel, row.mfc, *setpoint);
+    return;
+  }
+}
+
+void txtMFC_GotFocus(FrontPanel& panel, const TextBox& box) {
+  for (const SetpointRow& row : kSetpointRows) {
+    TextBox& own = panel.form.*row.box;
+    if (&own == &box) {
+      own.backColor = colours::White;
+      return;
+    }
+  }
+}
+
+}  // namespace halvorn
