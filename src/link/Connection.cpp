@@ -52,6 +52,13 @@ void cmdDisconnect_Click(FrontPanel& panel) {
   }
 }
 
+void PortLost(FrontPanel& panel) {
+  SerialPort& port = panel.MSComm2;
+  if (!port.PortOpen()) return;
+  panel.form.lblStatus.caption = PortText(port) + " lost";
+  port.Close();
+}
+
 void Combo1_Click(FrontPanel& panel) { ApplyLineSettings(panel); }
 
 void Combo2_Click(FrontPanel& panel) { ApplyLineSettings(panel); }

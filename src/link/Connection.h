@@ -19,6 +19,12 @@ void cmdConnect_Click(FrontPanel& panel);
 // is still open) or says "Port n not open".
 void cmdDisconnect_Click(FrontPanel& panel);
 
+// The device went away under an open port (adapter pulled, far end hung
+// up): closes the port at once, so nothing keeps reading a dead line, and
+// says "Port n lost". Timer2 then shows the link as disconnected and unlocks
+// the lists; "Connect" opens the port again once the device is back.
+void PortLost(FrontPanel& panel);
+
 // Baud rate (Combo1) or parity (Combo2) chosen: applies
 // "<baud>,<parity>,8,1" from the two lists' texts at once, also to an open
 // port. An unselected list contributes an empty field.

@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 
+#include "link/Connection.h"
 #include "link/Frame.h"
 #include "plant/Electrode.h"
 #include "plant/Flows.h"
@@ -54,6 +55,10 @@ std::string UptimeText(std::string_view message) {
 }  // namespace
 
 void MSComm2_OnComm(FrontPanel& panel, int commEvent) {
+  if (commEvent == kCommEventLost) {
+    PortLost(panel);
+    return;
+  }
   if (commEvent != kCommEventReceive) return;
   const std::string waiting = panel.MSComm2.Input();
   std::string_view rest = waiting;

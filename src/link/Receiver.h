@@ -22,7 +22,8 @@ constexpr int kMessageListLength = 10;
 // that waits and hands it to ReceiveText one line at a time, each piece ending
 // just after a carriage return (the last piece is whatever follows the last
 // one), so that how many bytes the driver happens to batch cannot push whole
-// answers over the receive buffer's bound. Other events are ignored.
+// answers over the receive buffer's bound. A lost device closes the port
+// (PortLost); other events are ignored.
 void MSComm2_OnComm(FrontPanel& panel, int commEvent);
 
 // Appends `chunk` to the receive buffer. A buffer that is then longer than

@@ -195,3 +195,33 @@ TEST_F(ReceiveEventTest, ArbitraryTrafficIsCountedOnceAndKeepsThePanelWithinItsB
 
 }  // namespace
 }  // namespace halvorn
+
+namespace halvorn {
+namespace {
+
+class LostDeviceTest : public ::testing::Test {
+ protected:
+  testing::FakeSerialPort port;
+  FrontPanel panel{port};
+  Form1& form = panel.form;
+};
+
+TEST_F(LostDeviceTest, ALostDeviceClosesThePortAndSaysSo) {
+  port.SetCommPort(3);
+  ASSERT_EQ(port.Open(), open_error::None);
+  port.Deliver(OnLine("105"));
+  port.RaiseEvent(kCommEventLost);
+  EXPECT_FALSE(port.PortOpen());
+  EXPECT_EQ(form.lblStatus.caption, "Port 3 lost");
+  // Everything received before the loss was kept.
+  EXPECT_EQ(form.lstWarnings.ListCount(), 1);
+}
+
+TEST_F(LostDeviceTest, ALossReportedAfterTheOperatorClosedThePortChangesNothing) {
+  form.lblStatus.caption = "Port 1 closed";
+  port.RaiseEvent(kCommEventLost);
+  EXPECT_EQ(form.lblStatus.caption, "Port 1 closed");
+}
+
+}  // namespace
+}  // namespace halvorn
