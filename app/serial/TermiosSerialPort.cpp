@@ -1,0 +1,212 @@
+#include "serial/TermiosSerialPort.h"
+
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <utility>
+
+namespace halvorn::shell {
+namespace {
+
+// A write waits this long in all for the device to take the bytes. The
+// controller's frames are a few dozen bytes and the device buffer holds
+// kilobytes, so only a stuck line makes a write wait; the window must not
+// freeze on it.
+constexpr std::chrono::milliseconds kWriteTimeout{250};
+
+// At most this much is read per notification, so that a flood of bytes
+// cannot keep the window's thread from its timers and clicks; the notifier
+// fires again for the rest.
+constexpr std::size_t kReadPerNotification = 64 * 1024;
+
+// Owns a descriptor until the open has succeeded.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : m_fd(fd) {}
+  ~FileDescriptor() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+  int get() const { return m_fd; }
+  int release() { return std::exchange(m_fd, -1); }
+
+ private:
+  int m_fd;
+};
+
+}  // namespace
+
+int OpenFailureFromErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENODEV:
+    case ENXIO:
+    // An on-board port node without a UART behind it opens with EIO.
+    case EIO:
+      return open_error::NoSuchPort;
+    case EBUSY:
+    case EWOULDBLOCK:
+      return open_error::PortInUse;
+    default:
+      return open_error::CannotOpen;
+  }
+}
+
+TermiosSerialPort::TermiosSerialPort(PortMap ports)
+    : m_ports(std::move(ports)),
+      m_notifier(std::make_unique<QSocketNotifier>(QSocketNotifier::Read)) {
+  QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
+                   [this] { onReadable(); });
+}
+
+TermiosSerialPort::~TermiosSerialPort() { Close(); }
+
+int TermiosSerialPort::Open() {
+  if (m_fd >= 0) return open_error::PortInUse;
+  const std::optional<std::string> device = m_ports.Device(m_commPort);
+  if (!device) return open_error::NoSuchPort;
+
+  // No controlling terminal: a hang-up must not send the panel SIGHUP.
+  FileDescriptor fd(::open(device->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.get() < 0) return OpenFailureFromErrno(errno);
+  // Another program that holds the device (a terminal program, a second
+  // panel) holds this lock; refuse rather than share the controller's bytes.
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return OpenFailureFromErrno(errno);
+  termios attributes{};
+  if (::tcgetattr(fd.get(), &attributes) != 0) return OpenFailureFromErrno(errno);
+  // Programs that do not take the lock are kept out by the terminal's
+  // exclusive mode: their open fails with EBUSY.
+  if (::ioctl(fd.get(), TIOCEXCL) != 0) return OpenFailureFromErrno(errno);
+  ApplyLineSettings(m_lineSettings, attributes);
+  if (::tcsetattr(fd.get(), TCSANOW, &attributes) != 0) {
+    const int error = errno;
+    ::ioctl(fd.get(), TIOCNXCL);
+    return OpenFailureFromErrno(error);
+  }
+  // Whatever the controller sent before the link was opened belongs to no
+  // request of this session.
+  ::tcflush(fd.get(), TCIFLUSH);
+
+  m_fd = fd.release();
+  ++m_openings;
+  m_received.clear();
+  m_notifier->setSocket(m_fd);
+  m_notifier->setEnabled(true);
+  return open_error::None;
+}
+
+void TermiosSerialPort::Close() {
+  if (m_fd < 0) return;
+  // Stop watching before the descriptor goes, so the event loop never polls
+  // a closed or reused number.
+  m_notifier->setEnabled(false);
+  m_notifier->setSocket(-1);
+  // Leave the terminal open to others again; a hung-up device refuses this,
+  // which does not matter.
+  ::ioctl(m_fd, TIOCNXCL);
+  ::close(m_fd);  // also drops the lock
+  m_fd = -1;
+  m_received.clear();
+}
+
+bool TermiosSerialPort::PortOpen() const { return m_fd >= 0; }
+
+int TermiosSerialPort::CommPort() const { return m_commPort; }
+
+void TermiosSerialPort::SetCommPort(int number) { m_commPort = number; }
+
+std::string TermiosSerialPort::Settings() const { return m_settingsText; }
+
+void TermiosSerialPort::SetSettings(const std::string& settings) {
+  m_settingsText = settings;
+  m_lineSettings = UpdateLineSettings(m_lineSettings, settings);
+  if (m_fd >= 0) applyLineSettings();
+}
+
+bool TermiosSerialPort::applyLineSettings() {
+  termios attributes{};
+  if (::tcgetattr(m_fd, &attributes) != 0) return false;
+  ApplyLineSettings(m_lineSettings, attributes);
+  // At once, without waiting for output to drain: a stuck line must not
+  // freeze the window.
+  return ::tcsetattr(m_fd, TCSANOW, &attributes) == 0;
+}
+
+bool TermiosSerialPort::Output(const std::string& bytes) {
+  if (m_fd < 0) return false;
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + kWriteTimeout;
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t count = ::write(m_fd, bytes.data() + written, bytes.size() - written);
+    if (count > 0) {
+      written += static_cast<std::size_t>(count);
+      continue;
+    }
+    if (count < 0 && errno == EINTR) continue;
+    if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
+    // The device buffer is full: sleep in poll() until it takes more.
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return false;
+    pollfd writable{m_fd, POLLOUT, 0};
+    const int ready = ::poll(&writable, 1, static_cast<int>(left));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0 || (writable.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return false;
+  }
+  return true;
+}
+
+std::string TermiosSerialPort::Input() {
+  // A hang-up found here is left for the notifier, which fires on it next
+  // and raises the event outside the caller's handler.
+  if (m_fd >= 0) readWaiting();
+  return std::exchange(m_received, {});
+}
+
+TermiosSerialPort::ReadEnd TermiosSerialPort::readWaiting() {
+  char chunk[4096];
+  std::size_t taken = 0;
+  while (taken < kReadPerNotification) {
+    const ssize_t count = ::read(m_fd, chunk, sizeof chunk);
+    if (count > 0) {
+      m_received.append(chunk, static_cast<std::size_t>(count));
+      taken += static_cast<std::size_t>(count);
+      continue;
+    }
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return ReadEnd::Drained;
+    // End of file (the terminal hung up, VMIN is 1) or a failing device
+    // (EIO, ENXIO, ...): nothing more will come from this descriptor.
+    return ReadEnd::HungUp;
+  }
+  return ReadEnd::MoreWaiting;
+}
+
+void TermiosSerialPort::onReadable() {
+  if (m_fd < 0) return;
+  const std::size_t before = m_received.size();
+  const bool hungUp = readWaiting() == ReadEnd::HungUp;
+  const bool arrived = m_received.size() > before;
+  const unsigned opening = m_openings;
+  // A hung-up descriptor stays readable for ever; watching it further would
+  // spin the window's thread.
+  if (hungUp) m_notifier->setEnabled(false);
+  if (arrived) RaiseOnComm(kCommEventReceive);
+  if (hungUp && m_fd >= 0 && opening == m_openings) RaiseOnComm(kCommEventLost);
+}
+
+}  // namespace halvorn::shell

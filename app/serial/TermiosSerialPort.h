@@ -1,0 +1,76 @@
+// The panel's serial port over a POSIX terminal device: the controller link
+// on an on-board port, a USB adapter or a simulator's pseudo-terminal.
+//
+// Received bytes are announced through a QSocketNotifier, so the port lives
+// on the thread that runs the Qt event loop (the window's thread) and needs
+// a QCoreApplication before it is opened. When the device goes away while
+// open (adapter pulled, the far end of a pseudo-terminal closed) the port
+// stops watching it and raises kCommEventLost once; the panel then closes it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "panel/SerialPort.h"
+#include "serial/LineSettings.h"
+#include "serial/PortMap.h"
+
+class QSocketNotifier;
+
+namespace halvorn::shell {
+
+// How an errno from opening or preparing a device is told to the operator:
+// no such device 8002, in use 8005, anything else 8012.
+int OpenFailureFromErrno(int error);
+
+class TermiosSerialPort final : public SerialPort {
+ public:
+  explicit TermiosSerialPort(PortMap ports = {});
+  ~TermiosSerialPort() override;
+  TermiosSerialPort(const TermiosSerialPort&) = delete;
+  TermiosSerialPort& operator=(const TermiosSerialPort&) = delete;
+
+  // Opens the device of CommPort() exclusively, in raw mode at Settings(),
+  // and discards the bytes that were waiting. An open port answers 8005 and
+  // stays as it is.
+  int Open() override;
+  void Close() override;
+  bool PortOpen() const override;
+
+  int CommPort() const override;
+  // Takes effect at the next Open(); an open port stays on its device.
+  void SetCommPort(int number) override;
+
+  std::string Settings() const override;
+  void SetSettings(const std::string& settings) override;
+
+  // Writes every byte, waiting at most a quarter of a second in all for room
+  // in the device's buffer; false when the port is closed, the device failed
+  // or the time ran out (some bytes may then have gone out).
+  bool Output(const std::string& bytes) override;
+  std::string Input() override;
+
+ private:
+  enum class ReadEnd { Drained, MoreWaiting, HungUp };
+
+  // Appends what waits on the device to m_received.
+  ReadEnd readWaiting();
+  void onReadable();
+  bool applyLineSettings();
+
+  PortMap m_ports;
+  int m_commPort = 1;
+  std::string m_settingsText = "9600,n,8,1";
+  LineSettings m_lineSettings{};
+  int m_fd = -1;
+  // Counts opens, so that an event found for one opening is not raised for
+  // the next one when the handler closed and reopened the port.
+  unsigned m_openings = 0;
+  std::string m_received;
+  // One notifier for the port's whole life, pointed at each new descriptor:
+  // it is never deleted while its own signal runs (the handler of
+  // kCommEventLost closes the port from inside it).
+  std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
+}  // namespace halvorn::shell

@@ -1,0 +1,113 @@
+#include "CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halvorn::shell {
+namespace {
+
+CommandLine Parse(std::vector<std::string_view> arguments) { return ParseCommandLine(arguments); }
+
+TEST(CommandLineTest, NoArgumentsRunsWithTheDefaultPorts) {
+  const CommandLine line = Parse({});
+  EXPECT_EQ(line.outcome, CommandLine::Outcome::Run);
+  EXPECT_EQ(line.ports, PortMap{});
+  EXPECT_EQ(line.error, "");
+}
+
+TEST(CommandLineTest, PortOptionsPointPortsAtDevices) {
+  const CommandLine line =
+      Parse({"--port", "1=/dev/ttyUSB0", "--port=10=/dev/pts/3", "--port", "4=rel/dev=odd"});
+  ASSERT_EQ(line.outcome, CommandLine::Outcome::Run) << line.error;
+  EXPECT_EQ(line.ports.Device(1), "/dev/ttyUSB0");
+  EXPECT_EQ(line.ports.Device(10), "/dev/pts/3");
+  EXPECT_EQ(line.ports.Device(4), "rel/dev=odd");  // only the first '=' separates
+  EXPECT_EQ(line.ports.Device(2), "/dev/ttyS1");
+}
+
+TEST(CommandLineTest, HelpIsAskedForWithEitherSpelling) {
+  for (const std::string_view help : {"--help", "-h"}) {
+    SCOPED_TRACE(help);
+    EXPECT_EQ(Parse({help}).outcome, CommandLine::Outcome::ShowHelp);
+    EXPECT_EQ(Parse({"--port", "2=/dev/ttyUSB1", help}).outcome, CommandLine::Outcome::ShowHelp);
+  }
+}
+
+TEST(CommandLineTest, HelpExplainsPortNamingAndTheOption) {
+  const std::string help = HelpText();
+  for (const std::string_view piece :
+       {"Usage: halvorn-panel", "--port N=DEVICE", "/dev/ttyS<N-1>", "Com1 is /dev/ttyS0",
+        "1 to 10", "/dev/ttyUSB0", "pseudo-terminal", "--help", "status 2"}) {
+    SCOPED_TRACE(piece);
+    EXPECT_NE(help.find(piece), std::string::npos);
+  }
+  EXPECT_EQ(help.back(), '\n');
+}
+
+TEST(CommandLineTest, AnyOtherOrMalformedArgumentFailsWithAMessage) {
+  struct Case {
+    std::vector<std::string_view> arguments;
+    std::string firstLine;
+  };
+  const Case cases[] = {
+      {{"extra"}, "halvorn-panel: unexpected argument 'extra'"},
+      {{"--verbose"}, "halvorn-panel: unknown option '--verbose'"},
+      {{"-p"}, "halvorn-panel: unknown option '-p'"},
+      {{"--ports=1=/dev/x"}, "halvorn-panel: unknown option '--ports=1=/dev/x'"},
+      {{"--port"},
+       "halvorn-panel: option --port needs a value N=DEVICE, e.g. --port 1=/dev/ttyUSB0"},
+      {{"--port", "/dev/ttyUSB0"},
+       "halvorn-panel: option --port needs N=DEVICE, e.g. --port 1=/dev/ttyUSB0, "
+       "not '/dev/ttyUSB0'"},
+      {{"--port", "0=/dev/x"},
+       "halvorn-panel: port number '0' in --port '0=/dev/x' is not a number from 1 to 10"},
+      {{"--port", "11=/dev/x"},
+       "halvorn-panel: port number '11' in --port '11=/dev/x' is not a number from 1 to 10"},
+      {{"--port", "-1=/dev/x"},
+       "halvorn-panel: port number '-1' in --port '-1=/dev/x' is not a number from 1 to 10"},
+      {{"--port", "+1=/dev/x"},
+       "halvorn-panel: port number '+1' in --port '+1=/dev/x' is not a number from 1 to 10"},
+      {{"--port", "1x=/dev/x"},
+       "halvorn-panel: port number '1x' in --port '1x=/dev/x' is not a number from 1 to 10"},
+      {{"--port", "=/dev/x"},
+       "halvorn-panel: port number '' in --port '=/dev/x' is not a number from 1 to 10"},
+      {{"--port", "99999999999999999999=/dev/x"},
+       "halvorn-panel: port number '99999999999999999999' in --port '99999999999999999999=/dev/x' "
+       "is not a number from 1 to 10"},
+      {{"--port", "3="}, "halvorn-panel: option --port '3=' names no device"},
+      {{"--port=3="}, "halvorn-panel: option --port '3=' names no device"},
+      {{"--port", "3=/dev/a", "--port=3=/dev/b"}, "halvorn-panel: port 3 is given more than once"},
+      {{"--port", "3=/dev/a", "stray", "--help"}, "halvorn-panel: unexpected argument 'stray'"},
+      {{""}, "halvorn-panel: unexpected argument ''"},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.firstLine);
+    const CommandLine line = Parse(test.arguments);
+    EXPECT_EQ(line.outcome, CommandLine::Outcome::Fail);
+    EXPECT_EQ(line.error, test.firstLine + "\nTry 'halvorn-panel --help' for more information.");
+  }
+}
+
+TEST(CommandLineTest, ArgcArgvSkipsTheProgramName) {
+  const char* const argv[] = {"/usr/bin/halvorn-panel", "--port", "2=/dev/ttyUSB1", nullptr};
+  const CommandLine line = ParseCommandLine(3, argv);
+  ASSERT_EQ(line.outcome, CommandLine::Outcome::Run) << line.error;
+  EXPECT_EQ(line.ports.Device(2), "/dev/ttyUSB1");
+  const char* const alone[] = {"halvorn-panel", nullptr};
+  EXPECT_EQ(ParseCommandLine(1, alone).outcome, CommandLine::Outcome::Run);
+  EXPECT_EQ(ParseCommandLine(1, alone).ports, PortMap{});
+}
+
+TEST(CommandLineTest, EveryStartWithTheSameArgumentsIsTheSame) {
+  const std::vector<std::string_view> arguments{"--port", "5=/dev/ttyACM0"};
+  const CommandLine first = Parse(arguments);
+  const CommandLine second = Parse(arguments);
+  EXPECT_EQ(first.outcome, second.outcome);
+  EXPECT_EQ(first.ports, second.ports);
+}
+
+}  // namespace
+}  // namespace halvorn::shell

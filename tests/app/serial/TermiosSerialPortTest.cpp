@@ -1,0 +1,625 @@
+// The panel's serial port on real pseudo-terminals: the test plays the
+// process controller on the master side, the port opens the slave by its
+// path. No real device is touched.
+#include "serial/TermiosSerialPort.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace halvorn::shell {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// A pseudo-terminal pair. The slave starts in raw mode so that nothing the
+// test sends is echoed back before the port under test takes the line over.
+class PseudoTerminal {
+ public:
+  PseudoTerminal() {
+    char name[PATH_MAX] = {};
+    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) return;
+    m_path = name;
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    termios attributes{};
+    ::tcgetattr(m_slave, &attributes);
+    ::cfmakeraw(&attributes);
+    ::tcsetattr(m_slave, TCSANOW, &attributes);
+  }
+  ~PseudoTerminal() {
+    CloseMaster();
+    CloseSlave();
+  }
+  PseudoTerminal(const PseudoTerminal&) = delete;
+  PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+  bool ok() const { return m_master >= 0 && m_slave >= 0 && !m_path.empty(); }
+  const std::string& path() const { return m_path; }
+  int master() const { return m_master; }
+  // The test's own descriptor on the slave, kept for reading the line
+  // settings back; it never reads bytes.
+  int slave() const { return m_slave; }
+
+  // The controller's end goes away.
+  void CloseMaster() {
+    if (m_master >= 0) ::close(m_master);
+    m_master = -1;
+  }
+  void CloseSlave() {
+    if (m_slave >= 0) ::close(m_slave);
+    m_slave = -1;
+  }
+
+  // The controller sends bytes; false when the line did not take them
+  // within a second (a port that reads nothing must fail a test, not hang it).
+  bool Send(const std::string& bytes) const {
+    const Clock::time_point deadline = Clock::now() + 1s;
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+      const ssize_t count = ::write(m_master, bytes.data() + sent, bytes.size() - sent);
+      if (count > 0) {
+        sent += static_cast<std::size_t>(count);
+      } else if (count < 0 && errno == EAGAIN && Clock::now() < deadline) {
+        pollfd writable{m_master, POLLOUT, 0};
+        ::poll(&writable, 1, 10);
+      } else {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // What the controller receives: reads until `count` bytes came or the
+  // time ran out.
+  std::string Receive(std::size_t count, std::chrono::milliseconds limit) const {
+    std::string bytes;
+    const Clock::time_point deadline = Clock::now() + limit;
+    while (bytes.size() < count && Clock::now() < deadline) {
+      pollfd readable{m_master, POLLIN, 0};
+      if (::poll(&readable, 1, 10) <= 0) continue;
+      char chunk[4096];
+      const ssize_t got = ::read(m_master, chunk, sizeof chunk);
+      if (got <= 0) break;
+      bytes.append(chunk, static_cast<std::size_t>(got));
+    }
+    return bytes;
+  }
+
+  termios SlaveAttributes() const {
+    termios attributes{};
+    ::tcgetattr(m_slave, &attributes);
+    return attributes;
+  }
+
+ private:
+  int m_master = -1;
+  int m_slave = -1;
+  std::string m_path;
+};
+
+// A private directory for paths that are not terminals, removed afterwards.
+class TemporaryDirectory {
+ public:
+  TemporaryDirectory() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "serial-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
+  }
+  ~TemporaryDirectory() {
+    std::error_code ignored;
+    if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
+  }
+  TemporaryDirectory(const TemporaryDirectory&) = delete;
+  TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+
+  std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+  const std::filesystem::path& path() const { return m_path; }
+
+ private:
+  std::filesystem::path m_path;
+};
+
+std::chrono::nanoseconds ProcessCpuTime() {
+  timespec now{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+// Runs the event loop until `done` holds or `limit` passed; looks every
+// 5 ms, sleeping in the loop in between.
+bool RunEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  if (done()) return true;
+  QEventLoop loop;
+  QTimer deadline;
+  deadline.setSingleShot(true);
+  QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  deadline.start(limit);
+  look.start(5ms);
+  loop.exec();
+  return done();
+}
+
+// Runs the event loop for `period` with nothing else to do.
+void RunEventsFor(std::chrono::milliseconds period) {
+  QEventLoop loop;
+  QTimer::singleShot(period, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+std::string EveryByteValue(int repeats) {
+  std::string bytes;
+  for (int round = 0; round < repeats; ++round) {
+    for (int value = 0; value < 256; ++value) bytes.push_back(static_cast<char>(value));
+  }
+  return bytes;
+}
+
+PortMap PortsWith(int port, const std::string& device) {
+  PortMap ports;
+  ports.SetDevice(port, device);
+  return ports;
+}
+
+class TermiosSerialPortTest : public ::testing::Test {
+ protected:
+  // The port's notifier needs an event loop, hence one QCoreApplication for
+  // the suite.
+  static void SetUpTestSuite() {
+    s_application = std::make_unique<QCoreApplication>(s_argc, s_argv);
+  }
+  static void TearDownTestSuite() { s_application.reset(); }
+
+  void SetUp() override { ASSERT_TRUE(pty.ok()) << "openpty failed: " << std::strerror(errno); }
+
+  // Records each event; takes the bytes on a receive event, as the panel does.
+  void RecordEvents() {
+    port.SetOnComm([this](int commEvent) {
+      events.push_back(commEvent);
+      if (commEvent == kCommEventReceive) received += port.Input();
+    });
+  }
+  int CountOf(int commEvent) const {
+    return static_cast<int>(std::count(events.begin(), events.end(), commEvent));
+  }
+
+  PseudoTerminal pty;
+  TermiosSerialPort port{PortsWith(1, pty.path())};
+  std::vector<int> events;
+  std::string received;
+
+ private:
+  static inline char s_name[] = "serial-test";
+  static inline char* s_argv[] = {s_name, nullptr};
+  static inline int s_argc = 1;
+  static inline std::unique_ptr<QCoreApplication> s_application;
+};
+
+// --- opening and its failures ----------------------------------------------
+
+TEST_F(TermiosSerialPortTest, OpensTheMappedDeviceRawAtTheDefaultSettings) {
+  EXPECT_EQ(port.CommPort(), 1);
+  EXPECT_EQ(port.Settings(), "9600,n,8,1");
+  ASSERT_EQ(port.Open(), open_error::None);
+  EXPECT_TRUE(port.PortOpen());
+
+  const termios line = pty.SlaveAttributes();
+  EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B9600));
+  EXPECT_EQ(cfgetispeed(&line), static_cast<speed_t>(B9600));
+  EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(line.c_cflag & CSTOPB, 0u);
+  EXPECT_EQ(line.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+  EXPECT_EQ(line.c_cflag & CRTSCTS, 0u);
+  EXPECT_EQ(line.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+  EXPECT_EQ(line.c_iflag & (ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP), 0u);
+  EXPECT_EQ(line.c_oflag & OPOST, 0u);
+  EXPECT_EQ(line.c_cc[VMIN], 1);
+  EXPECT_EQ(line.c_cc[VTIME], 0);
+}
+
+TEST_F(TermiosSerialPortTest, OpenFailuresAreToldAsTheThreeNumbers) {
+  TemporaryDirectory directory;
+  ASSERT_FALSE(directory.path().empty());
+  const std::filesystem::path regular = directory / "not-a-terminal";
+  const std::filesystem::path locked = directory / "no-permission";
+  std::ofstream(regular) << "x";
+  std::ofstream(locked) << "x";
+  ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+
+  // As root the mode 000 file opens anyway and fails as a non-terminal; the
+  // number is the same either way.
+  struct Case {
+    std::string device;
+    int expected;
+  };
+  const Case cases[] = {
+      {(directory / "ttyUSB7").string(), open_error::NoSuchPort},
+      {(directory / "missing-folder" / "ttyUSB0").string(), open_error::NoSuchPort},
+      {regular.string() + "/ttyUSB0", open_error::NoSuchPort},  // ENOTDIR
+      {directory.path().string(), open_error::CannotOpen},      // EISDIR
+      {regular.string(), open_error::CannotOpen},               // ENOTTY
+      {locked.string(), open_error::CannotOpen},                // EACCES or ENOTTY
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE("device " + test.device);
+    TermiosSerialPort failing(PortsWith(3, test.device));
+    failing.SetCommPort(3);
+    EXPECT_EQ(failing.Open(), test.expected);
+    EXPECT_FALSE(failing.PortOpen());
+    EXPECT_FALSE(failing.Output("061_246\r"));
+    EXPECT_EQ(failing.Input(), "");
+  }
+}
+
+TEST_F(TermiosSerialPortTest, PortNumbersOutsideOneToTenDoNotExist) {
+  for (const int number : {0, 11, -1}) {
+    SCOPED_TRACE(number);
+    port.SetCommPort(number);
+    EXPECT_EQ(port.CommPort(), number);
+    EXPECT_EQ(port.Open(), open_error::NoSuchPort);
+    EXPECT_FALSE(port.PortOpen());
+  }
+  port.SetCommPort(1);
+  EXPECT_EQ(port.Open(), open_error::None);
+}
+
+TEST_F(TermiosSerialPortTest, ADeviceHeldByAnotherPortIsInUseUntilReleased) {
+  TermiosSerialPort other(PortsWith(1, pty.path()));
+  ASSERT_EQ(other.Open(), open_error::None);
+  EXPECT_EQ(port.Open(), open_error::PortInUse);
+  EXPECT_FALSE(port.PortOpen());
+
+  other.Close();
+  EXPECT_EQ(port.Open(), open_error::None);
+}
+
+TEST_F(TermiosSerialPortTest, ADeviceLockedByAnotherProgramIsInUse) {
+  const int holder = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+  EXPECT_EQ(port.Open(), open_error::PortInUse);
+  ::close(holder);
+  EXPECT_EQ(port.Open(), open_error::None);
+}
+
+TEST_F(TermiosSerialPortTest, AnOpenPortKeepsOutOtherProgramsThatTakeNoLock) {
+  const auto exclusive = [this] {
+    int flag = -1;
+    return ::ioctl(pty.slave(), TIOCGEXCL, &flag) == 0 ? flag : -1;
+  };
+  EXPECT_EQ(exclusive(), 0);
+  ASSERT_EQ(port.Open(), open_error::None);
+  EXPECT_EQ(exclusive(), 1);
+  // Exclusive mode refuses further opens, except to root.
+  const int intruder = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (intruder >= 0) {
+    ::close(intruder);
+    EXPECT_EQ(::geteuid(), 0u) << "a second open succeeded for a non-root user";
+  } else {
+    EXPECT_EQ(errno, EBUSY);
+  }
+  port.Close();
+  EXPECT_EQ(exclusive(), 0) << "exclusive mode outlived Close()";
+}
+
+TEST_F(TermiosSerialPortTest, OpeningAnOpenPortAnswersInUseAndKeepsTheLink) {
+  RecordEvents();
+  ASSERT_EQ(port.Open(), open_error::None);
+  EXPECT_EQ(port.Open(), open_error::PortInUse);
+  EXPECT_TRUE(port.PortOpen());
+  ASSERT_TRUE(pty.Send("060_1\r"));
+  EXPECT_TRUE(RunEventsUntil([&] { return received.size() >= 6; }, 1s));
+  EXPECT_EQ(received, "060_1\r");
+}
+
+TEST_F(TermiosSerialPortTest, CloseIsIdempotentAndAClosedPortMovesNoBytes) {
+  port.Close();
+  ASSERT_EQ(port.Open(), open_error::None);
+  port.Close();
+  port.Close();
+  EXPECT_FALSE(port.PortOpen());
+  EXPECT_FALSE(port.Output("061_246\r"));
+  ASSERT_TRUE(pty.Send("stale"));
+  EXPECT_EQ(port.Input(), "");
+}
+
+TEST_F(TermiosSerialPortTest, DestroyingAnOpenPortReleasesTheDevice) {
+  {
+    TermiosSerialPort first(PortsWith(1, pty.path()));
+    ASSERT_EQ(first.Open(), open_error::None);
+  }
+  EXPECT_EQ(port.Open(), open_error::None);
+}
+
+TEST_F(TermiosSerialPortTest, ErrnosMapToTheThreeNumbers) {
+  struct Case {
+    int error;
+    int expected;
+  };
+  const Case cases[] = {
+      {ENOENT, open_error::NoSuchPort},  {ENODEV, open_error::NoSuchPort},
+      {ENXIO, open_error::NoSuchPort},   {ENOTDIR, open_error::NoSuchPort},
+      {EIO, open_error::NoSuchPort},     {EBUSY, open_error::PortInUse},
+      {EWOULDBLOCK, open_error::PortInUse}, {EACCES, open_error::CannotOpen},
+      {EPERM, open_error::CannotOpen},   {EISDIR, open_error::CannotOpen},
+      {ENOTTY, open_error::CannotOpen},  {EMFILE, open_error::CannotOpen},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(std::string("errno ") + std::strerror(test.error));
+    EXPECT_EQ(OpenFailureFromErrno(test.error), test.expected);
+  }
+}
+
+// --- line settings -------------------------------------------------------
+
+// A pseudo-terminal keeps the speed, PARODD, CMSPAR and CSTOPB it is given
+// but always reports CS8 and clears PARENB, so whether parity is on at all is
+// checked on the termios structure in LineSettingsTest.
+TEST_F(TermiosSerialPortTest, SettingsApplyAtOnceAndABadFieldKeepsItsSetting) {
+  struct Case {
+    std::string text;
+    speed_t speed;
+    tcflag_t parityFlags;  // PARODD | CMSPAR as read back
+    bool twoStopBits;
+  };
+  // In order: each row starts from the settings the rows above left.
+  const Case cases[] = {
+      {"9600,N,8,1", B9600, 0, false},
+      {"2400,o,8,1", B2400, PARODD, false},
+      {"115200,,8,1", B115200, PARODD, false},  // start-up's transient text
+      {"38400,M,8,1", B38400, PARODD | CMSPAR, false},
+      {"460800,s,8,1", B460800, CMSPAR, false},
+      {"12345,O,8,1", B460800, PARODD, false},
+      {"921600,x,8,1", B921600, PARODD, false},
+      {"9600,e,8,2", B9600, 0, true},
+      {"9600,e,8,3", B9600, 0, true},
+      {"115200,n,8,1", B115200, 0, false},
+  };
+  ASSERT_EQ(port.Open(), open_error::None);
+  for (const Case& test : cases) {
+    SCOPED_TRACE("settings " + test.text);
+    port.SetSettings(test.text);
+    EXPECT_EQ(port.Settings(), test.text);
+    const termios line = pty.SlaveAttributes();
+    EXPECT_EQ(cfgetospeed(&line), test.speed);
+    EXPECT_EQ(cfgetispeed(&line), test.speed);
+    EXPECT_EQ(line.c_cflag & (PARODD | CMSPAR), test.parityFlags);
+    EXPECT_EQ((line.c_cflag & CSTOPB) != 0, test.twoStopBits);
+    EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  }
+  EXPECT_TRUE(port.PortOpen());
+}
+
+TEST_F(TermiosSerialPortTest, SettingsGivenWhileClosedApplyAtOpen) {
+  port.SetSettings("38400,o,8,1");
+  port.SetSettings("115200,,8,1");
+  ASSERT_EQ(port.Open(), open_error::None);
+  const termios line = pty.SlaveAttributes();
+  EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B115200));
+  EXPECT_EQ(line.c_cflag & (PARODD | CMSPAR), static_cast<tcflag_t>(PARODD));
+  EXPECT_EQ(port.Settings(), "115200,,8,1");
+}
+
+// --- bytes both ways -------------------------------------------------------
+
+TEST_F(TermiosSerialPortTest, BytesWaitingBeforeOpenAreDiscarded) {
+  RecordEvents();
+  ASSERT_TRUE(pty.Send("stale answer\r"));
+  // Make sure the stale bytes have reached the terminal's input queue.
+  pollfd waiting{pty.slave(), POLLIN, 0};
+  ASSERT_EQ(::poll(&waiting, 1, 1000), 1);
+
+  ASSERT_EQ(port.Open(), open_error::None);
+  ASSERT_TRUE(pty.Send("fresh\r"));
+  EXPECT_TRUE(RunEventsUntil([&] { return received.size() >= 6; }, 1s));
+  RunEventsFor(50ms);
+  EXPECT_EQ(received, "fresh\r");
+}
+
+TEST_F(TermiosSerialPortTest, EveryByteValueArrivesUnchangedThroughTheReceiveEvent) {
+  RecordEvents();
+  port.SetSettings("115200,n,8,1");
+  ASSERT_EQ(port.Open(), open_error::None);
+  const std::string sent = EveryByteValue(16);
+  ASSERT_TRUE(pty.Send(sent));
+  EXPECT_TRUE(RunEventsUntil([&] { return received.size() >= sent.size(); }, 2s));
+  EXPECT_EQ(received, sent);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(CountOf(kCommEventReceive), static_cast<int>(events.size()));
+}
+
+TEST_F(TermiosSerialPortTest, InputTakesEverythingWaitingAndThenNothing) {
+  ASSERT_EQ(port.Open(), open_error::None);
+  ASSERT_TRUE(pty.Send("061_1\r062_2\r"));
+  pollfd waiting{pty.slave(), POLLIN, 0};
+  ASSERT_EQ(::poll(&waiting, 1, 1000), 1);
+  std::string taken;
+  const Clock::time_point deadline = Clock::now() + 1s;
+  while (taken.size() < 12 && Clock::now() < deadline) {
+    taken += port.Input();
+    if (taken.size() < 12) ::poll(&waiting, 1, 10);
+  }
+  EXPECT_EQ(taken, "061_1\r062_2\r");
+  EXPECT_EQ(port.Input(), "");
+  EXPECT_TRUE(port.PortOpen());
+}
+
+TEST_F(TermiosSerialPortTest, OutputArrivesAtTheControllerExactly) {
+  ASSERT_EQ(port.Open(), open_error::None);
+  const std::string frame("061_246\r", 8);
+  const std::string everything = EveryByteValue(4);
+  ASSERT_TRUE(port.Output(frame));
+  ASSERT_TRUE(port.Output(everything));
+  EXPECT_EQ(pty.Receive(frame.size() + everything.size(), 2s), frame + everything);
+}
+
+TEST_F(TermiosSerialPortTest, OutputToAStuckLineGivesUpSoonAndSleepsMeanwhile) {
+  ASSERT_EQ(port.Open(), open_error::None);
+  // The controller reads nothing; a megabyte cannot fit the line's buffers.
+  const std::string flood(1 << 20, 'x');
+  const Clock::time_point start = Clock::now();
+  const std::chrono::nanoseconds cpuBefore = ProcessCpuTime();
+  EXPECT_FALSE(port.Output(flood));
+  const auto cpu =
+      std::chrono::duration_cast<std::chrono::milliseconds>(ProcessCpuTime() - cpuBefore);
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+  EXPECT_LT(elapsed, 1000ms);
+  EXPECT_GE(elapsed, 200ms) << "gave up without waiting for room";
+  EXPECT_LT(cpu, 100ms) << "waited for room by spinning";
+  EXPECT_TRUE(port.PortOpen());
+}
+
+// --- a device that goes away -----------------------------------------------
+
+TEST_F(TermiosSerialPortTest, AnIdlePortRaisesNothingAndCostsNoTime) {
+  RecordEvents();
+  ASSERT_EQ(port.Open(), open_error::None);
+  const std::chrono::nanoseconds cpuBefore = ProcessCpuTime();
+  RunEventsFor(300ms);
+  EXPECT_LT(ProcessCpuTime() - cpuBefore, 30ms);
+  EXPECT_TRUE(events.empty());
+  EXPECT_TRUE(port.PortOpen());
+}
+
+class HangUp : public TermiosSerialPortTest {
+ protected:
+  // The controller streams answers; once some have arrived its end closes
+  // between two writes. Returns the time the event took to come.
+  Clock::duration CloseMasterMidTraffic() {
+    const std::string answer = EveryByteValue(1);
+    QTimer writer;
+    QObject::connect(&writer, &QTimer::timeout, [&] {
+      if (pty.master() < 0) return;
+      pty.Send(answer);
+      if (received.size() >= 8 * answer.size()) {
+        pty.CloseMaster();
+        closedAt = Clock::now();
+      }
+    });
+    writer.start(2ms);
+    EXPECT_TRUE(RunEventsUntil([&] { return CountOf(kCommEventLost) > 0; }, 3s));
+    writer.stop();
+    lostAt = Clock::now();
+    return lostAt - closedAt;
+  }
+
+  // CPU time of the whole process over one second of the event loop.
+  std::chrono::microseconds CpuOverTheNextSecond() {
+    const std::chrono::nanoseconds before = ProcessCpuTime();
+    RunEventsFor(1000ms);
+    return std::chrono::duration_cast<std::chrono::microseconds>(ProcessCpuTime() - before);
+  }
+
+  Clock::time_point closedAt = Clock::now();
+  Clock::time_point lostAt = Clock::now();
+};
+
+TEST_F(HangUp, IsReportedOnceWithinAPollPeriodAndThePanelsCloseLeavesTheThreadIdle) {
+  // As the panel does: take bytes on receive, close the port when it is lost.
+  port.SetOnComm([this](int commEvent) {
+    events.push_back(commEvent);
+    if (commEvent == kCommEventReceive) received += port.Input();
+    if (commEvent == kCommEventLost) port.Close();
+  });
+  ASSERT_EQ(port.Open(), open_error::None);
+
+  const Clock::duration delay = CloseMasterMidTraffic();
+  EXPECT_LT(delay, 200ms);
+  EXPECT_FALSE(port.PortOpen());
+  const std::chrono::microseconds cpu = CpuOverTheNextSecond();
+  std::cout << "[ measured ] hang-up reported after "
+            << std::chrono::duration_cast<std::chrono::microseconds>(delay).count()
+            << " us; CPU over the second after it: " << cpu.count() << " us\n";
+  EXPECT_LT(cpu, 50ms);
+  EXPECT_EQ(CountOf(kCommEventLost), 1);
+  EXPECT_EQ(events.back(), kCommEventLost);
+  EXPECT_GE(received.size(), 8u * 256u);
+  EXPECT_EQ(received.substr(0, 512), EveryByteValue(2));
+}
+
+TEST_F(HangUp, IsReportedOnceAndStaysQuietEvenIfNobodyCloses) {
+  RecordEvents();
+  ASSERT_EQ(port.Open(), open_error::None);
+
+  CloseMasterMidTraffic();
+  const std::chrono::microseconds cpu = CpuOverTheNextSecond();
+  std::cout << "[ measured ] CPU over the second after the hang-up, port left open: "
+            << cpu.count() << " us\n";
+  EXPECT_LT(cpu, 50ms);
+  EXPECT_EQ(CountOf(kCommEventLost), 1);
+  EXPECT_TRUE(port.PortOpen());
+  EXPECT_FALSE(port.Output("061_246\r"));
+  port.Close();
+  EXPECT_FALSE(port.PortOpen());
+}
+
+TEST_F(HangUp, ConnectOpensTheDeviceAgainWhenItIsBack) {
+  // The port is mapped to a stable name, as udev gives a USB adapter; the
+  // name points at whichever pseudo-terminal is the device at the time.
+  TemporaryDirectory directory;
+  const std::filesystem::path device = directory / "ttyUSB0";
+  std::filesystem::create_symlink(pty.path(), device);
+  TermiosSerialPort link(PortsWith(1, device.string()));
+  std::string linkReceived;
+  int lost = 0;
+  link.SetOnComm([&](int commEvent) {
+    if (commEvent == kCommEventReceive) linkReceived += link.Input();
+    if (commEvent == kCommEventLost) {
+      ++lost;
+      link.Close();
+    }
+  });
+  ASSERT_EQ(link.Open(), open_error::None);
+  ASSERT_TRUE(pty.Send("060_1\r"));
+  ASSERT_TRUE(RunEventsUntil([&] { return linkReceived.size() >= 6; }, 1s));
+
+  // Unplugged: the device and its name go away.
+  pty.CloseMaster();
+  pty.CloseSlave();
+  std::filesystem::remove(device);
+  ASSERT_TRUE(RunEventsUntil([&] { return lost == 1; }, 1s));
+  EXPECT_FALSE(link.PortOpen());
+  EXPECT_EQ(link.Open(), open_error::NoSuchPort);
+
+  PseudoTerminal replugged;
+  ASSERT_TRUE(replugged.ok());
+  std::filesystem::create_symlink(replugged.path(), device);
+  ASSERT_EQ(link.Open(), open_error::None);
+  ASSERT_TRUE(replugged.Send("061_2\r"));
+  ASSERT_TRUE(link.Output("062_247\r"));
+  EXPECT_TRUE(RunEventsUntil([&] { return linkReceived.size() >= 12; }, 1s));
+  EXPECT_EQ(linkReceived, "060_1\r061_2\r");
+  EXPECT_EQ(replugged.Receive(8, 1s), "062_247\r");
+  EXPECT_EQ(lost, 1);
+}
+
+}  // namespace
+}  // namespace halvorn::shell
