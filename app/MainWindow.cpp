@@ -1,17 +1,421 @@
 #include "MainWindow.h"
 
-#include <QString>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
 
+#include <algorithm>
+
+#include "Colours.h"
+#include "LineText.h"
+#include "ShapeView.h"
 #include "Twips.h"
+#include "WrappingButton.h"
+#include "commands/ClearLists.h"
+#include "commands/ElectrodeCommands.h"
+#include "commands/MenuCommands.h"
+#include "commands/Setpoints.h"
+#include "link/Connection.h"
+#include "link/Polling.h"
+#include "link/Receiver.h"
+#include "link/Startup.h"
+#include "panel/HitTest.h"
+#include "panel/Menus.h"
+#include "plant/Watchdog.h"
 
 namespace halvorn::shell {
 
-MainWindow::MainWindow(QWidget* parent) : QWidget(parent) { applyForm(); }
+namespace {
 
-void MainWindow::applyForm() {
-  setWindowTitle(QString::fromStdString(m_form.caption));
-  setFixedSize(TwipsToPixels(m_form.clientWidth, logicalDpiX()),
-               TwipsToPixels(m_form.clientHeight, logicalDpiY()));
+QString ObjectName(const std::string& name, int element) {
+  const QString base = QString::fromStdString(name);
+  return element == kNoElement ? base : base + QStringLiteral("(%1)").arg(element);
+}
+
+// MS Sans Serif at 8.25 points, or the closest sans serif the machine has.
+QFont PanelFont() {
+  QFont font;
+  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                    QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+  font.setPointSizeF(8.25);
+  return font;
+}
+
+std::int16_t ButtonCode(Qt::MouseButton button) {
+  switch (button) {
+    case Qt::LeftButton:
+      return mouse_button::Left;
+    case Qt::RightButton:
+      return mouse_button::Right;
+    case Qt::MiddleButton:
+      return mouse_button::Middle;
+    default:
+      return 0;
+  }
+}
+
+std::int16_t ShiftCode(Qt::KeyboardModifiers modifiers) {
+  std::int16_t shift = 0;
+  if (modifiers & Qt::ShiftModifier) shift |= 1;
+  if (modifiers & Qt::ControlModifier) shift |= 2;
+  if (modifiers & Qt::AltModifier) shift |= 4;
+  return shift;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(PortMap ports, QWidget* parent)
+    : QWidget(parent), m_port(std::move(ports)) {
+  setWindowTitle(QString::fromStdString(form().caption));
+  setFont(PanelFont());
+  setFixedSize(TwipsToPixels(form().clientWidth, logicalDpiX()),
+               TwipsToPixels(form().clientHeight, logicalDpiY()));
+
+  buildPicture();
+  buildTimers();
+  connectEvents();
+  applyFocusOrder();
+
+  // The port's receive event goes through the window, so that what arrived
+  // is shown as soon as the core has taken it.
+  m_port.SetOnComm([this](int commEvent) { handle([&] { MSComm2_OnComm(m_panel, commEvent); }); });
+
+  handle([this] { Form_Load(m_panel); });
+}
+
+MainWindow::~MainWindow() { m_port.SetOnComm({}); }
+
+QRect MainWindow::toPixels(const Rect& r) const {
+  return {TwipsToPixels(r.left, logicalDpiX()), TwipsToPixels(r.top, logicalDpiY()),
+          TwipsToPixels(r.width, logicalDpiX()), TwipsToPixels(r.height, logicalDpiY())};
+}
+
+QWidget* MainWindow::containerWidget(Container container) const {
+  switch (container) {
+    case Container::Frame1:
+      return m_frame1;
+    case Container::Frame2:
+      return m_frame2;
+    case Container::Form1:
+      break;
+  }
+  return const_cast<MainWindow*>(this);
+}
+
+QWidget* MainWindow::view(const QString& name) const {
+  if (name == objectName()) return const_cast<MainWindow*>(this);
+  return findChild<QWidget*>(name);
+}
+
+void MainWindow::buildPicture() {
+  // Created in stacking order: later siblings lie above earlier ones.
+  buildFrame(nullptr, Container::Form1);
+
+  for (Frame* frame : m_widgets.frames) {
+    auto* box = new QGroupBox(QString::fromStdString(frame->caption), this);
+    box->setObjectName(QString::fromStdString(frame->name));
+    box->setGeometry(toPixels(frame->rect));
+    // A click on a frame belongs to the frame, not to the picture behind it.
+    box->installEventFilter(this);
+    (frame == &m_panel.form.Frame1 ? m_frame1 : m_frame2) = box;
+  }
+  buildFrame(m_frame1, Container::Frame1);
+  buildFrame(m_frame2, Container::Frame2);
+  buildControls(m_frame1, Container::Frame1);
+  buildControls(m_frame2, Container::Frame2);
+  // Controls of the window itself, such as the cooling button drawn above
+  // the electrode frame, come last so that they lie above the frames.
+  buildControls(this, Container::Form1);
+}
+
+// The shapes and captions of one container, shapes first.
+void MainWindow::buildFrame(QGroupBox* frame, Container container) {
+  QWidget* parent = frame ? static_cast<QWidget*>(frame) : this;
+  for (Shape* shape : m_widgets.shapes) {
+    if (shape->container != container) continue;
+    auto* view = new ShapeView(shape->kind, parent);
+    view->setObjectName(ObjectName(shape->name, shape->element));
+    view->setGeometry(toPixels(shape->rect));
+    m_shapes.push_back({shape, view});
+  }
+  for (Label* label : m_widgets.labels) {
+    if (label->container != container) continue;
+    auto* view = new QLabel(parent);
+    view->setObjectName(ObjectName(label->name, label->element));
+    view->setGeometry(toPixels(label->rect));
+    view->setAlignment((label->align == Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
+                       Qt::AlignTop);
+    view->setAutoFillBackground(!label->transparent);
+    if (label->bold) {
+      QFont bold = view->font();
+      bold.setWeight(QFont::Bold);
+      view->setFont(bold);
+    }
+    view->installEventFilter(this);
+    m_labels.push_back({label, view});
+  }
+}
+
+void MainWindow::buildControls(QWidget* parent, Container container) {
+  for (CommandButton* button : m_widgets.buttons) {
+    if (button->container != container) continue;
+    auto* view = new WrappingButton(QString::fromStdString(button->caption), parent);
+    view->setObjectName(QString::fromStdString(button->name));
+    view->setGeometry(toPixels(button->rect));
+    m_buttons.emplace_back(button, view);
+  }
+  for (TextBox* box : m_widgets.textBoxes) {
+    if (box->container != container) continue;
+    auto* view = new QLineEdit(parent);
+    view->setObjectName(QString::fromStdString(box->name));
+    view->setGeometry(toPixels(box->rect));
+    view->installEventFilter(this);
+    m_textBoxes.push_back({box, view});
+  }
+  for (ListBox* list : m_widgets.listBoxes) {
+    if (list->container != container) continue;
+    auto* view = new QListWidget(parent);
+    view->setObjectName(QString::fromStdString(list->name));
+    view->setGeometry(toPixels(list->rect));
+    m_lists.push_back({list, view});
+  }
+  for (ComboBox* combo : m_widgets.comboBoxes) {
+    if (combo->container != container) continue;
+    auto* view = new QComboBox(parent);  // not editable: the operator can only choose
+    view->setObjectName(QString::fromStdString(combo->name));
+    view->setGeometry(toPixels(combo->rect));
+    for (const std::string& item : combo->items) view->addItem(QString::fromStdString(item));
+    view->setCurrentIndex(-1);
+    m_combos.push_back({combo, view});
+  }
+}
+
+void MainWindow::buildTimers() {
+  for (Timer* timer : m_widgets.timers) {
+    auto* qtimer = new QTimer(this);
+    qtimer->setObjectName(QString::fromStdString(timer->name));
+    qtimer->setTimerType(Qt::PreciseTimer);
+    m_timers.push_back({timer, qtimer, timer->starts - 1});  // differs: first sync starts it
+  }
+}
+
+void MainWindow::connectEvents() {
+  Form1& f = m_panel.form;
+  FrontPanel& p = m_panel;
+  const std::pair<const CommandButton*, void (*)(FrontPanel&)> clicks[] = {
+      {&f.cmdConnect, cmdConnect_Click},
+      {&f.cmdDisconnect, cmdDisconnect_Click},
+      {&f.cmdClearError, cmdClearError_Click},
+      {&f.cmdMoveElectrodeIn, cmdMoveElectrodeIn_Click},
+      {&f.cmdMoveElectrodeOut, cmdMoveElectrodeOut_Click},
+      {&f.cmdOpenUVLampShutter, cmdOpenUVLampShutter_Click},
+      {&f.cmdCloseUVLampShutter, cmdCloseUVLampShutter_Click},
+      {&f.cmdSwitchOnElectrodeCooling, cmdSwitchOnElectrodeCooling_Click},
+      {&f.cmdSwitchOffElectrodeCooling, cmdSwitchOffElectrodeCooling_Click},
+  };
+  for (auto& [model, view] : m_buttons) {
+    const auto named = std::find_if(std::begin(clicks), std::end(clicks),
+                                    [&](const auto& c) { return c.first == model; });
+    CommandButton* button = model;
+    if (named != std::end(clicks)) {
+      auto* procedure = named->second;
+      connect(view, &QPushButton::clicked, this, [this, &p, procedure] { handle([&] { procedure(p); }); });
+    } else {  // the four setpoint send buttons
+      connect(view, &QPushButton::clicked, this,
+              [this, &p, button] { handle([&] { cmdMFC_send_Click(p, *button); }); });
+    }
+  }
+  for (const ComboView& combo : m_combos) {
+    ComboBox* model = combo.model;
+    connect(combo.view, &QComboBox::activated, this,
+            [this, &p, model](int index) { handle([&] { SetListIndex(p, *model, index); }); });
+  }
+  for (const TextBoxView& box : m_textBoxes) {
+    TextBox* model = box.model;
+    connect(box.view, &QLineEdit::textEdited, this,
+            [model](const QString& text) { model->text = ToLineBytes(text); });
+  }
+  for (const TimerView& timer : m_timers) {
+    void (*tick)(FrontPanel&) = nullptr;
+    if (timer.model == &f.Timer1) tick = Timer1_Timer;
+    if (timer.model == &f.Timer2) tick = Timer2_Timer;
+    if (timer.model == &f.Timer3) tick = Timer3_Timer;
+    if (timer.model == &f.Timer4) tick = Timer4_Timer;
+    if (tick) {
+      connect(timer.timer, &QTimer::timeout, this, [this, &p, tick] { handle([&] { tick(p); }); });
+    } else {
+      connect(timer.timer, &QTimer::timeout, this,
+              [this, &p] { handle([&] { Timer5_Timer(p.form, p.watchdog); }); });
+    }
+  }
+}
+
+void MainWindow::applyFocusOrder() {
+  QWidget* previous = nullptr;
+  for (const std::string_view name : FocusOrder()) {
+    QWidget* next = view(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    if (!next) continue;
+    next->setFocusPolicy(Qt::StrongFocus);
+    if (previous) setTabOrder(previous, next);
+    previous = next;
+  }
+  // The uptime box is only written by the panel.
+  if (auto* uptime = qobject_cast<QLineEdit*>(view(QStringLiteral("txtUptime")))) {
+    uptime->setReadOnly(true);
+    uptime->setFocusPolicy(Qt::NoFocus);
+  }
+}
+
+void MainWindow::handle(const std::function<void()>& procedure) {
+  procedure();
+  showModel();
+}
+
+void MainWindow::showModel() {
+  const QPalette menuPalette = QApplication::palette("QMenu");
+  for (const LabelView& label : m_labels) {
+    const QString text = FromLineBytes(label.model->caption);
+    if (label.view->text() == text) continue;
+    label.view->setText(text);
+    fitLabel(label);
+  }
+  for (const ShapeViewRef& shape : m_shapes)
+    shape.view->setFill(ToQColor(shape.model->fillColor, palette(), menuPalette));
+  for (const TextBoxView& box : m_textBoxes) {
+    const QString text = FromLineBytes(box.model->text);
+    if (box.view->text() != text) box.view->setText(text);
+    const QColor back = ToQColor(box.model->backColor, palette(), menuPalette);
+    if (box.view->palette().color(QPalette::Base) != back) {
+      QPalette boxPalette = box.view->palette();
+      boxPalette.setColor(QPalette::Base, back);
+      box.view->setPalette(boxPalette);
+    }
+  }
+  for (const ListView& list : m_lists) {
+    const auto& items = list.model->items;
+    bool same = list.view->count() == static_cast<int>(items.size());
+    for (int i = 0; same && i < list.view->count(); ++i)
+      same = list.view->item(i)->text() == FromLineBytes(items[static_cast<std::size_t>(i)]);
+    if (same) continue;
+    list.view->clear();
+    for (const std::string& item : items) list.view->addItem(FromLineBytes(item));
+  }
+  for (const ComboView& combo : m_combos) {
+    if (combo.view->currentIndex() != combo.model->listIndex) {
+      const QSignalBlocker quiet(combo.view);
+      combo.view->setCurrentIndex(combo.model->listIndex);
+    }
+    combo.view->setEnabled(combo.model->enabled);
+  }
+  for (TimerView& timer : m_timers) {
+    if (!timer.model->enabled) {
+      timer.timer->stop();
+    } else if (!timer.timer->isActive() || timer.starts != timer.model->starts) {
+      // A Start() on a running timer begins its interval again.
+      timer.timer->start(timer.model->interval);
+    }
+    timer.starts = timer.model->starts;
+  }
+}
+
+// A caption keeps its place, but is never cut: the substitute font is wider
+// than the one the layout was made for, so a caption that needs more room
+// grows about its anchor (its left edge, or its centre when centred). A
+// label that fits itself to its caption takes exactly the text's width.
+void MainWindow::fitLabel(const LabelView& label) {
+  const QRect box = toPixels(label.model->rect);
+  const int needed = label.view->sizeHint().width();
+  QRect fitted = box;
+  if (label.model->autoSize) {
+    fitted.setWidth(needed);
+  } else if (needed > box.width()) {
+    fitted.setWidth(needed);
+    if (label.model->align == Align::Centre) fitted.moveLeft(box.center().x() - needed / 2);
+  }
+  if (fitted != label.view->geometry()) label.view->setGeometry(fitted);
+}
+
+void MainWindow::paintEvent(QPaintEvent*) {
+  // The pipes, beneath every shape and caption.
+  QPainter painter(this);
+  painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
+  for (const Line* line : m_widgets.lines) {
+    painter.drawLine(TwipsToPixels(line->x1, logicalDpiX()), TwipsToPixels(line->y1, logicalDpiY()),
+                     TwipsToPixels(line->x2, logicalDpiX()), TwipsToPixels(line->y2, logicalDpiY()));
+  }
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+  // Twips of the client area, the coordinates of the device hit table.
+  const QPointF at = event->position();
+  const auto X = static_cast<float>(at.x() * kTwipsPerInch / logicalDpiX());
+  const auto Y = static_cast<float>(at.y() * kTwipsPerInch / logicalDpiY());
+  const std::int16_t button = ButtonCode(event->button());
+  const std::int16_t shift = ShiftCode(event->modifiers());
+  event->accept();
+  handle([&] { Form_MouseDown(m_panel.form, *this, button, shift, X, Y); });
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress) {
+    const auto label = std::find_if(m_labels.begin(), m_labels.end(),
+                                    [&](const LabelView& l) { return l.view == watched; });
+    if (label != m_labels.end()) {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      const std::int16_t button = ButtonCode(mouse->button());
+      const std::int16_t shift = ShiftCode(mouse->modifiers());
+      const auto X = static_cast<float>(mouse->position().x() * kTwipsPerInch / logicalDpiX());
+      const auto Y = static_cast<float>(mouse->position().y() * kTwipsPerInch / logicalDpiY());
+      const Label& model = *label->model;
+      // Only the device captions have a handler; a click on any other
+      // caption stops there and opens nothing.
+      if (DeviceMenuOfLabel(m_panel.form, model) != nullptr)
+        handle([&] { DeviceLabel_MouseDown(m_panel.form, *this, model, button, shift, X, Y); });
+      return true;
+    }
+    if (watched == m_frame1 || watched == m_frame2) return true;
+  }
+  if (event->type() == QEvent::FocusIn) {
+    const auto box = std::find_if(m_textBoxes.begin(), m_textBoxes.end(),
+                                  [&](const TextBoxView& b) { return b.view == watched; });
+    if (box != m_textBoxes.end() && box->model != &m_panel.form.txtUptime) {
+      TextBox& model = *box->model;
+      handle([&] { txtMFC_GotFocus(m_panel, model); });
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::PopupMenu(const Menu& menu, int) {
+  // The device's two items at the pointer; the menu's own caption is not
+  // part of the pop-up. Choosing an item runs its Click before we return;
+  // dismissing it does nothing.
+  QMenu popup(this);
+  popup.setObjectName(QString::fromStdString(menu.name));
+  const auto items = ItemsOf(m_panel.form, menu);
+  for (const MenuItem* item : items) {
+    if (!item) continue;
+    QAction* action = popup.addAction(QString::fromStdString(item->caption));
+    action->setObjectName(QString::fromStdString(item->name));
+  }
+  const QAction* chosen = popup.exec(QCursor::pos());
+  if (!chosen) return;
+  for (const MenuItem* item : items) {
+    if (item && chosen->objectName() == QString::fromStdString(item->name)) {
+      MenuItem_Click(m_panel, *item);
+      return;
+    }
+  }
 }
 
 }  // namespace halvorn::shell

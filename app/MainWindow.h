@@ -1,29 +1,114 @@
-// The panel's one window: a plain top-level widget whose client area is the
-// window's size in twips, converted at the screen's logical dpi, and whose
-// title is the window's caption. It owns the panel model.
+// The panel's one window. It builds a Qt widget for every widget of the
+// model, turns Qt's events into calls of the core's event procedures, and
+// after each event shows whatever the model now says. It decides nothing of
+// its own.
+//
+// Stacking: pipes are painted on the window itself, shapes are child widgets
+// above them, captions above the shapes, and the frames and controls above
+// the picture, each frame holding its own shapes, captions and controls.
 #pragma once
 
 #include <QWidget>
 
-#include "panel/Form1.h"
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/FrontPanel.h"
+#include "panel/MenuPopup.h"
+#include "serial/PortMap.h"
+#include "serial/TermiosSerialPort.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTimer;
 
 namespace halvorn::shell {
 
-class MainWindow : public QWidget {
+class ShapeView;
+
+class MainWindow : public QWidget, private MenuPopup {
   Q_OBJECT
 
  public:
-  explicit MainWindow(QWidget* parent = nullptr);
+  // Runs the window's Load before returning, so the first time it is shown
+  // it is already in its start state.
+  explicit MainWindow(PortMap ports = {}, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
-  // The model the window shows.
-  const Form1& form() const { return m_form; }
+  const Form1& form() const { return m_panel.form; }
+  const FrontPanel& panel() const { return m_panel; }
+
+  // The Qt widget showing a model widget, by the model's name ("lblV1",
+  // "Label18(3)" for an element of a group).
+  QWidget* view(const QString& name) const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Sets the title and fixes the client area from the model, at the
-  // widget's current logical dpi.
-  void applyForm();
+  struct LabelView {
+    Label* model;
+    QLabel* view;
+  };
+  struct ShapeViewRef {
+    Shape* model;
+    ShapeView* view;
+  };
+  struct TextBoxView {
+    TextBox* model;
+    QLineEdit* view;
+  };
+  struct ListView {
+    ListBox* model;
+    QListWidget* view;
+  };
+  struct ComboView {
+    ComboBox* model;
+    QComboBox* view;
+  };
+  struct TimerView {
+    Timer* model;
+    QTimer* timer;
+    unsigned starts;
+  };
 
-  Form1 m_form{};
+  void PopupMenu(const Menu& menu, int flags) override;
+
+  void buildPicture();
+  void buildFrame(QGroupBox* frame, Container container);
+  void buildControls(QWidget* parent, Container container);
+  void buildTimers();
+  void connectEvents();
+  void applyFocusOrder();
+
+  // Runs one event procedure of the core, then shows the model.
+  void handle(const std::function<void()>& procedure);
+  void showModel();
+  void fitLabel(const LabelView& label);
+
+  QRect toPixels(const Rect& r) const;
+  QWidget* containerWidget(Container container) const;
+
+  TermiosSerialPort m_port;
+  FrontPanel m_panel{m_port};
+  WidgetRefs m_widgets = AllWidgets(m_panel.form);
+
+  QGroupBox* m_frame1 = nullptr;
+  QGroupBox* m_frame2 = nullptr;
+  std::vector<LabelView> m_labels;
+  std::vector<ShapeViewRef> m_shapes;
+  std::vector<TextBoxView> m_textBoxes;
+  std::vector<ListView> m_lists;
+  std::vector<ComboView> m_combos;
+  std::vector<std::pair<CommandButton*, QPushButton*>> m_buttons;
+  std::vector<TimerView> m_timers;
 };
 
 }  // namespace halvorn::shell

@@ -23,8 +23,8 @@ std::array<Label, 8> Form1::GaugeStateCaptions() {
 }
 
 Label Form1::GaugeStateReadout(std::string name, int row) {
-  return layout::BoldText(std::move(name), kNoElement, Container::Form1,
-                          {9840, kStateRowTop + kStateRowPitch * row, 705, 195}, "-");
+  return layout::BoldReadout(std::move(name), Container::Form1,
+                             {9840, kStateRowTop + kStateRowPitch * row, 75, 195}, "-");
 }
 
 WidgetRefs AllWidgets(Form1& f) {

@@ -219,8 +219,8 @@ struct Form1 {
   };
 
   // --- Gauge state column ------------------------------------------------
-  // Rows 240 twips apart from top 8160. The readouts' width is not fixed by
-  // the layout; they end before the electrode frame.
+  // Rows 240 twips apart from top 8160; the readouts start as wide as their
+  // "-" and grow with the state text.
   std::array<Label, 8> Label1 = GaugeStateCaptions();
   Label lblG1State = GaugeStateReadout("lblG1State", 0);
   Label lblG2State = GaugeStateReadout("lblG2State", 1);
@@ -233,13 +233,13 @@ struct Form1 {
 
   // --- Frame1 "Status" ---------------------------------------------------
   Frame Frame1 = {"Frame1", {120, 7440, 8415, 2655}, "Status"};
-  Label lblStatus = layout::BoldText("lblStatus", kNoElement, Container::Frame1,
+  Label lblStatus = layout::BoldReadout("lblStatus", Container::Frame1,
                                      {120, 240, 1185, 195}, "Disconnected");
-  Label lblComStatus = layout::BoldText("lblComStatus", kNoElement, Container::Frame1,
+  Label lblComStatus = layout::BoldReadout("lblComStatus", Container::Frame1,
                                         {120, 480, 1290, 195}, "Com1,9600,n,1");
-  Label lblStatus2 = layout::BoldText("lblStatus2", kNoElement, Container::Frame1,
+  Label lblStatus2 = layout::BoldReadout("lblStatus2", Container::Frame1,
                                       {120, 720, 2535, 195}, "0 messages received from pic");
-  Label lblCrcErrors = layout::BoldText("lblCrcErrors", kNoElement, Container::Frame1,
+  Label lblCrcErrors = layout::BoldReadout("lblCrcErrors", Container::Frame1,
                                         {120, 960, 3765, 195}, "0 received message with crc error");
   CommandButton cmdConnect =
       layout::Button("cmdConnect", Container::Frame1, {120, 1320, 1095, 375}, "Connect");
@@ -277,10 +277,10 @@ struct Form1 {
       layout::BoldText("Label2", 1, Container::Frame2, {240, 600, 1560, 195},
                        "Electrode cooling:"),
   };
-  Label lblElectrodePosition = layout::BoldText("lblElectrodePosition", kNoElement,
-                                                Container::Frame2, {1920, 360, 75, 195}, "-");
-  Label lblElectrodeCooling = layout::BoldText("lblElectrodeCooling", kNoElement,
-                                               Container::Frame2, {1920, 600, 75, 195}, "-");
+  Label lblElectrodePosition =
+      layout::BoldReadout("lblElectrodePosition", Container::Frame2, {1920, 360, 75, 195}, "-");
+  Label lblElectrodeCooling =
+      layout::BoldReadout("lblElectrodeCooling", Container::Frame2, {1920, 600, 75, 195}, "-");
   CommandButton cmdMoveElectrodeIn = layout::Button("cmdMoveElectrodeIn", Container::Frame2,
                                                     {600, 960, 1095, 495}, "Move electrode in");
   CommandButton cmdMoveElectrodeOut = layout::Button("cmdMoveElectrodeOut", Container::Frame2,

@@ -108,6 +108,12 @@ Label BoldText(std::string name, int element, Container c, Rect r, std::string c
   return Plain(std::move(name), element, c, r, std::move(caption), true, Align::Left, false);
 }
 
+Label BoldReadout(std::string name, Container c, Rect r, std::string caption) {
+  Label label = BoldText(std::move(name), kNoElement, c, r, std::move(caption));
+  label.autoSize = true;
+  return label;
+}
+
 CommandButton Button(std::string name, Container c, Rect r, std::string caption) {
   return {std::move(name), c, r, std::move(caption)};
 }

@@ -50,6 +50,9 @@ Label Plain(std::string name, int element, Container c, Rect r, std::string capt
 Label PictureCaption(std::string name, Rect r, std::string caption, bool bold = false);
 // Bold, left-aligned, opaque: the status texts and readout captions.
 Label BoldText(std::string name, int element, Container c, Rect r, std::string caption);
+// The same, sized to whatever the panel writes into it: link status,
+// message counts and the readouts.
+Label BoldReadout(std::string name, Container c, Rect r, std::string caption);
 
 CommandButton Button(std::string name, Container c, Rect r, std::string caption);
 Line Pipe(int element, int x1, int y1, int x2, int y2);

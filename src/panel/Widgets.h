@@ -40,6 +40,9 @@ struct Label {
   bool bold = false;
   Align align = Align::Left;
   bool transparent = false;
+  // Grows and shrinks to fit its caption, keeping its left edge; the width
+  // given is that of the initial caption.
+  bool autoSize = false;
 };
 
 enum class ShapeKind { Rectangle, RoundedRectangle, Circle };
