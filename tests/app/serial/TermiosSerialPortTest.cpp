@@ -3,6 +3,9 @@
 // path. No real device is touched.
 #include "serial/TermiosSerialPort.h"
 
+#include "support/EventLoop.h"
+#include "support/PseudoTerminal.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -37,91 +40,10 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-// A pseudo-terminal pair. The slave starts in raw mode so that nothing the
-// test sends is echoed back before the port under test takes the line over.
-class PseudoTerminal {
- public:
-  PseudoTerminal() {
-    char name[PATH_MAX] = {};
-    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) return;
-    m_path = name;
-    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    termios attributes{};
-    ::tcgetattr(m_slave, &attributes);
-    ::cfmakeraw(&attributes);
-    ::tcsetattr(m_slave, TCSANOW, &attributes);
-  }
-  ~PseudoTerminal() {
-    CloseMaster();
-    CloseSlave();
-  }
-  PseudoTerminal(const PseudoTerminal&) = delete;
-  PseudoTerminal& operator=(const PseudoTerminal&) = delete;
-
-  bool ok() const { return m_master >= 0 && m_slave >= 0 && !m_path.empty(); }
-  const std::string& path() const { return m_path; }
-  int master() const { return m_master; }
-  // The test's own descriptor on the slave, kept for reading the line
-  // settings back; it never reads bytes.
-  int slave() const { return m_slave; }
-
-  // The controller's end goes away.
-  void CloseMaster() {
-    if (m_master >= 0) ::close(m_master);
-    m_master = -1;
-  }
-  void CloseSlave() {
-    if (m_slave >= 0) ::close(m_slave);
-    m_slave = -1;
-  }
-
-  // The controller sends bytes; false when the line did not take them
-  // within a second (a port that reads nothing must fail a test, not hang it).
-  bool Send(const std::string& bytes) const {
-    const Clock::time_point deadline = Clock::now() + 1s;
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-      const ssize_t count = ::write(m_master, bytes.data() + sent, bytes.size() - sent);
-      if (count > 0) {
-        sent += static_cast<std::size_t>(count);
-      } else if (count < 0 && errno == EAGAIN && Clock::now() < deadline) {
-        pollfd writable{m_master, POLLOUT, 0};
-        ::poll(&writable, 1, 10);
-      } else {
-        return false;
-      }
-    }
-    return true;
-  }
-
-  // What the controller receives: reads until `count` bytes came or the
-  // time ran out.
-  std::string Receive(std::size_t count, std::chrono::milliseconds limit) const {
-    std::string bytes;
-    const Clock::time_point deadline = Clock::now() + limit;
-    while (bytes.size() < count && Clock::now() < deadline) {
-      pollfd readable{m_master, POLLIN, 0};
-      if (::poll(&readable, 1, 10) <= 0) continue;
-      char chunk[4096];
-      const ssize_t got = ::read(m_master, chunk, sizeof chunk);
-      if (got <= 0) break;
-      bytes.append(chunk, static_cast<std::size_t>(got));
-    }
-    return bytes;
-  }
-
-  termios SlaveAttributes() const {
-    termios attributes{};
-    ::tcgetattr(m_slave, &attributes);
-    return attributes;
-  }
-
- private:
-  int m_master = -1;
-  int m_slave = -1;
-  std::string m_path;
-};
+using testing::PseudoTerminal;
+using testing::ProcessCpuTime;
+using testing::RunEventsFor;
+using testing::RunEventsUntil;
 
 // A private directory for paths that are not terminals, removed afterwards.
 class TemporaryDirectory {
@@ -144,36 +66,6 @@ class TemporaryDirectory {
   std::filesystem::path m_path;
 };
 
-std::chrono::nanoseconds ProcessCpuTime() {
-  timespec now{};
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
-}
-
-// Runs the event loop until `done` holds or `limit` passed; looks every
-// 5 ms, sleeping in the loop in between.
-bool RunEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  if (done()) return true;
-  QEventLoop loop;
-  QTimer deadline;
-  deadline.setSingleShot(true);
-  QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-  QTimer look;
-  QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-    if (done()) loop.quit();
-  });
-  deadline.start(limit);
-  look.start(5ms);
-  loop.exec();
-  return done();
-}
-
-// Runs the event loop for `period` with nothing else to do.
-void RunEventsFor(std::chrono::milliseconds period) {
-  QEventLoop loop;
-  QTimer::singleShot(period, &loop, &QEventLoop::quit);
-  loop.exec();
-}
 
 std::string EveryByteValue(int repeats) {
   std::string bytes;
