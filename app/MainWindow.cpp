@@ -342,6 +342,10 @@ void MainWindow::fitLabel(const LabelView& label) {
     fitted.setWidth(needed);
     if (label.model->align == Align::Centre) fitted.moveLeft(box.center().x() - needed / 2);
   }
+  // ... but stays inside its container.
+  const int room = label.view->parentWidget()->width();
+  if (fitted.right() >= room) fitted.moveRight(room - 1);
+  if (fitted.left() < 0) fitted.moveLeft(0);
   if (fitted != label.view->geometry()) label.view->setGeometry(fitted);
 }
 
