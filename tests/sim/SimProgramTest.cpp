@@ -1,0 +1,400 @@
+// The built halvorn-sim program on a real pseudo-terminal: how a test or an
+// operator starts it, learns its line, talks to it and ends it. Every wait
+// is bounded.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/Frame.h"
+
+namespace halvorn::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kPatience = 5s;  // the most any single step may take
+constexpr std::string_view kPathPrefix = "halvorn-sim: controller on ";
+
+// The simulator as a child process: its console on a pipe, its standard
+// output read line by line; terminated when the test ends.
+class SimProcess {
+ public:
+  explicit SimProcess(std::vector<std::string> arguments, bool consolePipe = true) {
+    int in[2];
+    int out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
+    m_pid = ::fork();
+    if (m_pid == 0) {
+      ::dup2(in[0], STDIN_FILENO);
+      ::dup2(out[1], STDOUT_FILENO);
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, STDERR_FILENO);
+      std::vector<char*> argv;
+      std::string program = HALVORN_SIM_PROGRAM;
+      argv.push_back(program.data());
+      if (consolePipe) arguments.insert(arguments.begin(), "--console");
+      for (std::string& a : arguments) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(program.c_str(), argv.data());
+      ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    m_console = in[1];
+    m_output = out[0];
+  }
+  SimProcess(const SimProcess&) = delete;
+  SimProcess& operator=(const SimProcess&) = delete;
+
+  ~SimProcess() {
+    if (m_console >= 0) ::close(m_console);
+    if (m_output >= 0) ::close(m_output);
+    if (m_pid > 0 && !m_exit) {
+      ::kill(m_pid, SIGTERM);
+      if (!Wait(2s)) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+      }
+    }
+  }
+
+  pid_t pid() const { return m_pid; }
+
+  // The next line the program printed, without its newline.
+  std::optional<std::string> ReadLine(std::chrono::milliseconds patience = kPatience) {
+    const auto deadline = Clock::now() + patience;
+    while (true) {
+      if (const auto newline = m_pending.find('\n'); newline != std::string::npos) {
+        std::string line = m_pending.substr(0, newline);
+        m_pending.erase(0, newline + 1);
+        return line;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      if (left.count() <= 0) return {};
+      pollfd fd{m_output, POLLIN, 0};
+      if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0) return {};
+      char buffer[1024];
+      const ssize_t n = ::read(m_output, buffer, sizeof buffer);
+      if (n <= 0) return {};
+      m_pending.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+
+  // The next line that starts with `prefix`, skipping others.
+  std::optional<std::string> ReadLineStartingWith(std::string_view prefix) {
+    for (int i = 0; i < 100; ++i) {
+      std::optional<std::string> line = ReadLine();
+      if (!line || line->rfind(prefix, 0) == 0) return line;
+    }
+    return {};
+  }
+
+  // The terminal path of the line it plays the controller on.
+  std::optional<std::string> LinePath() {
+    const std::optional<std::string> line = ReadLineStartingWith(kPathPrefix);
+    if (!line) return {};
+    return line->substr(kPathPrefix.size());
+  }
+
+  void Type(std::string_view text) { ASSERT_EQ(::write(m_console, text.data(), text.size()), static_cast<ssize_t>(text.size())); }
+  void CloseConsole() {
+    ::close(m_console);
+    m_console = -1;
+  }
+
+  // Waits for the program to end; its exit status is in exitStatus().
+  bool Wait(std::chrono::milliseconds patience) {
+    const auto deadline = Clock::now() + patience;
+    while (Clock::now() < deadline) {
+      int status = 0;
+      if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+        m_exit = status;
+        return true;
+      }
+      std::this_thread::sleep_for(10ms);
+    }
+    return false;
+  }
+  std::optional<int> exitStatus() const { return m_exit; }
+
+  // Processor time it used so far, from /proc.
+  double CpuSeconds() const {
+    std::ifstream stat("/proc/" + std::to_string(m_pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // Fields after the command name in parentheses; utime and stime are the
+    // 14th and 15th fields of the line.
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+      if (i >= 14) ticks += std::stol(field);
+    }
+    return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+  }
+
+ private:
+  pid_t m_pid = -1;
+  int m_console = -1;
+  int m_output = -1;
+  std::string m_pending;
+  std::optional<int> m_exit;
+};
+
+// The panel's end of the line, raw, as the panel opens it.
+class PanelEnd {
+ public:
+  explicit PanelEnd(const std::string& path) : m_fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+    termios attributes{};
+    if (m_fd >= 0 && ::tcgetattr(m_fd, &attributes) == 0) {
+      ::cfmakeraw(&attributes);
+      ::cfsetspeed(&attributes, B115200);
+      ::tcsetattr(m_fd, TCSANOW, &attributes);
+    }
+  }
+  PanelEnd(const PanelEnd&) = delete;
+  PanelEnd& operator=(const PanelEnd&) = delete;
+  ~PanelEnd() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  bool open() const { return m_fd >= 0; }
+  int fd() const { return m_fd; }
+
+  void Send(std::string_view text) {
+    const std::string frame = BuildFrame(text);
+    ASSERT_EQ(::write(m_fd, frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
+  }
+
+  // The next received message (without its carriage return), or nothing
+  // when none comes in time.
+  std::optional<std::string> Receive(std::chrono::milliseconds patience = 2000ms) {
+    const auto deadline = Clock::now() + patience;
+    while (true) {
+      if (const auto cr = m_pending.find('\r'); cr != std::string::npos) {
+        std::string message = m_pending.substr(0, cr);
+        m_pending.erase(0, cr + 1);
+        return message;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      if (left.count() <= 0) return {};
+      pollfd fd{m_fd, POLLIN, 0};
+      if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0) return {};
+      char buffer[512];
+      const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+      if (n <= 0) return {};
+      m_pending.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+
+  std::optional<std::string> Ask(std::string_view text) {
+    Send(text);
+    return Receive();
+  }
+
+ private:
+  int m_fd;
+  std::string m_pending;
+};
+
+TEST(SimProgramTest, PrintsItsLineAndAnswersEveryPoll) {
+  SimProcess sim({});
+  const std::optional<std::string> path = sim.LinePath();
+  ASSERT_TRUE(path) << "no line printed";
+  EXPECT_EQ(path->rfind("/dev/pts/", 0), 0u) << *path;
+  PanelEnd panel(*path);
+  ASSERT_TRUE(panel.open());
+
+  const struct {
+    std::string request;
+    std::size_t length;
+  } cases[] = {{"061_", 24}, {"062_", 11}, {"060_", 64}, {"063_", 28}, {"010_", 18}, {"081_", 8}, {"121_", 8}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.request);
+    const std::optional<std::string> answer = panel.Ask(c.request);
+    ASSERT_TRUE(answer) << "no answer in time";
+    EXPECT_EQ(answer->size(), c.length);
+    EXPECT_EQ(answer->substr(0, 3), c.request.substr(0, 3));
+    EXPECT_FALSE(CrcError(*answer));
+  }
+}
+
+TEST(SimProgramTest, CommandsActOnThePlant) {
+  SimProcess sim({});
+  const std::optional<std::string> path = sim.LinePath();
+  ASSERT_TRUE(path);
+  PanelEnd panel(*path);
+  panel.Send("020_05");
+  panel.Send("040_2");
+  const std::optional<std::string> valves = panel.Ask("061_");
+  ASSERT_TRUE(valves);
+  EXPECT_EQ(static_cast<unsigned char>((*valves)[9]), 24) << "V5 open";
+  const std::optional<std::string> pumps = panel.Ask("062_");
+  ASSERT_TRUE(pumps);
+  EXPECT_EQ((*pumps)[6], ',') << "rotary pump 2 accelerating";
+}
+
+TEST(SimProgramTest, ConsoleFaultsReachTheLine) {
+  SimProcess sim({});
+  const std::optional<std::string> path = sim.LinePath();
+  ASSERT_TRUE(path);
+  PanelEnd panel(*path);
+
+  sim.Type("fault V3 160\n");
+  ASSERT_EQ(sim.ReadLine().value_or("(nothing)"), "ok: V3 reports status byte 160");
+  std::optional<std::string> answer = panel.Ask("061_");
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(static_cast<unsigned char>((*answer)[7]), 160);
+
+  sim.Type("warn 106\n");
+  ASSERT_TRUE(sim.ReadLine());
+  ASSERT_TRUE(panel.Ask("010_"));
+  EXPECT_EQ(panel.Receive().value_or("").substr(0, 3), "106");
+
+  sim.Type("silence uptime\n");
+  ASSERT_TRUE(sim.ReadLine());
+  panel.Send("010_");
+  EXPECT_FALSE(panel.Receive(400ms)) << "a silent group answers nothing";
+
+  sim.Type("crc 1\n");
+  ASSERT_TRUE(sim.ReadLine());
+  answer = panel.Ask("062_");
+  ASSERT_TRUE(answer);
+  EXPECT_TRUE(CrcError(*answer));
+
+  sim.Type("bogus\n");
+  EXPECT_EQ(sim.ReadLine().value_or("").rfind("error: ", 0), 0u);
+}
+
+TEST(SimProgramTest, FaultsFromTheCommandLine) {
+  SimProcess sim({"--fault", "tmp=159", "--badlen", "gauges", "--at", "0.5", "stop"});
+  const std::optional<std::string> path = sim.LinePath();
+  ASSERT_TRUE(path);
+  PanelEnd panel(*path);
+  std::optional<std::string> pumps = panel.Ask("062_");
+  ASSERT_TRUE(pumps);
+  EXPECT_EQ(static_cast<unsigned char>((*pumps)[7]), 159);
+  std::optional<std::string> gauges = panel.Ask("060_");
+  ASSERT_TRUE(gauges);
+  EXPECT_EQ(gauges->size(), 65u);
+  EXPECT_FALSE(CrcError(*gauges));
+  ASSERT_TRUE(sim.ReadLineStartingWith("ok: sending nothing"));
+  panel.Send("062_");
+  EXPECT_FALSE(panel.Receive(400ms));
+}
+
+TEST(SimProgramTest, IdleWithoutAPanelUsesNoProcessorTime) {
+  SimProcess sim({});
+  const std::optional<std::string> path = sim.LinePath();
+  ASSERT_TRUE(path);
+  {
+    // A panel that comes and goes leaves the terminal hung up on the
+    // simulator's side: the case that would spin a careless loop.
+    PanelEnd panel(*path);
+    ASSERT_TRUE(panel.Ask("061_"));
+  }
+  const double before = sim.CpuSeconds();
+  std::this_thread::sleep_for(1500ms);
+  const double used = sim.CpuSeconds() - before;
+  EXPECT_LT(used, 0.1) << "processor seconds in 1.5 s with no panel";
+
+  PanelEnd again(*path);
+  ASSERT_TRUE(again.open());
+  EXPECT_TRUE(again.Ask("081_")) << "a panel that comes back is answered";
+}
+
+TEST(SimProgramTest, HangupClosesTheLineAndReopensANewOne) {
+  const std::string link = ::testing::TempDir() + "halvorn-sim-link-" + std::to_string(::getpid());
+  SimProcess sim({"--link", link});
+  const std::optional<std::string> path = sim.LinePath();
+  ASSERT_TRUE(path);
+  ASSERT_EQ(sim.ReadLine().value_or(""), "halvorn-sim: link " + link + " -> " + *path);
+  PanelEnd panel(link);
+  ASSERT_TRUE(panel.open());
+  ASSERT_TRUE(panel.Ask("061_"));
+
+  sim.Type("hangup 0.3\n");
+  ASSERT_EQ(sim.ReadLine().value_or(""), "ok: hanging up");
+  ASSERT_EQ(sim.ReadLine().value_or(""), "halvorn-sim: line hung up");
+  // The panel's end sees the hang-up: a read ends with an error or nothing.
+  pollfd fd{panel.fd(), POLLIN, 0};
+  ASSERT_EQ(::poll(&fd, 1, 2000), 1);
+  EXPECT_NE(fd.revents & (POLLHUP | POLLERR), 0);
+
+  const std::optional<std::string> newPath = sim.LinePath();
+  ASSERT_TRUE(newPath) << "the line did not come back";
+  ASSERT_TRUE(sim.ReadLineStartingWith("halvorn-sim: link "));
+  char target[256] = {};
+  ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
+  EXPECT_EQ(std::string(target), *newPath);
+  PanelEnd reconnected(link);
+  ASSERT_TRUE(reconnected.open());
+  EXPECT_TRUE(reconnected.Ask("121_"));
+
+  ::kill(sim.pid(), SIGTERM);
+  ASSERT_TRUE(sim.Wait(2000ms));
+  struct stat ignored {};
+  EXPECT_NE(::lstat(link.c_str(), &ignored), 0) << "the link is removed at exit";
+}
+
+TEST(SimProgramTest, KeepsRunningWhenItsConsoleEnds) {
+  SimProcess sim({});
+  const std::optional<std::string> path = sim.LinePath();
+  ASSERT_TRUE(path);
+  sim.CloseConsole();
+  std::this_thread::sleep_for(200ms);
+  PanelEnd panel(*path);
+  EXPECT_TRUE(panel.Ask("010_"));
+  EXPECT_FALSE(sim.Wait(100ms)) << "it ended with its console";
+}
+
+TEST(SimProgramTest, EndsOnSigtermAndOnQuit) {
+  {
+    SimProcess sim({});
+    ASSERT_TRUE(sim.LinePath());
+    ::kill(sim.pid(), SIGTERM);
+    ASSERT_TRUE(sim.Wait(2000ms));
+    ASSERT_TRUE(WIFEXITED(*sim.exitStatus()));
+    EXPECT_EQ(WEXITSTATUS(*sim.exitStatus()), 0);
+  }
+  {
+    SimProcess sim({});
+    ASSERT_TRUE(sim.LinePath());
+    sim.Type("quit\n");
+    ASSERT_TRUE(sim.Wait(2000ms));
+    EXPECT_EQ(WEXITSTATUS(*sim.exitStatus()), 0);
+  }
+}
+
+TEST(SimProgramTest, HelpAndBadArguments) {
+  {
+    SimProcess sim({"--help"}, false);
+    const std::optional<std::string> first = sim.ReadLine();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->rfind("usage: halvorn-sim", 0), 0u);
+    ASSERT_TRUE(sim.Wait(2000ms));
+    EXPECT_EQ(WEXITSTATUS(*sim.exitStatus()), 0);
+  }
+  {
+    SimProcess sim({"--fault", "V3=13"}, false);
+    ASSERT_TRUE(sim.Wait(2000ms));
+    EXPECT_EQ(WEXITSTATUS(*sim.exitStatus()), 2);
+  }
+}
+
+}  // namespace
+}  // namespace halvorn::sim

@@ -1,0 +1,310 @@
+// halvorn-sim: the process controller, simulated on a pseudo-terminal or a
+// serial device, for training, demonstration and end-to-end tests of the
+// front panel. This file is the thin shell: the line, the console on
+// standard input, signals and the clock. Everything else is in Simulator.
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "Line.h"
+#include "SimCommandLine.h"
+#include "Simulator.h"
+
+namespace halvorn::sim {
+namespace {
+
+// Set by SIGINT, SIGTERM and SIGHUP; the main loop ends when it sees it.
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+extern "C" void OnStopSignal(int) { g_stopRequested = 1; }
+
+using Clock = std::chrono::steady_clock;
+
+// While no panel holds the terminal side, the pseudo-terminal reports a
+// hang-up at every poll; look again this often instead of spinning.
+constexpr auto kDetachedRetry = std::chrono::milliseconds(100);
+constexpr std::size_t kReadChunk = 4096;
+constexpr std::size_t kLongestConsoleLine = 4096;
+
+void Print(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+class Program {
+ public:
+  explicit Program(SimOptions options) : m_options(std::move(options)) {
+    std::stable_sort(m_options.lines.begin(), m_options.lines.end(),
+                     [](const ScheduledLine& a, const ScheduledLine& b) { return a.seconds < b.seconds; });
+    m_sim.SetVerbose(m_options.verbose);
+    if (!m_options.link.empty()) m_link.emplace(m_options.link);
+    // A terminal is read only while the simulator is its foreground job:
+    // started in the background ("halvorn-sim &") it leaves the terminal
+    // to the shell.
+    m_consoleOpen = m_options.console ||
+                    (::isatty(STDIN_FILENO) == 1 && ::tcgetpgrp(STDIN_FILENO) == ::getpgrp());
+  }
+
+  int Run(const sigset_t& unblocked) {
+    m_start = m_lastAdvance = Clock::now();
+    if (!OpenLine()) return 1;
+    RunDueLines(m_start);
+    FlushLog();
+
+    while (g_stopRequested == 0 && !m_quit) {
+      const Clock::time_point now = Clock::now();
+      RunDueLines(now);
+      if (m_reopenAt && now >= *m_reopenAt) {
+        m_reopenAt.reset();
+        OpenLine();
+      }
+
+      std::vector<pollfd> fds;
+      const bool watchLine = m_line && (!m_detachedUntil || now >= *m_detachedUntil);
+      if (watchLine) fds.push_back({m_line->fd(), POLLIN, 0});
+      if (m_consoleOpen) fds.push_back({STDIN_FILENO, POLLIN, 0});
+
+      std::optional<Clock::time_point> wake = m_reopenAt;
+      const auto earliest = [&wake](Clock::time_point t) { wake = wake ? std::min(*wake, t) : t; };
+      if (m_line && !watchLine) earliest(*m_detachedUntil);
+      if (m_nextLine < m_options.lines.size()) earliest(LineTime(m_options.lines[m_nextLine]));
+
+      timespec timeout{};
+      if (wake) {
+        const auto wait = std::max(Clock::duration::zero(), *wake - now);
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count() + 1'000'000;
+        timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+        timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+      }
+      const int ready = ::ppoll(fds.data(), fds.size(), wake ? &timeout : nullptr, &unblocked);
+      if (ready < 0) {
+        if (errno == EINTR) continue;
+        std::fprintf(stderr, "halvorn-sim: poll failed: %s\n", std::strerror(errno));
+        return 1;
+      }
+      CatchUp();
+      for (const pollfd& fd : fds) {
+        if (fd.revents == 0) continue;
+        if (m_line && fd.fd == m_line->fd()) ReadLine(fd.revents);
+        if (fd.fd == STDIN_FILENO) ReadConsole();
+      }
+      FlushLog();
+    }
+    return 0;
+  }
+
+ private:
+  Clock::time_point LineTime(const ScheduledLine& line) const {
+    return m_start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(line.seconds));
+  }
+
+  // The plant's time follows the clock: it is moved on before every
+  // request and console line, so nothing needs to wake while idle.
+  void CatchUp() {
+    const Clock::time_point now = Clock::now();
+    m_sim.Advance(std::chrono::duration<double>(now - m_lastAdvance).count());
+    m_lastAdvance = now;
+  }
+
+  bool OpenLine() {
+    if (m_line) return true;
+    std::string error;
+    const LineSettings settings{m_options.baud, m_options.parity};
+    m_line = m_options.device.empty() ? Line::OpenPseudoTerminal(settings, error)
+                                      : Line::OpenDevice(m_options.device, settings, error);
+    if (!m_line) {
+      std::fprintf(stderr, "halvorn-sim: %s\n", error.c_str());
+      return false;
+    }
+    m_detachedUntil.reset();
+    m_sim.ResetLine();
+    m_sim.SetLineDescription(m_line->path());
+    Print("halvorn-sim: controller on " + m_line->path() + "\n");
+    if (m_link) {
+      if (m_link->PointAt(m_line->path(), error)) {
+        Print("halvorn-sim: link " + m_link->path() + " -> " + m_line->path() + "\n");
+      } else {
+        std::fprintf(stderr, "halvorn-sim: %s\n", error.c_str());
+      }
+    }
+    return true;
+  }
+
+  void HangUp(std::optional<double> reopenAfter) {
+    if (m_link) m_link->Remove();
+    m_line.reset();
+    m_sim.ResetLine();
+    m_sim.SetLineDescription("hung up");
+    if (reopenAfter) {
+      m_reopenAt = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                      std::chrono::duration<double>(*reopenAfter));
+    }
+    Print("halvorn-sim: line hung up\n");
+  }
+
+  void ReadLine(short revents) {
+    if (revents & POLLIN) {
+      char buffer[kReadChunk];
+      // Bounded, so a flood cannot starve the console.
+      for (int round = 0; round < 16 && m_line; ++round) {
+        const ssize_t n = ::read(m_line->fd(), buffer, sizeof buffer);
+        if (n > 0) {
+          Write(m_sim.Receive(std::string_view(buffer, static_cast<std::size_t>(n))));
+          continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        Detach();  // 0 or EIO: the terminal side is closed
+        return;
+      }
+      return;
+    }
+    if (revents & (POLLHUP | POLLERR | POLLNVAL)) Detach();
+  }
+
+  // No panel holds the line; look for one again shortly.
+  void Detach() { m_detachedUntil = Clock::now() + kDetachedRetry; }
+
+  void Write(const std::string& bytes) {
+    std::size_t done = 0;
+    while (m_line && done < bytes.size()) {
+      const ssize_t n = ::write(m_line->fd(), bytes.data() + done, bytes.size() - done);
+      if (n > 0) {
+        done += static_cast<std::size_t>(n);
+      } else if (n < 0 && errno == EINTR) {
+        continue;
+      } else {
+        // A full buffer means nobody reads the terminal side; the panel
+        // would have dropped these bytes as stale anyway.
+        if (!m_options.quiet) {
+          std::fprintf(stderr, "halvorn-sim: %zu bytes not sent: %s\n", bytes.size() - done,
+                       n < 0 ? std::strerror(errno) : "line full");
+        }
+        return;
+      }
+    }
+  }
+
+  void ReadConsole() {
+    char buffer[kReadChunk];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+    // End of input, or EIO from a terminal whose foreground this job left.
+    if (n <= 0) {
+      if (!m_consoleBuffer.empty()) RunConsoleLine(std::exchange(m_consoleBuffer, {}));
+      m_consoleOpen = false;
+      if (!m_options.quiet) std::fprintf(stderr, "halvorn-sim: console input ended; still running\n");
+      return;
+    }
+    m_consoleBuffer.append(buffer, static_cast<std::size_t>(n));
+    std::size_t newline;
+    while ((newline = m_consoleBuffer.find('\n')) != std::string::npos) {
+      const std::string line = m_consoleBuffer.substr(0, newline);
+      m_consoleBuffer.erase(0, newline + 1);
+      RunConsoleLine(line);
+      if (m_quit) return;
+    }
+    if (m_consoleBuffer.size() > kLongestConsoleLine) {
+      m_consoleBuffer.clear();
+      Print("error: console line too long\n");
+    }
+  }
+
+  void RunDueLines(Clock::time_point now) {
+    while (!m_quit && m_nextLine < m_options.lines.size() && LineTime(m_options.lines[m_nextLine]) <= now) {
+      CatchUp();
+      RunConsoleLine(m_options.lines[m_nextLine++].line);
+    }
+  }
+
+  void RunConsoleLine(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    CatchUp();
+    const ConsoleResult result = m_sim.ExecuteLine(line);
+    Print(result.reply);
+    switch (result.line.kind) {
+      case LineRequest::Kind::None: break;
+      case LineRequest::Kind::Hangup:
+        if (m_line) {
+          HangUp(result.line.reopenAfterSeconds);
+        } else {
+          Print("halvorn-sim: the line is hung up already\n");
+        }
+        break;
+      case LineRequest::Kind::Reopen:
+        m_reopenAt.reset();
+        if (m_line) {
+          Print("halvorn-sim: the line is open already\n");
+        } else {
+          OpenLine();
+        }
+        break;
+      case LineRequest::Kind::Quit: m_quit = true; break;
+    }
+  }
+
+  void FlushLog() {
+    for (const std::string& line : m_sim.TakeLog()) {
+      if (!m_options.quiet) std::fprintf(stderr, "halvorn-sim: %s\n", line.c_str());
+    }
+  }
+
+  SimOptions m_options;
+  Simulator m_sim;
+  std::optional<Line> m_line;
+  std::optional<LinkName> m_link;
+  Clock::time_point m_start{};
+  Clock::time_point m_lastAdvance{};
+  std::optional<Clock::time_point> m_reopenAt;
+  std::optional<Clock::time_point> m_detachedUntil;
+  bool m_consoleOpen = false;
+  std::string m_consoleBuffer;
+  std::size_t m_nextLine = 0;
+  bool m_quit = false;
+};
+
+}  // namespace
+}  // namespace halvorn::sim
+
+int main(int argc, char** argv) {
+  using namespace halvorn::sim;
+  const SimOptions options = ParseSimCommandLine(argc, argv);
+  switch (options.outcome) {
+    case SimOptions::Outcome::ShowHelp: Print(SimHelpText()); return 0;
+    case SimOptions::Outcome::Fail:
+      std::fprintf(stderr, "halvorn-sim: %s\n", options.error.c_str());
+      return kCommandLineExitStatus;
+    case SimOptions::Outcome::Run: break;
+  }
+
+  // The stop signals are blocked except inside ppoll(), so one that arrives
+  // between two waits is not lost.
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+  // Reading the terminal from the background then fails instead of
+  // stopping the simulator and with it the panel's controller.
+  std::signal(SIGTTIN, SIG_IGN);
+  sigset_t stopSignals;
+  sigset_t unblocked;
+  sigemptyset(&stopSignals);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stopSignals, signal);
+  sigprocmask(SIG_BLOCK, &stopSignals, &unblocked);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigdelset(&unblocked, signal);
+
+  Program program(options);
+  return program.Run(unblocked);
+}
