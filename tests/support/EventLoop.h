@@ -28,14 +28,20 @@ inline bool RunEventsUntil(const std::function<bool()>& done, std::chrono::milli
   QTimer deadline;
   deadline.setSingleShot(true);
   QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+  // `done` may consume what it looks at (lines read from a process), so a
+  // condition once met is remembered, not asked again.
+  bool met = false;
   QTimer look;
   QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-    if (done()) loop.quit();
+    if (!met && done()) {
+      met = true;
+      loop.quit();
+    }
   });
   deadline.start(limit);
   look.start(5ms);
   loop.exec();
-  return done();
+  return met || done();
 }
 
 // Runs the event loop for `period` with nothing else to do.
