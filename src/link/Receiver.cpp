@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "link/Connection.h"
 #include "link/Frame.h"
@@ -39,17 +40,46 @@ void TrimList(ListBox& list) {
   if (list.ListCount() > kMessageListLength) list.RemoveItem(list.ListCount() - 1);
 }
 
-void AddWarning(Form1& form, std::int64_t answerType, const char* name) {
-  form.lstWarnings.AddItem(SignedNumberText(answerType) + " (" + name + ")", 0);
+// Opens an empty entry at the top of a list and returns it for writing. A
+// full list hands over the storage of its oldest entry, which the trim after
+// the message would drop anyway; the list ends up the same, and a steady
+// stream of warnings or other messages needs no new memory.
+std::string& NewTopEntry(ListBox& list) {
+  std::string entry;
+  if (list.ListCount() == kMessageListLength) {
+    entry = std::move(list.items.back());
+    list.items.pop_back();
+    entry.clear();
+  }
+  list.AddItem(std::move(entry), 0);
+  return list.items.front();
+}
+
+void AddWarning(Form1& form, std::int64_t answerType, std::string_view name) {
+  std::string& entry = NewTopEntry(form.lstWarnings);
+  AppendSignedNumber(entry, answerType);
+  entry += " (";
+  entry += name;
+  entry += ')';
+}
+
+// Rewrites a counter's caption in the storage it already holds: the count
+// the signed way, then its wording.
+void ShowCount(Label& label, std::int32_t count, std::string_view wording) {
+  label.caption.clear();
+  AppendSignedNumber(label.caption, count);
+  label.caption += wording;
 }
 
 // Characters 6 to 15 of the uptime answer, as many as there are. Ten digits
 // need more than 32 bits; the 64-bit reading shows any of them as sent.
-std::string UptimeText(std::string_view message) {
+void ShowUptime(TextBox& box, std::string_view message) {
   const std::string_view digits = message.size() > kUptimeStart
                                       ? message.substr(kUptimeStart, kUptimeDigits)
                                       : std::string_view{};
-  return std::to_string(ReadLeadingNumber(digits)) + "s";
+  box.text.clear();
+  AppendPlainNumber(box.text, ReadLeadingNumber(digits));
+  box.text += 's';
 }
 
 }  // namespace
@@ -72,29 +102,32 @@ void MSComm2_OnComm(FrontPanel& panel, int commEvent) {
 
 void ReceiveText(FrontPanel& panel, std::string_view chunk) {
   std::string& buffer = panel.ReceiveBuffer;
-  buffer.append(chunk);
-  if (buffer.size() > kReceiveBufferLimit) {
+  if (buffer.size() + chunk.size() > kReceiveBufferLimit) {
     // A line this long is no answer; start afresh. The first message after
     // this is normally the tail of a broken one and fails its checksum.
     buffer.clear();
     return;
   }
+  buffer.append(chunk);
+  // Each message is read in place in the buffer, and the processed ones are
+  // removed together at the end: nothing ProcessMessage reaches touches the
+  // receive buffer.
+  std::size_t start = 0;
   for (std::size_t end = buffer.find(kCarriageReturn); end != std::string::npos;
-       end = buffer.find(kCarriageReturn)) {
-    const std::string message = buffer.substr(0, end);
-    buffer.erase(0, end + 1);
-    ProcessMessage(panel, message);
+       end = buffer.find(kCarriageReturn, start)) {
+    ProcessMessage(panel, std::string_view(buffer).substr(start, end - start));
+    start = end + 1;
     panel.form.shpRecv.fillColor = colours::Green;
     panel.form.Timer4.Start();
   }
+  buffer.erase(0, start);
 }
 
 void ProcessMessage(FrontPanel& panel, std::string_view message) {
   Form1& form = panel.form;
   if (CrcError(message)) {
     CountUp(panel.CrcErrorCount);
-    form.lblCrcErrors.caption =
-        SignedNumberText(panel.CrcErrorCount) + " received message(s) with crc error";
+    ShowCount(form.lblCrcErrors, panel.CrcErrorCount, " received message(s) with crc error");
     return;
   }
 
@@ -130,7 +163,7 @@ void ProcessMessage(FrontPanel& panel, std::string_view message) {
       flags.FlowsUpdated = 1;
       break;
     case kUptimeAnswer:
-      form.txtUptime.text = UptimeText(message);
+      ShowUptime(form.txtUptime, message);
       break;
     case kPneumaticPressureWarning:
       AddWarning(form, answerType, "OP_ERR_PNEUMATIC_PRESSURE");
@@ -142,15 +175,14 @@ void ProcessMessage(FrontPanel& panel, std::string_view message) {
       AddWarning(form, answerType, "OP_ERR_PFEIFFER_BUS");
       break;
     default:
-      form.lstMessages.AddItem(std::string(message), 0);
+      NewTopEntry(form.lstMessages).assign(message);
       break;
   }
 
   TrimList(form.lstWarnings);
   TrimList(form.lstMessages);
   CountUp(panel.CorrectMessageCount);
-  form.lblStatus2.caption =
-      SignedNumberText(panel.CorrectMessageCount) + " correct message(s) received from pic";
+  ShowCount(form.lblStatus2, panel.CorrectMessageCount, " correct message(s) received from pic");
 }
 
 }  // namespace halvorn

@@ -41,7 +41,9 @@ void ShowFlowReading(Form1& form, std::int16_t number, std::string_view field) {
   if (status == kStatusOk) {
     (form.*flow.shape).fillColor = indicator_colour::FlowValid;
     // The controller formats the reading itself; it is shown as it came.
-    (form.*flow.value).caption = std::string(field.substr(1)) + "%";
+    std::string& caption = (form.*flow.value).caption;
+    caption.assign(field.substr(1));
+    caption += '%';
   } else {
     (form.*flow.shape).fillColor = indicator_colour::Fault;
     (form.*flow.value).caption = StatusCodeText(status);

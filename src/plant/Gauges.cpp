@@ -35,22 +35,28 @@ constexpr int kExponentBias = 20;
 // gauges, read down to 1E-4 mBar. The bound goes by number, not by caption.
 constexpr std::int16_t kLastCapacitiveGauge = 5;
 
-// Caption for the six digit characters of a valid reading.
-std::string PressureText(std::int16_t number, std::string_view digits) {
+// Writes the caption for the six digit characters of a valid reading into
+// the value label's own storage.
+void ShowPressure(std::string& caption, std::int16_t number, std::string_view digits) {
   // Below the gauge's range: the controller sends all zeros.
-  if (digits == "000000") return number <= kLastCapacitiveGauge ? "<1" : "<1.000E-4";
-  if (digits == "999999") return "over range";
+  if (digits == "000000") {
+    caption = number <= kLastCapacitiveGauge ? "<1" : "<1.000E-4";
+    return;
+  }
+  if (digits == "999999") {
+    caption = "over range";
+    return;
+  }
   // Two characters read leniently give -99 to 99, so -119 to 79 after the
   // bias: well inside 16 bits.
   const auto exponent =
       static_cast<std::int16_t>(ReadLeadingNumber(digits.substr(4, 2)) - kExponentBias);
-  std::string text;
-  text += digits[0];
-  text += '.';
-  text += digits.substr(1, 3);
-  text += 'E';
-  text += SignedNumberText(exponent);
-  return text;
+  caption.clear();
+  caption += digits[0];
+  caption += '.';
+  caption += digits.substr(1, 3);
+  caption += 'E';
+  AppendSignedNumber(caption, exponent);
 }
 
 }  // namespace
@@ -69,7 +75,7 @@ void ShowGaugeReading(Form1& form, std::int16_t number, std::string_view field) 
   const GaugeIndicators& gauge = kGauges[static_cast<std::size_t>(number - 1)];
   const std::int16_t status = ByteCode(field[0]);
   if (status == kStatusOk) {
-    (form.*gauge.value).caption = PressureText(number, field.substr(1));
+    ShowPressure((form.*gauge.value).caption, number, field.substr(1));
     (form.*gauge.shape).fillColor = indicator_colour::GaugeValid;
     (form.*gauge.state).caption = "ok";
   } else {

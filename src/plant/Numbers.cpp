@@ -1,5 +1,7 @@
 #include "plant/Numbers.h"
 
+#include <array>
+#include <charconv>
 #include <limits>
 
 namespace halvorn {
@@ -34,7 +36,21 @@ std::int64_t ReadLeadingNumber(std::string_view text) {
 }
 
 std::string SignedNumberText(std::int64_t value) {
-  return value < 0 ? std::to_string(value) : " " + std::to_string(value);
+  std::string text;
+  AppendSignedNumber(text, value);
+  return text;
+}
+
+void AppendSignedNumber(std::string& text, std::int64_t value) {
+  if (value >= 0) text += ' ';
+  AppendPlainNumber(text, value);
+}
+
+void AppendPlainNumber(std::string& text, std::int64_t value) {
+  // Twenty characters hold every 64-bit value, sign included.
+  std::array<char, 20> digits{};
+  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+  text.append(digits.data(), end);
 }
 
 }  // namespace halvorn

@@ -21,4 +21,12 @@ std::int64_t ReadLeadingNumber(std::string_view text);
 // space in place of the plus sign, so 3 is " 3" and -5 is "-5".
 std::string SignedNumberText(std::int64_t value);
 
+// The same signed conversion, written at the end of `text`, so that a caption
+// can be rebuilt in the storage it already holds.
+void AppendSignedNumber(std::string& text, std::int64_t value);
+
+// The plain conversion of the uptime: no leading space, a minus sign only
+// when negative, written at the end of `text`.
+void AppendPlainNumber(std::string& text, std::int64_t value);
+
 }  // namespace halvorn
