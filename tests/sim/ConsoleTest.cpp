@@ -58,6 +58,13 @@ std::string Canonical(const ParsedLine& parsed) {
           out << "acks " << (c.on ? "on" : "off");
         } else if constexpr (std::is_same_v<C, console::Clear>) {
           out << "clear";
+        } else if constexpr (std::is_same_v<C, console::Flood>) {
+          out << "flood";
+          if (c.bytesPerSecond) {
+            out << " " << *c.bytesPerSecond << " " << c.crcFraction;
+          } else {
+            out << " stop";
+          }
         } else {
           out << "quit";
         }
@@ -150,6 +157,15 @@ TEST(ConsoleTest, Lines) {
       {"quit", "quit"},
       {"exit", "quit"},
       {"open V3", "error"},
+      {"flood 92160", "flood 92160 0"},
+      {"flood 92160 0.1", "flood 92160 0.1"},
+      {"FLOOD Stop", "flood stop"},
+      {"flood 1000000 1", "flood 1e+06 1"},
+      {"flood 0", "error"},
+      {"flood 1000001", "error"},
+      {"flood 92160 1.5", "error"},
+      {"flood stop 3", "error"},
+      {"flood", "error"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("line: '" + c.line + "'");
@@ -178,13 +194,13 @@ TEST(ConsoleTest, ErrorsSayWhatIsWrong) {
 TEST(ConsoleTest, HelpHasALineForEveryCommand) {
   const std::string help = "\n" + ConsoleHelp();
   for (const char* command : {"help", "status", "fault", "warn", "crc", "badlen", "nocr", "silence",
-                              "unsilence", "stop", "resume", "hangup", "reopen", "acks", "clear", "quit"}) {
+                              "unsilence", "stop", "resume", "hangup", "reopen", "acks", "clear", "flood", "quit"}) {
     SCOPED_TRACE(command);
     EXPECT_NE(help.find("\n" + std::string(command) + " "), std::string::npos);
     EXPECT_TRUE(ParseConsoleLine(command).error.find("unknown command") == std::string::npos);
   }
   EXPECT_EQ(help.back(), '\n');
-  EXPECT_EQ(std::count(help.begin(), help.end(), '\n'), 17) << "one line per command";
+  EXPECT_EQ(std::count(help.begin(), help.end(), '\n'), 18) << "one line per command";
 }
 
 }  // namespace

@@ -351,6 +351,90 @@ TEST(SimProgramTest, HangupClosesTheLineAndReopensANewOne) {
   EXPECT_NE(::lstat(link.c_str(), &ignored), 0) << "the link is removed at exit";
 }
 
+TEST(SimProgramTest, FloodFillsA921600BaudLineAndReportsExactlyWhatItSent) {
+  SimProcess sim({});
+  const std::optional<std::string> path = sim.LinePath();
+  ASSERT_TRUE(path);
+  PanelEnd panel(*path);
+  ASSERT_TRUE(panel.open());
+  ASSERT_TRUE(panel.Ask("061_")) << "the flood goes to a panel that has spoken";
+  sim.Type("flood 92160 0.1\n");
+  ASSERT_EQ(sim.ReadLine().value_or(""), "ok: flooding at 92160 bytes/s, 0.1 of frames with a wrong checksum");
+
+  // Reads what arrives for a while; every frame is whole and counted.
+  std::string pending;
+  std::int64_t frames = 0;
+  std::int64_t spoiled = 0;
+  std::int64_t bytes = 0;
+  const auto readFor = [&](std::chrono::milliseconds period, bool untilQuiet) {
+    const auto end = Clock::now() + period;
+    while (Clock::now() < end) {
+      pollfd fd{panel.fd(), POLLIN, 0};
+      if (::poll(&fd, 1, 50) <= 0) {
+        if (untilQuiet) return;
+        continue;
+      }
+      char buffer[4096];
+      const ssize_t n = ::read(panel.fd(), buffer, sizeof buffer);
+      if (n <= 0) return;
+      bytes += n;
+      pending.append(buffer, static_cast<std::size_t>(n));
+      std::size_t start = 0;
+      for (std::size_t cr; (cr = pending.find('\r', start)) != std::string::npos; start = cr + 1) {
+        ++frames;
+        spoiled += CrcError(std::string_view(pending).substr(start, cr - start)) ? 1 : 0;
+      }
+      pending.erase(0, start);
+    }
+  };
+  const auto started = Clock::now();
+  readFor(1500ms, false);
+  sim.Type("flood stop\n");
+  const std::optional<std::string> report = sim.ReadLineStartingWith("ok: flood stopped: ");
+  const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+  readFor(2000ms, true);  // the tail still in the line
+  ASSERT_TRUE(report);
+  EXPECT_TRUE(pending.empty()) << "a frame was cut";
+  long long sentFrames = 0;
+  long long sentSpoiled = 0;
+  long long sentBytes = 0;
+  ASSERT_EQ(std::sscanf(report->c_str(), "ok: flood stopped: %lld frames, %lld with a wrong checksum, %lld bytes",
+                        &sentFrames, &sentSpoiled, &sentBytes),
+            3)
+      << *report;
+  EXPECT_EQ(frames, sentFrames);
+  EXPECT_EQ(spoiled, sentSpoiled);
+  EXPECT_EQ(bytes, sentBytes);
+  EXPECT_EQ(sentSpoiled, sentFrames / 10);
+  // The line's rate, give or take the moments of starting and stopping.
+  EXPECT_GT(static_cast<double>(bytes) / seconds, 0.85 * 92160) << *report;
+  EXPECT_LT(static_cast<double>(bytes) / seconds, 1.05 * 92160) << *report;
+}
+
+TEST(SimProgramTest, FloodWaitsForAPanelAndReportsAtExit) {
+  SimProcess sim({"--flood", "92160=0.5"});
+  const std::optional<std::string> path = sim.LinePath();
+  ASSERT_TRUE(path);
+  std::this_thread::sleep_for(300ms);
+  {
+    PanelEnd panel(*path);
+    ASSERT_TRUE(panel.open());
+    EXPECT_FALSE(panel.Receive(300ms)) << "flooded before the panel spoke";
+    // Its first request starts the flood: the answer, then whole frames.
+    const std::optional<std::string> answer = panel.Ask("121_");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->substr(0, 3), "121");
+    const std::optional<std::string> first = panel.Receive();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->substr(0, 3), "061");
+  }
+  ::kill(sim.pid(), SIGTERM);
+  const std::optional<std::string> report = sim.ReadLineStartingWith("halvorn-sim: flood stopped at exit: ");
+  ASSERT_TRUE(report);
+  EXPECT_NE(report->find(" frames, "), std::string::npos) << *report;
+  ASSERT_TRUE(sim.Wait(2000ms));
+}
+
 TEST(SimProgramTest, KeepsRunningWhenItsConsoleEnds) {
   SimProcess sim({});
   const std::optional<std::string> path = sim.LinePath();

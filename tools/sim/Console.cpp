@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "Flood.h"
+
 namespace halvorn::sim {
 namespace {
 
@@ -125,6 +127,21 @@ ParsedLine ParseSilence(const std::vector<std::string_view>& w, bool silent) {
   return Ok(console::Silence{*groups, silent});
 }
 
+ParsedLine ParseFlood(const std::vector<std::string_view>& w) {
+  constexpr const char* usage = "usage: flood <bytes per second 1-1000000> [crc fraction 0 to 1] | flood stop";
+  if (w.size() == 2 && Lower(w[1]) == "stop") return Ok(console::Flood{});
+  if (w.size() < 2 || w.size() > 3) return Error(usage);
+  const std::optional<double> rate = Decimal(w[1]);
+  if (!rate || *rate < 1.0 || *rate > kFastestFloodBytesPerSecond) return Error(usage);
+  console::Flood flood{*rate, 0.0};
+  if (w.size() == 3) {
+    const std::optional<double> fraction = Decimal(w[2]);
+    if (!fraction || *fraction < 0.0 || *fraction > 1.0) return Error(usage);
+    flood.crcFraction = *fraction;
+  }
+  return Ok(flood);
+}
+
 }  // namespace
 
 ParsedLine ParseConsoleLine(std::string_view line) {
@@ -170,6 +187,7 @@ ParsedLine ParseConsoleLine(std::string_view line) {
     return Ok(console::Acks{state == "on"});
   }
   if (verb == "clear") return bare(console::Clear{});
+  if (verb == "flood") return ParseFlood(w);
   if (verb == "quit" || verb == "exit") return bare(console::Quit{});
   return Error("unknown command '" + std::string(w[0]) + "' (help lists them)");
 }
@@ -191,6 +209,8 @@ std::string ConsoleHelp() {
          "reopen                       open the line again after a hangup\n"
          "acks <on|off>                answer every command with a message of its own type\n"
          "clear                        remove every fault (status codes, crc, badlen, silence, stop, pending sends)\n"
+         "flood <bytes/s> [fraction]   send answers back-to-back at that rate (92160 is a 921600-baud line), that share "
+         "with a wrong checksum; 'flood stop' ends it and reports the frames sent\n"
          "quit                         end the simulator\n";
 }
 

@@ -53,6 +53,12 @@ struct Acks {
   bool on = true;
 };
 struct Clear {};
+// Answers back-to-back at `bytesPerSecond` with `crcFraction` of them
+// spoiled; without a rate: stop the flood and report its counts.
+struct Flood {
+  std::optional<double> bytesPerSecond;
+  double crcFraction = 0.0;
+};
 struct Quit {};
 
 }  // namespace console
@@ -60,7 +66,7 @@ struct Quit {};
 using ConsoleCommand =
     std::variant<console::Help, console::Status, console::Fault, console::Warn, console::Crc,
                  console::BadLength, console::NoCr, console::Silence, console::Stop,
-                 console::Hangup, console::Reopen, console::Acks, console::Clear, console::Quit>;
+                 console::Hangup, console::Reopen, console::Acks, console::Clear, console::Flood, console::Quit>;
 
 struct ParsedLine {
   std::optional<ConsoleCommand> command;  // empty for a blank line or an error

@@ -129,6 +129,9 @@ SimOptions ParseSimCommandLine(std::span<const std::string_view> arguments) {
     } else if (name == "--acks") {
       if (inlineValue) return Failed("--acks takes no value");
       if (auto failed = schedule(0.0, "acks on")) return *failed;
+    } else if (name == "--flood") {
+      if (!value(v)) return Failed("--flood needs BYTES_PER_SECOND[=FRACTION]");
+      if (auto failed = schedule(0.0, "flood " + SplitAtEquals(v))) return *failed;
     } else if (name == "--do") {
       if (!value(v)) return Failed("--do needs a console line");
       if (auto failed = schedule(0.0, std::string(v))) return *failed;
@@ -182,6 +185,10 @@ std::string SimHelpText() {
          "                         cooling all)\n"
          "  --stop                 send nothing until the console says resume\n"
          "  --acks                 answer every command with a message of its own type\n"
+         "  --flood RATE[=F]       send answers back-to-back at RATE bytes a second (92160 fills a\n"
+         "                         921600-baud line), share F with a wrong checksum, from the first\n"
+         "                         request a panel sends; the counts are printed at 'flood stop' and\n"
+         "                         at exit\n"
          "  --do LINE              run a console line at start, e.g. --do 'fault tmp 159'\n"
          "  --at SECONDS LINE      run a console line that many seconds after start,\n"
          "                         e.g. --at 5 'hangup 2' or --at 3 'silence gauges'\n"

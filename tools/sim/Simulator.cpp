@@ -76,18 +76,8 @@ std::string Simulator::Handle(std::string_view message) {
     ++m_counters.polls;
     if (m_verbose) Log("poll " + std::string(text));
     if (m_faults.Stopped()) return {};
-    if (!m_faults.Silenced(*group)) {
-      out += m_faults.Frame(m_faults.Shape(*group, m_plant.AnswerText(*group)));
-      ++m_counters.framesSent;
-    }
-    for (const Pending& pending : m_pending) {
-      if (pending.raw) {
-        out += pending.bytes;
-      } else {
-        out += m_faults.Frame(pending.bytes);
-        ++m_counters.framesSent;
-      }
-    }
+    if (!m_faults.Silenced(*group)) out += Framed(m_faults.Shape(*group, m_plant.AnswerText(*group)));
+    for (const Pending& pending : m_pending) out += pending.raw ? pending.bytes : Framed(pending.bytes);
     m_pending.clear();
     return out;
   }
@@ -95,15 +85,31 @@ std::string Simulator::Handle(std::string_view message) {
   if (const std::optional<std::string> done = m_plant.Apply(text)) {
     ++m_counters.commands;
     Log(std::string(text) + ": " + *done);
-    if (m_acks && !m_faults.Stopped()) {
-      out += m_faults.Frame(text);
-      ++m_counters.framesSent;
-    }
+    if (m_acks && !m_faults.Stopped()) out += Framed(text);
     return out;
   }
   ++m_counters.unknown;
   Log("not a command, ignored: " + Printable(text));
   return out;
+}
+
+std::string Simulator::Framed(std::string_view text) {
+  const std::string frame = m_faults.Frame(text);
+  ++m_counters.framesSent;
+  const std::string_view message =
+      frame.ends_with(kCarriageReturn) ? std::string_view(frame).substr(0, frame.size() - 1) : frame;
+  if (CrcError(message)) ++m_counters.spoiledSent;
+  return frame;
+}
+
+std::string Simulator::TakeFlood(std::size_t room) {
+  // A stopped controller sends nothing, flood or not.
+  if (m_faults.Stopped()) return {};
+  const FloodCounts before = m_flood.counts();
+  std::string frames = m_flood.Take(m_plant, room);
+  m_counters.framesSent += m_flood.counts().frames - before.frames;
+  m_counters.spoiledSent += m_flood.counts().spoiled - before.spoiled;
+  return frames;
 }
 
 ConsoleResult Simulator::ExecuteLine(std::string_view line) {
@@ -172,6 +178,16 @@ ConsoleResult Simulator::Execute(const ConsoleCommand& command) {
           m_faults.Clear();
           m_pending.clear();
           return {"ok: no faults\n", {}};
+        } else if constexpr (std::is_same_v<C, console::Flood>) {
+          if (!c.bytesPerSecond) {
+            m_flood.Stop();
+            return {"ok: flood stopped: " + m_flood.Describe() + "\n", {}};
+          }
+          m_flood.Start(*c.bytesPerSecond, c.crcFraction);
+          char reply[120];
+          std::snprintf(reply, sizeof reply, "ok: flooding at %.0f bytes/s, %g of frames with a wrong checksum\n",
+                        m_flood.BytesPerSecond(), m_flood.CrcFraction());
+          return {reply, {}};
         } else {
           static_assert(std::is_same_v<C, console::Quit>);
           return {"ok: bye\n", {LineRequest::Kind::Quit, {}}};
@@ -186,7 +202,9 @@ std::string Simulator::Status() const {
          "\nline: " + m_lineDescription + "; " + std::to_string(n.polls) + " polls, " +
          std::to_string(n.commands) + " commands, " + std::to_string(n.badChecksums) +
          " bad checksums, " + std::to_string(n.unknown) + " unknown, " +
-         std::to_string(n.framesSent) + " frames sent\n";
+         std::to_string(n.framesSent) + " frames sent, " + std::to_string(n.spoiledSent) +
+         " of them with a wrong checksum\n" +
+         (m_flood.Running() ? "flood: " + m_flood.Describe() + " so far\n" : "");
 }
 
 void Simulator::Log(std::string line) {

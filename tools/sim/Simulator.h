@@ -12,6 +12,7 @@
 
 #include "Console.h"
 #include "FaultSettings.h"
+#include "Flood.h"
 #include "SimPlant.h"
 
 namespace halvorn::sim {
@@ -34,7 +35,8 @@ struct LineCounters {
   std::int64_t commands = 0;      // commands acted on
   std::int64_t badChecksums = 0;  // frames dropped for their checksum
   std::int64_t unknown = 0;       // good frames that are neither
-  std::int64_t framesSent = 0;    // answers, warnings and acknowledgements
+  std::int64_t framesSent = 0;    // answers, warnings, acknowledgements and flood frames
+  std::int64_t spoiledSent = 0;   // of those, frames sent with a wrong checksum
 };
 
 // Longest run of received bytes without a carriage return that is kept;
@@ -45,12 +47,21 @@ class Simulator {
  public:
   Simulator() = default;
 
-  void Advance(double seconds) { m_plant.Advance(seconds); }
+  void Advance(double seconds) {
+    m_plant.Advance(seconds);
+    m_flood.Advance(seconds);
+  }
 
   // Takes bytes from the line, acts on every complete frame and yields what
   // to write back: the answers to poll requests, then whatever waits to go
   // out after an answer (warnings, bursts), and acknowledgements when on.
   std::string Receive(std::string_view bytes);
+
+  // The flood's frames now due, at most `room` bytes (see Flood::Take),
+  // counted as sent.
+  std::string TakeFlood(std::size_t room);
+  bool Flooding() const { return m_flood.Running(); }
+  const Flood& flood() const { return m_flood; }
 
   // Forgets a half-received frame, as when the line is opened afresh.
   void ResetLine() {
@@ -78,11 +89,14 @@ class Simulator {
 
  private:
   std::string Handle(std::string_view message);
+  // One frame of `text` through the faults, counted as sent.
+  std::string Framed(std::string_view text);
   std::string Status() const;
   void Log(std::string line);
 
   SimPlant m_plant;
   FaultSettings m_faults;
+  Flood m_flood;
   std::string m_buffer;
   bool m_discarding = false;  // inside an overlong run, until its carriage return
   // Texts to frame (warnings) and raw bursts, sent right after the answer

@@ -36,6 +36,14 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kDetachedRetry = std::chrono::milliseconds(100);
 constexpr std::size_t kReadChunk = 4096;
 constexpr std::size_t kLongestConsoleLine = 4096;
+// A flood is written in slices this far apart, about what a USB serial
+// adapter hands over per frame of its bus at full line rate.
+constexpr auto kFloodSlice = std::chrono::milliseconds(1);
+// The flood tops the queue up to this much; beyond, it waits for the line.
+constexpr std::size_t kFloodQueue = 4096;
+// Bytes waiting for a line that takes nothing are dropped past this: nobody
+// reads the terminal side, and a panel that opens it flushes them anyway.
+constexpr std::size_t kMostQueued = 256 * 1024;
 
 void Print(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
@@ -72,7 +80,10 @@ class Program {
 
       std::vector<pollfd> fds;
       const bool watchLine = m_line && (!m_detachedUntil || now >= *m_detachedUntil);
-      if (watchLine) fds.push_back({m_line->fd(), POLLIN, 0});
+      if (watchLine) {
+        const short events = static_cast<short>(POLLIN | (m_outgoing.empty() ? 0 : POLLOUT));
+        fds.push_back({m_line->fd(), events, 0});
+      }
       if (m_consoleOpen) fds.push_back({STDIN_FILENO, POLLIN, 0});
 
       std::optional<Clock::time_point> wake = m_reopenAt;
@@ -80,14 +91,22 @@ class Program {
       if (m_line && !watchLine) earliest(*m_detachedUntil);
       if (m_nextLine < m_options.lines.size()) earliest(LineTime(m_options.lines[m_nextLine]));
 
-      timespec timeout{};
+      std::optional<long long> waitNs;
       if (wake) {
         const auto wait = std::max(Clock::duration::zero(), *wake - now);
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count() + 1'000'000;
-        timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-        timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+        waitNs = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count() + 1'000'000;
       }
-      const int ready = ::ppoll(fds.data(), fds.size(), wake ? &timeout : nullptr, &unblocked);
+      const bool flooding = watchLine && m_panelHeard && m_sim.Flooding();
+      if (flooding) {
+        const long long slice = std::chrono::nanoseconds(kFloodSlice).count();
+        waitNs = waitNs ? std::min(*waitNs, slice) : slice;
+      }
+      timespec timeout{};
+      if (waitNs) {
+        timeout.tv_sec = static_cast<time_t>(*waitNs / 1'000'000'000);
+        timeout.tv_nsec = static_cast<long>(*waitNs % 1'000'000'000);
+      }
+      const int ready = ::ppoll(fds.data(), fds.size(), waitNs ? &timeout : nullptr, &unblocked);
       if (ready < 0) {
         if (errno == EINTR) continue;
         std::fprintf(stderr, "halvorn-sim: poll failed: %s\n", std::strerror(errno));
@@ -96,11 +115,22 @@ class Program {
       CatchUp();
       for (const pollfd& fd : fds) {
         if (fd.revents == 0) continue;
-        if (m_line && fd.fd == m_line->fd()) ReadLine(fd.revents);
+        if (m_line && fd.fd == m_line->fd()) {
+          if (fd.revents & POLLOUT) Drain();
+          ReadLine(fd.revents);
+        }
         if (fd.fd == STDIN_FILENO) ReadConsole();
+      }
+      // Only to a panel that has been heard on the line: frames written to
+      // nobody would be counted as sent and then found stale, or flushed, by
+      // the panel's open (a fresh pseudo-terminal does not even report that
+      // nobody holds it).
+      if (m_panelHeard && m_sim.Flooding() && m_outgoing.size() < kFloodQueue) {
+        Write(m_sim.TakeFlood(kFloodQueue - m_outgoing.size()));
       }
       FlushLog();
     }
+    if (m_sim.Flooding()) Print("halvorn-sim: flood stopped at exit: " + m_sim.flood().Describe() + "\n");
     return 0;
   }
 
@@ -128,6 +158,7 @@ class Program {
       return false;
     }
     m_detachedUntil.reset();
+    m_panelHeard = false;
     m_sim.ResetLine();
     m_sim.SetLineDescription(m_line->path());
     Print("halvorn-sim: controller on " + m_line->path() + "\n");
@@ -144,6 +175,8 @@ class Program {
   void HangUp(std::optional<double> reopenAfter) {
     if (m_link) m_link->Remove();
     m_line.reset();
+    m_outgoing.clear();
+    m_panelHeard = false;
     m_sim.ResetLine();
     m_sim.SetLineDescription("hung up");
     if (reopenAfter) {
@@ -160,6 +193,7 @@ class Program {
       for (int round = 0; round < 16 && m_line; ++round) {
         const ssize_t n = ::read(m_line->fd(), buffer, sizeof buffer);
         if (n > 0) {
+          m_panelHeard = true;
           Write(m_sim.Receive(std::string_view(buffer, static_cast<std::size_t>(n))));
           continue;
         }
@@ -173,27 +207,52 @@ class Program {
     if (revents & (POLLHUP | POLLERR | POLLNVAL)) Detach();
   }
 
-  // No panel holds the line; look for one again shortly.
-  void Detach() { m_detachedUntil = Clock::now() + kDetachedRetry; }
+  // No panel holds the line; look for one again shortly. What waits to go
+  // out was meant for the panel that left.
+  void Detach() {
+    m_detachedUntil = Clock::now() + kDetachedRetry;
+    m_panelHeard = false;
+    DropQueued("no panel holds the line");
+  }
 
+  // Queues whole frames and sends what the line takes now; the rest goes
+  // out as the line takes it, in order, so no frame is ever cut in two by
+  // a full buffer.
   void Write(const std::string& bytes) {
+    if (!m_line || bytes.empty()) return;
+    if (m_outgoing.size() + bytes.size() > kMostQueued) {
+      if (!m_options.quiet) {
+        std::fprintf(stderr, "halvorn-sim: %zu bytes not sent: nobody reads the line\n", bytes.size());
+      }
+      return;
+    }
+    m_outgoing += bytes;
+    Drain();
+  }
+
+  void Drain() {
     std::size_t done = 0;
-    while (m_line && done < bytes.size()) {
-      const ssize_t n = ::write(m_line->fd(), bytes.data() + done, bytes.size() - done);
+    while (m_line && done < m_outgoing.size()) {
+      const ssize_t n = ::write(m_line->fd(), m_outgoing.data() + done, m_outgoing.size() - done);
       if (n > 0) {
         done += static_cast<std::size_t>(n);
       } else if (n < 0 && errno == EINTR) {
         continue;
+      } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        break;  // the rest when the line has room
       } else {
-        // A full buffer means nobody reads the terminal side; the panel
-        // would have dropped these bytes as stale anyway.
-        if (!m_options.quiet) {
-          std::fprintf(stderr, "halvorn-sim: %zu bytes not sent: %s\n", bytes.size() - done,
-                       n < 0 ? std::strerror(errno) : "line full");
-        }
+        m_outgoing.erase(0, done);
+        DropQueued(n < 0 ? std::strerror(errno) : "line closed");
         return;
       }
     }
+    m_outgoing.erase(0, done);
+  }
+
+  void DropQueued(const char* why) {
+    if (m_outgoing.empty()) return;
+    if (!m_options.quiet) std::fprintf(stderr, "halvorn-sim: %zu bytes not sent: %s\n", m_outgoing.size(), why);
+    m_outgoing.clear();
   }
 
   void ReadConsole() {
@@ -263,6 +322,8 @@ class Program {
   SimOptions m_options;
   Simulator m_sim;
   std::optional<Line> m_line;
+  std::string m_outgoing;  // whole frames waiting for room on the line
+  bool m_panelHeard = false;  // a panel sent something since the line was opened
   std::optional<LinkName> m_link;
   Clock::time_point m_start{};
   Clock::time_point m_lastAdvance{};
