@@ -1,0 +1,101 @@
+// A probe that halvorn-perf puts into the real, unchanged halvorn-panel
+// program through Qt's generic plugin mechanism
+// (QT_QPA_GENERIC_PLUGINS=halvornprobe with QT_PLUGIN_PATH pointing here):
+// it notes when the window has first been painted and, when asked, presses
+// "Connect" the way the operator would, so the program can be measured
+// polling a controller with nothing else changed. It writes what it saw,
+// one line per event, to the file HALVORN_PROBE_REPORT names:
+//   shown <ns>              the first paint of the window is done
+//   connected <ns> <text>   "Connect" was pressed; the status line says <text>
+// <ns> is CLOCK_MONOTONIC in nanoseconds, the same clock in every process.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QEvent>
+#include <QGenericPlugin>
+#include <QLabel>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <time.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace halvorn::perf {
+namespace {
+
+long long MonotonicNs() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<long long>(now.tv_sec) * 1'000'000'000LL + now.tv_nsec;
+}
+
+class Probe : public QObject {
+ public:
+  Probe() {
+    if (const char* path = std::getenv("HALVORN_PROBE_REPORT")) m_reportPath = path;
+    const char* connect = std::getenv("HALVORN_PROBE_CONNECT");
+    m_connect = connect && std::string(connect) == "1";
+    if (QCoreApplication* application = QCoreApplication::instance()) application->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!m_painted && event->type() == QEvent::Paint) {
+      auto* widget = qobject_cast<QWidget*>(watched);
+      if (widget && widget->isWindow()) {
+        m_painted = true;
+        // The paint runs when this filter returns; the zero timer fires when
+        // the whole first frame has been painted and handed to the screen.
+        QTimer::singleShot(0, this, [this, window = QPointer<QWidget>(widget)] { OnShown(window); });
+      }
+    }
+    return false;
+  }
+
+ private:
+  void OnShown(const QPointer<QWidget>& window) {
+    Report("shown " + std::to_string(MonotonicNs()));
+    if (!m_connect || !window) return;
+    auto* button = window->findChild<QAbstractButton*>(QStringLiteral("cmdConnect"));
+    if (!button) {
+      Report("connected 0 (no Connect button)");
+      return;
+    }
+    button->click();
+    const auto* status = window->findChild<QLabel*>(QStringLiteral("lblStatus"));
+    Report("connected " + std::to_string(MonotonicNs()) + " " +
+           (status ? status->text().toStdString() : std::string("(no status line)")));
+  }
+
+  void Report(const std::string& line) const {
+    if (m_reportPath.empty()) return;
+    if (std::FILE* file = std::fopen(m_reportPath.c_str(), "a")) {
+      std::fprintf(file, "%s\n", line.c_str());
+      std::fclose(file);
+    }
+  }
+
+  std::string m_reportPath;
+  bool m_connect = false;
+  bool m_painted = false;
+};
+
+class ProbePlugin : public QGenericPlugin {
+  Q_OBJECT
+  Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "PanelProbe.json")
+
+ public:
+  // Qt keeps the object it is handed for the application's whole life.
+  QObject* create(const QString& name, const QString&) override {
+    if (name.compare(QStringLiteral("halvornprobe"), Qt::CaseInsensitive) != 0) return nullptr;
+    return std::make_unique<Probe>().release();
+  }
+};
+
+}  // namespace
+}  // namespace halvorn::perf
+
+#include "PanelProbe.moc"

@@ -1,0 +1,23 @@
+// What the kernel tells about a running process, from /proc: processor time
+// used and resident memory. For measuring the panel from outside (a child
+// process) or from inside (pid 0 reads /proc/self).
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+
+namespace halvorn::perf {
+
+// User plus system processor seconds used so far, in clock ticks' steps
+// (10 ms); nothing when the process is gone.
+std::optional<double> CpuSeconds(pid_t pid);
+
+// Peak resident size (VmHWM) and current resident size (VmRSS) in KiB.
+std::optional<long> PeakResidentKiB(pid_t pid);
+std::optional<long> ResidentKiB(pid_t pid);
+
+// Open file descriptors of the process.
+std::optional<int> OpenDescriptors(pid_t pid);
+
+}  // namespace halvorn::perf
