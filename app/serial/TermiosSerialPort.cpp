@@ -3,26 +3,18 @@
 #include <QSocketNotifier>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <utility>
 
 namespace halvorn::shell {
 namespace {
-
-// A write waits this long in all for the device to take the bytes. The
-// controller's frames are a few dozen bytes and the device buffer holds
-// kilobytes, so only a stuck line makes a write wait; the window must not
-// freeze on it.
-constexpr std::chrono::milliseconds kWriteTimeout{250};
 
 // At most this much is read per notification, so that a flood of bytes
 // cannot keep the window's thread from its timers and clicks; the notifier
@@ -67,9 +59,13 @@ int OpenFailureFromErrno(int error) {
 
 TermiosSerialPort::TermiosSerialPort(PortMap ports)
     : m_ports(std::move(ports)),
-      m_notifier(std::make_unique<QSocketNotifier>(QSocketNotifier::Read)) {
+      m_notifier(std::make_unique<QSocketNotifier>(QSocketNotifier::Read)),
+      m_writeNotifier(std::make_unique<QSocketNotifier>(QSocketNotifier::Write)) {
+  m_writeNotifier->setEnabled(false);
   QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
                    [this] { onReadable(); });
+  QObject::connect(m_writeNotifier.get(), &QSocketNotifier::activated, m_writeNotifier.get(),
+                   [this] { onWritable(); });
 }
 
 TermiosSerialPort::~TermiosSerialPort() { Close(); }
@@ -103,8 +99,11 @@ int TermiosSerialPort::Open() {
   m_fd = fd.release();
   ++m_openings;
   m_received.clear();
+  m_unsent.clear();
   m_notifier->setSocket(m_fd);
   m_notifier->setEnabled(true);
+  m_writeNotifier->setSocket(m_fd);
+  m_writeNotifier->setEnabled(false);
   return open_error::None;
 }
 
@@ -114,6 +113,9 @@ void TermiosSerialPort::Close() {
   // a closed or reused number.
   m_notifier->setEnabled(false);
   m_notifier->setSocket(-1);
+  m_writeNotifier->setEnabled(false);
+  m_writeNotifier->setSocket(-1);
+  m_unsent.clear();
   // Leave the terminal open to others again; a hung-up device refuses this,
   // which does not matter.
   ::ioctl(m_fd, TIOCNXCL);
@@ -147,8 +149,9 @@ bool TermiosSerialPort::applyLineSettings() {
 
 bool TermiosSerialPort::Output(const std::string& bytes) {
   if (m_fd < 0) return false;
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point deadline = Clock::now() + kWriteTimeout;
+  // Frames go out in order and whole: while the rest of an earlier one waits
+  // for room, a new one has none.
+  if (!m_unsent.empty() && (!writeUnsent() || !m_unsent.empty())) return false;
   std::size_t written = 0;
   while (written < bytes.size()) {
     const ssize_t count = ::write(m_fd, bytes.data() + written, bytes.size() - written);
@@ -157,17 +160,45 @@ bool TermiosSerialPort::Output(const std::string& bytes) {
       continue;
     }
     if (count < 0 && errno == EINTR) continue;
-    if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
-    // The device buffer is full: sleep in poll() until it takes more.
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return false;
-    pollfd writable{m_fd, POLLOUT, 0};
-    const int ready = ::poll(&writable, 1, static_cast<int>(left));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0 || (writable.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return false;
+    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && written > 0) break;
+    // Nothing of this frame went out: the line is full (the controller
+    // reads nothing) or the device failed, which the read side reports.
+    return false;
+  }
+  if (written < bytes.size()) {
+    m_unsent.assign(bytes, written);
+    m_writeNotifier->setEnabled(true);
   }
   return true;
+}
+
+bool TermiosSerialPort::writeUnsent() {
+  std::size_t written = 0;
+  while (written < m_unsent.size()) {
+    const ssize_t count = ::write(m_fd, m_unsent.data() + written, m_unsent.size() - written);
+    if (count > 0) {
+      written += static_cast<std::size_t>(count);
+      continue;
+    }
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    // The device failed: the rest can never go out; the read side tells the
+    // operator the port is lost.
+    m_unsent.clear();
+    m_writeNotifier->setEnabled(false);
+    return false;
+  }
+  m_unsent.erase(0, written);
+  if (m_unsent.empty()) m_writeNotifier->setEnabled(false);
+  return true;
+}
+
+void TermiosSerialPort::onWritable() {
+  if (m_fd < 0 || m_unsent.empty()) {
+    m_writeNotifier->setEnabled(false);
+    return;
+  }
+  writeUnsent();
 }
 
 std::string TermiosSerialPort::Input() {

@@ -44,9 +44,12 @@ class TermiosSerialPort final : public SerialPort {
   std::string Settings() const override;
   void SetSettings(const std::string& settings) override;
 
-  // Writes every byte, waiting at most a quarter of a second in all for room
-  // in the device's buffer; false when the port is closed, the device failed
-  // or the time ran out (some bytes may then have gone out).
+  // Never waits: the window's thread must not stall on a stuck line. What
+  // the device does not take at once is kept and written as it makes room,
+  // so a frame is never cut on the line. True when the bytes will go out
+  // whole; false, with nothing written, when the port is closed, the device
+  // failed, or the device has no room (an earlier frame still waiting
+  // counts as none): the frame is then lost like one lost on the line.
   bool Output(const std::string& bytes) override;
   std::string Input() override;
 
@@ -56,6 +59,9 @@ class TermiosSerialPort final : public SerialPort {
   // Appends what waits on the device to m_received.
   ReadEnd readWaiting();
   void onReadable();
+  // Writes what is kept of an earlier frame; false when the device failed.
+  bool writeUnsent();
+  void onWritable();
   bool applyLineSettings();
 
   PortMap m_ports;
@@ -71,6 +77,10 @@ class TermiosSerialPort final : public SerialPort {
   // it is never deleted while its own signal runs (the handler of
   // kCommEventLost closes the port from inside it).
   std::unique_ptr<QSocketNotifier> m_notifier;
+  // The rest of a frame the device took only in part, and the notifier that
+  // is on only while there is such a rest.
+  std::string m_unsent;
+  std::unique_ptr<QSocketNotifier> m_writeNotifier;
 };
 
 }  // namespace halvorn::shell
