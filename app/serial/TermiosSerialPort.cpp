@@ -1,6 +1,7 @@
 #include "serial/TermiosSerialPort.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -20,6 +21,12 @@ namespace {
 // cannot keep the window's thread from its timers and clicks; the notifier
 // fires again for the rest.
 constexpr std::size_t kReadPerNotification = 64 * 1024;
+
+// Bytes that come within kBurstGap of the previous read are a burst (a
+// flood, a long answer in many driver slices): the port then pauses for
+// kBurstPause between reads. A lone answer is read the moment it comes.
+constexpr std::chrono::milliseconds kBurstGap{2};
+constexpr std::chrono::milliseconds kBurstPause{5};
 
 // Owns a descriptor until the open has succeeded.
 class FileDescriptor {
@@ -60,8 +67,12 @@ int OpenFailureFromErrno(int error) {
 TermiosSerialPort::TermiosSerialPort(PortMap ports)
     : m_ports(std::move(ports)),
       m_notifier(std::make_unique<QSocketNotifier>(QSocketNotifier::Read)),
-      m_writeNotifier(std::make_unique<QSocketNotifier>(QSocketNotifier::Write)) {
+      m_writeNotifier(std::make_unique<QSocketNotifier>(QSocketNotifier::Write)),
+      m_resume(std::make_unique<QTimer>()) {
   m_writeNotifier->setEnabled(false);
+  m_resume->setSingleShot(true);
+  m_resume->setTimerType(Qt::PreciseTimer);
+  QObject::connect(m_resume.get(), &QTimer::timeout, m_resume.get(), [this] { onResume(); });
   QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
                    [this] { onReadable(); });
   QObject::connect(m_writeNotifier.get(), &QSocketNotifier::activated, m_writeNotifier.get(),
@@ -100,6 +111,8 @@ int TermiosSerialPort::Open() {
   ++m_openings;
   m_received.clear();
   m_unsent.clear();
+  m_resume->stop();
+  m_lastRead = {};
   m_notifier->setSocket(m_fd);
   m_notifier->setEnabled(true);
   m_writeNotifier->setSocket(m_fd);
@@ -113,6 +126,7 @@ void TermiosSerialPort::Close() {
   // a closed or reused number.
   m_notifier->setEnabled(false);
   m_notifier->setSocket(-1);
+  m_resume->stop();
   m_writeNotifier->setEnabled(false);
   m_writeNotifier->setSocket(-1);
   m_unsent.clear();
@@ -228,14 +242,31 @@ TermiosSerialPort::ReadEnd TermiosSerialPort::readWaiting() {
 }
 
 void TermiosSerialPort::onReadable() {
+  takeWaiting(std::chrono::steady_clock::now() - m_lastRead < kBurstGap);
+}
+
+void TermiosSerialPort::onResume() {
+  // Bytes waiting after a pause mean the burst goes on.
+  takeWaiting(true);
+}
+
+void TermiosSerialPort::takeWaiting(bool inBurst) {
   if (m_fd < 0) return;
+  m_lastRead = std::chrono::steady_clock::now();
   const std::size_t before = m_received.size();
   const bool hungUp = readWaiting() == ReadEnd::HungUp;
   const bool arrived = m_received.size() > before;
   const unsigned opening = m_openings;
-  // A hung-up descriptor stays readable for ever; watching it further would
-  // spin the window's thread.
-  if (hungUp) m_notifier->setEnabled(false);
+  if (hungUp) {
+    // A hung-up descriptor stays readable for ever; watching it further
+    // would spin the window's thread.
+    m_notifier->setEnabled(false);
+  } else if (inBurst && arrived) {
+    m_notifier->setEnabled(false);
+    m_resume->start(kBurstPause);
+  } else {
+    m_notifier->setEnabled(true);
+  }
   if (arrived) RaiseOnComm(kCommEventReceive);
   if (hungUp && m_fd >= 0 && opening == m_openings) RaiseOnComm(kCommEventLost);
 }

@@ -8,6 +8,7 @@
 // stops watching it and raises kCommEventLost once; the panel then closes it.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "serial/PortMap.h"
 
 class QSocketNotifier;
+class QTimer;
 
 namespace halvorn::shell {
 
@@ -59,6 +61,10 @@ class TermiosSerialPort final : public SerialPort {
   // Appends what waits on the device to m_received.
   ReadEnd readWaiting();
   void onReadable();
+  void onResume();
+  // Reads what waits and raises the events; in a burst, stops watching for
+  // a pause once bytes came.
+  void takeWaiting(bool inBurst);
   // Writes what is kept of an earlier frame; false when the device failed.
   bool writeUnsent();
   void onWritable();
@@ -81,6 +87,11 @@ class TermiosSerialPort final : public SerialPort {
   // is on only while there is such a rest.
   std::string m_unsent;
   std::unique_ptr<QSocketNotifier> m_writeNotifier;
+  // While the controller's bytes come back to back, the port stops watching
+  // for a few milliseconds at a time and then takes all that came at once:
+  // one wake-up per pause instead of one per driver slice.
+  std::unique_ptr<QTimer> m_resume;
+  std::chrono::steady_clock::time_point m_lastRead{};
 };
 
 }  // namespace halvorn::shell

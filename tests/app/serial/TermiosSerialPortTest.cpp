@@ -33,6 +33,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace halvorn::shell {
@@ -362,6 +363,43 @@ TEST_F(TermiosSerialPortTest, InputTakesEverythingWaitingAndThenNothing) {
   EXPECT_EQ(taken, "061_1\r062_2\r");
   EXPECT_EQ(port.Input(), "");
   EXPECT_TRUE(port.PortOpen());
+}
+
+TEST_F(TermiosSerialPortTest, ALoneAnswerIsTakenTheMomentItComes) {
+  RecordEvents();
+  ASSERT_EQ(port.Open(), open_error::None);
+  for (int n = 0; n < 5; ++n) {
+    const std::string answer = "010__000000000" + std::to_string(n) + "_123\r";
+    const Clock::time_point sent = Clock::now();
+    ASSERT_TRUE(pty.Send(answer));
+    ASSERT_TRUE(RunEventsUntil([&] { return received.size() == (n + 1) * answer.size(); }, 1s));
+    // RunEventsUntil looks every 5 ms; the port itself must not add a pause.
+    EXPECT_LT(Clock::now() - sent, 20ms);
+    RunEventsFor(20ms);
+  }
+  EXPECT_EQ(CountOf(kCommEventReceive), 5) << "one quiet answer, one event";
+}
+
+TEST_F(TermiosSerialPortTest, AFloodIsTakenInFewBatchesWithEveryByteInOrder) {
+  RecordEvents();
+  ASSERT_EQ(port.Open(), open_error::None);
+  // The controller writes a slice every millisecond for half a second, as a
+  // USB adapter delivers a line at full speed.
+  std::string sent;
+  for (int slice = 0; slice < 500; ++slice) sent += "s" + std::to_string(1000 + slice) + "\r";
+  std::thread controller([&] {
+    for (std::size_t at = 0; at < sent.size(); at += 6) {
+      pty.Send(sent.substr(at, 6));
+      std::this_thread::sleep_for(1ms);
+    }
+  });
+  const bool all = RunEventsUntil([&] { return received.size() >= sent.size(); }, 5s);
+  controller.join();
+  RunEventsFor(50ms);
+  ASSERT_TRUE(all) << received.size() << " of " << sent.size() << " bytes";
+  EXPECT_TRUE(received == sent) << "bytes lost, doubled or reordered";
+  // About 600 ms of slices: one event per slice would be 500 or more.
+  EXPECT_LT(CountOf(kCommEventReceive), 250) << "every slice woke the window's thread";
 }
 
 TEST_F(TermiosSerialPortTest, OutputArrivesAtTheControllerExactly) {
