@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 
 #include "Colours.h"
 #include "LineText.h"
@@ -51,6 +53,21 @@ QFont PanelFont() {
   return font;
 }
 
+// The widgets follow the answers at most this often: a little over a 60 Hz
+// frame's worth twice, so that what arrives is on the screen within a frame.
+constexpr std::chrono::milliseconds kShowPeriod{8};
+
+// Whether every decimal digit has the same advance in `font`: then a reading
+// whose digits change keeps its width.
+bool TabularDigits(const QFont& font) {
+  const QFontMetrics metrics(font);
+  const int zero = metrics.horizontalAdvance(QLatin1Char('0'));
+  for (char digit = '1'; digit <= '9'; ++digit) {
+    if (metrics.horizontalAdvance(QLatin1Char(digit)) != zero) return false;
+  }
+  return true;
+}
+
 std::int16_t ButtonCode(Qt::MouseButton button) {
   switch (button) {
     case Qt::LeftButton:
@@ -81,14 +98,21 @@ MainWindow::MainWindow(PortMap ports, QWidget* parent)
   setFixedSize(TwipsToPixels(form().clientWidth, logicalDpiX()),
                TwipsToPixels(form().clientHeight, logicalDpiY()));
 
+  QFont bold = font();
+  bold.setWeight(QFont::Bold);
+  m_tabularDigits = TabularDigits(font()) && TabularDigits(bold);
+
   buildPicture();
   buildTimers();
   connectEvents();
   applyFocusOrder();
 
-  // The port's receive event goes through the window, so that what arrived
-  // is shown as soon as the core has taken it.
-  m_port.SetOnComm([this](int commEvent) { handle([&] { MSComm2_OnComm(m_panel, commEvent); }); });
+  m_showTimer.setSingleShot(true);
+  m_showTimer.setTimerType(Qt::PreciseTimer);
+  connect(&m_showTimer, &QTimer::timeout, this, [this] { showModel(); });
+  // The port's events go through the window, so that what arrived is shown
+  // as soon as the core has taken it.
+  m_port.SetOnComm([this](int commEvent) { handlePortEvent(commEvent); });
 
   handle([this] { Form_Load(m_panel); });
 }
@@ -281,34 +305,71 @@ void MainWindow::handle(const std::function<void()>& procedure) {
   showModel();
 }
 
-void MainWindow::showModel() {
-  const QPalette menuPalette = QApplication::palette("QMenu");
-  for (const LabelView& label : m_labels) {
-    const QString text = FromLineBytes(label.model->caption);
-    if (label.view->text() == text) continue;
-    label.view->setText(text);
-    fitLabel(label);
+void MainWindow::handlePortEvent(int commEvent) {
+  MSComm2_OnComm(m_panel, commEvent);
+  // A timer the answer started or stopped keeps its own time.
+  showTimers();
+  // Only answers come in floods; a lost port is told at once.
+  if (commEvent == kCommEventReceive) {
+    showSoon();
+  } else {
+    showModel();
   }
-  for (const ShapeViewRef& shape : m_shapes)
-    shape.view->setFill(ToQColor(shape.model->fillColor, palette(), menuPalette));
-  for (const TextBoxView& box : m_textBoxes) {
-    const QString text = FromLineBytes(box.model->text);
-    if (box.view->text() != text) box.view->setText(text);
-    const QColor back = ToQColor(box.model->backColor, palette(), menuPalette);
-    if (box.view->palette().color(QPalette::Base) != back) {
+}
+
+void MainWindow::showSoon() {
+  if (m_showTimer.isActive()) return;
+  const auto since = std::chrono::nanoseconds(m_sinceShown.isValid() ? m_sinceShown.nsecsElapsed() : 0);
+  if (!m_sinceShown.isValid() || since >= kShowPeriod) {
+    showModel();
+  } else {
+    m_showTimer.start(std::chrono::ceil<std::chrono::milliseconds>(kShowPeriod - since));
+  }
+}
+
+void MainWindow::showModel() {
+  m_showTimer.stop();
+  m_sinceShown.start();
+  // Resolved only when a colour changed: most updates change none.
+  std::optional<QPalette> menuPalette;
+  const auto toColour = [&](Colour colour) {
+    if (!menuPalette) menuPalette = QApplication::palette("QMenu");
+    return ToQColor(colour, palette(), *menuPalette);
+  };
+  for (LabelView& label : m_labels) {
+    if (label.model->caption == label.shown) continue;
+    const QString text = FromLineBytes(label.model->caption);
+    if (label.view->text() != text) {
+      label.view->setText(text);
+      if (!sameWidth(label.shown, label.model->caption)) fitLabel(label);
+    }
+    label.shown = label.model->caption;
+  }
+  for (ShapeViewRef& shape : m_shapes) {
+    if (shape.shown == shape.model->fillColor) continue;
+    shape.view->setFill(toColour(shape.model->fillColor));
+    shape.shown = shape.model->fillColor;
+  }
+  for (TextBoxView& box : m_textBoxes) {
+    if (box.model->text != box.shownText) {
+      // What the operator typed is already there: setting it again would
+      // move the cursor.
+      const QString text = FromLineBytes(box.model->text);
+      if (box.view->text() != text) box.view->setText(text);
+      box.shownText = box.model->text;
+    }
+    if (box.shownBack != box.model->backColor) {
       QPalette boxPalette = box.view->palette();
-      boxPalette.setColor(QPalette::Base, back);
+      boxPalette.setColor(QPalette::Base, toColour(box.model->backColor));
       box.view->setPalette(boxPalette);
+      box.shownBack = box.model->backColor;
     }
   }
-  for (const ListView& list : m_lists) {
-    const auto& items = list.model->items;
-    bool same = list.view->count() == static_cast<int>(items.size());
-    for (int i = 0; same && i < list.view->count(); ++i)
-      same = list.view->item(i)->text() == FromLineBytes(items[static_cast<std::size_t>(i)]);
-    if (same) continue;
+  for (ListView& list : m_lists) {
+    if (list.model->items == list.shown) continue;
     list.view->clear();
-    for (const std::string& item : items) list.view->addItem(FromLineBytes(item));
+    for (const std::string& item : list.model->items) list.view->addItem(FromLineBytes(item));
+    list.shown = list.model->items;
   }
   for (const ComboView& combo : m_combos) {
     if (combo.view->currentIndex() != combo.model->listIndex) {
@@ -317,6 +378,10 @@ void MainWindow::showModel() {
     }
     combo.view->setEnabled(combo.model->enabled);
   }
+  showTimers();
+}
+
+void MainWindow::showTimers() {
   for (TimerView& timer : m_timers) {
     if (!timer.model->enabled) {
       timer.timer->stop();
@@ -326,6 +391,15 @@ void MainWindow::showModel() {
     }
     timer.starts = timer.model->starts;
   }
+}
+
+bool MainWindow::sameWidth(const std::string& before, const std::string& after) const {
+  if (!m_tabularDigits || before.size() != after.size()) return false;
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    if (before[i] != after[i] && !(digit(before[i]) && digit(after[i]))) return false;
+  }
+  return true;
 }
 
 // A caption keeps its place, but is never cut: the substitute font is wider

@@ -8,9 +8,12 @@
 // the picture, each frame holding its own shapes, captions and controls.
 #pragma once
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,7 +28,6 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class QTimer;
 
 namespace halvorn::shell {
 
@@ -53,21 +55,28 @@ class MainWindow : public QWidget, private MenuPopup {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Each view keeps the model's value it last showed, so that bringing the
+  // window up to date compares bytes and touches only what changed.
   struct LabelView {
     Label* model;
     QLabel* view;
+    std::string shown = {};
   };
   struct ShapeViewRef {
     Shape* model;
     ShapeView* view;
+    std::optional<Colour> shown = {};
   };
   struct TextBoxView {
     TextBox* model;
     QLineEdit* view;
+    std::string shownText = {};
+    std::optional<Colour> shownBack = {};
   };
   struct ListView {
     ListBox* model;
     QListWidget* view;
+    std::vector<std::string> shown = {};
   };
   struct ComboView {
     ComboBox* model;
@@ -90,8 +99,15 @@ class MainWindow : public QWidget, private MenuPopup {
 
   // Runs one event procedure of the core, then shows the model.
   void handle(const std::function<void()>& procedure);
+  // The port's events: the model at once, the widgets at most once per
+  // kShowPeriod, so that a flood of answers costs a few updates a frame.
+  void handlePortEvent(int commEvent);
   void showModel();
+  void showSoon();
+  void showTimers();
   void fitLabel(const LabelView& label);
+  // Whether a caption can change into another without a new fit.
+  bool sameWidth(const std::string& before, const std::string& after) const;
 
   QRect toPixels(const Rect& r) const;
   QWidget* containerWidget(Container container) const;
@@ -109,6 +125,11 @@ class MainWindow : public QWidget, private MenuPopup {
   std::vector<ComboView> m_combos;
   std::vector<std::pair<CommandButton*, QPushButton*>> m_buttons;
   std::vector<TimerView> m_timers;
+
+  QTimer m_showTimer;
+  QElapsedTimer m_sinceShown;
+  // Whether every digit is as wide as any other in the captions' fonts.
+  bool m_tabularDigits = false;
 };
 
 }  // namespace halvorn::shell

@@ -8,6 +8,10 @@ namespace halvorn::shell {
 
 ShapeView::ShapeView(ShapeKind kind, QWidget* parent) : QWidget(parent), m_kind(kind) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
+  // A rectangle covers its whole box: a lamp that blinks repaints itself
+  // only, not the frame beneath it. Rounded corners and circles let the
+  // picture show through.
+  if (kind == ShapeKind::Rectangle) setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void ShapeView::setFill(const QColor& fill) {

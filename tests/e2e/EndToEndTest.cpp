@@ -119,6 +119,10 @@ class EndToEndTest : public ::testing::Test {
   const FrontPanel& panel() const { return window->panel(); }
   const Form1& form() const { return window->panel().form; }
 
+  // The window follows the answers within one 60 Hz frame; a check of the
+  // window after one of the model waits that long first.
+  static void LetTheWindowCatchUp() { RunEventsFor(17ms); }
+
   QString LabelText(const QString& name) const {
     auto* label = qobject_cast<QLabel*>(window->view(name));
     return label ? label->text() : QStringLiteral("<no label %1>").arg(name);
@@ -238,6 +242,7 @@ TEST_F(EndToEndTest, AfterConnectEveryGroupIsColouredWithinTwoSecondsAndTheUptim
   EXPECT_EQ(form().shpG8.fillColor, colours::White);
   EXPECT_EQ(form().lblMFC1Value.caption, " 0.0%");
   // The window shows what the model says.
+  LetTheWindowCatchUp();
   EXPECT_EQ(BoxText("txtUptime").toStdString(), form().txtUptime.text);
   for (Shape Form1::*shape : DeviceShapes())
     EXPECT_EQ(ShownFill(form().*shape), ModelFill(form().*shape)) << (form().*shape).name;
@@ -260,6 +265,7 @@ TEST_F(EndToEndTest, AValveOpenedFromItsMenuShowsOpenAfterTheNextValveAnswer) {
       << sim->transcript();
   EXPECT_LE(panel().CorrectMessageCount - messagesBefore, 8) << "V5 shown open later than the next valve answer";
   EXPECT_EQ(form().shpV5.fillColor, colours::Green);
+  LetTheWindowCatchUp();
   EXPECT_EQ(LabelText("lblV5state"), "open");
   EXPECT_EQ(ShownFill(form().shpV5), ModelFill(form().shpV5));
 
@@ -294,6 +300,7 @@ TEST_F(EndToEndTest, ASetpointSentFromTheBoxIsReflectedInTheFlowReading) {
   // answers carry it.
   ASSERT_TRUE(RunEventsUntil([&] { return form().lblMFC1Value.caption == "50.0%"; }, 5s))
       << "MFC1 reads \"" << form().lblMFC1Value.caption << "\"";
+  LetTheWindowCatchUp();
   EXPECT_EQ(LabelText("lblMFC1Value"), "50.0%");
   EXPECT_EQ(form().shpMFC1.fillColor, colours::LightYellow);
   EXPECT_EQ(form().lblMFC2Value.caption, " 0.0%");
@@ -376,6 +383,7 @@ TEST_F(EndToEndTest, AWarningAppearsAtTheTopOfTheList) {
   ASSERT_TRUE(RunEventsUntil([&] { return form().lstWarnings.items.size() == 2; }, 1s));
   EXPECT_EQ(form().lstWarnings.items,
             (std::vector<std::string>{" 105 (OP_ERR_ICPCON_BUS)", " 100 (OP_ERR_PNEUMATIC_PRESSURE)"}));
+  LetTheWindowCatchUp();
   ASSERT_EQ(list->count(), 2);
   EXPECT_EQ(list->item(0)->text(), " 105 (OP_ERR_ICPCON_BUS)");
   EXPECT_EQ(list->item(1)->text(), " 100 (OP_ERR_PNEUMATIC_PRESSURE)");
