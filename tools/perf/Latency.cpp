@@ -43,10 +43,10 @@ std::string UptimeFrame(long long seconds) {
   return BuildFrame("010__" + digits);
 }
 
-// The value an uptime box shows ("1234s"), or -1.
-long long ShownUptime(const QLineEdit* box) {
+// The value of an uptime text ("1234s"), or -1.
+long long UptimeValue(const QString& text) {
   bool ok = false;
-  const long long value = box->text().chopped(box->text().endsWith('s') ? 1 : 0).toLongLong(&ok);
+  const long long value = text.chopped(text.endsWith('s') ? 1 : 0).toLongLong(&ok);
   return ok ? value : -1;
 }
 
@@ -116,10 +116,11 @@ LatencySamples MeasureLatency(int answers) {
   long long lastModelled = 0;
   long long lastPainted = 0;
 
-  // After each socket notification: is a newer answer shown now?
+  // After each socket notification: does the model hold a newer answer now?
+  const TextBox& modelUptime = window.panel().form.txtUptime;
   application->SetAfterEvent([&](QObject*, QEvent* event) {
     if (event->type() != QEvent::SockAct) return;
-    const long long value = ShownUptime(uptime);
+    const long long value = UptimeValue(QString::fromStdString(modelUptime.text));
     if (value <= lastModelled || value > total) return;
     modelled[index(value)] = Clock::now();
     // Two answers in one notification: only the newest is timed.
@@ -138,7 +139,7 @@ LatencySamples MeasureLatency(int answers) {
    private:
     std::function<void()> m_onPaint;
   } paintWatch([&] {
-    const long long value = ShownUptime(uptime);
+    const long long value = UptimeValue(uptime->text());
     if (value <= lastPainted || value > total) return;
     painted[index(value)] = Clock::now();
     paintSeen[index(value)] = value == lastPainted + 1;

@@ -5,11 +5,11 @@
 // thread sleeps in its event loop, and notes the moment each write()
 // returned. The window's thread notes
 //   - to the model: the moment the event that carried the answer in (the
-//     port's socket notification) has been handled, when the core has
-//     taken the answer and the shell has put it into the widgets; the
-//     application's notify() is wrapped for this, so nothing is polled and
-//     no timer rounds the figure up;
-//   - to the paint: the moment the uptime box is next painted with it.
+//     port's socket notification) has been handled, when the core's model
+//     holds the new uptime; the application's notify() is wrapped for
+//     this, so nothing is polled and no timer rounds the figure up;
+//   - to the paint: the moment the uptime box is next painted with it (the
+//     window follows the model at most once per few milliseconds).
 #pragma once
 
 #include <vector>

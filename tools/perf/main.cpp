@@ -7,7 +7,7 @@
 //   start    from fork() to the first painted window, the median of several
 //            starts (the probe plugin tells when it was painted)
 //   latency  from an answer's last byte written to the pseudo-terminal to
-//            the window showing it, and to the next paint (see Latency.h)
+//            the model holding it, and to the next paint (see Latency.h)
 //
 // The panel is started unchanged; the probe plugin (PanelProbe.cpp) presses
 // its "Connect" button. Every child process is ended before this returns.
@@ -334,7 +334,7 @@ int Run(const Options& options) {
               Percentile(latency.toPaintMs, 1.0));
   const double modelP99 = Percentile(latency.toModelMs, 0.99);
   const double paintP99 = Percentile(latency.toPaintMs, 0.99);
-  rows.push_back({"latency, last byte written to the window showing it, p99", Format("%.3f ms", modelP99), "<= 1 ms",
+  rows.push_back({"latency, last byte written to the model holding it, p99", Format("%.3f ms", modelP99), "<= 1 ms",
                   modelP99 <= 1.0});
   rows.push_back({"latency, last byte written to the next paint, p99", Format("%.1f ms", paintP99),
                   "<= 16.7 ms", paintP99 <= 1000.0 / 60.0});
