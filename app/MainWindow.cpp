@@ -176,6 +176,9 @@ void MainWindow::buildFrame(QGroupBox* frame, Container container) {
     if (label->container != container) continue;
     auto* view = new QLabel(parent);
     view->setObjectName(ObjectName(label->name, label->element));
+    // Readings carry the controller's bytes: never let them be taken for
+    // markup (rich text would draw them differently, even load images).
+    view->setTextFormat(Qt::PlainText);
     view->setGeometry(toPixels(label->rect));
     view->setAlignment((label->align == Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
                        Qt::AlignTop);

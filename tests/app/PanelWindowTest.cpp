@@ -19,6 +19,8 @@
 #include "MainWindow.h"
 #include "QtApplication.h"
 #include "Twips.h"
+#include "link/Frame.h"
+#include "plant/StatusCodes.h"
 #include "support/EventLoop.h"
 #include "support/PseudoTerminal.h"
 
@@ -248,6 +250,20 @@ TEST_F(PanelWindowTest, AnAnswerOnTheLineIsShownOnThePicture) {
   auto* state = qobject_cast<QLabel*>(window->view("lblV1state"));
   ASSERT_TRUE(testing::RunEventsUntil([&] { return state->text() == "open"; }, 1s));
   EXPECT_EQ(qobject_cast<QLabel*>(window->view("lblV2state"))->text(), "closed");
+}
+
+TEST_F(PanelWindowTest, ReadingsFromTheLineAreShownAsTextNeverAsMarkup) {
+  Connect();
+  // A flow answer whose first reading is markup: shown as the bytes came.
+  const std::string ok(1, static_cast<char>(kStatusOk));
+  ASSERT_TRUE(line.Send(BuildFrame("063__" + ok + "<b>1" + ok + "<i>2" + ok + " 0.0" + ok + " 0.0")));
+  auto* reading = qobject_cast<QLabel*>(window->view("lblMFC1Value"));
+  ASSERT_NE(reading, nullptr);
+  ASSERT_TRUE(testing::RunEventsUntil([&] { return reading->text() == "<b>1%"; }, 1s));
+  // Markup would draw "1%" alone, bold: narrower than the text itself.
+  const QFontMetrics metrics(reading->font());
+  EXPECT_GE(reading->sizeHint().width(), metrics.horizontalAdvance(QStringLiteral("<b>1%")));
+  EXPECT_GE(reading->width(), metrics.horizontalAdvance(QStringLiteral("<b>1%")));
 }
 
 TEST_F(PanelWindowTest, AHungUpLineClosesThePortAndLeavesTheProcessIdle) {
