@@ -53,9 +53,12 @@ QFont PanelFont() {
   return font;
 }
 
-// The widgets follow the answers at most this often: a little over a 60 Hz
-// frame's worth twice, so that what arrives is on the screen within a frame.
+// The widgets follow the answers at most this often: twice a 60 Hz frame,
+// so that what arrives is on the screen within a frame. An update due
+// within kShowSlack is done at once rather than woken up for: the port
+// hands over a flood's bytes about every kShowPeriod.
 constexpr std::chrono::milliseconds kShowPeriod{8};
+constexpr std::chrono::milliseconds kShowSlack{1};
 
 // Whether every decimal digit has the same advance in `font`: then a reading
 // whose digits change keeps its width.
@@ -109,7 +112,10 @@ MainWindow::MainWindow(PortMap ports, QWidget* parent)
 
   m_showTimer.setSingleShot(true);
   m_showTimer.setTimerType(Qt::PreciseTimer);
-  connect(&m_showTimer, &QTimer::timeout, this, [this] { showModel(); });
+  connect(&m_showTimer, &QTimer::timeout, this, [this] {
+    m_sinceAnswersShown.start();
+    showModel();
+  });
   // The port's events go through the window, so that what arrived is shown
   // as soon as the core has taken it.
   m_port.SetOnComm([this](int commEvent) { handlePortEvent(commEvent); });
@@ -322,8 +328,9 @@ void MainWindow::handlePortEvent(int commEvent) {
 
 void MainWindow::showSoon() {
   if (m_showTimer.isActive()) return;
-  const auto since = std::chrono::nanoseconds(m_sinceShown.isValid() ? m_sinceShown.nsecsElapsed() : 0);
-  if (!m_sinceShown.isValid() || since >= kShowPeriod) {
+  const auto since = std::chrono::nanoseconds(m_sinceAnswersShown.isValid() ? m_sinceAnswersShown.nsecsElapsed() : 0);
+  if (!m_sinceAnswersShown.isValid() || since >= kShowPeriod - kShowSlack) {
+    m_sinceAnswersShown.start();
     showModel();
   } else {
     m_showTimer.start(std::chrono::ceil<std::chrono::milliseconds>(kShowPeriod - since));
@@ -332,7 +339,6 @@ void MainWindow::showSoon() {
 
 void MainWindow::showModel() {
   m_showTimer.stop();
-  m_sinceShown.start();
   // Resolved only when a colour changed: most updates change none.
   std::optional<QPalette> menuPalette;
   const auto toColour = [&](Colour colour) {

@@ -126,8 +126,11 @@ class MainWindow : public QWidget, private MenuPopup {
   std::vector<std::pair<CommandButton*, QPushButton*>> m_buttons;
   std::vector<TimerView> m_timers;
 
+  // Only answers are held back, by the time since answers were last shown:
+  // clicks and timers show the model at once, and the answer to a poll is
+  // not held back because the poll tick was just shown.
   QTimer m_showTimer;
-  QElapsedTimer m_sinceShown;
+  QElapsedTimer m_sinceAnswersShown;
   // Whether every digit is as wide as any other in the captions' fonts.
   bool m_tabularDigits = false;
 };

@@ -24,9 +24,10 @@ constexpr std::size_t kReadPerNotification = 64 * 1024;
 
 // Bytes that come within kBurstGap of the previous read are a burst (a
 // flood, a long answer in many driver slices): the port then pauses for
-// kBurstPause between reads. A lone answer is read the moment it comes.
+// kBurstPause between reads, one 60 Hz frame, so that a flood is taken and
+// shown once a frame. A lone answer is read the moment it comes.
 constexpr std::chrono::milliseconds kBurstGap{2};
-constexpr std::chrono::milliseconds kBurstPause{5};
+constexpr std::chrono::milliseconds kBurstPause{16};
 
 // Owns a descriptor until the open has succeeded.
 class FileDescriptor {
