@@ -55,8 +55,8 @@ QFont PanelFont() {
 
 // The widgets follow the answers at most this often: twice a 60 Hz frame,
 // so that what arrives is on the screen within a frame. An update due
-// within kShowSlack is done at once rather than woken up for: the port
-// hands over a flood's bytes about every kShowPeriod.
+// within kShowSlack is done at once: waking the thread again for less
+// would cost more than it saves.
 constexpr std::chrono::milliseconds kShowPeriod{8};
 constexpr std::chrono::milliseconds kShowSlack{1};
 
@@ -328,8 +328,9 @@ void MainWindow::handlePortEvent(int commEvent) {
 
 void MainWindow::showSoon() {
   if (m_showTimer.isActive()) return;
-  const auto since = std::chrono::nanoseconds(m_sinceAnswersShown.isValid() ? m_sinceAnswersShown.nsecsElapsed() : 0);
-  if (!m_sinceAnswersShown.isValid() || since >= kShowPeriod - kShowSlack) {
+  const bool shownBefore = m_sinceAnswersShown.isValid();
+  const auto since = std::chrono::nanoseconds(shownBefore ? m_sinceAnswersShown.nsecsElapsed() : 0);
+  if (!shownBefore || since >= kShowPeriod - kShowSlack) {
     m_sinceAnswersShown.start();
     showModel();
   } else {

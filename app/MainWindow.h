@@ -100,7 +100,8 @@ class MainWindow : public QWidget, private MenuPopup {
   // Runs one event procedure of the core, then shows the model.
   void handle(const std::function<void()>& procedure);
   // The port's events: the model at once, the widgets at most once per
-  // kShowPeriod, so that a flood of answers costs a few updates a frame.
+  // kShowPeriod, so that a flood of answers costs at most two updates a
+  // 60 Hz frame.
   void handlePortEvent(int commEvent);
   void showModel();
   void showSoon();
