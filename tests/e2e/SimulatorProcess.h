@@ -26,32 +26,9 @@
 #include <vector>
 
 #include "support/EventLoop.h"
+#include "support/TemporaryDirectory.h"
 
 namespace halvorn::testing {
-
-// A fresh directory under the system's temporary directory, removed with
-// everything in it when the object goes.
-class TemporaryDirectory {
- public:
-  TemporaryDirectory() {
-    std::error_code error;
-    const std::filesystem::path base = std::filesystem::temp_directory_path(error);
-    std::string pattern = ((error ? std::filesystem::path("/tmp") : base) / "halvorn-e2e-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
-  }
-  ~TemporaryDirectory() {
-    std::error_code ignored;
-    if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-  }
-  TemporaryDirectory(const TemporaryDirectory&) = delete;
-  TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
-
-  bool ok() const { return !m_path.empty(); }
-  const std::string& path() const { return m_path; }
-
- private:
-  std::string m_path;
-};
 
 class SimulatorProcess {
  public:

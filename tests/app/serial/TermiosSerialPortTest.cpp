@@ -5,6 +5,7 @@
 
 #include "support/EventLoop.h"
 #include "support/PseudoTerminal.h"
+#include "support/TemporaryDirectory.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -45,28 +46,7 @@ using testing::PseudoTerminal;
 using testing::ProcessCpuTime;
 using testing::RunEventsFor;
 using testing::RunEventsUntil;
-
-// A private directory for paths that are not terminals, removed afterwards.
-class TemporaryDirectory {
- public:
-  TemporaryDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "serial-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
-  }
-  ~TemporaryDirectory() {
-    std::error_code ignored;
-    if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-  }
-  TemporaryDirectory(const TemporaryDirectory&) = delete;
-  TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
-
-  std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
-  const std::filesystem::path& path() const { return m_path; }
-
- private:
-  std::filesystem::path m_path;
-};
-
+using testing::TemporaryDirectory;
 
 std::string EveryByteValue(int repeats) {
   std::string bytes;
@@ -157,7 +137,7 @@ TEST_F(TermiosSerialPortTest, OpenFailuresAreToldAsTheThreeNumbers) {
       {(directory / "ttyUSB7").string(), open_error::NoSuchPort},
       {(directory / "missing-folder" / "ttyUSB0").string(), open_error::NoSuchPort},
       {regular.string() + "/ttyUSB0", open_error::NoSuchPort},  // ENOTDIR
-      {directory.path().string(), open_error::CannotOpen},      // EISDIR
+      {directory.path(), open_error::CannotOpen},      // EISDIR
       {regular.string(), open_error::CannotOpen},               // ENOTTY
       {locked.string(), open_error::CannotOpen},                // EACCES or ENOTTY
   };
