@@ -1,0 +1,147 @@
+#include "record/Database.h"
+
+namespace halvorn::record {
+
+namespace {
+
+[[noreturn]] void Fail(sqlite3* db, int rc, std::string_view doing) {
+  std::string what(doing);
+  what += ": ";
+  what += db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  throw DatabaseError(rc & 0xFF, what);
+}
+
+int OpenFlags(Database::Mode mode) {
+  switch (mode) {
+    case Database::Mode::ReadOnly:
+      return SQLITE_OPEN_READONLY;
+    case Database::Mode::ReadWrite:
+      return SQLITE_OPEN_READWRITE;
+    case Database::Mode::ReadWriteCreate:
+      break;
+  }
+  return SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+}
+
+}  // namespace
+
+Database::Database(const std::string& path, Mode mode) {
+  sqlite3* raw = nullptr;
+  // NOMUTEX: each connection is used by one thread only.
+  const int rc = sqlite3_open_v2(path.c_str(), &raw, OpenFlags(mode) | SQLITE_OPEN_NOMUTEX, nullptr);
+  m_db.reset(raw);  // closed even when the open failed
+  if (rc != SQLITE_OK) Fail(raw, rc, "cannot open " + path);
+  sqlite3_extended_result_codes(raw, 1);
+}
+
+void Database::exec(const std::string& sql) {
+  char* message = nullptr;
+  const int rc = sqlite3_exec(m_db.get(), sql.c_str(), nullptr, nullptr, &message);
+  if (rc != SQLITE_OK) {
+    std::string what = message ? message : sqlite3_errstr(rc);
+    sqlite3_free(message);
+    throw DatabaseError(rc & 0xFF, what);
+  }
+}
+
+Statement Database::prepare(std::string_view sql) { return Statement(m_db.get(), sql); }
+
+void Database::setBusyTimeout(int milliseconds) { sqlite3_busy_timeout(m_db.get(), milliseconds); }
+
+std::int64_t Database::lastInsertRowid() const { return sqlite3_last_insert_rowid(m_db.get()); }
+
+std::int64_t Database::pragmaInteger(std::string_view name) {
+  Statement pragma = prepare("PRAGMA " + std::string(name));
+  return pragma.step() ? pragma.integer(0) : 0;
+}
+
+Statement::Statement(sqlite3* db, std::string_view sql) : m_db(db) {
+  sqlite3_stmt* raw = nullptr;
+  const int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &raw, nullptr);
+  m_stmt.reset(raw);
+  if (rc != SQLITE_OK) Fail(db, rc, "cannot prepare \"" + std::string(sql.substr(0, 60)) + "\"");
+}
+
+void Statement::check(int rc) const {
+  if (rc != SQLITE_OK) Fail(m_db, rc, "cannot bind");
+}
+
+Statement& Statement::bind(int index, std::int64_t value) {
+  check(sqlite3_bind_int64(m_stmt.get(), index, value));
+  return *this;
+}
+
+Statement& Statement::bind(int index, double value) {
+  check(sqlite3_bind_double(m_stmt.get(), index, value));
+  return *this;
+}
+
+Statement& Statement::bind(int index, std::string_view text) {
+  check(sqlite3_bind_text64(m_stmt.get(), index, text.data(), text.size(), SQLITE_TRANSIENT,
+                            SQLITE_UTF8));
+  return *this;
+}
+
+Statement& Statement::bindBlob(int index, std::string_view bytes) {
+  check(sqlite3_bind_blob64(m_stmt.get(), index, bytes.data(), bytes.size(), SQLITE_TRANSIENT));
+  return *this;
+}
+
+Statement& Statement::bindNull(int index) {
+  check(sqlite3_bind_null(m_stmt.get(), index));
+  return *this;
+}
+
+bool Statement::step() {
+  const int rc = sqlite3_step(m_stmt.get());
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  Fail(m_db, rc, "cannot run \"" + std::string(sqlite3_sql(m_stmt.get())).substr(0, 60) + "\"");
+}
+
+void Statement::reset() { sqlite3_reset(m_stmt.get()); }
+
+bool Statement::isNull(int column) const {
+  return sqlite3_column_type(m_stmt.get(), column) == SQLITE_NULL;
+}
+
+std::int64_t Statement::integer(int column) const {
+  return sqlite3_column_int64(m_stmt.get(), column);
+}
+
+double Statement::real(int column) const { return sqlite3_column_double(m_stmt.get(), column); }
+
+std::string Statement::text(int column) const {
+  // Blob first: it never converts, so a text's bytes come back unchanged too.
+  const auto* data = static_cast<const char*>(sqlite3_column_blob(m_stmt.get(), column));
+  const int size = sqlite3_column_bytes(m_stmt.get(), column);
+  return data ? std::string(data, static_cast<std::size_t>(size)) : std::string();
+}
+
+std::optional<double> Statement::optionalReal(int column) const {
+  if (isNull(column)) return std::nullopt;
+  return real(column);
+}
+
+std::optional<std::int64_t> Statement::optionalInteger(int column) const {
+  if (isNull(column)) return std::nullopt;
+  return integer(column);
+}
+
+Transaction::Transaction(Database& db) : m_db(db) { m_db.exec("BEGIN IMMEDIATE"); }
+
+Transaction::~Transaction() {
+  if (m_done) return;
+  try {
+    m_db.exec("ROLLBACK");
+  } catch (const DatabaseError&) {
+    // A failed statement may already have rolled back; nothing is left.
+  }
+}
+
+void Transaction::commit() {
+  m_db.exec("COMMIT");
+  m_done = true;
+}
+
+}  // namespace halvorn::record

@@ -1,0 +1,100 @@
+#include "record/Schema.h"
+
+namespace halvorn::record {
+
+const char* const kSchemaSql = R"sql(
+-- One run of the panel. A file holds any number of them.
+CREATE TABLE session (
+  id INTEGER PRIMARY KEY,       -- session number: 1, 2, ... in the order they were started
+  started_wall_ns INTEGER NOT NULL, -- wall-clock time of the start, ns since 1970 UTC
+  version TEXT NOT NULL,        -- the panel's version
+  command_line TEXT NOT NULL,   -- the arguments the panel was started with, one space between
+  port_map TEXT NOT NULL,       -- port number to device: '1=/dev/ttyUSB0 2=/dev/pts/3', '' for the defaults
+  last_t_ns INTEGER NOT NULL DEFAULT 0, -- t_ns of the newest item committed so far
+  ended INTEGER NOT NULL DEFAULT 0      -- 1 once the panel closed the record cleanly
+);
+
+-- Every chunk the serial port gave and every frame the panel wrote, byte for byte.
+CREATE TABLE traffic (
+  session INTEGER NOT NULL REFERENCES session(id),
+  t_ns INTEGER NOT NULL,        -- monotonic ns from the session's start
+  wall_ns INTEGER NOT NULL,     -- wall clock, ns since 1970 UTC
+  direction INTEGER NOT NULL,   -- 0 received from the controller, 1 sent to it
+  bytes BLOB NOT NULL           -- the bytes as they crossed the line, checksum and carriage return included
+);
+CREATE INDEX traffic_by_time ON traffic(session, t_ns);
+
+-- What the operator did: the event procedure that ran, and with what.
+CREATE TABLE action (
+  session INTEGER NOT NULL REFERENCES session(id),
+  t_ns INTEGER NOT NULL,        -- monotonic ns from the session's start
+  wall_ns INTEGER NOT NULL,     -- wall clock, ns since 1970 UTC
+  procedure TEXT NOT NULL,      -- e.g. 'mnuV6Open_Click', 'cmdMFC_send_Click', 'cmdConnect_Click', 'Combo1_Click'
+  device TEXT,                  -- the device it concerns ('V6', 'TMP', 'MFC2'), NULL for none
+  argument TEXT NOT NULL        -- menu item caption, setpoint as typed, list choice, button caption
+);
+CREATE INDEX action_by_time ON action(session, t_ns);
+
+-- Each change of what the operator sees on a device; repeats are not stored.
+CREATE TABLE device_state (
+  session INTEGER NOT NULL REFERENCES session(id),
+  t_ns INTEGER NOT NULL,        -- monotonic ns from the session's start
+  wall_ns INTEGER NOT NULL,     -- wall clock, ns since 1970 UTC
+  device TEXT NOT NULL,         -- 'V1'..'V14', 'CV1', 'CV2', 'MECH1'..'MECH3', 'TMP', 'ROTARY1', 'ROTARY2', 'G1'..'G8', 'MFC1'..'MFC4', 'ELECTRODE', 'COOLING', 'UPTIME'
+  text TEXT NOT NULL,           -- the caption as shown: 'open', 'started', '1.234E-3', '045.5%', a fault text
+  detail TEXT,                  -- a gauge's state caption ('ok' or a fault text); NULL for other devices
+  colour INTEGER,               -- fill colour of the device's shape: 0x00BBGGRR, or 0x800000nn for a system colour (0x80000011 is the no-data grey); NULL where the device has no shape
+  quality INTEGER NOT NULL,     -- 0 valid reading, 1 below range, 2 over range, 3 fault, 4 no data (grey), 5 a state, not a reading
+  value REAL                    -- gauges: mBar; flows: percent of full scale; NULL unless quality is 0
+);
+CREATE INDEX device_state_by_device ON device_state(session, device, t_ns);
+CREATE INDEX device_state_by_time ON device_state(session, t_ns);
+
+-- The link, the controller's warnings, the counters, and the record's own gaps.
+CREATE TABLE event (
+  session INTEGER NOT NULL REFERENCES session(id),
+  t_ns INTEGER NOT NULL,        -- monotonic ns from the session's start
+  wall_ns INTEGER NOT NULL,     -- wall clock, ns since 1970 UTC
+  kind TEXT NOT NULL,           -- 'opened', 'closed', 'lost', 'open failed', 'warning', 'counters', 'gap', 'recording'
+  number INTEGER,               -- port number (link), error number (open failed), warning number, items lost (gap)
+  text TEXT NOT NULL            -- what the panel showed ('Port 1 lost', the warning line), or the counters 'good 1234 crc 5'
+);
+CREATE INDEX event_by_time ON event(session, t_ns);
+)sql";
+
+void CreateSchema(Database& db) {
+  // WAL must be chosen outside a transaction; it lets a viewer read while
+  // the panel writes, and a crash loses at most the uncommitted tail.
+  db.exec("PRAGMA journal_mode=WAL");
+  Transaction create(db);
+  db.exec(kSchemaSql);
+  db.exec("PRAGMA application_id=" + std::to_string(kApplicationId));
+  db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
+  create.commit();
+}
+
+bool IsEmpty(Database& db) {
+  Statement count = db.prepare("SELECT count(*) FROM sqlite_master");
+  return count.step() && count.integer(0) == 0;
+}
+
+void CheckIsRecord(Database& db, const std::string& path) {
+  std::int64_t id = 0;
+  std::int64_t version = 0;
+  try {
+    id = db.pragmaInteger("application_id");
+    version = db.pragmaInteger("user_version");
+  } catch (const DatabaseError& e) {
+    // SQLite reads the header only now: a text file fails here.
+    throw DatabaseError(e.code(), path + " is not a Halvorn record: " + e.what());
+  }
+  if (id != kApplicationId)
+    throw DatabaseError(SQLITE_MISMATCH, path + " is not a Halvorn record (another program's database"
+                                                " or an empty file)");
+  if (version > kSchemaVersion)
+    throw DatabaseError(SQLITE_MISMATCH, path + " was written by a newer panel (record layout " +
+                                             std::to_string(version) + ", this program reads up to " +
+                                             std::to_string(kSchemaVersion) + ")");
+}
+
+}  // namespace halvorn::record
