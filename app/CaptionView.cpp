@@ -23,7 +23,14 @@ void CaptionView::fit() {
 }
 
 QString CaptionView::shownText() const {
-  return fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
+  // A text fits when its ink does: the room a glyph keeps after itself may
+  // fall outside the box.
+  const QFontMetrics metrics = fontMetrics();
+  const QString whole = text();
+  if (whole.isEmpty()) return whole;
+  const int ink = metrics.horizontalAdvance(whole) - std::max(0, metrics.rightBearing(whole.back()));
+  if (ink <= contentsRect().width()) return whole;
+  return metrics.elidedText(whole, Qt::ElideRight, contentsRect().width());
 }
 
 bool CaptionView::isCut() const { return shownText() != text(); }
