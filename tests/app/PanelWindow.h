@@ -72,6 +72,9 @@ class PanelWindowFixture : public ::testing::Test {
   // An answer text from the controller, framed, and the window showing it.
   void Answer(const std::string& text, const QString& label, const QString& shows) {
     ASSERT_TRUE(line.Send(BuildFrame(text)));
+    WaitForCaption(label, shows);
+  }
+  void WaitForCaption(const QString& label, const QString& shows) {
     ASSERT_TRUE(testing::RunEventsUntil([&] { return Caption(label)->text() == shows; }, 1s))
         << label.toStdString() << " shows \"" << Caption(label)->text().toStdString()
         << "\", not \"" << shows.toStdString() << "\"";

@@ -9,6 +9,7 @@
 #include "AnswerText.h"
 #include "GroupFrame.h"
 #include "PanelWindow.h"
+#include "ShapeView.h"
 #include "panel/HitTest.h"
 #include "plant/StatusCodes.h"
 
@@ -142,6 +143,7 @@ TEST_F(PanelWindowTest, TheWindowIsInItsStartStateWhenFirstShown) {
   EXPECT_FALSE(baud->isEditable());
   EXPECT_EQ(qobject_cast<QComboBox*>(window->view("Combo3"))->currentText(), "Com1");
   EXPECT_EQ(window->panel().MSComm2.Settings(), "115200,n,8,1");
+  KeepScreenshot("panel-at-start.png");
 }
 
 TEST_F(PanelWindowTest, RightClickOnTheFillAndOnTheCaptionOpenTheSameMenuAndOpenSendsTheCommand) {
@@ -186,6 +188,52 @@ TEST_F(PanelWindowTest, AnAnswerOnTheLineIsShownOnThePicture) {
   auto* state = qobject_cast<QLabel*>(window->view("lblV1state"));
   ASSERT_TRUE(testing::RunEventsUntil([&] { return state->text() == "open"; }, 1s));
   EXPECT_EQ(qobject_cast<QLabel*>(window->view("lblV2state"))->text(), "closed");
+}
+
+// One answer of every kind: valves open, closed and faulty; pumps started,
+// accelerating and stopped; gauges in range, below range and failing;
+// flows; uptime; electrode and cooling; a warning and a command's echo.
+TEST_F(PanelWindowTest, AnswersOfEveryKindAreShownOnThePicture) {
+  Connect();
+  // The link's state as the operator sees it once the status timer ran.
+  WaitForCaption("lblComStatus", "Connected: Com1,115200,n,8,1");
+  Answer(ValvesAnswer(sim::kValveClosed, {{1, sim::kValveOpen}, {3, sim::kValveOpen},
+                                          {6, sim::kValveOpen}, {7, sim::kValveOpen},
+                                          {11, sim::kValveOpen}, {12, sim::kValveOpen},
+                                          {14, kNoIcpconResponse}, {15, sim::kValveOpen}}),
+         "lblV14state", "no response from icpcon bus");
+  Answer(sim::PumpAnswerText({sim::kPumpStarted, sim::kPumpAccelerating, sim::kPumpStopped}),
+         "lblRotary2Status", "accelerating");
+  std::array<unsigned char, sim::kGaugeCount> statuses{};
+  statuses.fill(sim::kReadingValid);
+  statuses[4] = 159;  // G5: "no response from pfeiffer bus"
+  Answer(sim::GaugeAnswerText(statuses, {"123415", "500022", "000000", "250003", "000000",
+                                         "000000", "654318", "100017"}),
+         "lblG5State", "no response from pfeiffer bus");
+  Answer(FlowsAnswer(kNoIcpconResponse), "lblMFC1Value", "50.0%");
+  Answer(sim::ElectrodeAnswerText(sim::kElectrodeOut), "lblElectrodePosition", "out");
+  Answer(sim::CoolingAnswerText(sim::kCoolingRunning), "lblElectrodeCooling", "running");
+  ASSERT_TRUE(line.Send(BuildFrame(sim::UptimeAnswerText(3600)) + BuildFrame(sim::WarningText(105)) +
+                        BuildFrame("020_05")));
+  ASSERT_TRUE(testing::RunEventsUntil(
+      [&] { return Caption("lblStatus2")->text() == " 9 correct message(s) received from pic"; }, 1s));
+  struct Fill {
+    const char* shape;
+    QColor colour;
+  };
+  const Fill fills[] = {
+      {"shpV1", QColor(0, 255, 0)},      {"shpV2", QColor(255, 255, 0)},
+      {"shpV14", QColor(255, 0, 0)},     {"shpRotary1", QColor(0, 255, 0)},
+      {"shpRotary2", QColor(0, 255, 255)}, {"shpTMP", QColor(255, 255, 0)},
+      {"shpG1", QColor(255, 255, 255)},  {"shpG5", QColor(255, 0, 0)},
+      {"shpMFC1", QColor(255, 255, 128)}, {"shpMFC3", QColor(255, 0, 0)},
+  };
+  for (const Fill& f : fills) {
+    SCOPED_TRACE(f.shape);
+    EXPECT_EQ(static_cast<ShapeView*>(window->view(f.shape))->fill(), f.colour);
+  }
+  testing::RunEventsFor(50ms);
+  KeepScreenshot("panel-with-answers.png");
 }
 
 TEST_F(PanelWindowTest, ReadingsFromTheLineAreShownAsTextNeverAsMarkup) {
@@ -406,6 +454,8 @@ TEST_F(PanelWindowTest, AFramesBorderRunsThroughItsCaptionAboveItsWidgets) {
 // picture for the README.
 TEST_F(PanelWindowTest, EveryDeviceKindWithAFault) {
   Connect();
+  // The link's state as the operator sees it once the status timer ran.
+  WaitForCaption("lblComStatus", "Connected: Com1,115200,n,8,1");
   Answer(ValvesAnswer(sim::kValveClosed, {{1, sim::kValveOpen}, {7, kNoIcpconResponse},
                                           {8, kNoIcpconResponse}, {14, 25}}),
          "lblV8state", "no response from icpcon bus");
