@@ -5,7 +5,9 @@
 //
 // Stacking: pipes are painted on the window itself, shapes are child widgets
 // above them, captions above the shapes, and the frames and controls above
-// the picture, each frame holding its own shapes, captions and controls.
+// the picture, each frame holding its own shapes, captions and controls. A
+// caption never leaves its layout box, except a readout that sizes itself,
+// which grows to the right beneath the opaque frames and every control.
 #pragma once
 
 #include <QElapsedTimer>
