@@ -28,7 +28,8 @@ QString CaptionView::shownText() const {
   const QFontMetrics metrics = fontMetrics();
   const QString whole = text();
   if (whole.isEmpty()) return whole;
-  const int ink = metrics.horizontalAdvance(whole) - std::max(0, metrics.rightBearing(whole.back()));
+  const int ink =
+      metrics.horizontalAdvance(whole) - std::max(0, metrics.rightBearing(whole.back()));
   if (ink <= contentsRect().width()) return whole;
   return metrics.elidedText(whole, Qt::ElideRight, contentsRect().width());
 }

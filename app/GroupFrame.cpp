@@ -33,8 +33,8 @@ void GroupFrame::paintEvent(QPaintEvent*) {
   painter.drawRect(outer);
   const QRect caption = captionArea();
   painter.fillRect(caption, palette().color(QPalette::Window));
-  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                 QPalette::WindowText));
+  painter.setPen(
+      palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
   painter.drawText(caption, Qt::AlignCenter | Qt::TextSingleLine, title());
 }
 

@@ -22,7 +22,8 @@ using PanelWindowTest = PanelWindowFixture;
 constexpr unsigned char kNoIcpconResponse = 160;  // "no response from icpcon bus"
 constexpr unsigned char kPfeifferWrongSize = 107;  // "wrong size response from pfeiffer bus"
 
-std::string ValvesAnswer(unsigned char all, std::initializer_list<std::pair<int, unsigned char>> except = {}) {
+std::string ValvesAnswer(unsigned char all,
+                         std::initializer_list<std::pair<int, unsigned char>> except = {}) {
   std::array<unsigned char, sim::kValveCount> states{};
   states.fill(all);
   for (const auto& [number, state] : except) states[static_cast<std::size_t>(number - 1)] = state;
@@ -47,7 +48,8 @@ std::vector<QPoint> Changed(const QImage& before, const QImage& after, const QRe
   std::vector<QPoint> changed;
   for (int y = 0; y < before.height(); ++y)
     for (int x = 0; x < before.width(); ++x)
-      if (before.pixel(x, y) != after.pixel(x, y) && !ignored.contains(x, y)) changed.push_back({x, y});
+      if (before.pixel(x, y) != after.pixel(x, y) && !ignored.contains(x, y))
+        changed.push_back({x, y});
   return changed;
 }
 
@@ -213,10 +215,9 @@ TEST_F(PanelWindowTest, AnswersOfEveryKindAreShownOnThePicture) {
   Answer(FlowsAnswer(kNoIcpconResponse), "lblMFC1Value", "50.0%");
   Answer(sim::ElectrodeAnswerText(sim::kElectrodeOut), "lblElectrodePosition", "out");
   Answer(sim::CoolingAnswerText(sim::kCoolingRunning), "lblElectrodeCooling", "running");
-  ASSERT_TRUE(line.Send(BuildFrame(sim::UptimeAnswerText(3600)) + BuildFrame(sim::WarningText(105)) +
-                        BuildFrame("020_05")));
-  ASSERT_TRUE(testing::RunEventsUntil(
-      [&] { return Caption("lblStatus2")->text() == " 9 correct message(s) received from pic"; }, 1s));
+  ASSERT_TRUE(line.Send(BuildFrame(sim::UptimeAnswerText(3600)) +
+                        BuildFrame(sim::WarningText(105)) + BuildFrame("020_05")));
+  WaitForCaption("lblStatus2", " 9 correct message(s) received from pic");
   struct Fill {
     const char* shape;
     QColor colour;
@@ -360,8 +361,9 @@ TEST_F(PanelWindowTest, FaultTextsStayInsideTheirDevices) {
     // Every changed pixel outside the status frame lies in a shape of the
     // group or, for the gauges, in a state readout as wide as it now is.
     for (const QPoint& p : Changed(before, Picture(), InWindow("Frame1"))) {
-      const bool inside = std::any_of(g.shapes.begin(), g.shapes.end(),
-                                      [&](const QString& name) { return InWindow(name).contains(p); });
+      const bool inside = std::any_of(g.shapes.begin(), g.shapes.end(), [&](const QString& name) {
+        return InWindow(name).contains(p);
+      });
       ASSERT_TRUE(inside) << "changed pixel at " << p.x() << "," << p.y();
     }
   }

@@ -118,7 +118,8 @@ TEST(ShapeView, IsOutlinedOnePixelWideOnAllFourSidesWithNoBlendedPixels) {
     for (int y = 1; y < h - 1; ++y)
       for (int x = 1; x < w - 1; ++x) {
         if (picture.pixelColor(x, y) != fill) continue;
-        for (const QPoint n : {QPoint(x - 1, y), QPoint(x + 1, y), QPoint(x, y - 1), QPoint(x, y + 1)})
+        for (const QPoint n :
+             {QPoint(x - 1, y), QPoint(x + 1, y), QPoint(x, y - 1), QPoint(x, y + 1)})
           ASSERT_NE(picture.pixelColor(n), QColor(Qt::blue)) << "fill at " << x << "," << y;
       }
   }

@@ -187,7 +187,8 @@ TEST_F(WindowEventsTest, ARejectedSetpointTurnsTheBoxRedAndAClickOrTabTurnsItWhi
   };
   const Case cases[] = {
       {"click", [&] { ClickAt(InWindow("txtMFC4").center()); }},
-      {"tab from the send button before it", [&] {
+      {"tab from the send button before it",
+       [&] {
          window->view("cmdMFC3_send")->setFocus();
          QTest::keyClick(window->view("cmdMFC3_send"), Qt::Key_Tab);
        }},
