@@ -5,8 +5,6 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QFontMetrics>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -18,7 +16,9 @@
 #include <algorithm>
 #include <chrono>
 
+#include "CaptionView.h"
 #include "Colours.h"
+#include "GroupFrame.h"
 #include "LineText.h"
 #include "ShapeView.h"
 #include "Twips.h"
@@ -152,7 +152,7 @@ void MainWindow::buildPicture() {
   buildFrame(nullptr, Container::Form1);
 
   for (Frame* frame : m_widgets.frames) {
-    auto* box = new QGroupBox(QString::fromStdString(frame->caption), this);
+    auto* box = new GroupFrame(QString::fromStdString(frame->caption), this);
     box->setObjectName(QString::fromStdString(frame->name));
     box->setGeometry(toPixels(frame->rect));
     // A click on a frame belongs to the frame, not to the picture behind it.
@@ -169,7 +169,7 @@ void MainWindow::buildPicture() {
 }
 
 // The shapes and captions of one container, shapes first.
-void MainWindow::buildFrame(QGroupBox* frame, Container container) {
+void MainWindow::buildFrame(GroupFrame* frame, Container container) {
   QWidget* parent = frame ? static_cast<QWidget*>(frame) : this;
   for (Shape* shape : m_widgets.shapes) {
     if (shape->container != container) continue;
@@ -180,12 +180,11 @@ void MainWindow::buildFrame(QGroupBox* frame, Container container) {
   }
   for (Label* label : m_widgets.labels) {
     if (label->container != container) continue;
-    auto* view = new QLabel(parent);
+    auto* view = new CaptionView(toPixels(label->rect), label->autoSize, parent);
     view->setObjectName(ObjectName(label->name, label->element));
     // Readings carry the controller's bytes: never let them be taken for
     // markup (rich text would draw them differently, even load images).
     view->setTextFormat(Qt::PlainText);
-    view->setGeometry(toPixels(label->rect));
     view->setAlignment((label->align == Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
                        Qt::AlignTop);
     view->setAutoFillBackground(!label->transparent);
@@ -351,7 +350,7 @@ void MainWindow::showModel() {
     const QString text = FromLineBytes(label.model->caption);
     if (label.view->text() != text) {
       label.view->setText(text);
-      if (!sameWidth(label.shown, label.model->caption)) fitLabel(label);
+      if (!sameWidth(label.shown, label.model->caption)) label.view->fit();
     }
     label.shown = label.model->caption;
   }
@@ -410,27 +409,6 @@ bool MainWindow::sameWidth(const std::string& before, const std::string& after) 
     if (before[i] != after[i] && !(digit(before[i]) && digit(after[i]))) return false;
   }
   return true;
-}
-
-// A caption keeps its place, but is never cut: the substitute font is wider
-// than the one the layout was made for, so a caption that needs more room
-// grows about its anchor (its left edge, or its centre when centred). A
-// label that fits itself to its caption takes exactly the text's width.
-void MainWindow::fitLabel(const LabelView& label) {
-  const QRect box = toPixels(label.model->rect);
-  const int needed = label.view->sizeHint().width();
-  QRect fitted = box;
-  if (label.model->autoSize) {
-    fitted.setWidth(needed);
-  } else if (needed > box.width()) {
-    fitted.setWidth(needed);
-    if (label.model->align == Align::Centre) fitted.moveLeft(box.center().x() - needed / 2);
-  }
-  // ... but stays inside its container.
-  const int room = label.view->parentWidget()->width();
-  if (fitted.right() >= room) fitted.moveRight(room - 1);
-  if (fitted.left() < 0) fitted.moveLeft(0);
-  if (fitted != label.view->geometry()) label.view->setGeometry(fitted);
 }
 
 void MainWindow::paintEvent(QPaintEvent*) {

@@ -5,7 +5,9 @@
 //
 // Stacking: pipes are painted on the window itself, shapes are child widgets
 // above them, captions above the shapes, and the frames and controls above
-// the picture, each frame holding its own shapes, captions and controls.
+// the picture, each frame holding its own shapes, captions and controls. A
+// caption never leaves its layout box, except a readout that sizes itself,
+// which grows to the right beneath the opaque frames and every control.
 #pragma once
 
 #include <QElapsedTimer>
@@ -23,14 +25,14 @@
 #include "serial/TermiosSerialPort.h"
 
 class QComboBox;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
 
 namespace halvorn::shell {
 
+class CaptionView;
+class GroupFrame;
 class ShapeView;
 
 class MainWindow : public QWidget, private MenuPopup {
@@ -59,7 +61,7 @@ class MainWindow : public QWidget, private MenuPopup {
   // window up to date compares bytes and touches only what changed.
   struct LabelView {
     Label* model;
-    QLabel* view;
+    CaptionView* view;
     std::string shown = {};
   };
   struct ShapeViewRef {
@@ -91,7 +93,7 @@ class MainWindow : public QWidget, private MenuPopup {
   void PopupMenu(const Menu& menu, int flags) override;
 
   void buildPicture();
-  void buildFrame(QGroupBox* frame, Container container);
+  void buildFrame(GroupFrame* frame, Container container);
   void buildControls(QWidget* parent, Container container);
   void buildTimers();
   void connectEvents();
@@ -106,7 +108,6 @@ class MainWindow : public QWidget, private MenuPopup {
   void showModel();
   void showSoon();
   void showTimers();
-  void fitLabel(const LabelView& label);
   // Whether a caption can change into another without a new fit.
   bool sameWidth(const std::string& before, const std::string& after) const;
 
@@ -117,8 +118,8 @@ class MainWindow : public QWidget, private MenuPopup {
   FrontPanel m_panel{m_port};
   WidgetRefs m_widgets = AllWidgets(m_panel.form);
 
-  QGroupBox* m_frame1 = nullptr;
-  QGroupBox* m_frame2 = nullptr;
+  GroupFrame* m_frame1 = nullptr;
+  GroupFrame* m_frame2 = nullptr;
   std::vector<LabelView> m_labels;
   std::vector<ShapeViewRef> m_shapes;
   std::vector<TextBoxView> m_textBoxes;
