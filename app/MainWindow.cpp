@@ -30,6 +30,7 @@
 #include "link/Connection.h"
 #include "link/Polling.h"
 #include "link/Receiver.h"
+#include "link/Reconnect.h"
 #include "link/Startup.h"
 #include "panel/HitTest.h"
 #include "panel/Menus.h"
@@ -234,7 +235,9 @@ void MainWindow::buildControls(QWidget* parent, Container container) {
 }
 
 void MainWindow::buildTimers() {
-  for (Timer* timer : m_widgets.timers) {
+  std::vector<Timer*> timers = m_widgets.timers;
+  timers.push_back(&m_panel.reconnect.timer);
+  for (Timer* timer : timers) {
     auto* qtimer = new QTimer(this);
     qtimer->setObjectName(QString::fromStdString(timer->name));
     qtimer->setTimerType(Qt::PreciseTimer);
@@ -284,6 +287,7 @@ void MainWindow::connectEvents() {
     if (timer.model == &f.Timer2) tick = Timer2_Timer;
     if (timer.model == &f.Timer3) tick = Timer3_Timer;
     if (timer.model == &f.Timer4) tick = Timer4_Timer;
+    if (timer.model == &p.reconnect.timer) tick = ReconnectTimer_Timer;
     if (tick) {
       connect(timer.timer, &QTimer::timeout, this, [this, &p, tick] { handle([&] { tick(p); }); });
     } else {

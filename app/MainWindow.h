@@ -42,6 +42,9 @@ class MainWindow : public QWidget, private MenuPopup {
   explicit MainWindow(PortMap ports = {}, QWidget* parent = nullptr);
   ~MainWindow() override;
 
+  // Whether a lost port is tried again every two seconds (off by default).
+  void setReconnect(bool on) { m_panel.reconnect.enabled = on; }
+
   const Form1& form() const { return m_panel.form; }
   const FrontPanel& panel() const { return m_panel; }
 
