@@ -489,9 +489,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::PopupMenu(const Menu& menu, int) {
-  // The device's two items at the pointer; the menu's own caption is not
-  // part of the pop-up. Choosing an item runs its Click before we return;
-  // dismissing it does nothing.
+  // The device's two items at the pointer (or the finger); the menu's own
+  // caption is not part of the pop-up. Choosing an item runs its Click
+  // before we return; dismissing it does nothing.
   QMenu popup(this);
   popup.setObjectName(QString::fromStdString(menu.name));
   const auto items = ItemsOf(m_panel.form, menu);
@@ -500,7 +500,7 @@ void MainWindow::PopupMenu(const Menu& menu, int) {
     QAction* action = popup.addAction(QString::fromStdString(item->caption));
     action->setObjectName(QString::fromStdString(item->name));
   }
-  const QAction* chosen = popup.exec(QCursor::pos());
+  const QAction* chosen = popup.exec(m_touch.heldAt().value_or(QCursor::pos()));
   if (!chosen) return;
   for (const MenuItem* item : items) {
     if (item && chosen->objectName() == QString::fromStdString(item->name)) {

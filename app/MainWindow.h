@@ -21,6 +21,7 @@
 #include "panel/MenuPopup.h"
 #include "serial/PortMap.h"
 #include "serial/TermiosSerialPort.h"
+#include "TouchPress.h"
 
 class QComboBox;
 class QGroupBox;
@@ -137,6 +138,8 @@ class MainWindow : public QWidget, private MenuPopup {
   QElapsedTimer m_sinceAnswersShown;
   // Whether every digit is as wide as any other in the captions' fonts.
   bool m_tabularDigits = false;
+  // A finger held on the picture (the window or a caption) right-clicks.
+  TouchPress m_touch{this, [this](QWidget* w) { return w == this || w->inherits("QLabel"); }};
 };
 
 }  // namespace halvorn::shell
