@@ -95,6 +95,10 @@ void TouchPress::held() {
 
 bool TouchPress::swallowLift(QEvent* event) {
   const QEvent::Type type = event->type();
+  if (type == QEvent::TouchBegin) {  // a new touch: the lift went elsewhere
+    m_lifting.reset();
+    return false;
+  }
   if (type != QEvent::TouchUpdate && type != QEvent::TouchEnd && type != QEvent::TouchCancel) return false;
   const auto* touch = static_cast<QTouchEvent*>(event);
   bool lifted = type == QEvent::TouchCancel;
