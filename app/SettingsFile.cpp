@@ -3,6 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -112,12 +113,16 @@ CommandLine ReadStartOptions(std::span<const std::string_view> arguments,
   const std::string path = named ? first.configPath : defaultPath;
   if (path.empty()) return first;
 
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    return Failed(path, 0, "cannot read the settings file: it is a directory");
+  }
   std::ifstream file(path, std::ios::binary);
   if (!file) {
-    const int error = errno;
+    const int failure = errno;
     // No file, no change; but a file the operator named must be there.
-    if (!named && (error == ENOENT || error == ENOTDIR)) return first;
-    return Failed(path, 0, std::string("cannot read the settings file: ") + std::strerror(error));
+    if (!named && (failure == ENOENT || failure == ENOTDIR)) return first;
+    return Failed(path, 0, std::string("cannot read the settings file: ") + std::strerror(failure));
   }
   std::ostringstream text;
   text << file.rdbuf();

@@ -150,6 +150,10 @@ TEST_F(StartOptionsTest, ConfigNamesAnotherFileWhichMustExist) {
   EXPECT_EQ(failed.outcome, CommandLine::Outcome::Fail);
   EXPECT_EQ(failed.error,
             "halvorn-panel: " + missing + ": cannot read the settings file: No such file or directory");
+  // A folder where the default file belongs is no settings file either.
+  const CommandLine folder = ReadStartOptions({}, directory.path());
+  EXPECT_EQ(folder.outcome, CommandLine::Outcome::Fail);
+  EXPECT_EQ(folder.error, "halvorn-panel: " + directory.path() + ": cannot read the settings file: it is a directory");
 }
 
 TEST_F(StartOptionsTest, ABadFileFailsButHelpAndListingDoNotReadIt) {
