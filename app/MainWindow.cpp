@@ -30,6 +30,7 @@
 #include "link/Connection.h"
 #include "link/Polling.h"
 #include "link/Receiver.h"
+#include "link/Reconnect.h"
 #include "link/Startup.h"
 #include "panel/HitTest.h"
 #include "panel/Menus.h"
@@ -233,7 +234,9 @@ void MainWindow::buildControls(QWidget* parent, Container container) {
 }
 
 void MainWindow::buildTimers() {
-  for (Timer* timer : m_widgets.timers) {
+  std::vector<Timer*> timers = m_widgets.timers;
+  timers.push_back(&m_panel.reconnect.timer);
+  for (Timer* timer : timers) {
     auto* qtimer = new QTimer(this);
     qtimer->setObjectName(QString::fromStdString(timer->name));
     qtimer->setTimerType(Qt::PreciseTimer);
@@ -283,6 +286,7 @@ void MainWindow::connectEvents() {
     if (timer.model == &f.Timer2) tick = Timer2_Timer;
     if (timer.model == &f.Timer3) tick = Timer3_Timer;
     if (timer.model == &f.Timer4) tick = Timer4_Timer;
+    if (timer.model == &p.reconnect.timer) tick = ReconnectTimer_Timer;
     if (tick) {
       connect(timer.timer, &QTimer::timeout, this, [this, &p, tick] { handle([&] { tick(p); }); });
     } else {
@@ -463,9 +467,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::PopupMenu(const Menu& menu, int) {
-  // The device's two items at the pointer; the menu's own caption is not
-  // part of the pop-up. Choosing an item runs its Click before we return;
-  // dismissing it does nothing.
+  // The device's two items at the pointer (or the finger); the menu's own
+  // caption is not part of the pop-up. Choosing an item runs its Click
+  // before we return; dismissing it does nothing.
   QMenu popup(this);
   popup.setObjectName(QString::fromStdString(menu.name));
   const auto items = ItemsOf(m_panel.form, menu);
@@ -474,7 +478,7 @@ void MainWindow::PopupMenu(const Menu& menu, int) {
     QAction* action = popup.addAction(QString::fromStdString(item->caption));
     action->setObjectName(QString::fromStdString(item->name));
   }
-  const QAction* chosen = popup.exec(QCursor::pos());
+  const QAction* chosen = popup.exec(m_touch.heldAt().value_or(QCursor::pos()));
   if (!chosen) return;
   for (const MenuItem* item : items) {
     if (item && chosen->objectName() == QString::fromStdString(item->name)) {

@@ -23,6 +23,7 @@
 #include "panel/MenuPopup.h"
 #include "serial/PortMap.h"
 #include "serial/TermiosSerialPort.h"
+#include "TouchPress.h"
 
 class QComboBox;
 class QLineEdit;
@@ -43,6 +44,9 @@ class MainWindow : public QWidget, private MenuPopup {
   // it is already in its start state.
   explicit MainWindow(PortMap ports = {}, QWidget* parent = nullptr);
   ~MainWindow() override;
+
+  // Whether a lost port is tried again every two seconds (off by default).
+  void setReconnect(bool on) { m_panel.reconnect.enabled = on; }
 
   const Form1& form() const { return m_panel.form; }
   const FrontPanel& panel() const { return m_panel; }
@@ -135,6 +139,8 @@ class MainWindow : public QWidget, private MenuPopup {
   QElapsedTimer m_sinceAnswersShown;
   // Whether every digit is as wide as any other in the captions' fonts.
   bool m_tabularDigits = false;
+  // A finger held on the picture (the window or a caption) right-clicks.
+  TouchPress m_touch{this, [this](QWidget* w) { return w == this || w->inherits("QLabel"); }};
 };
 
 }  // namespace halvorn::shell

@@ -8,6 +8,7 @@
 
 #include "panel/Form1.h"
 #include "panel/SerialPort.h"
+#include "link/Reconnect.h"
 #include "plant/Watchdog.h"
 
 namespace halvorn {
@@ -27,6 +28,8 @@ struct FrontPanel {
   // The poll request the next Timer1 tick sends, 0 to 6.
   std::int16_t PollStep = 0;
   WatchdogFlags watchdog;
+  // Trying a lost port again (off unless chosen at start).
+  Reconnect reconnect;
 };
 
 }  // namespace halvorn
