@@ -1,6 +1,7 @@
 #include "commands/Setpoints.h"
 
-#include "commands/CommandText.h"
+#include "link/CommandText.h"
+#include "link/Protocol.h"
 #include "link/Sender.h"
 #include "panel/Devices.h"
 
@@ -8,7 +9,6 @@ namespace halvorn {
 
 namespace {
 
-constexpr int kFlowSetpoint = 70;
 constexpr int kMaxSetpoint = 100;
 
 }  // namespace
@@ -29,8 +29,7 @@ std::optional<std::int16_t> CheckSetpoint(std::string_view text) {
 
 void SendFlowSetpoint(FrontPanel& panel, std::int16_t mfc, std::int16_t setpoint) {
   if (!DeviceByNumber(kFlows, mfc) || setpoint < 0 || setpoint > kMaxSetpoint) return;
-  SendMessage(panel.form, panel.MSComm2,
-              CommandText(kFlowSetpoint, ZeroPadded(mfc, 1) + ZeroPadded(setpoint, 3)));
+  SendCommand(panel, operation::FlowSetpoint, ZeroPadded(mfc, 1) + ZeroPadded(setpoint, 3));
 }
 
 void cmdMFC_send_Click(FrontPanel& panel, const CommandButton& button) {
