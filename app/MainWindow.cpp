@@ -116,14 +116,14 @@ MainWindow::MainWindow(PortMap ports, QWidget* parent)
     m_sinceAnswersShown.start();
     showModel();
   });
-  // The port's events go through the window, so that what arrived is shown
-  // as soon as the core has taken it.
-  m_port.SetOnComm([this](int commEvent) { handlePortEvent(commEvent); });
+  // The panel owns the port's callback; it tells the window of each event
+  // once the core has taken it, so that what arrived is shown.
+  m_panel.portEventHandled = [this](int commEvent) { handlePortEvent(commEvent); };
 
   handle([this] { Form_Load(m_panel); });
 }
 
-MainWindow::~MainWindow() { m_port.SetOnComm({}); }
+MainWindow::~MainWindow() = default;
 
 QRect MainWindow::toPixels(const Rect& r) const {
   return {TwipsToPixels(r.left, logicalDpiX()), TwipsToPixels(r.top, logicalDpiY()),
@@ -315,7 +315,6 @@ void MainWindow::handle(const std::function<void()>& procedure) {
 }
 
 void MainWindow::handlePortEvent(int commEvent) {
-  MSComm2_OnComm(m_panel, commEvent);
   // A timer the answer started or stopped keeps its own time.
   showTimers();
   // Only answers come in floods; a lost port is told at once.

@@ -99,7 +99,7 @@ class MainWindow : public QWidget, private MenuPopup {
 
   // Runs one event procedure of the core, then shows the model.
   void handle(const std::function<void()>& procedure);
-  // The port's events: the model at once, the widgets at most once per
+  // After the core has taken a port event: the widgets at most once per
   // kShowPeriod, so that a flood of answers costs at most two updates a
   // 60 Hz frame.
   void handlePortEvent(int commEvent);
