@@ -67,6 +67,22 @@ struct Rig {
   }
 };
 
+// Runs `event` on one widget of a fresh panel and holds what changed against
+// what the case expects.
+template <typename Widget>
+void ExpectOutcome(Widget Form1::*member, void (*expect)(Observed&), bool portOpen,
+                   void (*event)(FrontPanel&, const Widget&)) {
+  Rig rig(portOpen);
+  const Widget& widget = rig.form.*member;
+  Observed expected = rig.Observe();
+  expect(expected);
+  event(rig.panel, widget);
+  const Observed actual = rig.Observe();
+  SCOPED_TRACE(::testing::Message() << widget.name << "\n expected " << expected
+                                    << "\n actual   " << actual);
+  EXPECT_EQ(actual, expected);
+}
+
 struct ButtonCase {
   CommandButton Form1::*button;
   void (*expect)(Observed&);
@@ -101,17 +117,8 @@ TEST(EventsTest, EveryButtonReachesItsOwnProcedure) {
   };
   Rig reference;
   ASSERT_EQ(std::size(cases), AllWidgets(reference.form).buttons.size()) << "a button lacks a case";
-  for (const ButtonCase& c : cases) {
-    Rig rig(c.portOpen);
-    const CommandButton& button = rig.form.*c.button;
-    Observed expected = rig.Observe();
-    c.expect(expected);
-    Click(rig.panel, button);
-    const Observed actual = rig.Observe();
-    SCOPED_TRACE(::testing::Message() << button.name << "\n expected " << expected
-                                      << "\n actual   " << actual);
-    EXPECT_EQ(actual, expected);
-  }
+  for (const ButtonCase& c : cases)
+    ExpectOutcome<CommandButton>(c.button, c.expect, c.portOpen, Click);
 }
 
 struct TimerCase {
@@ -133,17 +140,7 @@ TEST(EventsTest, EveryTimerReachesItsOwnProcedure) {
   };
   Rig reference;
   ASSERT_EQ(std::size(cases), AllWidgets(reference.form).timers.size()) << "a timer lacks a case";
-  for (const TimerCase& c : cases) {
-    Rig rig;
-    const Timer& timer = rig.form.*c.timer;
-    Observed expected = rig.Observe();
-    c.expect(expected);
-    Tick(rig.panel, timer);
-    const Observed actual = rig.Observe();
-    SCOPED_TRACE(::testing::Message() << timer.name << "\n expected " << expected
-                                      << "\n actual   " << actual);
-    EXPECT_EQ(actual, expected);
-  }
+  for (const TimerCase& c : cases) ExpectOutcome<Timer>(c.timer, c.expect, true, Tick);
 }
 
 // No fall-back: a button, timer, list or box of another window, and a
