@@ -1,7 +1,6 @@
 #include "MainWindow.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QCursor>
 #include <QFontMetrics>
@@ -23,18 +22,10 @@
 #include "ShapeView.h"
 #include "Twips.h"
 #include "WrappingButton.h"
-#include "commands/ClearLists.h"
-#include "commands/ElectrodeCommands.h"
-#include "commands/MenuCommands.h"
-#include "commands/Setpoints.h"
-#include "link/Connection.h"
-#include "link/Polling.h"
-#include "link/Receiver.h"
-#include "link/Reconnect.h"
+#include "commands/Events.h"
 #include "link/Startup.h"
 #include "panel/HitTest.h"
 #include "panel/Menus.h"
-#include "plant/Watchdog.h"
 
 namespace halvorn::shell {
 
@@ -60,17 +51,6 @@ QFont PanelFont() {
 // would cost more than it saves.
 constexpr std::chrono::milliseconds kShowPeriod{8};
 constexpr std::chrono::milliseconds kShowSlack{1};
-
-// Whether every decimal digit has the same advance in `font`: then a reading
-// whose digits change keeps its width.
-bool TabularDigits(const QFont& font) {
-  const QFontMetrics metrics(font);
-  const int zero = metrics.horizontalAdvance(QLatin1Char('0'));
-  for (char digit = '1'; digit <= '9'; ++digit) {
-    if (metrics.horizontalAdvance(QLatin1Char(digit)) != zero) return false;
-  }
-  return true;
-}
 
 std::int16_t ButtonCode(Qt::MouseButton button) {
   switch (button) {
@@ -102,9 +82,7 @@ MainWindow::MainWindow(PortMap ports, QWidget* parent)
   setFixedSize(TwipsToPixels(form().clientWidth, logicalDpiX()),
                TwipsToPixels(form().clientHeight, logicalDpiY()));
 
-  QFont bold = font();
-  bold.setWeight(QFont::Bold);
-  m_tabularDigits = TabularDigits(font()) && TabularDigits(bold);
+  m_view.useFont(font());
 
   buildPicture();
   buildTimers();
@@ -117,19 +95,16 @@ MainWindow::MainWindow(PortMap ports, QWidget* parent)
     m_sinceAnswersShown.start();
     showModel();
   });
-  // The port's events go through the window, so that what arrived is shown
-  // as soon as the core has taken it.
-  m_port.SetOnComm([this](int commEvent) { handlePortEvent(commEvent); });
+  // The panel owns the port's callback; it tells the window of each event
+  // once the core has taken it, so that what arrived is shown.
+  m_panel.portEventHandled = [this](int commEvent) { handlePortEvent(commEvent); };
 
   handle([this] { Form_Load(m_panel); });
 }
 
-MainWindow::~MainWindow() { m_port.SetOnComm({}); }
+MainWindow::~MainWindow() = default;
 
-QRect MainWindow::toPixels(const Rect& r) const {
-  return {TwipsToPixels(r.left, logicalDpiX()), TwipsToPixels(r.top, logicalDpiY()),
-          TwipsToPixels(r.width, logicalDpiX()), TwipsToPixels(r.height, logicalDpiY())};
-}
+QRect MainWindow::toPixels(const Rect& r) const { return m_view.toPixels(r); }
 
 QWidget* MainWindow::containerWidget(Container container) const {
   switch (container) {
@@ -245,54 +220,26 @@ void MainWindow::buildTimers() {
 }
 
 void MainWindow::connectEvents() {
-  Form1& f = m_panel.form;
   FrontPanel& p = m_panel;
-  const std::pair<const CommandButton*, void (*)(FrontPanel&)> clicks[] = {
-      {&f.cmdConnect, cmdConnect_Click},
-      {&f.cmdDisconnect, cmdDisconnect_Click},
-      {&f.cmdClearError, cmdClearError_Click},
-      {&f.cmdMoveElectrodeIn, cmdMoveElectrodeIn_Click},
-      {&f.cmdMoveElectrodeOut, cmdMoveElectrodeOut_Click},
-      {&f.cmdOpenUVLampShutter, cmdOpenUVLampShutter_Click},
-      {&f.cmdCloseUVLampShutter, cmdCloseUVLampShutter_Click},
-      {&f.cmdSwitchOnElectrodeCooling, cmdSwitchOnElectrodeCooling_Click},
-      {&f.cmdSwitchOffElectrodeCooling, cmdSwitchOffElectrodeCooling_Click},
-  };
   for (auto& [model, view] : m_buttons) {
-    const auto named = std::find_if(std::begin(clicks), std::end(clicks),
-                                    [&](const auto& c) { return c.first == model; });
-    CommandButton* button = model;
-    if (named != std::end(clicks)) {
-      auto* procedure = named->second;
-      connect(view, &QPushButton::clicked, this, [this, &p, procedure] { handle([&] { procedure(p); }); });
-    } else {  // the four setpoint send buttons
-      connect(view, &QPushButton::clicked, this,
-              [this, &p, button] { handle([&] { cmdMFC_send_Click(p, *button); }); });
-    }
+    const CommandButton* button = model;
+    connect(view, &QPushButton::clicked, this,
+            [this, &p, button] { handle([&] { Click(p, *button); }); });
   }
   for (const ComboView& combo : m_combos) {
     ComboBox* model = combo.model;
     connect(combo.view, &QComboBox::activated, this,
-            [this, &p, model](int index) { handle([&] { SetListIndex(p, *model, index); }); });
+            [this, &p, model](int index) { handle([&] { Choose(p, *model, index); }); });
   }
   for (const TextBoxView& box : m_textBoxes) {
     TextBox* model = box.model;
     connect(box.view, &QLineEdit::textEdited, this,
-            [model](const QString& text) { model->text = ToLineBytes(text); });
+            [&p, model](const QString& text) { Edit(p, *model, ToLineBytes(text)); });
   }
   for (const TimerView& timer : m_timers) {
-    void (*tick)(FrontPanel&) = nullptr;
-    if (timer.model == &f.Timer1) tick = Timer1_Timer;
-    if (timer.model == &f.Timer2) tick = Timer2_Timer;
-    if (timer.model == &f.Timer3) tick = Timer3_Timer;
-    if (timer.model == &f.Timer4) tick = Timer4_Timer;
-    if (timer.model == &p.reconnect.timer) tick = ReconnectTimer_Timer;
-    if (tick) {
-      connect(timer.timer, &QTimer::timeout, this, [this, &p, tick] { handle([&] { tick(p); }); });
-    } else {
-      connect(timer.timer, &QTimer::timeout, this,
-              [this, &p] { handle([&] { Timer5_Timer(p.form, p.watchdog); }); });
-    }
+    const Timer* model = timer.model;
+    connect(timer.timer, &QTimer::timeout, this,
+            [this, &p, model] { handle([&] { Tick(p, *model); }); });
   }
 }
 
@@ -305,10 +252,11 @@ void MainWindow::applyFocusOrder() {
     if (previous) setTabOrder(previous, next);
     previous = next;
   }
-  // The uptime box is only written by the panel.
-  if (auto* uptime = qobject_cast<QLineEdit*>(view(QStringLiteral("txtUptime")))) {
-    uptime->setReadOnly(true);
-    uptime->setFocusPolicy(Qt::NoFocus);
+  // A box the panel alone writes takes neither typing nor the focus.
+  for (const TextBoxView& box : m_textBoxes) {
+    if (!box.model->readOnly) continue;
+    box.view->setReadOnly(true);
+    box.view->setFocusPolicy(Qt::NoFocus);
   }
 }
 
@@ -318,9 +266,8 @@ void MainWindow::handle(const std::function<void()>& procedure) {
 }
 
 void MainWindow::handlePortEvent(int commEvent) {
-  MSComm2_OnComm(m_panel, commEvent);
   // A timer the answer started or stopped keeps its own time.
-  showTimers();
+  m_view.showTimers();
   // Only answers come in floods; a lost port is told at once.
   if (commEvent == kCommEventReceive) {
     showSoon();
@@ -343,76 +290,7 @@ void MainWindow::showSoon() {
 
 void MainWindow::showModel() {
   m_showTimer.stop();
-  // Resolved only when a colour changed: most updates change none.
-  std::optional<QPalette> menuPalette;
-  const auto toColour = [&](Colour colour) {
-    if (!menuPalette) menuPalette = QApplication::palette("QMenu");
-    return ToQColor(colour, palette(), *menuPalette);
-  };
-  for (LabelView& label : m_labels) {
-    if (label.model->caption == label.shown) continue;
-    const QString text = FromLineBytes(label.model->caption);
-    if (label.view->text() != text) {
-      label.view->setText(text);
-      if (!sameWidth(label.shown, label.model->caption)) label.view->fit();
-    }
-    label.shown = label.model->caption;
-  }
-  for (ShapeViewRef& shape : m_shapes) {
-    if (shape.shown == shape.model->fillColor) continue;
-    shape.view->setFill(toColour(shape.model->fillColor));
-    shape.shown = shape.model->fillColor;
-  }
-  for (TextBoxView& box : m_textBoxes) {
-    if (box.model->text != box.shownText) {
-      // What the operator typed is already there: setting it again would
-      // move the cursor.
-      const QString text = FromLineBytes(box.model->text);
-      if (box.view->text() != text) box.view->setText(text);
-      box.shownText = box.model->text;
-    }
-    if (box.shownBack != box.model->backColor) {
-      QPalette boxPalette = box.view->palette();
-      boxPalette.setColor(QPalette::Base, toColour(box.model->backColor));
-      box.view->setPalette(boxPalette);
-      box.shownBack = box.model->backColor;
-    }
-  }
-  for (ListView& list : m_lists) {
-    if (list.model->items == list.shown) continue;
-    list.view->clear();
-    for (const std::string& item : list.model->items) list.view->addItem(FromLineBytes(item));
-    list.shown = list.model->items;
-  }
-  for (const ComboView& combo : m_combos) {
-    if (combo.view->currentIndex() != combo.model->listIndex) {
-      const QSignalBlocker quiet(combo.view);
-      combo.view->setCurrentIndex(combo.model->listIndex);
-    }
-    combo.view->setEnabled(combo.model->enabled);
-  }
-  showTimers();
-}
-
-void MainWindow::showTimers() {
-  for (TimerView& timer : m_timers) {
-    if (!timer.model->enabled) {
-      timer.timer->stop();
-    } else if (!timer.timer->isActive() || timer.starts != timer.model->starts) {
-      // A Start() on a running timer begins its interval again.
-      timer.timer->start(timer.model->interval);
-    }
-    timer.starts = timer.model->starts;
-  }
-}
-
-bool MainWindow::sameWidth(const std::string& before, const std::string& after) const {
-  if (!m_tabularDigits || before.size() != after.size()) return false;
-  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-  for (std::size_t i = 0; i < before.size(); ++i) {
-    if (before[i] != after[i] && !(digit(before[i]) && digit(after[i]))) return false;
-  }
-  return true;
+  m_view.showModel();
 }
 
 void MainWindow::paintEvent(QPaintEvent*) {
@@ -458,9 +336,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::FocusIn) {
     const auto box = std::find_if(m_textBoxes.begin(), m_textBoxes.end(),
                                   [&](const TextBoxView& b) { return b.view == watched; });
-    if (box != m_textBoxes.end() && box->model != &m_panel.form.txtUptime) {
-      TextBox& model = *box->model;
-      handle([&] { txtMFC_GotFocus(m_panel, model); });
+    if (box != m_textBoxes.end()) {
+      const TextBox& model = *box->model;
+      handle([&] { GotFocus(m_panel, model); });
     }
   }
   return QWidget::eventFilter(watched, event);
@@ -482,7 +360,7 @@ void MainWindow::PopupMenu(const Menu& menu, int) {
   if (!chosen) return;
   for (const MenuItem* item : items) {
     if (item && chosen->objectName() == QString::fromStdString(item->name)) {
-      MenuItem_Click(m_panel, *item);
+      Click(m_panel, *item);
       return;
     }
   }

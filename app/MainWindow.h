@@ -15,10 +15,10 @@
 #include <QWidget>
 
 #include <functional>
-#include <optional>
-#include <string>
+#include <utility>
 #include <vector>
 
+#include "ModelView.h"
 #include "link/FrontPanel.h"
 #include "panel/MenuPopup.h"
 #include "serial/PortMap.h"
@@ -61,38 +61,10 @@ class MainWindow : public QWidget, private MenuPopup {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Each view keeps the model's value it last showed, so that bringing the
-  // window up to date compares bytes and touches only what changed.
-  struct LabelView {
-    Label* model;
-    CaptionView* view;
-    std::string shown = {};
-  };
-  struct ShapeViewRef {
-    Shape* model;
-    ShapeView* view;
-    std::optional<Colour> shown = {};
-  };
-  struct TextBoxView {
-    TextBox* model;
-    QLineEdit* view;
-    std::string shownText = {};
-    std::optional<Colour> shownBack = {};
-  };
-  struct ListView {
-    ListBox* model;
-    QListWidget* view;
-    std::vector<std::string> shown = {};
-  };
-  struct ComboView {
-    ComboBox* model;
-    QComboBox* view;
-  };
-  struct TimerView {
-    Timer* model;
-    QTimer* timer;
-    unsigned starts;
-  };
+  using LabelView = ModelView::LabelView;
+  using TextBoxView = ModelView::TextBoxView;
+  using ComboView = ModelView::ComboView;
+  using TimerView = ModelView::TimerView;
 
   void PopupMenu(const Menu& menu, int flags) override;
 
@@ -105,15 +77,12 @@ class MainWindow : public QWidget, private MenuPopup {
 
   // Runs one event procedure of the core, then shows the model.
   void handle(const std::function<void()>& procedure);
-  // The port's events: the model at once, the widgets at most once per
+  // After the core has taken a port event: the widgets at most once per
   // kShowPeriod, so that a flood of answers costs at most two updates a
   // 60 Hz frame.
   void handlePortEvent(int commEvent);
   void showModel();
   void showSoon();
-  void showTimers();
-  // Whether a caption can change into another without a new fit.
-  bool sameWidth(const std::string& before, const std::string& after) const;
 
   QRect toPixels(const Rect& r) const;
   QWidget* containerWidget(Container container) const;
@@ -124,21 +93,22 @@ class MainWindow : public QWidget, private MenuPopup {
 
   GroupFrame* m_frame1 = nullptr;
   GroupFrame* m_frame2 = nullptr;
-  std::vector<LabelView> m_labels;
-  std::vector<ShapeViewRef> m_shapes;
-  std::vector<TextBoxView> m_textBoxes;
-  std::vector<ListView> m_lists;
-  std::vector<ComboView> m_combos;
+  // What the window builds, it hands to the model view, which shows the
+  // model in it; these name the model view's lists.
+  ModelView m_view{*this};
+  std::vector<LabelView>& m_labels = m_view.labels();
+  std::vector<ModelView::ShapeViewRef>& m_shapes = m_view.shapes();
+  std::vector<TextBoxView>& m_textBoxes = m_view.textBoxes();
+  std::vector<ModelView::ListView>& m_lists = m_view.lists();
+  std::vector<ComboView>& m_combos = m_view.combos();
   std::vector<std::pair<CommandButton*, QPushButton*>> m_buttons;
-  std::vector<TimerView> m_timers;
+  std::vector<TimerView>& m_timers = m_view.timers();
 
   // Only answers are held back, by the time since answers were last shown:
   // clicks and timers show the model at once, and the answer to a poll is
   // not held back because the poll tick was just shown.
   QTimer m_showTimer;
   QElapsedTimer m_sinceAnswersShown;
-  // Whether every digit is as wide as any other in the captions' fonts.
-  bool m_tabularDigits = false;
   // A finger held on the picture (the window or a caption) right-clicks.
   TouchPress m_touch{this, [this](QWidget* w) { return w == this || w->inherits("QLabel"); }};
 };

@@ -10,6 +10,7 @@
 #include "GroupFrame.h"
 #include "PanelWindow.h"
 #include "ShapeView.h"
+#include "panel/Devices.h"
 #include "panel/HitTest.h"
 #include "plant/StatusCodes.h"
 
@@ -294,13 +295,15 @@ TEST_F(PanelWindowTest, WithEveryDeviceFaultyEachCaptionOpensItsOwnDevicesMenu) 
   Answer(ValvesAnswer(kPfeifferWrongSize), "lblCV2state", "wrong size response from pfeiffer bus");
   Answer(sim::PumpAnswerText({kPfeifferWrongSize, kPfeifferWrongSize, kPfeifferWrongSize}),
          "lblTMPstatus", "wrong size response from pfeiffer bus");
-  for (const DeviceLabelRow& row : kDeviceLabels) {
-    const Label& label = window->form().*row.label;
-    const QString name = QString::fromStdString(label.name);
-    SCOPED_TRACE(label.name);
-    EXPECT_EQ(window->view(name)->geometry(), Pixels(label.rect));
-    EXPECT_EQ(RightClickAt(InWindow(name).center()),
-              QString::fromStdString((window->form().*row.menu).name));
+  for (const SwitchedDevice& device : kSwitchedDevices) {
+    for (Label Form1::*caption : {device.nameLabel, device.state}) {
+      const Label& label = window->form().*caption;
+      const QString name = QString::fromStdString(label.name);
+      SCOPED_TRACE(label.name);
+      EXPECT_EQ(window->view(name)->geometry(), Pixels(label.rect));
+      EXPECT_EQ(RightClickAt(InWindow(name).center()),
+                QString::fromStdString((window->form().*device.menu).name));
+    }
   }
 }
 
