@@ -51,7 +51,7 @@ QString Reading(const Sample* s, bool pressure, double fullScale) {
 
 }  // namespace
 
-HistoryWindow::HistoryWindow(RecordReader& reader, std::int64_t session, QWidget* parent)
+HistoryWindow::HistoryWindow(RecordReader& reader, SessionData data, QWidget* parent)
     : QMainWindow(parent), m_reader(reader) {
   setWindowTitle("Halvorn history");
   m_charts = new QWidget;
@@ -137,13 +137,10 @@ HistoryWindow::HistoryWindow(RecordReader& reader, std::int64_t session, QWidget
     m_sessions->addItem(QString("Session %1, %2%3").arg(s.id).arg(started, s.ended ? "" : " (open)"),
                         QVariant::fromValue<qint64>(s.id));
   }
-  const auto chosen = ChooseSession(all, session);
-  if (chosen) {
-    m_sessions->setCurrentIndex(m_sessions->findData(QVariant::fromValue<qint64>(chosen->id)));
-    showSession(chosen->id);
-  }
+  m_sessions->setCurrentIndex(m_sessions->findData(QVariant::fromValue<qint64>(data.session.id)));
+  showSession(std::move(data));
   connect(m_sessions, &QComboBox::currentIndexChanged, this,
-          [this](int i) { showSession(m_sessions->itemData(i).toLongLong()); });
+          [this](int i) { showSession(static_cast<std::int64_t>(m_sessions->itemData(i).toLongLong())); });
   m_follow.start(500);
   resize(1500, 950);
 }
@@ -185,10 +182,14 @@ void HistoryWindow::buildControls() {
 }
 
 void HistoryWindow::showSession(std::int64_t id) {
-  m_data = SessionData{};
-  const auto all = m_reader.sessions();
-  if (const auto chosen = ChooseSession(all, id)) m_data.session = *chosen;
-  m_reader.loadMore(m_data);
+  SessionData data;
+  if (const auto chosen = ChooseSession(m_reader.sessions(), id)) data.session = *chosen;
+  m_reader.loadMore(data);
+  showSession(std::move(data));
+}
+
+void HistoryWindow::showSession(SessionData data) {
+  m_data = std::move(data);
   m_axis.setStartWallNs(m_data.session.startedWallNs);
   m_axis.setExtent(m_data.end());
   m_log->setEntries(LogEntries(m_data));

@@ -29,12 +29,15 @@ class HistoryWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  // `reader` outlives the window. `session` 0 shows the newest.
-  HistoryWindow(RecordReader& reader, std::int64_t session, QWidget* parent = nullptr);
+  // `reader` outlives the window; `data` is a session already read from it
+  // (its rows are not read twice).
+  HistoryWindow(RecordReader& reader, SessionData data, QWidget* parent = nullptr);
   ~HistoryWindow() override;
 
   // Loads session `id` from the start and shows all of it.
   void showSession(std::int64_t id);
+  // Shows a session already read, all of it.
+  void showSession(SessionData data);
   // Reads what the panel added since the last call; keeps the end in view
   // when it was in view. Runs every 500 ms on its own.
   void followEnd();

@@ -143,13 +143,14 @@ int Run(const std::string& path, const Scenario& scenario) {
     switch (step) {
       case 0: {
         record.traffic(answered, Direction::Received, std::string(23, '\x17') + "\r");
-        for (const std::string_view v : {"V1", "V2", "V3", "V4", "V5", "V6", "V7", "V8", "V9", "V10", "V11", "V12",
-                                         "V13", "V14", "CV1", "CV2"})
+        for (const std::string_view v : {"V1", "V2", "V3", "V4", "V6", "V7", "V8", "V9", "V10", "V11", "V12", "V13",
+                                         "V14"})
           show(answered, v, "closed");
-        if (s > kRoughingOpen + 1 && s < kTurboOpen + 1) show(answered, "CV2", "open");
-        if (s > kTurboOpen + 2) show(answered, "CV1", "open");
-        if (s > kV5Open + 1) show(answered, "V5", "open");
-        if (s > kValveFault && s < kValveFaultEnd) show(answered, "V5", "no response from icpcon bus");
+        show(answered, "CV2", s > kRoughingOpen + 1 && s < kTurboOpen + 1 ? "open" : "closed");
+        show(answered, "CV1", s > kTurboOpen + 2 ? "open" : "closed");
+        show(answered, "V5", s > kValveFault && s < kValveFaultEnd ? "no response from icpcon bus"
+                             : s > kV5Open + 1                     ? "open"
+                                                                   : "closed");
         break;
       }
       case 1:

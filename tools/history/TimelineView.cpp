@@ -4,6 +4,8 @@
 #include <QPainterPath>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include "Colours.h"
 
@@ -73,12 +75,18 @@ void TimelineView::paintEvent(QPaintEvent*) {
     auto first = std::upper_bound(states.begin(), states.end(), from,
                                   [](Nanoseconds time, const DeviceState& s) { return time < s.t; });
     if (first != states.begin()) --first;
+    // A device that changes faster than the screen can show paints each
+    // pixel column once, with the state that begins there first.
+    int painted = std::numeric_limits<int>::min();
     for (auto it = first; it != states.end() && it->t <= to; ++it) {
       const Nanoseconds until = std::next(it) == states.end() ? end : std::next(it)->t;
       if (!it->colour || until < from) continue;
-      const double x0 = std::max(m_navigator.xOf(std::max(it->t, from)), m_left);
-      const double x1 = std::min(m_navigator.xOf(std::min(until, to)), m_right);
-      painter.fillRect(QRectF(x0, row.top(), std::max(1.0, x1 - x0), row.height()), StoredColour(*it->colour, palette()));
+      const int x0 = std::max(static_cast<int>(std::floor(std::max(m_navigator.xOf(std::max(it->t, from)), m_left))),
+                              painted + 1);
+      const int x1 = static_cast<int>(std::floor(std::min(m_navigator.xOf(std::min(until, to)), m_right)));
+      if (x1 < x0) continue;  // inside a column already painted
+      painter.fillRect(QRect(x0, row.top(), x1 - x0 + 1, row.height()), StoredColour(*it->colour, palette()));
+      painted = x1;
     }
   }
   if (m_data) {

@@ -197,6 +197,10 @@ void TrendChart::setUnit(const QString& unit) { m_valueAxis->setTitleText(unit);
 void TrendChart::setEnd(Nanoseconds end) { m_end = end; }
 
 void TrendChart::redraw() {
+  // Setting the axes' ranges lays the chart out again, which reports a new
+  // plot area, which asks for a redraw: once is enough.
+  if (m_redrawing) return;
+  m_redrawing = true;
   const QRectF plot = plotArea();
   const int columns = std::max(1, static_cast<int>(plot.width()));
   const Nanoseconds from = m_axis.from();
@@ -214,6 +218,7 @@ void TrendChart::redraw() {
                                                                       : "hh:mm:ss.z");
   fitValueAxis();
   m_traces->update();
+  m_redrawing = false;
 }
 
 void TrendChart::fitValueAxis() {
@@ -240,8 +245,12 @@ void TrendChart::fitValueAxis() {
     m_yMin = std::pow(10.0, std::floor(std::log10(low)) - 1);
     m_yMax = std::pow(10.0, std::ceil(std::log10(high * 1.01)));
   } else {
-    m_yMin = 0.0;
-    m_yMax = std::max(high * 1.1, 1.0);
+    auto* linear = static_cast<QValueAxis*>(m_valueAxis);
+    linear->setRange(0.0, std::max(high * 1.05, 1.0));
+    linear->applyNiceNumbers();
+    m_yMin = linear->min();
+    m_yMax = linear->max();
+    return;
   }
   m_valueAxis->setRange(m_yMin, m_yMax);
 }

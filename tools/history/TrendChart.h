@@ -86,6 +86,7 @@ class TrendChart : public QChartView {
   QAbstractAxis* m_valueAxis = nullptr;
   Traces* m_traces = nullptr;
   Nanoseconds m_end = 0;
+  bool m_redrawing = false;
   double m_yMin = 1e-5;
   double m_yMax = 1e4;
 };

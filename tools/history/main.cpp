@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
   // The PNG needs the charts but no screen.
   if (!options.png.empty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  HistoryWindow window(*reader, data.session.id);
+  HistoryWindow window(*reader, std::move(data));
   if (!options.from.empty() || !options.to.empty()) window.timeAxis().setRange(range->from, range->to);
   if (!options.png.empty()) {
     window.setAttribute(Qt::WA_DontShowOnScreen);
