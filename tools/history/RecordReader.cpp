@@ -43,22 +43,26 @@ double BelowRangeBound(const std::string& caption) {
   return end == caption.c_str() + 1 || !(bound > 0) ? std::nan("") : bound;
 }
 
-Sample ReadingSample(Nanoseconds t, Quality quality, std::optional<double> value, const std::string& caption) {
+// The caption is read only for a reading below range: most rows are valid
+// readings, and a day holds a million of them.
+Sample ReadingSample(const Statement& row, Nanoseconds t, Quality quality) {
   Sample s;
   s.t = t;
   s.quality = quality;
+  const std::optional<double> value = row.optionalReal(7);
   if (quality == Quality::Valid && value) s.value = *value;
-  if (quality == Quality::BelowRange) s.value = BelowRangeBound(caption);
+  if (quality == Quality::BelowRange) s.value = BelowRangeBound(row.text(3));
   if (quality == Quality::Valid && !value) s.quality = Quality::NoData;  // a valid row without a value says nothing
   return s;
 }
 
 bool LoadStates(Database& db, SessionData& data) {
   // "+session" keeps SQLite on the rowid: following the end of a growing
-  // record then reads only the new rows.
+  // record then reads only the new rows. The controller's uptime is no
+  // part of any view.
   Statement rows = db.prepare(
       "SELECT rowid, device, t_ns, text, detail, colour, quality, value FROM device_state"
-      " WHERE +session = ?1 AND rowid > ?2 ORDER BY rowid");
+      " WHERE +session = ?1 AND rowid > ?2 AND device <> 'UPTIME' ORDER BY rowid");
   rows.bind(1, data.session.id).bind(2, data.lastStateRow);
   bool any = false;
   while (rows.step()) {
@@ -68,9 +72,9 @@ bool LoadStates(Database& db, SessionData& data) {
     const Nanoseconds t = rows.integer(2);
     const Quality quality = QualityOf(rows.integer(6));
     if (const int g = GaugeIndex(device); g >= 0) {
-      AddInTimeOrder(data.gauges[g], ReadingSample(t, quality, rows.optionalReal(7), rows.text(3)));
+      AddInTimeOrder(data.gauges[g], ReadingSample(rows, t, quality));
     } else if (const int f = FlowIndex(device); f >= 0) {
-      AddInTimeOrder(data.flows[f], ReadingSample(t, quality, rows.optionalReal(7), rows.text(3)));
+      AddInTimeOrder(data.flows[f], ReadingSample(rows, t, quality));
     }
     if (quality != Quality::Fault && TimelineIndex(device) < 0) continue;
     DeviceState state;

@@ -48,7 +48,11 @@ class TrendChart::Traces : public QGraphicsItem {
           first = false;
         }
       }
-      painter->setPen(QPen(channel.colour, 1.6));
+      // A hairline where the columns are crowded: the wide pen's stroker
+      // costs more than all the rest of a whole day's drawing.
+      std::size_t points = 0;
+      for (const auto& segment : trend.segments) points += segment.size();
+      painter->setPen(QPen(channel.colour, points > plot.width() ? 1.0 : 1.6));
       painter->drawPath(path);
       const auto& steps = m_chart.m_steps[static_cast<std::size_t>(c)];
       if (steps.size() > 1) {
@@ -252,6 +256,8 @@ void TrendChart::fitValueAxis() {
     m_yMax = linear->max();
     return;
   }
+  m_logMin = std::log10(m_yMin);
+  m_logSpan = std::log10(m_yMax) - m_logMin;
   m_valueAxis->setRange(m_yMin, m_yMax);
 }
 
@@ -259,7 +265,7 @@ double TrendChart::yOf(double value) const {
   const QRectF plot = plotArea();
   double fraction = 0.0;
   if (m_logarithmic) {
-    fraction = value > 0 ? (std::log10(value) - std::log10(m_yMin)) / (std::log10(m_yMax) - std::log10(m_yMin)) : -1.0;
+    fraction = value > 0 ? (std::log10(value) - m_logMin) / m_logSpan : -1.0;
   } else {
     fraction = (value - m_yMin) / (m_yMax - m_yMin);
   }

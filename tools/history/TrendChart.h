@@ -89,6 +89,8 @@ class TrendChart : public QChartView {
   bool m_redrawing = false;
   double m_yMin = 1e-5;
   double m_yMax = 1e4;
+  double m_logMin = -5;  // log10 of the axis' ends, for placing points
+  double m_logSpan = 9;
 };
 
 }  // namespace halvorn::history
