@@ -94,6 +94,7 @@ int Run(const std::string& path, const Scenario& scenario) {
   long good = 0;
   std::size_t nextSetpoint = 0;
   bool linkUp = true;
+  bool gaugeFaulted = false;
   for (Nanoseconds t = 0, tick = 0; t <= end; t += kTick, ++tick) {
     const double s = static_cast<double>(t) / kSecond;
     // The operator.
@@ -166,9 +167,12 @@ int Run(const std::string& path, const Scenario& scenario) {
         if (s < kV5Open) sccm = 0;
         for (int n = 1; n <= 8; ++n) {
           if (n == 3 && s > kGaugeFault && s < kGaugeFaultEnd) {
-            record.gaugeFault(answered, n, "no response from pfeiffer bus");
+            // The same fault again is no change, and the panel stores none.
+            if (!gaugeFaulted) record.gaugeFault(answered, n, "no response from pfeiffer bus");
+            gaugeFaulted = true;
             continue;
           }
+          if (n == 3) gaugeFaulted = false;
           const double p = Pressure(n, s, sccm) * (1.0 + 0.01 * noise(random));
           const double lowest = n <= 5 ? 1.0 : 1e-4;
           if (p < lowest) {

@@ -136,11 +136,16 @@ TrendChart::TrendChart(TimeAxis& axis, bool logarithmic, const QString& title, Q
   setDragMode(QGraphicsView::NoDrag);
   m_traces = new Traces(*this);
   chart->scene()->addItem(m_traces);
-  connect(chart, &QChart::plotAreaChanged, this, [this] {
-    m_traces->plotMoved();
-    redraw();
-    emit plotAreaChanged();
-  });
+  // Queued: redrawing sets the axes' ranges, and doing that inside the
+  // chart's own layout leaves the chart at a stale size.
+  connect(
+      chart, &QChart::plotAreaChanged, this,
+      [this] {
+        m_traces->plotMoved();
+        redraw();
+        emit plotAreaChanged();
+      },
+      Qt::QueuedConnection);
   connect(&m_axis, &TimeAxis::cursorChanged, this, [this] { m_traces->update(); });
 }
 
@@ -275,8 +280,11 @@ double TrendChart::yOf(double value) const {
 // Every chart gets the same plot edges, so that one time lies at one x in
 // all of them and on the timeline.
 void TrendChart::resizeEvent(QResizeEvent* event) {
+  // A fixed plot area also fixes the chart's background and legend where
+  // they were: let the chart lay itself out for the new size first.
+  chart()->setPlotArea(QRectF());
   QChartView::resizeEvent(event);
-  const QSize size = viewport()->size();
+  const QSize size = event->size();
   constexpr double kLeft = 82, kRight = 96, kTop = 30, kBottom = 34;
   chart()->setPlotArea(QRectF(kLeft, kTop, std::max(10.0, size.width() - kLeft - kRight),
                               std::max(10.0, size.height() - kTop - kBottom)));
