@@ -125,20 +125,37 @@ bool LoadEvents(Database& db, SessionData& data) {
 
 }  // namespace
 
-RecordReader::RecordReader(const std::string& path)
-    : m_path(path),
-      m_db([&path] {
-        // SQLite's own message for a missing file is "unable to open
-        // database file"; say which file and why.
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(path, error))
-          throw DatabaseError(SQLITE_CANTOPEN, "cannot open " + path + ": no such file");
-        return Database(path, Database::Mode::ReadOnly);
-      }()) {
+namespace {
+
+// Opens a record for reading only. Reading a write-ahead log needs its
+// shared-memory file; in a folder the reader cannot write to, SQLite cannot
+// create one, and the file is then opened as immutable, which is safe
+// exactly then: without a log file beside it no panel is writing it.
+Database OpenRecord(const std::string& path) {
+  // SQLite's own message for a missing file is "unable to open database
+  // file"; say which file and why.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error))
+    throw DatabaseError(SQLITE_CANTOPEN, "cannot open " + path + ": no such file");
+  try {
+    Database db(path, Database::Mode::ReadOnly);
+    record::CheckIsRecord(db, path);
+    return db;
+  } catch (const DatabaseError& e) {
+    const bool noShm = e.code() == SQLITE_READONLY || e.code() == SQLITE_CANTOPEN;
+    if (!noShm || std::filesystem::exists(path + "-wal", error)) throw;
+  }
+  Database db(path, Database::Mode::Immutable);
+  record::CheckIsRecord(db, path);
+  return db;
+}
+
+}  // namespace
+
+RecordReader::RecordReader(const std::string& path) : m_path(path), m_db(OpenRecord(path)) {
   // A reader in write-ahead-log mode never waits for the panel's writer;
   // the short wait covers only the moment a checkpoint resets the log.
   m_db.setBusyTimeout(250);
-  record::CheckIsRecord(m_db, path);
 }
 
 std::vector<Session> RecordReader::sessions() {
