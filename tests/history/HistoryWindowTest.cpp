@@ -113,6 +113,15 @@ TEST_F(HistoryWindowTest, TheTimelineColoursEachValveAsThePanelDid) {
   EXPECT_TRUE(grey.isValid());
   EXPECT_EQ(grey.saturation(), 0) << "the no-data grey";
   EXPECT_FALSE(timeline.colourAt(TimelineIndex("V1"), S(10)).isValid()) << "never reported";
+
+  // The pointer on the command's mark says who did what when.
+  m_window->timeAxis().setRange(S(50), S(70));
+  const QRect band = timeline.bandRect(v5);
+  const int x = band.left() + band.width() / 2;  // 60 s, the command
+  EXPECT_EQ(timeline.tipAt(QPoint(x, band.center().y())),
+            "V5 at " + m_window->timeAxis().clockText(S(Incident::kV5Command)) + " by the operator: Open");
+  EXPECT_EQ(timeline.tipAt(QPoint(band.right() - 2, band.center().y())),
+            "V5 open since " + m_window->timeAxis().clockText(S(Incident::kV5Open)));
 }
 
 TEST_F(HistoryWindowTest, TheLogFiltersByKindDeviceAndText) {

@@ -1,6 +1,8 @@
 #include "TimelineView.h"
 
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QPainterPath>
 #include <QWheelEvent>
 #include <algorithm>
@@ -116,6 +118,43 @@ void TimelineView::paintEvent(QPaintEvent*) {
     const double x = m_navigator.xOf(cursor);
     painter.drawLine(QPointF(x, 0), QPointF(x, height()));
   }
+}
+
+QString TimelineView::tipAt(QPoint at) const {
+  if (!m_data) return {};
+  int band = -1;
+  for (int b = 0; b < static_cast<int>(kTimelineDevices.size()); ++b)
+    if (bandRect(b).adjusted(0, -1, 0, 1).contains(at)) band = b;
+  if (band < 0) return {};
+  const Nanoseconds t = m_navigator.timeAt(at.x());
+  const Nanoseconds slack = m_navigator.timeAt(at.x() + 5) - t;
+  const std::string_view device = kTimelineDevices[static_cast<std::size_t>(band)];
+  const QString name = QString::fromUtf8(device.data(), static_cast<qsizetype>(device.size()));
+  for (const Command& c : m_data->commands) {
+    if (c.device == device && c.t >= t - slack && c.t <= t + slack)
+      return QString("%1 at %2 by the operator: %3").arg(name, m_axis.clockText(c.t),
+                                                          QString::fromStdString(c.argument));
+  }
+  const DeviceState* s = StateAt(m_data->devices[static_cast<std::size_t>(band)], t);
+  if (!s) return name;
+  return QString("%1 %2 since %3").arg(name,
+                                       s->quality == record::Quality::NoData ? QString("no data (%1)").arg(QString::fromStdString(s->text))
+                                                                             : QString::fromStdString(s->text),
+                                       m_axis.clockText(s->t));
+}
+
+bool TimelineView::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString tip = tipAt(help->pos());
+    if (tip.isEmpty()) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(help->globalPos(), tip, this);
+    }
+    return true;
+  }
+  return QWidget::event(event);
 }
 
 void TimelineView::wheelEvent(QWheelEvent* event) { m_navigator.wheel(event); }

@@ -28,9 +28,14 @@ class TimelineView : public QWidget {
   QColor colourAt(int band, Nanoseconds t) const;
   QRect bandRect(int band) const;
 
+  // What the tooltip at `at` says: the operator's command under the
+  // pointer, or the device's state there and since when.
+  QString tipAt(QPoint at) const;
+
   QSize sizeHint() const override;
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
