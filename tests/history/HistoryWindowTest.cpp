@@ -3,6 +3,7 @@
 // crosshair, and following a record that is still being written.
 #include "HistoryWindow.h"
 
+#include <QComboBox>
 #include <QImage>
 #include <QLineSeries>
 #include <QTableView>
@@ -195,6 +196,26 @@ TEST_F(HistoryWindowTest, ThePointerMovesTheCrosshairAndTheWheelZooms) {
   EXPECT_LT(axis.to() - axis.from(), before);
   EXPECT_LE(axis.from(), axis.cursor());
   EXPECT_GE(axis.to(), axis.cursor());
+
+  // A band dragged across the plot becomes the range.
+  const QPoint left = chart.mapFromScene(QPointF(plot.left() + plot.width() / 4, plot.center().y()));
+  const QPoint right = chart.mapFromScene(QPointF(plot.left() + plot.width() / 2, plot.center().y()));
+  const Nanoseconds expectedFrom = chart.navigator().timeAt(left.x());
+  const Nanoseconds expectedTo = chart.navigator().timeAt(right.x());
+  QTest::mousePress(chart.viewport(), Qt::LeftButton, Qt::NoModifier, left);
+  QTest::mouseMove(chart.viewport(), right);
+  QTest::mouseRelease(chart.viewport(), Qt::LeftButton, Qt::NoModifier, right);
+  EXPECT_EQ(axis.from(), expectedFrom);
+  EXPECT_EQ(axis.to(), expectedTo);
+
+  // Shift and the left button drag the range along.
+  const Nanoseconds width = axis.to() - axis.from();
+  const Nanoseconds was = axis.from();
+  QTest::mousePress(chart.viewport(), Qt::LeftButton, Qt::ShiftModifier, right);
+  QTest::mouseMove(chart.viewport(), left);
+  QTest::mouseRelease(chart.viewport(), Qt::LeftButton, Qt::ShiftModifier, left);
+  EXPECT_GT(axis.from(), was) << "dragged to the left: later times come into view";
+  EXPECT_EQ(axis.to() - axis.from(), width);
 }
 
 TEST_F(HistoryWindowTest, QuickRangesEndAtTheRecordsEnd) {
@@ -225,6 +246,15 @@ TEST_F(HistoryWindowTest, FollowsTheEndOfARecordThatIsStillBeingWritten) {
   EXPECT_EQ(m_window->data().gauges[0].size(), 20u);
   EXPECT_EQ(axis.to(), S(28)) << "the end stays in view";
   EXPECT_EQ(LogRows(), 1);
+
+  // The panel started again on the same file: a second session to choose.
+  writer.startSession(kStart + S(3600));
+  writer.gaugeReading(S(1), 1, 5.0);
+  m_window->followEnd();
+  ASSERT_EQ(m_window->sessionChooser().count(), 2);
+  m_window->sessionChooser().setCurrentIndex(1);
+  EXPECT_EQ(m_window->data().session.id, 2);
+  EXPECT_EQ(m_window->data().gauges[0].size(), 1u);
 }
 
 TEST_F(HistoryWindowTest, TheChartsGoToAPng) {

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -131,12 +132,7 @@ HistoryWindow::HistoryWindow(RecordReader& reader, SessionData data, QWidget* pa
           [this](const QModelIndex& current) { logRowChosen(current); });
   connect(&m_follow, &QTimer::timeout, this, &HistoryWindow::followEnd);
 
-  const auto all = m_reader.sessions();
-  for (const Session& s : all) {
-    const QString started = QDateTime::fromMSecsSinceEpoch(s.startedWallNs / 1'000'000).toString("yyyy-MM-dd hh:mm:ss");
-    m_sessions->addItem(QString("Session %1, %2%3").arg(s.id).arg(started, s.ended ? "" : " (open)"),
-                        QVariant::fromValue<qint64>(s.id));
-  }
+  updateSessionChoices();
   m_sessions->setCurrentIndex(m_sessions->findData(QVariant::fromValue<qint64>(data.session.id)));
   showSession(std::move(data));
   connect(m_sessions, &QComboBox::currentIndexChanged, this,
@@ -198,7 +194,25 @@ void HistoryWindow::showSession(SessionData data) {
   redrawAll();
 }
 
+void HistoryWindow::updateSessionChoices() {
+  const QSignalBlocker quiet(m_sessions);
+  const auto all = m_reader.sessions();
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const Session& s = all[i];
+    const QString started = QDateTime::fromMSecsSinceEpoch(s.startedWallNs / 1'000'000).toString("yyyy-MM-dd hh:mm:ss");
+    const QString text = QString("Session %1, %2%3").arg(s.id).arg(started, s.ended ? "" : " (open)");
+    if (static_cast<int>(i) < m_sessions->count()) {
+      m_sessions->setItemText(static_cast<int>(i), text);
+    } else {
+      m_sessions->addItem(text, QVariant::fromValue<qint64>(s.id));
+    }
+  }
+}
+
 void HistoryWindow::followEnd() {
+  // A panel started again on the same file adds a session to choose.
+  if (m_reader.sessions().size() != static_cast<std::size_t>(m_sessions->count()) || !m_data.session.ended)
+    updateSessionChoices();
   const Nanoseconds oldEnd = m_data.end();
   if (!m_reader.loadMore(m_data)) return;
   const Nanoseconds end = m_data.end();

@@ -66,6 +66,7 @@ class HistoryWindow : public QMainWindow {
   void buildControls();
   void redrawAll();
   void updateLogChoices();
+  void updateSessionChoices();
   void alignTimeline();
   void logRowChosen(const QModelIndex& index);
 
