@@ -17,18 +17,38 @@ int OpenFlags(Database::Mode mode) {
       return SQLITE_OPEN_READONLY;
     case Database::Mode::ReadWrite:
       return SQLITE_OPEN_READWRITE;
+    case Database::Mode::Immutable:
+      return SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
     case Database::Mode::ReadWriteCreate:
       break;
   }
   return SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
 }
 
+// "file:" + the path with the characters a URI gives a meaning escaped, and
+// the parameter that tells SQLite the file cannot change.
+std::string ImmutableUri(const std::string& path) {
+  std::string uri = "file:";
+  for (const char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      static const char kHex[] = "0123456789ABCDEF";
+      uri += '%';
+      uri += kHex[static_cast<unsigned char>(c) >> 4];
+      uri += kHex[static_cast<unsigned char>(c) & 0xF];
+    } else {
+      uri += c;
+    }
+  }
+  return uri + "?immutable=1";
+}
+
 }  // namespace
 
 Database::Database(const std::string& path, Mode mode) {
   sqlite3* raw = nullptr;
+  const std::string name = mode == Mode::Immutable ? ImmutableUri(path) : path;
   // NOMUTEX: each connection is used by one thread only.
-  const int rc = sqlite3_open_v2(path.c_str(), &raw, OpenFlags(mode) | SQLITE_OPEN_NOMUTEX, nullptr);
+  const int rc = sqlite3_open_v2(name.c_str(), &raw, OpenFlags(mode) | SQLITE_OPEN_NOMUTEX, nullptr);
   m_db.reset(raw);  // closed even when the open failed
   if (rc != SQLITE_OK) Fail(raw, rc, "cannot open " + path);
   sqlite3_extended_result_codes(raw, 1);

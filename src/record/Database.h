@@ -35,6 +35,10 @@ class Database {
     ReadOnly,      // the history viewer: never writes, never creates
     ReadWrite,     // an existing file only
     ReadWriteCreate,
+    // Read-only, and no other connection can be writing the file: a closed
+    // record in a folder the reader cannot write to, where SQLite could not
+    // create the shared-memory file that reading a write-ahead log needs.
+    Immutable,
   };
 
   // Opens `path`; throws DatabaseError when SQLite cannot. A file that is

@@ -1,0 +1,270 @@
+// The viewer's window on a recorded incident, offscreen: the trends and
+// their gaps, the timeline's colours, the event log's filter, the
+// crosshair, and following a record that is still being written.
+#include "HistoryWindow.h"
+
+#include <QComboBox>
+#include <QImage>
+#include <QLineSeries>
+#include <QTableView>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "app/QtApplication.h"
+#include "support/RecordedSessions.h"
+#include "support/TemporaryDirectory.h"
+
+namespace halvorn::history {
+namespace {
+
+using testing::Incident;
+using testing::S;
+
+constexpr Nanoseconds kStart = 1'796'000'000LL * kNanosecondsPerSecond;
+
+class HistoryWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_path = m_dir / "incident.halvorn";
+    {
+      RecordBuilder b(m_path);
+      testing::WriteIncidentSession(b, kStart);
+    }
+    open();
+  }
+  void open() {
+    m_window.reset();
+    m_reader = std::make_unique<RecordReader>(m_path);
+    SessionData data;
+    data.session = *ChooseSession(m_reader->sessions(), 0);
+    m_reader->loadMore(data);
+    m_window = std::make_unique<HistoryWindow>(*m_reader, std::move(data));
+    m_window->resize(1400, 900);
+    m_window->show();
+    QCoreApplication::processEvents();
+  }
+  int LogRows() { return m_window->logFilter().rowCount(); }
+
+  testing::TemporaryDirectory m_dir;
+  std::string m_path;
+  std::unique_ptr<RecordReader> m_reader;
+  std::unique_ptr<HistoryWindow> m_window;
+};
+
+TEST_F(HistoryWindowTest, EveryGaugeHasItsOwnColourAndLegendEntry) {
+  TrendChart& chart = m_window->pressureChart();
+  ASSERT_EQ(chart.channelCount(), 8);
+  std::set<QRgb> colours;
+  for (int g = 0; g < 8; ++g) {
+    SCOPED_TRACE(g);
+    EXPECT_EQ(chart.legendSeries(g)->name(), QString("G%1").arg(g + 1));
+    colours.insert(chart.legendSeries(g)->color().rgb());
+    EXPECT_FALSE(chart.trend(g).segments.empty());
+  }
+  EXPECT_EQ(colours.size(), 8u);
+  EXPECT_EQ(colours.count(QColor(Qt::red).rgb()), 0u) << "red is for faults";
+  EXPECT_EQ(m_window->flowChart().channelCount(), 4);
+
+  chart.setShown(1, false);
+  EXPECT_FALSE(chart.isShown(1));
+  chart.setShown(1, true);
+  EXPECT_TRUE(chart.isShown(1));
+}
+
+TEST_F(HistoryWindowTest, TheLineBreaksWhereAGaugeFaultedAndTheGapIsMarked) {
+  m_window->timeAxis().setRange(S(80), S(130));
+  const Trend& g3 = m_window->pressureChart().trend(2);
+  ASSERT_EQ(g3.segments.size(), 2u) << "before and after the fault";
+  // The first poll at or after the fault's start shows it.
+  EXPECT_LE(g3.segments[0].back().t, S(Incident::kG3FaultFrom + Incident::kPoll));
+  EXPECT_GE(g3.segments[1].front().t, S(Incident::kG3FaultTo));
+  ASSERT_FALSE(g3.faults.empty());
+  EXPECT_GE(g3.faults.front(), S(Incident::kG3FaultFrom - 0.1));
+  EXPECT_LE(g3.faults.back(), S(Incident::kG3FaultTo + Incident::kPoll));
+  const Trend& g1 = m_window->pressureChart().trend(0);
+  EXPECT_EQ(g1.segments.size(), 1u) << "G1 read through";
+  EXPECT_TRUE(g1.faults.empty());
+
+  // Near the end G1 reads below its range: marked at 1 mBar, no line.
+  m_window->timeAxis().setRange(S(280), S(300));
+  const Trend& late = m_window->pressureChart().trend(0);
+  EXPECT_TRUE(late.segments.empty());
+  ASSERT_FALSE(late.belowRange.empty());
+  EXPECT_EQ(late.belowRange.front().value, 1.0);
+}
+
+TEST_F(HistoryWindowTest, TheTimelineColoursEachValveAsThePanelDid) {
+  const TimelineView& timeline = m_window->timeline();
+  const int v5 = TimelineIndex("V5");
+  struct Case {
+    double seconds;
+    QColor expected;
+  };
+  const Case cases[] = {{30, QColor(255, 255, 0)},
+                        {Incident::kV5Open + 1, QColor(0, 255, 0)},
+                        {Incident::kV5FaultFrom + 1, QColor(255, 0, 0)},
+                        {Incident::kV5FaultTo + 1, QColor(0, 255, 0)}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.seconds);
+    EXPECT_EQ(timeline.colourAt(v5, S(c.seconds)), c.expected);
+  }
+  const QColor grey = timeline.colourAt(v5, S(Incident::kGrey + 1));
+  EXPECT_TRUE(grey.isValid());
+  EXPECT_EQ(grey.saturation(), 0) << "the no-data grey";
+  EXPECT_FALSE(timeline.colourAt(TimelineIndex("V1"), S(10)).isValid()) << "never reported";
+
+  // The pointer on the command's mark says who did what when.
+  m_window->timeAxis().setRange(S(50), S(70));
+  const QRect band = timeline.bandRect(v5);
+  const int x = band.left() + band.width() / 2;  // 60 s, the command
+  EXPECT_EQ(timeline.tipAt(QPoint(x, band.center().y())),
+            "V5 at " + m_window->timeAxis().clockText(S(Incident::kV5Command)) + " by the operator: Open");
+  EXPECT_EQ(timeline.tipAt(QPoint(band.right() - 2, band.center().y())),
+            "V5 open since " + m_window->timeAxis().clockText(S(Incident::kV5Open)));
+}
+
+TEST_F(HistoryWindowTest, TheLogFiltersByKindDeviceAndText) {
+  EventLogFilter& filter = m_window->logFilter();
+  // 3 commands, 2 faults, opened, lost, warning, opened, gap; the counters are left out.
+  EXPECT_EQ(LogRows(), 10);
+  struct Case {
+    std::optional<LogKind> kind;
+    QString device;
+    QString search;
+    int rows;
+  };
+  const Case cases[] = {
+      {LogKind::Fault, "", "", 2},     {std::nullopt, "V5", "", 2},          {std::nullopt, "", "icpcon", 1},
+      {LogKind::Link, "", "", 3},      {LogKind::Command, "MFC1", "", 2},    {LogKind::Fault, "", "PFEIFFER", 1},
+      {LogKind::Gap, "", "", 1},       {LogKind::Warning, "", "interlock", 1}, {LogKind::Fault, "V1", "", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE((c.kind ? std::string(KindName(*c.kind)) : "all") + " " + c.device.toStdString() + " " +
+                 c.search.toStdString());
+    filter.setKind(c.kind);
+    filter.setDevice(c.device);
+    filter.setSearch(c.search);
+    EXPECT_EQ(LogRows(), c.rows);
+  }
+}
+
+TEST_F(HistoryWindowTest, ChoosingALogRowMovesTheCursorOfEveryChart) {
+  TimeAxis& axis = m_window->timeAxis();
+  axis.setRange(0, S(50));
+  m_window->logFilter().setSearch("icpcon");
+  ASSERT_EQ(LogRows(), 1);
+  m_window->logView().setCurrentIndex(m_window->logFilter().index(0, 0));
+  EXPECT_EQ(axis.cursor(), S(Incident::kV5FaultFrom));
+  EXPECT_LE(axis.from(), S(Incident::kV5FaultFrom));
+  EXPECT_GE(axis.to(), S(Incident::kV5FaultFrom));
+  EXPECT_EQ(axis.to() - axis.from(), S(50)) << "the zoom is kept";
+  EXPECT_TRUE(m_window->crosshairText().contains("V5 no response from icpcon bus"));
+}
+
+TEST_F(HistoryWindowTest, TheCrosshairShowsEveryValueAtItsTime) {
+  TimeAxis& axis = m_window->timeAxis();
+  axis.setCursor(S(Incident::kG3FaultFrom + 2));
+  const QString during = m_window->crosshairText();
+  for (const char* part : {"G3 fault", "V5 open", "MFC1 50.0% (50.0 sccm)", "ROTARY1 started"})
+    EXPECT_TRUE(during.contains(part)) << part << " in " << during.toStdString();
+  EXPECT_TRUE(during.contains(QString("G1 %1").arg(testing::PumpDown(1, 101.8), 0, 'E', 3)))
+      << during.toStdString();
+
+  axis.setCursor(S(Incident::kGrey + 1));
+  const QString grey = m_window->crosshairText();
+  for (const char* part : {"G1 no data", "MFC1 no data", "V5 no data"})
+    EXPECT_TRUE(grey.contains(part)) << part << " in " << grey.toStdString();
+  axis.setCursor(S(290));
+  EXPECT_TRUE(m_window->crosshairText().contains("G6 <1.000E-04")) << m_window->crosshairText().toStdString();
+}
+
+TEST_F(HistoryWindowTest, ThePointerMovesTheCrosshairAndTheWheelZooms) {
+  TrendChart& chart = m_window->pressureChart();
+  TimeAxis& axis = m_window->timeAxis();
+  const QRectF plot = chart.plotArea();
+  const QPoint middle = chart.mapFromScene(plot.center());
+  QTest::mouseMove(chart.viewport(), middle);
+  EXPECT_NEAR(static_cast<double>(axis.cursor()), static_cast<double>(axis.from() + axis.to()) / 2,
+              static_cast<double>(axis.to() - axis.from()) / plot.width() * 2);
+
+  const Nanoseconds before = axis.to() - axis.from();
+  QWheelEvent wheel(middle, chart.viewport()->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(chart.viewport(), &wheel);
+  EXPECT_LT(axis.to() - axis.from(), before);
+  EXPECT_LE(axis.from(), axis.cursor());
+  EXPECT_GE(axis.to(), axis.cursor());
+
+  // A band dragged across the plot becomes the range.
+  const QPoint left = chart.mapFromScene(QPointF(plot.left() + plot.width() / 4, plot.center().y()));
+  const QPoint right = chart.mapFromScene(QPointF(plot.left() + plot.width() / 2, plot.center().y()));
+  const Nanoseconds expectedFrom = chart.navigator().timeAt(left.x());
+  const Nanoseconds expectedTo = chart.navigator().timeAt(right.x());
+  QTest::mousePress(chart.viewport(), Qt::LeftButton, Qt::NoModifier, left);
+  QTest::mouseMove(chart.viewport(), right);
+  QTest::mouseRelease(chart.viewport(), Qt::LeftButton, Qt::NoModifier, right);
+  EXPECT_EQ(axis.from(), expectedFrom);
+  EXPECT_EQ(axis.to(), expectedTo);
+
+  // Shift and the left button drag the range along.
+  const Nanoseconds width = axis.to() - axis.from();
+  const Nanoseconds was = axis.from();
+  QTest::mousePress(chart.viewport(), Qt::LeftButton, Qt::ShiftModifier, right);
+  QTest::mouseMove(chart.viewport(), left);
+  QTest::mouseRelease(chart.viewport(), Qt::LeftButton, Qt::ShiftModifier, left);
+  EXPECT_GT(axis.from(), was) << "dragged to the left: later times come into view";
+  EXPECT_EQ(axis.to() - axis.from(), width);
+}
+
+TEST_F(HistoryWindowTest, QuickRangesEndAtTheRecordsEnd) {
+  TimeAxis& axis = m_window->timeAxis();
+  m_window->showQuickRange(HistoryWindow::QuickRange::TenMinutes);
+  EXPECT_EQ(axis.to(), S(Incident::kEnd));
+  EXPECT_EQ(axis.from(), S(Incident::kEnd) - S(600));
+  m_window->showQuickRange(HistoryWindow::QuickRange::Session);
+  EXPECT_EQ(axis.from(), 0);
+}
+
+TEST_F(HistoryWindowTest, FollowsTheEndOfARecordThatIsStillBeingWritten) {
+  m_path = m_dir / "live.halvorn";
+  RecordBuilder writer(m_path);
+  writer.startSession(kStart);
+  for (int i = 0; i < 10; ++i) writer.gaugeReading(S(1 + 1.4 * i), 1, 1000.0 / (i + 1));
+  writer.endSession(S(14), false);
+  open();
+  TimeAxis& axis = m_window->timeAxis();
+  EXPECT_EQ(axis.to(), S(14));
+
+  writer.begin();
+  for (int i = 10; i < 20; ++i) writer.gaugeReading(S(1 + 1.4 * i), 1, 1000.0 / (i + 1));
+  writer.action(S(20), "mnuV5Open_Click", "V5", "Open");
+  writer.endSession(S(28), false);
+  writer.commit();
+  m_window->followEnd();
+  EXPECT_EQ(m_window->data().gauges[0].size(), 20u);
+  EXPECT_EQ(axis.to(), S(28)) << "the end stays in view";
+  EXPECT_EQ(LogRows(), 1);
+
+  // The panel started again on the same file: a second session to choose.
+  writer.startSession(kStart + S(3600));
+  writer.gaugeReading(S(1), 1, 5.0);
+  m_window->followEnd();
+  ASSERT_EQ(m_window->sessionChooser().count(), 2);
+  m_window->sessionChooser().setCurrentIndex(1);
+  EXPECT_EQ(m_window->data().session.id, 2);
+  EXPECT_EQ(m_window->data().gauges[0].size(), 1u);
+}
+
+TEST_F(HistoryWindowTest, TheChartsGoToAPng) {
+  const std::string png = m_dir / "charts.png";
+  QString error;
+  ASSERT_TRUE(m_window->exportPng(QString::fromStdString(png), &error)) << error.toStdString();
+  const QImage image(QString::fromStdString(png));
+  EXPECT_GE(image.width(), 600);
+  EXPECT_GE(image.height(), 400);
+}
+
+}  // namespace
+}  // namespace halvorn::history

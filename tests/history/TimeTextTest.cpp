@@ -1,0 +1,75 @@
+// Times in and out: ISO 8601 local time, and seconds from the session start.
+#include "TimeText.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <time.h>
+
+namespace halvorn::history {
+namespace {
+
+constexpr Nanoseconds kS = kNanosecondsPerSecond;
+
+// Central European time: +01:00 in December, +02:00 in July.
+class TimeTextTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("TZ", "Europe/Berlin", 1);
+    ::tzset();
+  }
+  void TearDown() override {
+    ::unsetenv("TZ");
+    ::tzset();
+  }
+};
+
+// 2026-12-07T09:00:00Z
+constexpr Nanoseconds kStart = 1796634000LL * kS;
+
+TEST_F(TimeTextTest, FormatsLocalTimeWithItsOffset) {
+  EXPECT_EQ(FormatLocalIso(kStart), "2026-12-07T10:00:00.000+01:00");
+  EXPECT_EQ(FormatLocalIso(kStart + 1'234'567'890), "2026-12-07T10:00:01.234+01:00");
+  EXPECT_EQ(FormatLocalIso(1783933200LL * kS), "2026-07-13T11:00:00.000+02:00");
+}
+
+TEST_F(TimeTextTest, ReadsSecondsFromTheStartOrALocalTime) {
+  struct Case {
+    const char* text;
+    std::optional<Nanoseconds> expected;
+  };
+  const Case cases[] = {
+      {"0", 0},
+      {"90", 90 * kS},
+      {"90.5", 90 * kS + kS / 2},
+      {"2026-12-07T10:31:02", (31 * 60 + 2) * kS},
+      {"2026-12-07 10:31:02", (31 * 60 + 2) * kS},
+      {"2026-12-07T10:31", 31 * 60 * kS},
+      {"2026-12-07T10:31:02.25", (31 * 60 + 2) * kS + kS / 4},
+      {"2026-12-07T10:00:00.000+01:00", 0},
+      {"2026-12-07T09:00:00Z", 0},
+      {"2026-12-07T08:00:00-01:00", 0},
+      {"2026-12-07T09:59:00", -60 * kS},
+      {"-5", std::nullopt},
+      {"ten", std::nullopt},
+      {"90s", std::nullopt},
+      {"", std::nullopt},
+      {"2026-13-07T10:00:00", std::nullopt},
+      {"2026-12-07T10:00:00+0", std::nullopt},
+      {"2026-12-07", std::nullopt},
+      {"2026-12-07T10:00:00 junk", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(ParseTimeArgument(c.text, kStart), c.expected);
+  }
+}
+
+TEST_F(TimeTextTest, WhatTheCsvWritesReadsBack) {
+  for (const Nanoseconds t : {Nanoseconds{0}, 5 * kS + 125'000'000, 86399 * kS}) {
+    SCOPED_TRACE(t);
+    EXPECT_EQ(ParseTimeArgument(FormatLocalIso(kStart + t), kStart), t);
+  }
+}
+
+}  // namespace
+}  // namespace halvorn::history

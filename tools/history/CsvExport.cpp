@@ -1,0 +1,65 @@
+#include "CsvExport.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "TimeText.h"
+
+namespace halvorn::history {
+
+namespace {
+
+std::vector<const std::vector<Sample>*> Channels(const SessionData& data) {
+  std::vector<const std::vector<Sample>*> channels;
+  for (const auto& g : data.gauges) channels.push_back(&g);
+  for (const auto& f : data.flows) channels.push_back(&f);
+  return channels;
+}
+
+// The moments of [from, to] at which any channel has a row, and `from`
+// itself so that the range opens with the state in force.
+std::vector<Nanoseconds> RowTimes(const std::vector<const std::vector<Sample>*>& channels, Nanoseconds from,
+                                  Nanoseconds to) {
+  std::vector<Nanoseconds> times{from};
+  for (const auto* samples : channels) {
+    auto first = std::lower_bound(samples->begin(), samples->end(), from,
+                                  [](const Sample& s, Nanoseconds t) { return s.t < t; });
+    for (; first != samples->end() && first->t <= to; ++first) times.push_back(first->t);
+  }
+  std::sort(times.begin(), times.end());
+  times.erase(std::unique(times.begin(), times.end()), times.end());
+  return times;
+}
+
+void Number(std::ostream& out, double value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  out.write(text, result.ptr - text);
+}
+
+}  // namespace
+
+void WriteCsv(std::ostream& out, const SessionData& data, Nanoseconds from, Nanoseconds to) {
+  out << "time";
+  for (int g = 1; g <= kGaugeCount; ++g) out << ",G" << g;
+  for (int f = 1; f <= kFlowCount; ++f) out << ",MFC" << f;
+  out << '\n';
+  const Nanoseconds end = data.end();
+  to = std::min(to, end);
+  if (to < from) return;
+  const auto channels = Channels(data);
+  for (const Nanoseconds t : RowTimes(channels, from, to)) {
+    bool anyState = false;
+    for (const auto* samples : channels) anyState = anyState || StateAt(*samples, t) != nullptr;
+    if (!anyState) continue;  // before the first reading of the session
+    out << FormatLocalIso(data.session.startedWallNs + t);
+    for (const auto* samples : channels) {
+      out << ',';
+      const Sample* state = StateAt(*samples, t);
+      if (state && state->quality == record::Quality::Valid) Number(out, state->value);
+    }
+    out << '\n';
+  }
+}
+
+}  // namespace halvorn::history

@@ -1,0 +1,34 @@
+// The history viewer's command line. Parsing is a pure function over the
+// arguments; main() prints and exits.
+//   halvorn-history FILE [--session N] [--from T] [--to T] [--csv OUT] [--png OUT]
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace halvorn::history {
+
+struct HistoryOptions {
+  enum class Outcome { Run, ShowHelp, Fail };
+  Outcome outcome = Outcome::Run;
+  std::string file;
+  std::int64_t session = 0;  // 0: the newest session of the file
+  std::string from;          // as typed; read against the session once it is open
+  std::string to;
+  std::string csv;  // export and exit, no window
+  std::string png;
+  std::string error;  // for Fail: one line without a newline
+
+  bool headless() const { return !csv.empty() || !png.empty(); }
+};
+
+constexpr int kHistoryFailureStatus = 2;
+
+HistoryOptions ParseHistoryCommandLine(std::span<const std::string_view> arguments);
+HistoryOptions ParseHistoryCommandLine(int argc, const char* const* argv);
+
+std::string HistoryHelpText();
+
+}  // namespace halvorn::history

@@ -1,0 +1,93 @@
+// The history viewer's window: the pressure trend, the flows, the device
+// timeline and the event log on one time axis, with quick ranges, a session
+// chooser, a crosshair, exports, and following the end of a record that a
+// panel is still writing.
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include "EventLog.h"
+#include "RecordReader.h"
+#include "TimeAxis.h"
+#include "TimelineView.h"
+#include "TrendChart.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTableView;
+class QCheckBox;
+
+namespace halvorn::history {
+
+// Eight colours that stay apart on white, none of them the fault red or
+// the no-data grey.
+extern const QColor kGaugeColours[kGaugeCount];
+
+class HistoryWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // `reader` outlives the window; `data` is a session already read from it
+  // (its rows are not read twice).
+  HistoryWindow(RecordReader& reader, SessionData data, QWidget* parent = nullptr);
+  ~HistoryWindow() override;
+
+  // Loads session `id` from the start and shows all of it.
+  void showSession(std::int64_t id);
+  // Shows a session already read, all of it.
+  void showSession(SessionData data);
+  // Reads what the panel added since the last call; keeps the end in view
+  // when it was in view. Runs every 500 ms on its own.
+  void followEnd();
+
+  enum class QuickRange { TenMinutes, Hour, Day, Session };
+  void showQuickRange(QuickRange range);
+  void showFlowsIn(bool sccm);
+
+  // Every value at the crosshair's time, as the label under the charts shows it.
+  QString crosshairText() const;
+
+  bool exportCsv(const QString& path, QString* error);
+  bool exportPng(const QString& path, QString* error);
+
+  TimeAxis& timeAxis() { return m_axis; }
+  const SessionData& data() const { return m_data; }
+  TrendChart& pressureChart() { return *m_pressure; }
+  TrendChart& flowChart() { return *m_flows; }
+  TimelineView& timeline() { return *m_timeline; }
+  EventLogFilter& logFilter() { return *m_filter; }
+  QTableView& logView() { return *m_logView; }
+  QWidget& charts() { return *m_charts; }
+  QComboBox& sessionChooser() { return *m_sessions; }
+
+ private:
+  void buildControls();
+  void redrawAll();
+  void updateLogChoices();
+  void updateSessionChoices();
+  void alignTimeline();
+  void logRowChosen(const QModelIndex& index);
+
+  RecordReader& m_reader;
+  SessionData m_data;
+  TimeAxis m_axis;
+  TrendChart* m_pressure = nullptr;
+  TrendChart* m_flows = nullptr;
+  TimelineView* m_timeline = nullptr;
+  QWidget* m_charts = nullptr;
+  EventLogModel* m_log = nullptr;
+  EventLogFilter* m_filter = nullptr;
+  QTableView* m_logView = nullptr;
+  QComboBox* m_sessions = nullptr;
+  QComboBox* m_kinds = nullptr;
+  QComboBox* m_devices = nullptr;
+  QLineEdit* m_search = nullptr;
+  QComboBox* m_flowUnit = nullptr;
+  QLabel* m_crosshair = nullptr;
+  QLabel* m_status = nullptr;
+  QTimer m_follow;
+};
+
+}  // namespace halvorn::history

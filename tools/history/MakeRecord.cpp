@@ -1,0 +1,257 @@
+// halvorn-make-record OUT [--hours H] [--start ISO]: writes a record of a
+// plant polled five times a second for H hours (24 by default), straight
+// into the record's tables: a pump-down from atmosphere in the first
+// minutes, flows set by the operator now and then, a valve fault, a gauge
+// fault and a lost port. It is the long record the viewer is measured on and
+// the stand-in for a real session in the README's screenshots.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "RecordBuilder.h"
+#include "TimeText.h"
+
+namespace {
+
+using halvorn::history::Nanoseconds;
+using halvorn::history::RecordBuilder;
+using halvorn::record::Direction;
+
+constexpr Nanoseconds kSecond = halvorn::history::kNanosecondsPerSecond;
+constexpr Nanoseconds kTick = kSecond / 5;  // Timer1: one poll request every 200 ms
+
+struct Scenario {
+  double hours = 24.0;
+  Nanoseconds startWall = 0;
+};
+
+// Seconds of the session at which things happen.
+constexpr double kRotariesOn = 30, kRoughingOpen = 40, kTurboOn = 240, kTurboOpen = 330;
+constexpr double kValveFault = 40 * 60, kValveFaultEnd = kValveFault + 30;
+constexpr double kV5Open = 30 * 60, kGaugeFault = 45 * 60, kGaugeFaultEnd = kGaugeFault + 20;
+constexpr double kPortLost = 50 * 60, kPortBack = kPortLost + 60;
+
+
+// Pressure in mBar of gauge `n` at `s` seconds: atmosphere until the rotary
+// pumps start, roughing down over minutes, the turbo pump below that; gas
+// let in through V5 raises the vessel's gauges.
+double Pressure(int n, double s, double flowSccm) {
+  const double atmosphere = 1013.0;
+  if (s < kRoughingOpen) return atmosphere;
+  const double roughing = std::max(atmosphere * std::exp(-(s - kRoughingOpen) / 35.0), 0.02);
+  if (n <= 2) return std::max(roughing, 1.8 + n * 0.4 + flowSccm * 0.004);  // backing line, piezo gauges
+  if (n <= 5 || s < kTurboOpen) return roughing * (1.0 + 0.1 * n);
+  const double ultimate = 1.5e-4 * (1.0 + 0.4 * (n - 6)) + flowSccm * 2e-6;
+  return std::max(roughing * std::exp(-(s - kTurboOpen) / 60.0), ultimate);
+}
+
+// The reading as its four shown digits give it.
+double RoundToCaption(double mbar) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3e", mbar);
+  return std::strtod(text, nullptr);
+}
+
+struct SetpointChange {
+  double hour;
+  int mfc;
+  int percent;
+};
+constexpr SetpointChange kSetpoints[] = {{0.6, 2, 20}, {2.0, 2, 35}, {3.0, 1, 50}, {5.5, 2, 0},
+                                         {6.0, 4, 10}, {9.0, 4, 0},  {12.0, 3, 60}, {18.0, 3, 0},
+                                         {20.0, 1, 0}};
+
+int Run(const std::string& path, const Scenario& scenario) {
+  RecordBuilder record(path);
+  record.startSession(scenario.startWall);
+  std::mt19937 random(1);
+  std::normal_distribution<double> noise(0.0, 1.0);
+  const Nanoseconds end = static_cast<Nanoseconds>(scenario.hours * 3600.0 * kSecond);
+
+  std::array<double, 4> setpoint{}, flow{};
+  std::array<std::string, halvorn::history::kTimelineDevices.size()> shown;
+  auto show = [&](Nanoseconds t, std::string_view device, const std::string& caption) {
+    const int band = halvorn::history::TimelineIndex(device);
+    if (shown[static_cast<std::size_t>(band)] == caption) return;  // the panel stores changes only
+    shown[static_cast<std::size_t>(band)] = caption;
+    record.deviceCaption(t, std::string(device), caption);
+  };
+  auto command = [&](Nanoseconds t, const std::string& procedure, const std::string& device,
+                     const std::string& argument) {
+    record.action(t, procedure, device, argument);
+    record.traffic(t, Direction::Sent, procedure + "\r");
+  };
+
+  record.begin();
+  record.event(0, "recording", std::nullopt, "recording started");
+  record.event(0, "opened", 1, "Port 1 opened");
+  long good = 0;
+  std::size_t nextSetpoint = 0;
+  bool linkUp = true;
+  bool gaugeFaulted = false;
+  for (Nanoseconds t = 0, tick = 0; t <= end; t += kTick, ++tick) {
+    const double s = static_cast<double>(t) / kSecond;
+    // The operator.
+    const auto at = [&](double when) { return s >= when && s < when + 0.2; };
+    if (at(kRotariesOn)) {
+      command(t, "mnuRotary1On_Click", "ROTARY1", "Switch on");
+      command(t + kSecond / 2, "mnuRotary2On_Click", "ROTARY2", "Switch on");
+    }
+    if (at(kRoughingOpen)) command(t, "mnuCV2Open_Click", "CV2", "Open");
+    if (at(kTurboOn)) command(t, "mnuTmpOn_Click", "TMP", "Switch on");
+    if (at(kTurboOpen)) {
+      command(t, "mnuCV2Close_Click", "CV2", "Close");
+      command(t + kSecond, "mnuCV1Open_Click", "CV1", "Open");
+    }
+    if (at(kV5Open)) command(t, "mnuV5Open_Click", "V5", "Open");
+    if (at(kPortLost)) {
+      record.event(t, "lost", 1, "Port 1 lost");
+      linkUp = false;
+    }
+    if (at(kPortBack)) {
+      command(t, "cmdConnect_Click", "", "Connect");
+      record.event(t, "opened", 1, "Port 1 opened");
+      linkUp = true;
+    }
+    if (at(kPortLost + 3)) {  // the watchdog greys every group
+      for (int n = 1; n <= 8; ++n) record.gaugeNoData(t, n);
+      for (int n = 1; n <= 4; ++n) record.flowNoData(t, n);
+      for (std::size_t d = 0; d < shown.size(); ++d) {
+        record.deviceNoData(t, std::string(halvorn::history::kTimelineDevices[d]), shown[d]);
+        shown[d] = "(grey)";
+      }
+    }
+    while (nextSetpoint < std::size(kSetpoints) && s >= kSetpoints[nextSetpoint].hour * 3600.0) {
+      const SetpointChange& c = kSetpoints[nextSetpoint++];
+      const std::string mfc = "MFC" + std::to_string(c.mfc);
+      command(t, "cmdMFC_send_Click", mfc, std::to_string(c.percent));
+      setpoint[static_cast<std::size_t>(c.mfc - 1)] = c.percent;
+    }
+    for (std::size_t i = 0; i < flow.size(); ++i) flow[i] += (setpoint[i] - flow[i]) * 0.05;
+
+    if (!linkUp) continue;
+    const int step = static_cast<int>(tick % 7);
+    static constexpr const char* kPolls[] = {"061_246", "062_247", "060_245", "063_248", "010_240", "081_248", "121_243"};
+    record.traffic(t, Direction::Sent, std::string(kPolls[step]) + "\r");
+    const Nanoseconds answered = t + 15'000'000;
+    ++good;
+    switch (step) {
+      case 0: {
+        record.traffic(answered, Direction::Received, std::string(23, '\x17') + "\r");
+        for (const std::string_view v : {"V1", "V2", "V3", "V4", "V6", "V7", "V8", "V9", "V10", "V11", "V12", "V13",
+                                         "V14"})
+          show(answered, v, "closed");
+        show(answered, "CV2", s > kRoughingOpen + 1 && s < kTurboOpen + 1 ? "open" : "closed");
+        show(answered, "CV1", s > kTurboOpen + 2 ? "open" : "closed");
+        show(answered, "V5", s > kValveFault && s < kValveFaultEnd ? "no response from icpcon bus"
+                             : s > kV5Open + 1                     ? "open"
+                                                                   : "closed");
+        break;
+      }
+      case 1:
+        record.traffic(answered, Direction::Received, std::string(10, '+') + "\r");
+        show(answered, "ROTARY1", s > kRotariesOn + 1 ? "started" : "stopped");
+        show(answered, "ROTARY2", s > kRotariesOn + 2 ? "started" : "stopped");
+        show(answered, "TMP", s < kTurboOn + 1 ? "stopped" : s < kTurboOn + 90 ? "accelerating" : "started");
+        break;
+      case 2: {
+        record.traffic(answered, Direction::Received, std::string(63, '0') + "\r");
+        double sccm = 0;
+        for (std::size_t i = 0; i < flow.size(); ++i) sccm += flow[i] / 100.0 * halvorn::history::kFlowFullScaleSccm[i];
+        if (s < kV5Open) sccm = 0;
+        for (int n = 1; n <= 8; ++n) {
+          if (n == 3 && s > kGaugeFault && s < kGaugeFaultEnd) {
+            // The same fault again is no change, and the panel stores none.
+            if (!gaugeFaulted) record.gaugeFault(answered, n, "no response from pfeiffer bus");
+            gaugeFaulted = true;
+            continue;
+          }
+          if (n == 3) gaugeFaulted = false;
+          const double p = Pressure(n, s, sccm) * (1.0 + 0.01 * noise(random));
+          const double lowest = n <= 5 ? 1.0 : 1e-4;
+          if (p < lowest) {
+            record.gaugeBelowRange(answered, n);
+          } else {
+            record.gaugeReading(answered, n, RoundToCaption(p));
+          }
+        }
+        break;
+      }
+      case 3:
+        record.traffic(answered, Direction::Received, std::string(27, '0') + "\r");
+        for (int n = 1; n <= 4; ++n) {
+          const double reading = std::max(0.0, flow[static_cast<std::size_t>(n - 1)] + 0.1 * noise(random));
+          record.flowReading(answered, n, std::round(reading * 10.0) / 10.0);
+        }
+        break;
+      case 4:
+        record.traffic(answered, Direction::Received, "010_" + std::to_string(tick / 5) + "000\r");
+        record.state(answered, "UPTIME", std::to_string(tick / 5), std::nullopt, std::nullopt,
+                     halvorn::record::Quality::NotANumber, std::nullopt);
+        break;
+      default:
+        record.traffic(answered, Direction::Received, "081_R000\r");
+        break;
+    }
+    if (tick % 300 == 0) record.event(t, "counters", std::nullopt, "good " + std::to_string(good) + " crc 0");
+    if (tick % 20000 == 0) {
+      record.endSession(t, false);
+      record.commit();
+      record.begin();
+    }
+  }
+  record.event(end, "closed", 1, "Port 1 closed");
+  record.endSession(end, true);
+  record.commit();
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Scenario scenario;
+  std::string path;
+  std::string start;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--hours" && i + 1 < argc) {
+      scenario.hours = std::atof(argv[++i]);
+    } else if (arg == "--start" && i + 1 < argc) {
+      start = argv[++i];
+    } else if (!arg.starts_with("-") && path.empty()) {
+      path = arg;
+    } else {
+      path.clear();
+      break;
+    }
+  }
+  if (path.empty() || !(scenario.hours > 0)) {
+    std::fprintf(stderr, "usage: halvorn-make-record OUT [--hours H] [--start 2026-12-07T08:00:00]\n");
+    return 2;
+  }
+  const Nanoseconds now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::system_clock::now().time_since_epoch()).count();
+  scenario.startWall = now - static_cast<Nanoseconds>(scenario.hours * 3600.0 * kSecond);
+  if (!start.empty()) {
+    const auto parsed = halvorn::history::ParseTimeArgument(start, 0);
+    if (!parsed) {
+      std::fprintf(stderr, "halvorn-make-record: not a local time: %s\n", start.c_str());
+      return 2;
+    }
+    scenario.startWall = *parsed;
+  }
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
+  try {
+    return Run(path, scenario);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "halvorn-make-record: %s\n", e.what());
+    return 1;
+  }
+}

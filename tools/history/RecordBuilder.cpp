@@ -1,0 +1,185 @@
+#include "RecordBuilder.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "plant/StatusCodes.h"
+#include "record/Schema.h"
+
+namespace halvorn::history {
+
+using record::Quality;
+using record::Statement;
+
+namespace {
+
+record::Database Created(const std::string& path) {
+  record::Database db(path, record::Database::Mode::ReadWriteCreate);
+  record::CreateSchema(db);
+  return db;
+}
+
+}  // namespace
+
+RecordBuilder::RecordBuilder(const std::string& path)
+    : m_db(Created(path)),
+      m_state(m_db.prepare(
+          "INSERT INTO device_state(session, t_ns, wall_ns, device, text, detail, colour, quality, value)"
+          " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)")),
+      m_action(m_db.prepare(
+          "INSERT INTO action(session, t_ns, wall_ns, procedure, device, argument) VALUES (?1, ?2, ?3, ?4, ?5, ?6)")),
+      m_event(m_db.prepare(
+          "INSERT INTO event(session, t_ns, wall_ns, kind, number, text) VALUES (?1, ?2, ?3, ?4, ?5, ?6)")),
+      m_traffic(m_db.prepare(
+          "INSERT INTO traffic(session, t_ns, wall_ns, direction, bytes) VALUES (?1, ?2, ?3, ?4, ?5)")) {}
+
+record::Statement& RecordBuilder::reuse(record::Statement& insert) {
+  insert.reset();
+  return insert;
+}
+
+std::int64_t RecordBuilder::startSession(Nanoseconds startedWallNs) {
+  m_db.prepare("INSERT INTO session(started_wall_ns, version, command_line, port_map) VALUES (?1, '0.1', '', '')")
+      .bind(1, startedWallNs)
+      .step();
+  m_session = m_db.lastInsertRowid();
+  m_startedWallNs = startedWallNs;
+  return m_session;
+}
+
+void RecordBuilder::endSession(Nanoseconds lastT, bool ended) {
+  m_db.prepare("UPDATE session SET last_t_ns = ?1, ended = ?2 WHERE id = ?3")
+      .bind(1, lastT)
+      .bind(2, ended ? 1 : 0)
+      .bind(3, m_session)
+      .step();
+}
+
+void RecordBuilder::begin() { m_db.exec("BEGIN"); }
+void RecordBuilder::commit() { m_db.exec("COMMIT"); }
+
+void RecordBuilder::state(Nanoseconds t, const std::string& device, const std::string& text,
+                          const std::optional<std::string>& detail, std::optional<std::uint32_t> colour,
+                          Quality quality, std::optional<double> value) {
+  std::optional<std::int64_t> storedColour;
+  if (colour) storedColour = *colour;
+  reuse(m_state)
+      .bind(1, m_session)
+      .bind(2, t)
+      .bind(3, m_startedWallNs + t)
+      .bind(4, device)
+      .bind(5, text)
+      .bind(6, detail)
+      .bind(7, storedColour)
+      .bind(8, static_cast<int>(quality))
+      .bind(9, value)
+      .step();
+}
+
+void RecordBuilder::action(Nanoseconds t, const std::string& procedure, const std::string& device,
+                           const std::string& argument) {
+  Statement& insert = reuse(m_action);
+  insert.bind(1, m_session).bind(2, t).bind(3, m_startedWallNs + t).bind(4, procedure).bind(6, argument);
+  if (device.empty()) {
+    insert.bindNull(5);
+  } else {
+    insert.bind(5, device);
+  }
+  insert.step();
+}
+
+void RecordBuilder::event(Nanoseconds t, const std::string& kind, std::optional<std::int64_t> number,
+                          const std::string& text) {
+  reuse(m_event)
+      .bind(1, m_session)
+      .bind(2, t)
+      .bind(3, m_startedWallNs + t)
+      .bind(4, kind)
+      .bind(5, number)
+      .bind(6, text)
+      .step();
+}
+
+void RecordBuilder::traffic(Nanoseconds t, record::Direction direction, const std::string& bytes) {
+  reuse(m_traffic)
+      .bind(1, m_session)
+      .bind(2, t)
+      .bind(3, m_startedWallNs + t)
+      .bind(4, static_cast<int>(direction))
+      .bindBlob(5, bytes)
+      .step();
+}
+
+std::string GaugeCaption(double mbar) {
+  int exponent = static_cast<int>(std::floor(std::log10(mbar)));
+  double mantissa = mbar / std::pow(10.0, exponent);
+  if (mantissa >= 9.9995) {
+    mantissa /= 10;
+    ++exponent;
+  }
+  char text[24];
+  std::snprintf(text, sizeof text, "%.3fE%c%d", mantissa, exponent < 0 ? '-' : ' ', std::abs(exponent));
+  return text;
+}
+
+void RecordBuilder::gaugeReading(Nanoseconds t, int n, double mbar) {
+  state(t, "G" + std::to_string(n), GaugeCaption(mbar), "ok", indicator_colour::GaugeValid, Quality::Valid, mbar);
+}
+
+void RecordBuilder::gaugeBelowRange(Nanoseconds t, int n) {
+  // G1 to G5 read down to 1 mBar, G6 to G8 down to 1e-4 mBar.
+  state(t, "G" + std::to_string(n), n <= 5 ? "<1" : "<1.000E-4", "ok", indicator_colour::GaugeValid,
+        Quality::BelowRange, std::nullopt);
+}
+
+void RecordBuilder::gaugeOverRange(Nanoseconds t, int n) {
+  state(t, "G" + std::to_string(n), "over range", "ok", indicator_colour::GaugeValid, Quality::OverRange,
+        std::nullopt);
+}
+
+void RecordBuilder::gaugeFault(Nanoseconds t, int n, const std::string& faultText) {
+  state(t, "G" + std::to_string(n), "---", faultText, indicator_colour::Fault, Quality::Fault, std::nullopt);
+}
+
+void RecordBuilder::gaugeNoData(Nanoseconds t, int n) {
+  state(t, "G" + std::to_string(n), "---", std::nullopt, indicator_colour::NoData, Quality::NoData, std::nullopt);
+}
+
+void RecordBuilder::flowReading(Nanoseconds t, int n, double percent) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%05.1f%%", percent);
+  state(t, "MFC" + std::to_string(n), text, std::nullopt, indicator_colour::FlowValid, Quality::Valid, percent);
+}
+
+void RecordBuilder::flowNoData(Nanoseconds t, int n) {
+  state(t, "MFC" + std::to_string(n), "XXXX", std::nullopt, indicator_colour::NoData, Quality::NoData,
+        std::nullopt);
+}
+
+void RecordBuilder::deviceCaption(Nanoseconds t, const std::string& device, const std::string& caption) {
+  Colour colour = indicator_colour::Fault;
+  Quality quality = Quality::Fault;
+  struct Shown {
+    const char* caption;
+    Colour colour;
+  };
+  constexpr Shown kStates[] = {{"open", indicator_colour::ValveOpen},
+                               {"closed", indicator_colour::ValveClosed},
+                               {"started", indicator_colour::PumpStarted},
+                               {"stopped", indicator_colour::PumpStopped},
+                               {"accelerating", indicator_colour::PumpAccelerating},
+                               {"stopping", indicator_colour::PumpStopping}};
+  for (const Shown& s : kStates) {
+    if (caption == s.caption) {
+      colour = s.colour;
+      quality = Quality::NotANumber;
+    }
+  }
+  state(t, device, caption, std::nullopt, colour, quality, std::nullopt);
+}
+
+void RecordBuilder::deviceNoData(Nanoseconds t, const std::string& device, const std::string& lastCaption) {
+  state(t, device, lastCaption, std::nullopt, indicator_colour::NoData, Quality::NoData, std::nullopt);
+}
+
+}  // namespace halvorn::history

@@ -1,0 +1,201 @@
+#include "RecordReader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+#include "commands/Setpoints.h"
+
+namespace halvorn::history {
+
+namespace {
+
+using record::Database;
+using record::DatabaseError;
+using record::Quality;
+using record::Statement;
+
+// Rows arrive in commit order, which is time order within a session; a row
+// that is older than the last one kept still goes to its place in time.
+template <typename Row>
+void AddInTimeOrder(std::vector<Row>& rows, Row row) {
+  if (rows.empty() || rows.back().t <= row.t) {
+    rows.push_back(std::move(row));
+    return;
+  }
+  auto at = std::upper_bound(rows.begin(), rows.end(), row.t,
+                             [](Nanoseconds t, const Row& r) { return t < r.t; });
+  rows.insert(at, std::move(row));
+}
+
+Quality QualityOf(std::int64_t stored) {
+  return stored >= 0 && stored <= static_cast<std::int64_t>(Quality::NotANumber) ? static_cast<Quality>(stored)
+                                                                                 : Quality::Fault;
+}
+
+// The bound of a reading below range, from the caption the panel showed
+// ("<1", "<1.000E-4"); NaN when the caption carries none.
+double BelowRangeBound(const std::string& caption) {
+  if (caption.size() < 2 || caption[0] != '<') return std::nan("");
+  char* end = nullptr;
+  const double bound = std::strtod(caption.c_str() + 1, &end);
+  return end == caption.c_str() + 1 || !(bound > 0) ? std::nan("") : bound;
+}
+
+// The caption is read only for a reading below range: most rows are valid
+// readings, and a day holds a million of them.
+Sample ReadingSample(const Statement& row, Nanoseconds t, Quality quality) {
+  Sample s;
+  s.t = t;
+  s.quality = quality;
+  const std::optional<double> value = row.optionalReal(7);
+  if (quality == Quality::Valid && value) s.value = *value;
+  if (quality == Quality::BelowRange) s.value = BelowRangeBound(row.text(3));
+  if (quality == Quality::Valid && !value) s.quality = Quality::NoData;  // a valid row without a value says nothing
+  return s;
+}
+
+bool LoadStates(Database& db, SessionData& data) {
+  // "+session" keeps SQLite on the rowid: following the end of a growing
+  // record then reads only the new rows. The controller's uptime is no
+  // part of any view.
+  Statement rows = db.prepare(
+      "SELECT rowid, device, t_ns, text, detail, colour, quality, value FROM device_state"
+      " WHERE +session = ?1 AND rowid > ?2 AND device <> 'UPTIME' ORDER BY rowid");
+  rows.bind(1, data.session.id).bind(2, data.lastStateRow);
+  bool any = false;
+  while (rows.step()) {
+    any = true;
+    data.lastStateRow = rows.integer(0);
+    const std::string device = rows.text(1);
+    const Nanoseconds t = rows.integer(2);
+    const Quality quality = QualityOf(rows.integer(6));
+    if (const int g = GaugeIndex(device); g >= 0) {
+      AddInTimeOrder(data.gauges[g], ReadingSample(rows, t, quality));
+    } else if (const int f = FlowIndex(device); f >= 0) {
+      AddInTimeOrder(data.flows[f], ReadingSample(rows, t, quality));
+    }
+    if (quality != Quality::Fault && TimelineIndex(device) < 0) continue;
+    DeviceState state;
+    state.t = t;
+    const auto colour = rows.optionalInteger(5);
+    if (colour) state.colour = static_cast<std::uint32_t>(*colour);
+    state.quality = quality;
+    // A gauge's fault text is its state caption; its value caption is "---".
+    state.text = rows.isNull(4) || quality != Quality::Fault ? rows.text(3) : rows.text(4);
+    if (const int band = TimelineIndex(device); band >= 0) AddInTimeOrder(data.devices[band], state);
+    if (quality == Quality::Fault) data.faults.emplace_back(device, std::move(state));
+  }
+  return any;
+}
+
+bool LoadCommands(Database& db, SessionData& data) {
+  Statement rows = db.prepare(
+      "SELECT rowid, t_ns, procedure, device, argument FROM action"
+      " WHERE +session = ?1 AND rowid > ?2 ORDER BY rowid");
+  rows.bind(1, data.session.id).bind(2, data.lastActionRow);
+  bool any = false;
+  while (rows.step()) {
+    any = true;
+    data.lastActionRow = rows.integer(0);
+    Command c{rows.integer(1), rows.text(2), rows.text(3), rows.text(4)};
+    // The panel sends only what its own check accepts; a rejected text is
+    // still an action, but no setpoint.
+    if (const int f = FlowIndex(c.device); f >= 0 && c.procedure.starts_with("cmdMFC")) {
+      if (const auto percent = CheckSetpoint(c.argument)) AddInTimeOrder(data.setpoints[f], Setpoint{c.t, *percent});
+    }
+    AddInTimeOrder(data.commands, std::move(c));
+  }
+  return any;
+}
+
+bool LoadEvents(Database& db, SessionData& data) {
+  Statement rows = db.prepare(
+      "SELECT rowid, t_ns, kind, number, text FROM event WHERE +session = ?1 AND rowid > ?2 ORDER BY rowid");
+  rows.bind(1, data.session.id).bind(2, data.lastEventRow);
+  bool any = false;
+  while (rows.step()) {
+    any = true;
+    data.lastEventRow = rows.integer(0);
+    AddInTimeOrder(data.events, Event{rows.integer(1), rows.text(2), rows.optionalInteger(3), rows.text(4)});
+  }
+  return any;
+}
+
+}  // namespace
+
+namespace {
+
+// Opens a record for reading only. Reading a write-ahead log needs its
+// shared-memory file; in a folder the reader cannot write to, SQLite cannot
+// create one, and the file is then opened as immutable, which is safe
+// exactly then: without a log file beside it no panel is writing it.
+Database OpenRecord(const std::string& path) {
+  // SQLite's own message for a missing file is "unable to open database
+  // file"; say which file and why.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error))
+    throw DatabaseError(SQLITE_CANTOPEN, "cannot open " + path + ": no such file");
+  try {
+    Database db(path, Database::Mode::ReadOnly);
+    record::CheckIsRecord(db, path);
+    return db;
+  } catch (const DatabaseError& e) {
+    const bool noShm = e.code() == SQLITE_READONLY || e.code() == SQLITE_CANTOPEN;
+    if (!noShm || std::filesystem::exists(path + "-wal", error)) throw;
+  }
+  Database db(path, Database::Mode::Immutable);
+  record::CheckIsRecord(db, path);
+  return db;
+}
+
+}  // namespace
+
+RecordReader::RecordReader(const std::string& path) : m_path(path), m_db(OpenRecord(path)) {
+  // A reader in write-ahead-log mode never waits for the panel's writer;
+  // the short wait covers only the moment a checkpoint resets the log.
+  m_db.setBusyTimeout(250);
+}
+
+std::vector<Session> RecordReader::sessions() {
+  Statement rows = m_db.prepare("SELECT id, started_wall_ns, last_t_ns, ended, version FROM session ORDER BY id");
+  std::vector<Session> all;
+  while (rows.step())
+    all.push_back(Session{rows.integer(0), rows.integer(1), rows.integer(2), rows.integer(3) != 0, rows.text(4)});
+  return all;
+}
+
+bool RecordReader::loadMore(SessionData& data) {
+  // One read transaction: the session row and the rows agree with each
+  // other even while the panel commits.
+  m_db.exec("BEGIN");
+  bool any = false;
+  try {
+    Statement session = m_db.prepare("SELECT last_t_ns, ended FROM session WHERE id = ?1");
+    session.bind(1, data.session.id);
+    if (session.step()) {
+      any = session.integer(0) != data.session.lastTNs || (session.integer(1) != 0) != data.session.ended;
+      data.session.lastTNs = session.integer(0);
+      data.session.ended = session.integer(1) != 0;
+    }
+    any = LoadStates(m_db, data) || any;
+    any = LoadCommands(m_db, data) || any;
+    any = LoadEvents(m_db, data) || any;
+  } catch (...) {
+    m_db.exec("COMMIT");
+    throw;
+  }
+  m_db.exec("COMMIT");
+  return any;
+}
+
+std::optional<Session> ChooseSession(const std::vector<Session>& sessions, std::int64_t id) {
+  if (sessions.empty()) return std::nullopt;
+  if (id == 0) return sessions.back();
+  for (const Session& s : sessions)
+    if (s.id == id) return s;
+  return std::nullopt;
+}
+
+}  // namespace halvorn::history

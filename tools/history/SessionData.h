@@ -1,0 +1,117 @@
+// What the history viewer keeps of one session of a record: the readings of
+// the gauges and flow controllers, the states of the valves and pumps, the
+// operator's commands and the events, each in time order.
+//
+// Times are nanoseconds on the session's monotonic clock (`t_ns`). A stored
+// state holds from its time until the next row of the same device: the panel
+// stores changes only, so a steady pressure may be one row for hours.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "record/Schema.h"
+
+namespace halvorn::history {
+
+using Nanoseconds = std::int64_t;
+constexpr Nanoseconds kNanosecondsPerSecond = 1'000'000'000;
+
+struct Session {
+  std::int64_t id = 0;
+  Nanoseconds startedWallNs = 0;  // wall clock at t = 0
+  Nanoseconds lastTNs = 0;        // newest item committed so far
+  bool ended = false;
+  std::string version;
+};
+
+// One gauge or flow row. `value` is the reading for a valid row and the
+// range's bound for a reading below range ("<1.000E-4" gives 1e-4); NaN
+// otherwise.
+struct Sample {
+  Nanoseconds t = 0;
+  double value = std::numeric_limits<double>::quiet_NaN();
+  record::Quality quality = record::Quality::NoData;
+};
+
+// One change of a valve or pump as the panel showed it.
+struct DeviceState {
+  Nanoseconds t = 0;
+  std::optional<std::uint32_t> colour;  // 0x00BBGGRR or 0x800000nn, as stored
+  record::Quality quality = record::Quality::NotANumber;
+  std::string text;
+};
+
+// What the operator did (one `action` row).
+struct Command {
+  Nanoseconds t = 0;
+  std::string procedure;
+  std::string device;  // empty for none
+  std::string argument;
+};
+
+// One `event` row.
+struct Event {
+  Nanoseconds t = 0;
+  std::string kind;
+  std::optional<std::int64_t> number;
+  std::string text;
+};
+
+// A flow setpoint the panel sent: the operator's text as the panel's own
+// check accepted it (a rejected text sent nothing and is no step).
+struct Setpoint {
+  Nanoseconds t = 0;
+  int percent = 0;
+};
+
+constexpr int kGaugeCount = 8;
+constexpr int kFlowCount = 4;
+// Full scale of MFC1 to MFC4 in sccm; the controller reports percent of it.
+constexpr std::array<double, kFlowCount> kFlowFullScaleSccm = {100.0, 500.0, 500.0, 2000.0};
+
+// The valves and pumps that the timeline shows, top to bottom, as the record
+// names them.
+constexpr std::array<std::string_view, 19> kTimelineDevices = {
+    "V1", "V2",  "V3",  "V4",  "V5",  "V6",  "V7",      "V8",      "V9", "V10",
+    "V11", "V12", "V13", "V14", "CV1", "CV2", "ROTARY1", "ROTARY2", "TMP"};
+
+struct SessionData {
+  Session session;
+  std::array<std::vector<Sample>, kGaugeCount> gauges;
+  std::array<std::vector<Sample>, kFlowCount> flows;
+  std::array<std::vector<Setpoint>, kFlowCount> setpoints;
+  std::array<std::vector<DeviceState>, kTimelineDevices.size()> devices;
+  // Rows of the other devices with quality "fault", for the event log.
+  std::vector<std::pair<std::string, DeviceState>> faults;
+  std::vector<Command> commands;
+  std::vector<Event> events;
+
+  // Where reading has got to, so that following a growing record reads
+  // only what is new.
+  std::int64_t lastStateRow = 0;
+  std::int64_t lastActionRow = 0;
+  std::int64_t lastEventRow = 0;
+
+  // The end of what is known: the session's last item, or the newest row
+  // read when the session row lags behind.
+  Nanoseconds end() const;
+};
+
+// "G1".."G8" -> 0..7, "MFC1".."MFC4" -> 0..3, a timeline device -> its
+// band; -1 for any other name.
+int GaugeIndex(std::string_view device);
+int FlowIndex(std::string_view device);
+int TimelineIndex(std::string_view device);
+
+// The last sample (state) at or before `t`, or nullptr when the series
+// starts later.
+const Sample* StateAt(const std::vector<Sample>& samples, Nanoseconds t);
+const DeviceState* StateAt(const std::vector<DeviceState>& states, Nanoseconds t);
+
+}  // namespace halvorn::history

@@ -1,0 +1,166 @@
+#include "TimelineView.h"
+
+#include <QHelpEvent>
+#include <QPainter>
+#include <QToolTip>
+#include <QPainterPath>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "Colours.h"
+
+namespace halvorn::history {
+
+namespace {
+constexpr int kBandHeight = 14;
+constexpr int kBandGap = 2;
+constexpr int kTop = 4;
+}  // namespace
+
+QColor StoredColour(std::uint32_t colour, const QPalette& palette) {
+  // The panel's no-data grey is its palette's disabled text; on a white band
+  // that is too faint, so it is drawn a shade darker.
+  QColor c = shell::ToQColor(colour, palette, palette);
+  if (colour == colours::SystemGrayText) c = c.darker(115);
+  return c;
+}
+
+TimelineView::TimelineView(TimeAxis& axis, QWidget* parent)
+    : QWidget(parent), m_axis(axis), m_navigator(axis, this, [this] { return std::pair(m_left, m_right); }) {
+  setMouseTracking(true);
+  setMinimumHeight(sizeHint().height());
+  connect(&m_axis, &TimeAxis::rangeChanged, this, qOverload<>(&QWidget::update));
+  connect(&m_axis, &TimeAxis::cursorChanged, this, qOverload<>(&QWidget::update));
+}
+
+QSize TimelineView::sizeHint() const {
+  return QSize(800, kTop * 2 + static_cast<int>(kTimelineDevices.size()) * (kBandHeight + kBandGap));
+}
+
+void TimelineView::setPlotEdges(double left, double right) {
+  m_left = left;
+  m_right = right;
+  update();
+}
+
+QRect TimelineView::bandRect(int band) const {
+  return QRect(static_cast<int>(m_left), kTop + band * (kBandHeight + kBandGap), static_cast<int>(m_right - m_left),
+               kBandHeight);
+}
+
+QColor TimelineView::colourAt(int band, Nanoseconds t) const {
+  if (!m_data) return {};
+  const DeviceState* s = StateAt(m_data->devices[static_cast<std::size_t>(band)], t);
+  if (!s || !s->colour) return {};
+  return StoredColour(*s->colour, palette());
+}
+
+void TimelineView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), palette().color(QPalette::Base));
+  const Nanoseconds from = m_axis.from();
+  const Nanoseconds to = m_axis.to();
+  for (int band = 0; band < static_cast<int>(kTimelineDevices.size()); ++band) {
+    const QRect row = bandRect(band);
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(QRect(0, row.top(), static_cast<int>(m_left) - 6, row.height()), Qt::AlignRight | Qt::AlignVCenter,
+                     QString::fromUtf8(kTimelineDevices[static_cast<std::size_t>(band)].data(),
+                                       static_cast<int>(kTimelineDevices[static_cast<std::size_t>(band)].size())));
+    painter.fillRect(row, palette().color(QPalette::AlternateBase));
+    if (!m_data) continue;
+    const auto& states = m_data->devices[static_cast<std::size_t>(band)];
+    const Nanoseconds end = m_data->end();
+    // From the state in force at the left edge to the last one before the
+    // right edge; a stretch narrower than a pixel is still a pixel.
+    auto first = std::upper_bound(states.begin(), states.end(), from,
+                                  [](Nanoseconds time, const DeviceState& s) { return time < s.t; });
+    if (first != states.begin()) --first;
+    // A device that changes faster than the screen can show paints each
+    // pixel column once, with the state that begins there first.
+    int painted = std::numeric_limits<int>::min();
+    for (auto it = first; it != states.end() && it->t <= to; ++it) {
+      const Nanoseconds until = std::next(it) == states.end() ? end : std::next(it)->t;
+      if (!it->colour || until < from) continue;
+      const int x0 = std::max(static_cast<int>(std::floor(std::max(m_navigator.xOf(std::max(it->t, from)), m_left))),
+                              painted + 1);
+      const int x1 = static_cast<int>(std::floor(std::min(m_navigator.xOf(std::min(until, to)), m_right)));
+      if (x1 < x0) continue;  // inside a column already painted
+      painter.fillRect(QRect(x0, row.top(), x1 - x0 + 1, row.height()), StoredColour(*it->colour, palette()));
+      painted = x1;
+    }
+  }
+  if (m_data) {
+    // The operator's commands: a dark triangle on the device's band.
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(20, 20, 20));
+    auto first = std::lower_bound(m_data->commands.begin(), m_data->commands.end(), from,
+                                  [](const Command& c, Nanoseconds time) { return c.t < time; });
+    for (auto it = first; it != m_data->commands.end() && it->t <= to; ++it) {
+      const int band = TimelineIndex(it->device);
+      if (band < 0) continue;
+      const QRect row = bandRect(band);
+      const double x = m_navigator.xOf(it->t);
+      QPainterPath mark;
+      mark.moveTo(x - 5, row.top());
+      mark.lineTo(x + 5, row.top());
+      mark.lineTo(x, row.bottom() + 1);
+      mark.closeSubpath();
+      painter.drawPath(mark);
+    }
+  }
+  const Nanoseconds cursor = m_axis.cursor();
+  if (cursor != TimeAxis::kNoCursor) {
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(QColor(40, 40, 40), 1, Qt::DotLine));
+    const double x = m_navigator.xOf(cursor);
+    painter.drawLine(QPointF(x, 0), QPointF(x, height()));
+  }
+}
+
+QString TimelineView::tipAt(QPoint at) const {
+  if (!m_data) return {};
+  int band = -1;
+  for (int b = 0; b < static_cast<int>(kTimelineDevices.size()); ++b)
+    if (bandRect(b).adjusted(0, -1, 0, 1).contains(at)) band = b;
+  if (band < 0) return {};
+  const Nanoseconds t = m_navigator.timeAt(at.x());
+  const Nanoseconds slack = m_navigator.timeAt(at.x() + 5) - t;
+  const std::string_view device = kTimelineDevices[static_cast<std::size_t>(band)];
+  const QString name = QString::fromUtf8(device.data(), static_cast<qsizetype>(device.size()));
+  for (const Command& c : m_data->commands) {
+    if (c.device == device && c.t >= t - slack && c.t <= t + slack)
+      return QString("%1 at %2 by the operator: %3").arg(name, m_axis.clockText(c.t),
+                                                          QString::fromStdString(c.argument));
+  }
+  const DeviceState* s = StateAt(m_data->devices[static_cast<std::size_t>(band)], t);
+  if (!s) return name;
+  return QString("%1 %2 since %3").arg(name,
+                                       s->quality == record::Quality::NoData ? QString("no data (%1)").arg(QString::fromStdString(s->text))
+                                                                             : QString::fromStdString(s->text),
+                                       m_axis.clockText(s->t));
+}
+
+bool TimelineView::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString tip = tipAt(help->pos());
+    if (tip.isEmpty()) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(help->globalPos(), tip, this);
+    }
+    return true;
+  }
+  return QWidget::event(event);
+}
+
+void TimelineView::wheelEvent(QWheelEvent* event) { m_navigator.wheel(event); }
+void TimelineView::mousePressEvent(QMouseEvent* event) { m_navigator.press(event); }
+void TimelineView::mouseMoveEvent(QMouseEvent* event) { m_navigator.move(event); }
+void TimelineView::mouseReleaseEvent(QMouseEvent* event) { m_navigator.release(event); }
+void TimelineView::leaveEvent(QEvent*) { m_navigator.leave(); }
+
+}  // namespace halvorn::history

@@ -1,0 +1,99 @@
+// halvorn-history FILE: the history viewer. With --csv or --png it exports
+// and exits without a window (for scripts); otherwise it opens the window.
+#include <QApplication>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "CsvExport.h"
+#include "HistoryCommandLine.h"
+#include "HistoryWindow.h"
+#include "RecordReader.h"
+#include "TimeText.h"
+
+namespace {
+
+using namespace halvorn::history;
+
+int Fail(const std::string& message) {
+  std::cerr << "halvorn-history: " << message << "\n";
+  return kHistoryFailureStatus;
+}
+
+struct Range {
+  Nanoseconds from = 0;
+  Nanoseconds to = 0;
+};
+
+// --from/--to against the open session; the whole session by default.
+std::optional<Range> RangeOf(const HistoryOptions& options, const SessionData& data, std::string& error) {
+  Range range{0, std::max<Nanoseconds>(data.end(), 1)};
+  const std::pair<const std::string*, Nanoseconds*> ends[] = {{&options.from, &range.from}, {&options.to, &range.to}};
+  for (const auto& [text, into] : ends) {
+    if (text->empty()) continue;
+    const auto t = ParseTimeArgument(*text, data.session.startedWallNs);
+    if (!t) {
+      error = "not a time: " + *text + " (seconds from the session's start, or a local time such as 2026-12-07T10:31:02)";
+      return std::nullopt;
+    }
+    *into = *t;
+  }
+  if (range.to <= range.from) {
+    error = "--to must lie after --from";
+    return std::nullopt;
+  }
+  return range;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const HistoryOptions options = ParseHistoryCommandLine(argc, argv);
+  if (options.outcome == HistoryOptions::Outcome::ShowHelp) {
+    std::cout << HistoryHelpText();
+    return 0;
+  }
+  if (options.outcome == HistoryOptions::Outcome::Fail) return Fail(options.error);
+
+  std::optional<RecordReader> reader;
+  SessionData data;
+  try {
+    reader.emplace(options.file);
+    const auto session = ChooseSession(reader->sessions(), options.session);
+    if (!session) {
+      return Fail(options.session ? options.file + " has no session " + std::to_string(options.session)
+                                  : options.file + " holds no session yet");
+    }
+    data.session = *session;
+    reader->loadMore(data);
+  } catch (const std::exception& e) {
+    return Fail(e.what());
+  }
+  std::string error;
+  const auto range = RangeOf(options, data, error);
+  if (!range) return Fail(error);
+
+  if (!options.csv.empty()) {
+    std::ofstream out(options.csv, std::ios::binary);
+    if (out) WriteCsv(out, data, range->from, range->to);
+    out.close();
+    if (!out) return Fail("cannot write " + options.csv);
+  }
+  if (options.headless() && options.png.empty()) return 0;
+
+  // The PNG needs the charts but no screen.
+  if (!options.png.empty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  HistoryWindow window(*reader, std::move(data));
+  if (!options.from.empty() || !options.to.empty()) window.timeAxis().setRange(range->from, range->to);
+  if (!options.png.empty()) {
+    window.setAttribute(Qt::WA_DontShowOnScreen);
+    window.show();
+    QCoreApplication::processEvents();
+    QString failure;
+    if (!window.exportPng(QString::fromStdString(options.png), &failure)) return Fail(failure.toStdString());
+    return 0;
+  }
+  window.show();
+  return app.exec();
+}
