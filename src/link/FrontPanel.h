@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "link/LinkObserver.h"
 #include "panel/Form1.h"
 #include "panel/SerialPort.h"
 #include "plant/Watchdog.h"
@@ -27,6 +28,8 @@ struct FrontPanel {
   // The poll request the next Timer1 tick sends, 0 to 6.
   std::int16_t PollStep = 0;
   WatchdogFlags watchdog;
+  // Told of warnings as they are listed; none unless the run is recorded.
+  LinkObserver* observer = nullptr;
 };
 
 }  // namespace halvorn

@@ -55,12 +55,13 @@ std::string& NewTopEntry(ListBox& list) {
   return list.items.front();
 }
 
-void AddWarning(Form1& form, std::int64_t answerType, std::string_view name) {
-  std::string& entry = NewTopEntry(form.lstWarnings);
+void AddWarning(FrontPanel& panel, std::int64_t answerType, std::string_view name) {
+  std::string& entry = NewTopEntry(panel.form.lstWarnings);
   AppendSignedNumber(entry, answerType);
   entry += " (";
   entry += name;
   entry += ')';
+  if (panel.observer) panel.observer->Warning(answerType, entry);
 }
 
 // Rewrites a counter's caption in the storage it already holds: the count
@@ -166,13 +167,13 @@ void ProcessMessage(FrontPanel& panel, std::string_view message) {
       ShowUptime(form.txtUptime, message);
       break;
     case kPneumaticPressureWarning:
-      AddWarning(form, answerType, "OP_ERR_PNEUMATIC_PRESSURE");
+      AddWarning(panel, answerType, "OP_ERR_PNEUMATIC_PRESSURE");
       break;
     case kIcpconBusWarning:
-      AddWarning(form, answerType, "OP_ERR_ICPCON_BUS");
+      AddWarning(panel, answerType, "OP_ERR_ICPCON_BUS");
       break;
     case kPfeifferBusWarning:
-      AddWarning(form, answerType, "OP_ERR_PFEIFFER_BUS");
+      AddWarning(panel, answerType, "OP_ERR_PFEIFFER_BUS");
       break;
     default:
       NewTopEntry(form.lstMessages).assign(message);
