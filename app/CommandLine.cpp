@@ -9,6 +9,7 @@ namespace {
 
 constexpr std::string_view kProgram = "halvorn-panel";
 constexpr std::string_view kPortOption = "--port";
+constexpr std::string_view kRecordOption = "--record";
 
 CommandLine Failure(const std::string& what) {
   CommandLine result;
@@ -42,6 +43,21 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
       CommandLine help;
       help.outcome = CommandLine::Outcome::ShowHelp;
       return help;
+    }
+    if (argument == kRecordOption || argument.starts_with("--record=")) {
+      if (!result.recordPath.empty()) return Failure("option --record is given more than once");
+      std::string_view path;
+      if (argument == kRecordOption) {
+        if (index + 1 == arguments.size()) {
+          return Failure("option --record needs a file, e.g. --record /var/log/halvorn/panel.halvorn");
+        }
+        path = arguments[++index];
+      } else {
+        path = argument.substr(kRecordOption.size() + 1);
+      }
+      if (path.empty()) return Failure("option --record names no file");
+      result.recordPath = std::string(path);
+      continue;
     }
     std::string_view value;
     if (argument == kPortOption) {
@@ -88,10 +104,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
 }
 
 std::string HelpText() {
-  return "Usage: halvorn-panel [--port N=DEVICE]...\n"
+  return "Usage: halvorn-panel [--port N=DEVICE]... [--record FILE]\n"
          "\n"
          "The operator's front panel of the Halvorn gas-injection installation.\n"
-         "Without arguments every start is the same.\n"
+         "Without arguments every start is the same and nothing is written to disk.\n"
          "\n"
          "The panel's port list offers Com1 to Com10. By default ComN opens the\n"
          "serial device /dev/ttyS<N-1>: Com1 is /dev/ttyS0, Com10 is /dev/ttyS9.\n"
@@ -101,14 +117,20 @@ std::string HelpText() {
          "                    example a USB serial adapter or the pseudo-terminal\n"
          "                    of a controller simulator. May be given once per\n"
          "                    port. Also written --port=N=DEVICE.\n"
+         "  --record FILE     keep a record of this run in FILE, an SQLite database\n"
+         "                    made if missing: every byte on the line, every\n"
+         "                    operator action, every change on the picture. One\n"
+         "                    file holds any number of runs. Also --record=FILE.\n"
          "  -h, --help        show this text and exit.\n"
          "\n"
          "Examples:\n"
          "  halvorn-panel --port 1=/dev/ttyUSB0\n"
          "  halvorn-panel --port 2=/dev/pts/7 --port 3=/dev/serial/by-id/usb-FTDI-if00\n"
+         "  halvorn-panel --port 1=/dev/ttyUSB0 --record ~/pump-down.halvorn\n"
          "\n"
-         "A wrong or unknown argument is reported on standard error and the\n"
-         "program exits with status 2 without opening its window.\n";
+         "A wrong or unknown argument, or a record file that cannot be opened or\n"
+         "is not a Halvorn record, is reported on standard error and the program\n"
+         "exits with status 2 without opening its window.\n";
 }
 
 }  // namespace halvorn::shell

@@ -1,7 +1,9 @@
 // The front panel's command line. Without arguments every start is the
-// same; the only option points a port at another device, so that a USB
-// adapter or a controller simulator can be reached:
+// same and nothing is written to disk. One option points a port at another
+// device, so that a USB adapter or a controller simulator can be reached;
+// the other keeps a record of the run:
 //   --port N=DEVICE   (N from 1 to 10, repeatable, also --port=N=DEVICE)
+//   --record FILE     (also --record=FILE)
 //   --help, -h
 // Parsing is a pure function over the arguments; main() prints and exits.
 #pragma once
@@ -23,6 +25,8 @@ struct CommandLine {
 
   Outcome outcome = Outcome::Run;
   PortMap ports{};
+  // The session record's file; empty: nothing is recorded.
+  std::string recordPath;
   std::string error;  // one or two lines, without a final newline
 };
 

@@ -17,9 +17,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "Colours.h"
 #include "LineText.h"
+#include "SessionRecord.h"
 #include "ShapeView.h"
 #include "Twips.h"
 #include "WrappingButton.h"
@@ -94,9 +96,14 @@ std::int16_t ShiftCode(Qt::KeyboardModifiers modifiers) {
 
 }  // namespace
 
-MainWindow::MainWindow(PortMap ports, QWidget* parent)
-    : QWidget(parent), m_port(std::move(ports)) {
-  setWindowTitle(QString::fromStdString(form().caption));
+MainWindow::MainWindow(PortMap ports, SessionRecord* record, QWidget* parent)
+    : QWidget(parent),
+      m_port(std::move(ports)),
+      m_record(record),
+      m_recorder(record ? &record->recorder() : nullptr),
+      m_recordedPort(m_port, m_recorder) {
+  m_panel.observer = m_recorder;
+  showRecordingInTitle(std::nullopt);
   setFont(PanelFont());
   setFixedSize(TwipsToPixels(form().clientWidth, logicalDpiX()),
                TwipsToPixels(form().clientHeight, logicalDpiY()));
@@ -118,12 +125,12 @@ MainWindow::MainWindow(PortMap ports, QWidget* parent)
   });
   // The port's events go through the window, so that what arrived is shown
   // as soon as the core has taken it.
-  m_port.SetOnComm([this](int commEvent) { handlePortEvent(commEvent); });
+  m_panel.MSComm2.SetOnComm([this](int commEvent) { handlePortEvent(commEvent); });
 
   handle([this] { Form_Load(m_panel); });
 }
 
-MainWindow::~MainWindow() { m_port.SetOnComm({}); }
+MainWindow::~MainWindow() { m_panel.MSComm2.SetOnComm({}); }
 
 QRect MainWindow::toPixels(const Rect& r) const {
   return {TwipsToPixels(r.left, logicalDpiX()), TwipsToPixels(r.top, logicalDpiY()),
@@ -262,16 +269,29 @@ void MainWindow::connectEvents() {
     CommandButton* button = model;
     if (named != std::end(clicks)) {
       auto* procedure = named->second;
-      connect(view, &QPushButton::clicked, this, [this, &p, procedure] { handle([&] { procedure(p); }); });
-    } else {  // the four setpoint send buttons
-      connect(view, &QPushButton::clicked, this,
-              [this, &p, button] { handle([&] { cmdMFC_send_Click(p, *button); }); });
+      connect(view, &QPushButton::clicked, this, [this, &p, procedure, button] {
+        recordAction(button->name + "_Click", std::nullopt, button->caption);
+        handle([&] { procedure(p); });
+      });
+    } else {  // the four setpoint send buttons: cmdMFCn_send beside txtMFCn
+      const std::string device = button->name.substr(3, button->name.find("_send") - 3);
+      const auto box = std::find_if(m_textBoxes.begin(), m_textBoxes.end(),
+                                    [&](const TextBoxView& b) { return b.model->name == "txt" + device; });
+      const TextBox* setpoint = box != m_textBoxes.end() ? box->model : nullptr;
+      connect(view, &QPushButton::clicked, this, [this, &p, button, device, setpoint] {
+        recordAction(button->name + "_Click", device, setpoint ? setpoint->text : std::string());
+        handle([&] { cmdMFC_send_Click(p, *button); });
+      });
     }
   }
   for (const ComboView& combo : m_combos) {
     ComboBox* model = combo.model;
-    connect(combo.view, &QComboBox::activated, this,
-            [this, &p, model](int index) { handle([&] { SetListIndex(p, *model, index); }); });
+    connect(combo.view, &QComboBox::activated, this, [this, &p, model](int index) {
+      const bool inList = index >= 0 && index < static_cast<int>(model->items.size());
+      recordAction(model->name + "_Click", std::nullopt,
+                   inList ? model->items[static_cast<std::size_t>(index)] : std::string());
+      handle([&] { SetListIndex(p, *model, index); });
+    });
   }
   for (const TextBoxView& box : m_textBoxes) {
     TextBox* model = box.model;
@@ -311,11 +331,39 @@ void MainWindow::applyFocusOrder() {
 
 void MainWindow::handle(const std::function<void()>& procedure) {
   procedure();
+  recordOutcome();
   showModel();
+}
+
+void MainWindow::recordAction(std::string_view procedure, std::optional<std::string_view> device,
+                              std::string_view argument) {
+  if (m_recorder) m_recorder->Action(procedure, device, argument);
+}
+
+void MainWindow::recordOutcome() {
+  if (!m_recorder) return;
+  m_recorder->Observe(m_panel);
+  if (m_recordingFailed) return;
+  if (std::optional<std::string> failure = m_record->Failure()) {
+    m_recordingFailed = true;
+    std::fprintf(stderr, "halvorn-panel: recording stopped: %s\n", failure->c_str());
+    showRecordingInTitle(failure);
+  }
+}
+
+void MainWindow::showRecordingInTitle(const std::optional<std::string>& failure) {
+  std::string title = form().caption;
+  if (m_record && failure) {
+    title += " \u2014 recording stopped: " + *failure;
+  } else if (m_record) {
+    title += " \u2014 recording to " + m_record->path();
+  }
+  setWindowTitle(QString::fromStdString(title));
 }
 
 void MainWindow::handlePortEvent(int commEvent) {
   MSComm2_OnComm(m_panel, commEvent);
+  recordOutcome();
   // A timer the answer started or stopped keeps its own time.
   showTimers();
   // Only answers come in floods; a lost port is told at once.
@@ -500,6 +548,8 @@ void MainWindow::PopupMenu(const Menu& menu, int) {
   if (!chosen) return;
   for (const MenuItem* item : items) {
     if (item && chosen->objectName() == QString::fromStdString(item->name)) {
+      QString device = QString::fromStdString(menu.caption).toUpper();
+      recordAction(item->name + "_Click", device.toStdString(), item->caption);
       MenuItem_Click(m_panel, *item);
       return;
     }

@@ -19,6 +19,7 @@
 
 #include "link/FrontPanel.h"
 #include "panel/MenuPopup.h"
+#include "record/RecordingSerialPort.h"
 #include "serial/PortMap.h"
 #include "serial/TermiosSerialPort.h"
 
@@ -31,6 +32,7 @@ class QPushButton;
 
 namespace halvorn::shell {
 
+class SessionRecord;
 class ShapeView;
 
 class MainWindow : public QWidget, private MenuPopup {
@@ -38,8 +40,9 @@ class MainWindow : public QWidget, private MenuPopup {
 
  public:
   // Runs the window's Load before returning, so the first time it is shown
-  // it is already in its start state.
-  explicit MainWindow(PortMap ports = {}, QWidget* parent = nullptr);
+  // it is already in its start state. With a `record` (which must outlive
+  // the window) everything the run shows and does goes into it.
+  explicit MainWindow(PortMap ports = {}, SessionRecord* record = nullptr, QWidget* parent = nullptr);
   ~MainWindow() override;
 
   const Form1& form() const { return m_panel.form; }
@@ -99,6 +102,14 @@ class MainWindow : public QWidget, private MenuPopup {
 
   // Runs one event procedure of the core, then shows the model.
   void handle(const std::function<void()>& procedure);
+  // The operator ran `procedure`: the one place where the record hears of
+  // it, just before it runs.
+  void recordAction(std::string_view procedure, std::optional<std::string_view> device,
+                    std::string_view argument);
+  // After every event: the record notes what changed, and the title says
+  // once if recording has stopped.
+  void recordOutcome();
+  void showRecordingInTitle(const std::optional<std::string>& failure);
   // The port's events: the model at once, the widgets at most once per
   // kShowPeriod, so that a flood of answers costs at most two updates a
   // 60 Hz frame.
@@ -114,7 +125,11 @@ class MainWindow : public QWidget, private MenuPopup {
   QWidget* containerWidget(Container container) const;
 
   TermiosSerialPort m_port;
-  FrontPanel m_panel{m_port};
+  SessionRecord* m_record = nullptr;
+  record::Recorder* m_recorder = nullptr;
+  record::RecordingSerialPort m_recordedPort;
+  FrontPanel m_panel{m_recordedPort};
+  bool m_recordingFailed = false;
   WidgetRefs m_widgets = AllWidgets(m_panel.form);
 
   QGroupBox* m_frame1 = nullptr;

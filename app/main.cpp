@@ -2,9 +2,34 @@
 #include <QApplication>
 
 #include <iostream>
+#include <optional>
+#include <string>
 
 #include "CommandLine.h"
 #include "MainWindow.h"
+#include "SessionRecord.h"
+
+namespace {
+
+// What the session row keeps of how the panel was started.
+halvorn::record::SessionInfo DescribeRun(int argc, char* argv[], const halvorn::shell::PortMap& ports) {
+  halvorn::record::SessionInfo info;
+  info.startedWallNs = halvorn::shell::SystemClock().Now().wallNs;
+  info.version = HALVORN_VERSION;
+  for (int index = 0; index < argc; ++index) {
+    if (index > 0) info.commandLine += ' ';
+    info.commandLine += argv[index];
+  }
+  const halvorn::shell::PortMap defaults;
+  for (int port = halvorn::shell::PortMap::kFirstPort; port <= halvorn::shell::PortMap::kLastPort; ++port) {
+    if (ports.Device(port) == defaults.Device(port)) continue;
+    if (!info.portMap.empty()) info.portMap += ' ';
+    info.portMap += std::to_string(port) + '=' + ports.Device(port).value_or("");
+  }
+  return info;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   // The command line is read before Qt starts, so that --help and a wrong
@@ -20,9 +45,20 @@ int main(int argc, char* argv[]) {
     case halvorn::shell::CommandLine::Outcome::Run:
       break;
   }
+  // The record too: a file that cannot be one stops the start before any
+  // window opens, rather than leaving the operator believing the run kept.
+  std::optional<halvorn::shell::SessionRecord> record;
+  if (!commandLine.recordPath.empty()) {
+    try {
+      record.emplace(commandLine.recordPath, DescribeRun(argc, argv, commandLine.ports));
+    } catch (const halvorn::record::DatabaseError& e) {
+      std::cerr << "halvorn-panel: " << e.what() << '\n';
+      return halvorn::shell::kCommandLineExitStatus;
+    }
+  }
   int qtArgc = 1;
   QApplication application(qtArgc, argv);
-  halvorn::shell::MainWindow window(commandLine.ports);
+  halvorn::shell::MainWindow window(commandLine.ports, record ? &*record : nullptr);
   window.show();
   return QApplication::exec();
 }
