@@ -1,5 +1,10 @@
 // Starts the front panel: one window, shown until the operator closes it.
 #include <QApplication>
+#include <QSocketNotifier>
+
+#include <signal.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <iostream>
 #include <optional>
@@ -10,6 +15,16 @@
 #include "SessionRecord.h"
 
 namespace {
+
+// The write end of the pipe that turns SIGTERM, SIGINT and SIGHUP into an
+// orderly quit while a record is kept, so that its last moments are
+// committed and the session marked as closed.
+int g_quitPipe = -1;
+
+extern "C" void OnQuitSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = ::write(g_quitPipe, &byte, 1);
+}
 
 // What the session row keeps of how the panel was started.
 halvorn::record::SessionInfo DescribeRun(int argc, char* argv[], const halvorn::shell::PortMap& ports) {
@@ -60,5 +75,16 @@ int main(int argc, char* argv[]) {
   QApplication application(qtArgc, argv);
   halvorn::shell::MainWindow window(commandLine.ports, record ? &*record : nullptr);
   window.show();
+  int quitPipe[2] = {-1, -1};
+  std::optional<QSocketNotifier> quitNotifier;
+  if (record && ::pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+    g_quitPipe = quitPipe[1];
+    quitNotifier.emplace(quitPipe[0], QSocketNotifier::Read);
+    QObject::connect(&*quitNotifier, &QSocketNotifier::activated, &application, &QApplication::quit);
+    struct sigaction action {};
+    action.sa_handler = OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+  }
   return QApplication::exec();
 }

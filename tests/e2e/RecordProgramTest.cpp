@@ -64,6 +64,26 @@ TEST(RecordProgramTest, AFileThatIsNoRecordStopsTheStartWithStatusTwo) {
   EXPECT_EQ(ReadFile(notes), "pump-down notes, not a database\n");
 }
 
+TEST(RecordProgramTest, SigtermClosesTheRecordCleanly) {
+  testing::TemporaryDirectory dir;
+  const std::string path = dir / "stopped.halvorn";
+  const std::string report = dir / "probe.txt";
+  perf::ChildProcess panel({HALVORN_PANEL_PROGRAM,
+                            {"--port", "1=" + std::string(dir / "nothing"), "--record", path},
+                            ProbeEnvironment(report),
+                            dir / "panel.err"});
+  const auto deadline = std::chrono::steady_clock::now() + 15s;
+  while (ReadFile(report).find("connected") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(50ms);
+  }
+  panel.Signal(SIGTERM);
+  ASSERT_TRUE(panel.Wait(10s));
+  ASSERT_TRUE(panel.exitStatus() && WIFEXITED(*panel.exitStatus())) << ReadFile(dir / "panel.err");
+  Database db(path, Database::Mode::ReadOnly);
+  EXPECT_EQ(Count(db, "SELECT ended FROM session"), 1);
+  EXPECT_EQ(Count(db, "SELECT count(*) FROM event WHERE kind = 'open failed' AND number = 8002"), 1);
+}
+
 // Floods a recording panel for a few seconds and kills it; returns the
 // wall-clock time of the kill, or 0 when the run could not be set up.
 std::int64_t FloodAndKill(const testing::TemporaryDirectory& dir, const std::string& recordPath) {
