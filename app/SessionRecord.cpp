@@ -16,6 +16,8 @@ std::int64_t Nanoseconds(clockid_t clock) {
 record::Stamp SystemClock::Now() const { return {Nanoseconds(CLOCK_MONOTONIC), Nanoseconds(CLOCK_REALTIME)}; }
 
 SessionRecord::SessionRecord(const std::string& path, const record::SessionInfo& info)
-    : m_writer(record::RecordFile(path), m_queue, info) {}
+    : m_writer(record::RecordFile(path), m_queue, info) {
+  m_recorder.Recording("recording to " + m_writer.path());
+}
 
 }  // namespace halvorn::shell

@@ -66,6 +66,12 @@ void Recorder::Warning(std::int64_t number, std::string_view line) {
   Push(item);
 }
 
+void Recorder::Recording(std::string_view text) {
+  Item item = Stamped(Item::Kind::Event);
+  item.text = {std::string_view("recording"), text, std::nullopt};
+  Push(item);
+}
+
 void Recorder::RecordDevice(const Item& stamp, std::string_view name, DeviceKind kind, const std::string& text,
                             const std::string* detail, std::optional<Colour> colour, Shown& shown) {
   const Colour fill = colour.value_or(0);

@@ -50,6 +50,9 @@ class Recorder : public LinkObserver {
 
   void Warning(std::int64_t number, std::string_view line) override;
 
+  // A 'recording' event: where and how the session is recorded.
+  void Recording(std::string_view text);
+
  private:
   struct Shown {
     bool recorded = false;
