@@ -64,6 +64,9 @@ int main(int argc, char* argv[]) {
   // window opens, rather than leaving the operator believing the run kept.
   std::optional<halvorn::shell::SessionRecord> record;
   if (!commandLine.recordPath.empty()) {
+    // A file size limit reached by the record fails the write, which stops
+    // the recording, instead of ending the panel.
+    ::signal(SIGXFSZ, SIG_IGN);
     try {
       record.emplace(commandLine.recordPath, DescribeRun(argc, argv, commandLine.ports));
     } catch (const halvorn::record::DatabaseError& e) {

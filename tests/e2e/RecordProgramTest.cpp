@@ -84,6 +84,38 @@ TEST(RecordProgramTest, SigtermClosesTheRecordCleanly) {
   EXPECT_EQ(Count(db, "SELECT count(*) FROM event WHERE kind = 'open failed' AND number = 8002"), 1);
 }
 
+TEST(RecordProgramTest, AFileSizeLimitStopsTheRecordingButNotThePanel) {
+  testing::TemporaryDirectory dir;
+  const std::string path = dir / "limited.halvorn";
+  const std::string link = dir / "controller";
+  perf::ChildProcess sim({HALVORN_SIM_PROGRAM, {"--quiet", "--link", link, "--flood", "92160"}, {}, {}});
+  ASSERT_TRUE(sim.ReadLineStartingWith("halvorn-sim: link ", 5s));
+  // 2048 blocks of 512 bytes: a megabyte, a few seconds of flood.
+  const std::string errors = dir / "panel.err";
+  perf::ChildProcess panel({"/bin/sh",
+                            {"-c", "ulimit -f 2048 && exec \"$0\" --port 1=\"$1\" --record \"$2\"",
+                             HALVORN_PANEL_PROGRAM, link, path},
+                            ProbeEnvironment(dir / "probe.txt"),
+                            errors});
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (ReadFile(errors).find("recording stopped") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(100ms);
+  }
+  const std::string said = ReadFile(errors);
+  EXPECT_NE(said.find("halvorn-panel: recording stopped: "), std::string::npos) << said;
+  std::this_thread::sleep_for(1s);
+  EXPECT_TRUE(panel.running()) << "the panel goes on";
+  panel.Signal(SIGTERM);
+  ASSERT_TRUE(panel.Wait(10s));
+  EXPECT_EQ(ReadFile(errors), said) << "said once";
+  Database db(path, Database::Mode::ReadOnly);
+  Statement check = db.prepare("PRAGMA integrity_check");
+  ASSERT_TRUE(check.step());
+  EXPECT_EQ(check.text(0), "ok");
+  EXPECT_GT(Count(db, "SELECT count(*) FROM traffic"), 0) << "what came before the limit stays";
+}
+
 // Floods a recording panel for a few seconds and kills it; returns the
 // wall-clock time of the kill, or 0 when the run could not be set up.
 std::int64_t FloodAndKill(const testing::TemporaryDirectory& dir, const std::string& recordPath) {
