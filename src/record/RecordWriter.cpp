@@ -42,7 +42,8 @@ RecordFile::RecordFile(const std::string& path) : m_path(path) {
     try {
       empty = IsEmpty(*m_db);
     } catch (const DatabaseError& e) {
-      throw DatabaseError(e.code(), path + " is not a Halvorn record: " + e.what());
+      // SQLite's own words ("file is not a database"), not the statement.
+      throw DatabaseError(e.code(), path + " is not a Halvorn record: " + sqlite3_errstr(e.code()));
     }
     if (empty) {
       CreateSchema(*m_db);
