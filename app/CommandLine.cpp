@@ -1,15 +1,12 @@
 #include "CommandLine.h"
 
-#include <charconv>
 #include <optional>
 #include <vector>
 
 namespace halvorn::shell {
 namespace {
 
-constexpr std::string_view kProgram = "halvorn-panel";
-constexpr std::string_view kPortOption = "--port";
-constexpr std::string_view kRecordOption = "--record";
+constexpr std::string_view kProgram = kProgramName;
 
 CommandLine Failure(const std::string& what) {
   CommandLine result;
@@ -21,22 +18,33 @@ CommandLine Failure(const std::string& what) {
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
-// A port number written as plain decimal digits, 1 to 10.
-std::optional<int> ParsePortNumber(std::string_view text) {
-  if (text.empty() || text.front() < '0' || text.front() > '9') return {};
-  int number = 0;
-  const char* const end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, number);
-  if (error != std::errc{} || stop != end) return {};
-  if (number < PortMap::kFirstPort || number > PortMap::kLastPort) return {};
-  return number;
+// The value of an option written "--name VALUE" or "--name=VALUE"; moves
+// `index` past a separate value. Nothing when `argument` is another option;
+// an empty value when the separate value is missing.
+std::optional<std::string_view> OptionValue(std::span<const std::string_view> arguments,
+                                            std::size_t& index, std::string_view name,
+                                            bool& missing) {
+  const std::string_view argument = arguments[index];
+  missing = false;
+  if (argument == name) {
+    if (index + 1 == arguments.size()) {
+      missing = true;
+      return std::string_view{};
+    }
+    return arguments[++index];
+  }
+  if (argument.size() > name.size() && argument.starts_with(name) && argument[name.size()] == '=') {
+    return argument.substr(name.size() + 1);
+  }
+  return std::nullopt;
 }
 
 }  // namespace
 
-CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
-  CommandLine result;
+CommandLine ParseCommandLine(std::span<const std::string_view> arguments, CommandLine base) {
+  CommandLine result = std::move(base);
   std::vector<bool> given(PortMap::kLastPort + 1, false);
+  bool recordGiven = false;
   for (std::size_t index = 0; index < arguments.size(); ++index) {
     const std::string_view argument = arguments[index];
     if (argument == "--help" || argument == "-h") {
@@ -44,35 +52,41 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments) {
       help.outcome = CommandLine::Outcome::ShowHelp;
       return help;
     }
-    if (argument == kRecordOption || argument.starts_with("--record=")) {
-      if (!result.recordPath.empty()) return Failure("option --record is given more than once");
-      std::string_view path;
-      if (argument == kRecordOption) {
-        if (index + 1 == arguments.size()) {
-          return Failure("option --record needs a file, e.g. --record /var/log/halvorn/panel.halvorn");
-        }
-        path = arguments[++index];
-      } else {
-        path = argument.substr(kRecordOption.size() + 1);
-      }
-      if (path.empty()) return Failure("option --record names no file");
-      result.recordPath = std::string(path);
+    if (argument == "--list-ports") {
+      CommandLine list;
+      list.outcome = CommandLine::Outcome::ListPorts;
+      return list;
+    }
+    if (argument == "--reconnect") {
+      result.reconnect = true;
       continue;
     }
-    std::string_view value;
-    if (argument == kPortOption) {
-      if (index + 1 == arguments.size()) {
-        return Failure("option --port needs a value N=DEVICE, e.g. --port 1=/dev/ttyUSB0");
+    bool missing = false;
+    if (const auto file = OptionValue(arguments, index, "--config", missing)) {
+      if (missing || file->empty()) return Failure("option --config needs a file name");
+      result.configPath = std::string(*file);
+      continue;
+    }
+    if (const auto file = OptionValue(arguments, index, "--record", missing)) {
+      if (missing) {
+        return Failure("option --record needs a file, e.g. --record /var/log/halvorn/panel.halvorn");
       }
-      value = arguments[++index];
-    } else if (argument.starts_with("--port=")) {
-      value = argument.substr(kPortOption.size() + 1);
-    } else if (argument.starts_with("-")) {
-      return Failure("unknown option " + Quoted(argument));
-    } else {
+      if (file->empty()) return Failure("option --record names no file");
+      // Given twice here is a fault; a file from the settings is replaced.
+      if (recordGiven) return Failure("option --record is given more than once");
+      recordGiven = true;
+      result.recordPath = std::string(*file);
+      continue;
+    }
+    const std::optional<std::string_view> portValue = OptionValue(arguments, index, "--port", missing);
+    if (!portValue) {
+      if (argument.starts_with("-")) return Failure("unknown option " + Quoted(argument));
       return Failure("unexpected argument " + Quoted(argument));
     }
-
+    if (missing) {
+      return Failure("option --port needs a value N=DEVICE, e.g. --port 1=/dev/ttyUSB0");
+    }
+    const std::string_view value = *portValue;
     const std::size_t equals = value.find('=');
     if (equals == std::string_view::npos) {
       return Failure("option --port needs N=DEVICE, e.g. --port 1=/dev/ttyUSB0, not " +
@@ -104,33 +118,52 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
 }
 
 std::string HelpText() {
-  return "Usage: halvorn-panel [--port N=DEVICE]... [--record FILE]\n"
+  return "Usage: halvorn-panel [--port N=DEVICE]... [--record FILE] [--reconnect]\n"
+         "                     [--config FILE]\n"
+         "       halvorn-panel --list-ports\n"
          "\n"
          "The operator's front panel of the Halvorn gas-injection installation.\n"
-         "Without arguments every start is the same and nothing is written to disk.\n"
+         "Without arguments and without a settings file every start is the same\n"
+         "and nothing is written to disk.\n"
          "\n"
          "The panel's port list offers Com1 to Com10. By default ComN opens the\n"
          "serial device /dev/ttyS<N-1>: Com1 is /dev/ttyS0, Com10 is /dev/ttyS9.\n"
          "\n"
          "Options:\n"
          "  --port N=DEVICE   let ComN (N from 1 to 10) open DEVICE instead, for\n"
-         "                    example a USB serial adapter or the pseudo-terminal\n"
-         "                    of a controller simulator. May be given once per\n"
-         "                    port. Also written --port=N=DEVICE.\n"
+         "                    example a USB serial adapter by its stable name in\n"
+         "                    /dev/serial/by-id/, or the pseudo-terminal of a\n"
+         "                    controller simulator. May be given once per port.\n"
+         "                    Also written --port=N=DEVICE.\n"
+         "  --reconnect       after \"Port n lost\" (adapter pulled), try the same\n"
+         "                    port every 2 s and open it again once it is back;\n"
+         "                    \"Disconnect\" or another port gives up.\n"
+         "  --config FILE     read the settings from FILE instead of\n"
+         "                    ~/.config/halvorn/panel.conf. Also --config=FILE.\n"
+         "  --list-ports      list the machine's serial devices (driver, USB\n"
+         "                    vendor and product, stable names, whether you may\n"
+         "                    open them) and exit.\n"
          "  --record FILE     keep a record of this run in FILE, an SQLite database\n"
          "                    made if missing: every byte on the line, every\n"
          "                    operator action, every change on the picture. One\n"
          "                    file holds any number of runs. Also --record=FILE.\n"
          "  -h, --help        show this text and exit.\n"
          "\n"
+         "Settings file (only read when it exists; options given here win):\n"
+         "  # a comment\n"
+         "  port 1 = /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\n"
+         "  record = /var/tmp/halvorn-session.db\n"
+         "  reconnect = yes\n"
+         "\n"
          "Examples:\n"
          "  halvorn-panel --port 1=/dev/ttyUSB0\n"
          "  halvorn-panel --port 2=/dev/pts/7 --port 3=/dev/serial/by-id/usb-FTDI-if00\n"
          "  halvorn-panel --port 1=/dev/ttyUSB0 --record ~/pump-down.halvorn\n"
          "\n"
-         "A wrong or unknown argument, or a record file that cannot be opened or\n"
-         "is not a Halvorn record, is reported on standard error and the program\n"
-         "exits with status 2 without opening its window.\n";
+         "A wrong or unknown argument, a bad line in the settings file, or a\n"
+         "record file that cannot be opened or is not a Halvorn record, is\n"
+         "reported on standard error and the program exits with status 2\n"
+         "without opening its window.\n";
 }
 
 }  // namespace halvorn::shell

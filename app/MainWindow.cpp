@@ -1,12 +1,9 @@
 #include "MainWindow.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QCursor>
 #include <QFontMetrics>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -19,23 +16,19 @@
 #include <chrono>
 #include <cstdio>
 
+#include "CaptionView.h"
 #include "Colours.h"
+#include "GroupFrame.h"
 #include "LineText.h"
 #include "SessionRecord.h"
 #include "ShapeView.h"
 #include "Twips.h"
 #include "WrappingButton.h"
-#include "commands/ClearLists.h"
-#include "commands/ElectrodeCommands.h"
-#include "commands/MenuCommands.h"
-#include "commands/Setpoints.h"
-#include "link/Connection.h"
-#include "link/Polling.h"
-#include "link/Receiver.h"
+#include "commands/Events.h"
 #include "link/Startup.h"
+#include "panel/Devices.h"
 #include "panel/HitTest.h"
 #include "panel/Menus.h"
-#include "plant/Watchdog.h"
 
 namespace halvorn::shell {
 
@@ -61,17 +54,6 @@ QFont PanelFont() {
 // would cost more than it saves.
 constexpr std::chrono::milliseconds kShowPeriod{8};
 constexpr std::chrono::milliseconds kShowSlack{1};
-
-// Whether every decimal digit has the same advance in `font`: then a reading
-// whose digits change keeps its width.
-bool TabularDigits(const QFont& font) {
-  const QFontMetrics metrics(font);
-  const int zero = metrics.horizontalAdvance(QLatin1Char('0'));
-  for (char digit = '1'; digit <= '9'; ++digit) {
-    if (metrics.horizontalAdvance(QLatin1Char(digit)) != zero) return false;
-  }
-  return true;
-}
 
 std::int16_t ButtonCode(Qt::MouseButton button) {
   switch (button) {
@@ -108,9 +90,7 @@ MainWindow::MainWindow(PortMap ports, SessionRecord* record, QWidget* parent)
   setFixedSize(TwipsToPixels(form().clientWidth, logicalDpiX()),
                TwipsToPixels(form().clientHeight, logicalDpiY()));
 
-  QFont bold = font();
-  bold.setWeight(QFont::Bold);
-  m_tabularDigits = TabularDigits(font()) && TabularDigits(bold);
+  m_view.useFont(font());
 
   buildPicture();
   buildTimers();
@@ -123,19 +103,16 @@ MainWindow::MainWindow(PortMap ports, SessionRecord* record, QWidget* parent)
     m_sinceAnswersShown.start();
     showModel();
   });
-  // The port's events go through the window, so that what arrived is shown
-  // as soon as the core has taken it.
-  m_panel.MSComm2.SetOnComm([this](int commEvent) { handlePortEvent(commEvent); });
+  // The panel owns the port's callback; it tells the window of each event
+  // once the core has taken it, so that what arrived is shown.
+  m_panel.portEventHandled = [this](int commEvent) { handlePortEvent(commEvent); };
 
   handle([this] { Form_Load(m_panel); });
 }
 
-MainWindow::~MainWindow() { m_panel.MSComm2.SetOnComm({}); }
+MainWindow::~MainWindow() = default;
 
-QRect MainWindow::toPixels(const Rect& r) const {
-  return {TwipsToPixels(r.left, logicalDpiX()), TwipsToPixels(r.top, logicalDpiY()),
-          TwipsToPixels(r.width, logicalDpiX()), TwipsToPixels(r.height, logicalDpiY())};
-}
+QRect MainWindow::toPixels(const Rect& r) const { return m_view.toPixels(r); }
 
 QWidget* MainWindow::containerWidget(Container container) const {
   switch (container) {
@@ -159,7 +136,7 @@ void MainWindow::buildPicture() {
   buildFrame(nullptr, Container::Form1);
 
   for (Frame* frame : m_widgets.frames) {
-    auto* box = new QGroupBox(QString::fromStdString(frame->caption), this);
+    auto* box = new GroupFrame(QString::fromStdString(frame->caption), this);
     box->setObjectName(QString::fromStdString(frame->name));
     box->setGeometry(toPixels(frame->rect));
     // A click on a frame belongs to the frame, not to the picture behind it.
@@ -176,7 +153,7 @@ void MainWindow::buildPicture() {
 }
 
 // The shapes and captions of one container, shapes first.
-void MainWindow::buildFrame(QGroupBox* frame, Container container) {
+void MainWindow::buildFrame(GroupFrame* frame, Container container) {
   QWidget* parent = frame ? static_cast<QWidget*>(frame) : this;
   for (Shape* shape : m_widgets.shapes) {
     if (shape->container != container) continue;
@@ -187,12 +164,11 @@ void MainWindow::buildFrame(QGroupBox* frame, Container container) {
   }
   for (Label* label : m_widgets.labels) {
     if (label->container != container) continue;
-    auto* view = new QLabel(parent);
+    auto* view = new CaptionView(toPixels(label->rect), label->autoSize, parent);
     view->setObjectName(ObjectName(label->name, label->element));
     // Readings carry the controller's bytes: never let them be taken for
     // markup (rich text would draw them differently, even load images).
     view->setTextFormat(Qt::PlainText);
-    view->setGeometry(toPixels(label->rect));
     view->setAlignment((label->align == Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
                        Qt::AlignTop);
     view->setAutoFillBackground(!label->transparent);
@@ -241,7 +217,9 @@ void MainWindow::buildControls(QWidget* parent, Container container) {
 }
 
 void MainWindow::buildTimers() {
-  for (Timer* timer : m_widgets.timers) {
+  std::vector<Timer*> timers = m_widgets.timers;
+  timers.push_back(&m_panel.reconnect.timer);
+  for (Timer* timer : timers) {
     auto* qtimer = new QTimer(this);
     qtimer->setObjectName(QString::fromStdString(timer->name));
     qtimer->setTimerType(Qt::PreciseTimer);
@@ -250,39 +228,13 @@ void MainWindow::buildTimers() {
 }
 
 void MainWindow::connectEvents() {
-  Form1& f = m_panel.form;
   FrontPanel& p = m_panel;
-  const std::pair<const CommandButton*, void (*)(FrontPanel&)> clicks[] = {
-      {&f.cmdConnect, cmdConnect_Click},
-      {&f.cmdDisconnect, cmdDisconnect_Click},
-      {&f.cmdClearError, cmdClearError_Click},
-      {&f.cmdMoveElectrodeIn, cmdMoveElectrodeIn_Click},
-      {&f.cmdMoveElectrodeOut, cmdMoveElectrodeOut_Click},
-      {&f.cmdOpenUVLampShutter, cmdOpenUVLampShutter_Click},
-      {&f.cmdCloseUVLampShutter, cmdCloseUVLampShutter_Click},
-      {&f.cmdSwitchOnElectrodeCooling, cmdSwitchOnElectrodeCooling_Click},
-      {&f.cmdSwitchOffElectrodeCooling, cmdSwitchOffElectrodeCooling_Click},
-  };
   for (auto& [model, view] : m_buttons) {
-    const auto named = std::find_if(std::begin(clicks), std::end(clicks),
-                                    [&](const auto& c) { return c.first == model; });
-    CommandButton* button = model;
-    if (named != std::end(clicks)) {
-      auto* procedure = named->second;
-      connect(view, &QPushButton::clicked, this, [this, &p, procedure, button] {
-        recordAction(button->name + "_Click", std::nullopt, button->caption);
-        handle([&] { procedure(p); });
-      });
-    } else {  // the four setpoint send buttons: cmdMFCn_send beside txtMFCn
-      const std::string device = button->name.substr(3, button->name.find("_send") - 3);
-      const auto box = std::find_if(m_textBoxes.begin(), m_textBoxes.end(),
-                                    [&](const TextBoxView& b) { return b.model->name == "txt" + device; });
-      const TextBox* setpoint = box != m_textBoxes.end() ? box->model : nullptr;
-      connect(view, &QPushButton::clicked, this, [this, &p, button, device, setpoint] {
-        recordAction(button->name + "_Click", device, setpoint ? setpoint->text : std::string());
-        handle([&] { cmdMFC_send_Click(p, *button); });
-      });
-    }
+    const CommandButton* button = model;
+    connect(view, &QPushButton::clicked, this, [this, &p, button] {
+      recordClick(*button);
+      handle([&] { Click(p, *button); });
+    });
   }
   for (const ComboView& combo : m_combos) {
     ComboBox* model = combo.model;
@@ -290,26 +242,18 @@ void MainWindow::connectEvents() {
       const bool inList = index >= 0 && index < static_cast<int>(model->items.size());
       recordAction(model->name + "_Click", std::nullopt,
                    inList ? model->items[static_cast<std::size_t>(index)] : std::string());
-      handle([&] { SetListIndex(p, *model, index); });
+      handle([&] { Choose(p, *model, index); });
     });
   }
   for (const TextBoxView& box : m_textBoxes) {
     TextBox* model = box.model;
     connect(box.view, &QLineEdit::textEdited, this,
-            [model](const QString& text) { model->text = ToLineBytes(text); });
+            [&p, model](const QString& text) { Edit(p, *model, ToLineBytes(text)); });
   }
   for (const TimerView& timer : m_timers) {
-    void (*tick)(FrontPanel&) = nullptr;
-    if (timer.model == &f.Timer1) tick = Timer1_Timer;
-    if (timer.model == &f.Timer2) tick = Timer2_Timer;
-    if (timer.model == &f.Timer3) tick = Timer3_Timer;
-    if (timer.model == &f.Timer4) tick = Timer4_Timer;
-    if (tick) {
-      connect(timer.timer, &QTimer::timeout, this, [this, &p, tick] { handle([&] { tick(p); }); });
-    } else {
-      connect(timer.timer, &QTimer::timeout, this,
-              [this, &p] { handle([&] { Timer5_Timer(p.form, p.watchdog); }); });
-    }
+    const Timer* model = timer.model;
+    connect(timer.timer, &QTimer::timeout, this,
+            [this, &p, model] { handle([&] { Tick(p, *model); }); });
   }
 }
 
@@ -322,10 +266,11 @@ void MainWindow::applyFocusOrder() {
     if (previous) setTabOrder(previous, next);
     previous = next;
   }
-  // The uptime box is only written by the panel.
-  if (auto* uptime = qobject_cast<QLineEdit*>(view(QStringLiteral("txtUptime")))) {
-    uptime->setReadOnly(true);
-    uptime->setFocusPolicy(Qt::NoFocus);
+  // A box the panel alone writes takes neither typing nor the focus.
+  for (const TextBoxView& box : m_textBoxes) {
+    if (!box.model->readOnly) continue;
+    box.view->setReadOnly(true);
+    box.view->setFocusPolicy(Qt::NoFocus);
   }
 }
 
@@ -338,6 +283,18 @@ void MainWindow::handle(const std::function<void()>& procedure) {
 void MainWindow::recordAction(std::string_view procedure, std::optional<std::string_view> device,
                               std::string_view argument) {
   if (m_recorder) m_recorder->Action(procedure, device, argument);
+}
+
+void MainWindow::recordClick(const CommandButton& button) {
+  if (!m_recorder) return;
+  // A setpoint's send button names its controller and sends what was typed.
+  for (const FlowDevice& flow : kFlows) {
+    if (&(m_panel.form.*flow.send) == &button) {
+      recordAction(button.name + "_Click", flow.name, (m_panel.form.*flow.setpoint).text);
+      return;
+    }
+  }
+  recordAction(button.name + "_Click", std::nullopt, button.caption);
 }
 
 void MainWindow::recordOutcome() {
@@ -362,10 +319,9 @@ void MainWindow::showRecordingInTitle(const std::optional<std::string>& failure)
 }
 
 void MainWindow::handlePortEvent(int commEvent) {
-  MSComm2_OnComm(m_panel, commEvent);
   recordOutcome();
   // A timer the answer started or stopped keeps its own time.
-  showTimers();
+  m_view.showTimers();
   // Only answers come in floods; a lost port is told at once.
   if (commEvent == kCommEventReceive) {
     showSoon();
@@ -388,97 +344,7 @@ void MainWindow::showSoon() {
 
 void MainWindow::showModel() {
   m_showTimer.stop();
-  // Resolved only when a colour changed: most updates change none.
-  std::optional<QPalette> menuPalette;
-  const auto toColour = [&](Colour colour) {
-    if (!menuPalette) menuPalette = QApplication::palette("QMenu");
-    return ToQColor(colour, palette(), *menuPalette);
-  };
-  for (LabelView& label : m_labels) {
-    if (label.model->caption == label.shown) continue;
-    const QString text = FromLineBytes(label.model->caption);
-    if (label.view->text() != text) {
-      label.view->setText(text);
-      if (!sameWidth(label.shown, label.model->caption)) fitLabel(label);
-    }
-    label.shown = label.model->caption;
-  }
-  for (ShapeViewRef& shape : m_shapes) {
-    if (shape.shown == shape.model->fillColor) continue;
-    shape.view->setFill(toColour(shape.model->fillColor));
-    shape.shown = shape.model->fillColor;
-  }
-  for (TextBoxView& box : m_textBoxes) {
-    if (box.model->text != box.shownText) {
-      // What the operator typed is already there: setting it again would
-      // move the cursor.
-      const QString text = FromLineBytes(box.model->text);
-      if (box.view->text() != text) box.view->setText(text);
-      box.shownText = box.model->text;
-    }
-    if (box.shownBack != box.model->backColor) {
-      QPalette boxPalette = box.view->palette();
-      boxPalette.setColor(QPalette::Base, toColour(box.model->backColor));
-      box.view->setPalette(boxPalette);
-      box.shownBack = box.model->backColor;
-    }
-  }
-  for (ListView& list : m_lists) {
-    if (list.model->items == list.shown) continue;
-    list.view->clear();
-    for (const std::string& item : list.model->items) list.view->addItem(FromLineBytes(item));
-    list.shown = list.model->items;
-  }
-  for (const ComboView& combo : m_combos) {
-    if (combo.view->currentIndex() != combo.model->listIndex) {
-      const QSignalBlocker quiet(combo.view);
-      combo.view->setCurrentIndex(combo.model->listIndex);
-    }
-    combo.view->setEnabled(combo.model->enabled);
-  }
-  showTimers();
-}
-
-void MainWindow::showTimers() {
-  for (TimerView& timer : m_timers) {
-    if (!timer.model->enabled) {
-      timer.timer->stop();
-    } else if (!timer.timer->isActive() || timer.starts != timer.model->starts) {
-      // A Start() on a running timer begins its interval again.
-      timer.timer->start(timer.model->interval);
-    }
-    timer.starts = timer.model->starts;
-  }
-}
-
-bool MainWindow::sameWidth(const std::string& before, const std::string& after) const {
-  if (!m_tabularDigits || before.size() != after.size()) return false;
-  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-  for (std::size_t i = 0; i < before.size(); ++i) {
-    if (before[i] != after[i] && !(digit(before[i]) && digit(after[i]))) return false;
-  }
-  return true;
-}
-
-// A caption keeps its place, but is never cut: the substitute font is wider
-// than the one the layout was made for, so a caption that needs more room
-// grows about its anchor (its left edge, or its centre when centred). A
-// label that fits itself to its caption takes exactly the text's width.
-void MainWindow::fitLabel(const LabelView& label) {
-  const QRect box = toPixels(label.model->rect);
-  const int needed = label.view->sizeHint().width();
-  QRect fitted = box;
-  if (label.model->autoSize) {
-    fitted.setWidth(needed);
-  } else if (needed > box.width()) {
-    fitted.setWidth(needed);
-    if (label.model->align == Align::Centre) fitted.moveLeft(box.center().x() - needed / 2);
-  }
-  // ... but stays inside its container.
-  const int room = label.view->parentWidget()->width();
-  if (fitted.right() >= room) fitted.moveRight(room - 1);
-  if (fitted.left() < 0) fitted.moveLeft(0);
-  if (fitted != label.view->geometry()) label.view->setGeometry(fitted);
+  m_view.showModel();
 }
 
 void MainWindow::paintEvent(QPaintEvent*) {
@@ -524,18 +390,18 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::FocusIn) {
     const auto box = std::find_if(m_textBoxes.begin(), m_textBoxes.end(),
                                   [&](const TextBoxView& b) { return b.view == watched; });
-    if (box != m_textBoxes.end() && box->model != &m_panel.form.txtUptime) {
-      TextBox& model = *box->model;
-      handle([&] { txtMFC_GotFocus(m_panel, model); });
+    if (box != m_textBoxes.end()) {
+      const TextBox& model = *box->model;
+      handle([&] { GotFocus(m_panel, model); });
     }
   }
   return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::PopupMenu(const Menu& menu, int) {
-  // The device's two items at the pointer; the menu's own caption is not
-  // part of the pop-up. Choosing an item runs its Click before we return;
-  // dismissing it does nothing.
+  // The device's two items at the pointer (or the finger); the menu's own
+  // caption is not part of the pop-up. Choosing an item runs its Click
+  // before we return; dismissing it does nothing.
   QMenu popup(this);
   popup.setObjectName(QString::fromStdString(menu.name));
   const auto items = ItemsOf(m_panel.form, menu);
@@ -544,13 +410,13 @@ void MainWindow::PopupMenu(const Menu& menu, int) {
     QAction* action = popup.addAction(QString::fromStdString(item->caption));
     action->setObjectName(QString::fromStdString(item->name));
   }
-  const QAction* chosen = popup.exec(QCursor::pos());
+  const QAction* chosen = popup.exec(m_touch.heldAt().value_or(QCursor::pos()));
   if (!chosen) return;
   for (const MenuItem* item : items) {
     if (item && chosen->objectName() == QString::fromStdString(item->name)) {
       QString device = QString::fromStdString(menu.caption).toUpper();
       recordAction(item->name + "_Click", device.toStdString(), item->caption);
-      MenuItem_Click(m_panel, *item);
+      Click(m_panel, *item);
       return;
     }
   }

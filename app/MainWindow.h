@@ -5,7 +5,9 @@
 //
 // Stacking: pipes are painted on the window itself, shapes are child widgets
 // above them, captions above the shapes, and the frames and controls above
-// the picture, each frame holding its own shapes, captions and controls.
+// the picture, each frame holding its own shapes, captions and controls. A
+// caption never leaves its layout box, except a readout that sizes itself,
+// which grows to the right beneath the opaque frames and every control.
 #pragma once
 
 #include <QElapsedTimer>
@@ -15,23 +17,27 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
+#include "ModelView.h"
 #include "link/FrontPanel.h"
 #include "panel/MenuPopup.h"
 #include "record/RecordingSerialPort.h"
 #include "serial/PortMap.h"
 #include "serial/TermiosSerialPort.h"
+#include "TouchPress.h"
 
 class QComboBox;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
 
 namespace halvorn::shell {
 
+class CaptionView;
+class GroupFrame;
 class SessionRecord;
 class ShapeView;
 
@@ -44,6 +50,9 @@ class MainWindow : public QWidget, private MenuPopup {
   // the window) everything the run shows and does goes into it.
   explicit MainWindow(PortMap ports = {}, SessionRecord* record = nullptr, QWidget* parent = nullptr);
   ~MainWindow() override;
+
+  // Whether a lost port is tried again every two seconds (off by default).
+  void setReconnect(bool on) { m_panel.reconnect.enabled = on; }
 
   const Form1& form() const { return m_panel.form; }
   const FrontPanel& panel() const { return m_panel; }
@@ -58,43 +67,15 @@ class MainWindow : public QWidget, private MenuPopup {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Each view keeps the model's value it last showed, so that bringing the
-  // window up to date compares bytes and touches only what changed.
-  struct LabelView {
-    Label* model;
-    QLabel* view;
-    std::string shown = {};
-  };
-  struct ShapeViewRef {
-    Shape* model;
-    ShapeView* view;
-    std::optional<Colour> shown = {};
-  };
-  struct TextBoxView {
-    TextBox* model;
-    QLineEdit* view;
-    std::string shownText = {};
-    std::optional<Colour> shownBack = {};
-  };
-  struct ListView {
-    ListBox* model;
-    QListWidget* view;
-    std::vector<std::string> shown = {};
-  };
-  struct ComboView {
-    ComboBox* model;
-    QComboBox* view;
-  };
-  struct TimerView {
-    Timer* model;
-    QTimer* timer;
-    unsigned starts;
-  };
+  using LabelView = ModelView::LabelView;
+  using TextBoxView = ModelView::TextBoxView;
+  using ComboView = ModelView::ComboView;
+  using TimerView = ModelView::TimerView;
 
   void PopupMenu(const Menu& menu, int flags) override;
 
   void buildPicture();
-  void buildFrame(QGroupBox* frame, Container container);
+  void buildFrame(GroupFrame* frame, Container container);
   void buildControls(QWidget* parent, Container container);
   void buildTimers();
   void connectEvents();
@@ -109,17 +90,14 @@ class MainWindow : public QWidget, private MenuPopup {
   // After every event: the record notes what changed, and the title says
   // once if recording has stopped.
   void recordOutcome();
+  void recordClick(const CommandButton& button);
   void showRecordingInTitle(const std::optional<std::string>& failure);
-  // The port's events: the model at once, the widgets at most once per
+  // After the core has taken a port event: the widgets at most once per
   // kShowPeriod, so that a flood of answers costs at most two updates a
   // 60 Hz frame.
   void handlePortEvent(int commEvent);
   void showModel();
   void showSoon();
-  void showTimers();
-  void fitLabel(const LabelView& label);
-  // Whether a caption can change into another without a new fit.
-  bool sameWidth(const std::string& before, const std::string& after) const;
 
   QRect toPixels(const Rect& r) const;
   QWidget* containerWidget(Container container) const;
@@ -132,23 +110,26 @@ class MainWindow : public QWidget, private MenuPopup {
   bool m_recordingFailed = false;
   WidgetRefs m_widgets = AllWidgets(m_panel.form);
 
-  QGroupBox* m_frame1 = nullptr;
-  QGroupBox* m_frame2 = nullptr;
-  std::vector<LabelView> m_labels;
-  std::vector<ShapeViewRef> m_shapes;
-  std::vector<TextBoxView> m_textBoxes;
-  std::vector<ListView> m_lists;
-  std::vector<ComboView> m_combos;
+  GroupFrame* m_frame1 = nullptr;
+  GroupFrame* m_frame2 = nullptr;
+  // What the window builds, it hands to the model view, which shows the
+  // model in it; these name the model view's lists.
+  ModelView m_view{*this};
+  std::vector<LabelView>& m_labels = m_view.labels();
+  std::vector<ModelView::ShapeViewRef>& m_shapes = m_view.shapes();
+  std::vector<TextBoxView>& m_textBoxes = m_view.textBoxes();
+  std::vector<ModelView::ListView>& m_lists = m_view.lists();
+  std::vector<ComboView>& m_combos = m_view.combos();
   std::vector<std::pair<CommandButton*, QPushButton*>> m_buttons;
-  std::vector<TimerView> m_timers;
+  std::vector<TimerView>& m_timers = m_view.timers();
 
   // Only answers are held back, by the time since answers were last shown:
   // clicks and timers show the model at once, and the answer to a poll is
   // not held back because the poll tick was just shown.
   QTimer m_showTimer;
   QElapsedTimer m_sinceAnswersShown;
-  // Whether every digit is as wide as any other in the captions' fonts.
-  bool m_tabularDigits = false;
+  // A finger held on the picture (the window or a caption) right-clicks.
+  TouchPress m_touch{this, [this](QWidget* w) { return w == this || w->inherits("QLabel"); }};
 };
 
 }  // namespace halvorn::shell

@@ -3,8 +3,62 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace halvorn::shell {
+
+namespace {
+
+// The run of a row `y` (pixel centre y + 0.5) of a disc of radius `radius`
+// centred at (`radius`, `radius`) in pixel coordinates: the pixels whose
+// centres lie inside it, as offsets from the disc's left edge.
+PixelRun DiscRow(double radius, int y) {
+  const double dy = y + 0.5 - radius;
+  const double squared = radius * radius - dy * dy;
+  if (squared < 0) return {1, 0};
+  const double dx = std::sqrt(squared);
+  const int first = static_cast<int>(std::ceil(radius - dx - 0.5));
+  // Mirrored rather than computed, so that the two sides never differ by a
+  // rounding.
+  const int last = static_cast<int>(std::lround(2 * radius)) - 1 - first;
+  return {first, last};
+}
+
+}  // namespace
+
+std::vector<PixelRun> ShapeRows(ShapeKind kind, QSize size) {
+  const int width = size.width();
+  const int height = size.height();
+  std::vector<PixelRun> rows(static_cast<std::size_t>(std::max(height, 0)), PixelRun{1, 0});
+  if (width <= 0 || height <= 0) return rows;
+  switch (kind) {
+    case ShapeKind::Rectangle:
+      std::fill(rows.begin(), rows.end(), PixelRun{0, width - 1});
+      break;
+    case ShapeKind::RoundedRectangle: {
+      // Corners a sixth of the shorter side, each a quarter of a disc.
+      const int radius = std::min(width, height) / 6;
+      for (int y = 0; y < height; ++y) {
+        const int fromEdge = std::min(y, height - 1 - y);
+        const int inset = fromEdge < radius ? DiscRow(radius, fromEdge).first : 0;
+        rows[static_cast<std::size_t>(y)] = {inset, width - 1 - inset};
+      }
+      break;
+    }
+    case ShapeKind::Circle: {
+      const int side = std::min(width, height);
+      const int left = (width - side) / 2;
+      const int top = (height - side) / 2;
+      for (int y = 0; y < side; ++y) {
+        const int fromEdge = std::min(y, side - 1 - y);
+        const PixelRun run = DiscRow(side / 2.0, fromEdge);
+        rows[static_cast<std::size_t>(top + y)] = {left + run.first, left + run.last};
+      }
+      break;
+    }
+  }
+  return rows;
+}
 
 ShapeView::ShapeView(ShapeKind kind, QWidget* parent) : QWidget(parent), m_kind(kind) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -21,27 +75,35 @@ void ShapeView::setFill(const QColor& fill) {
 }
 
 void ShapeView::paintEvent(QPaintEvent*) {
+  if (m_rowsSize != size()) {
+    m_rows = ShapeRows(m_kind, size());
+    m_rowsSize = size();
+  }
   QPainter painter(this);
-  painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
-  painter.setBrush(m_fill);
-  const QRect outline = rect().adjusted(0, 0, -1, -1);
-  switch (m_kind) {
-    case ShapeKind::Rectangle:
-      painter.drawRect(outline);
-      break;
-    case ShapeKind::RoundedRectangle: {
-      const double radius = std::min(width(), height()) / 6.0;
-      painter.setRenderHint(QPainter::Antialiasing);
-      painter.drawRoundedRect(QRectF(outline).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
-      break;
-    }
-    case ShapeKind::Circle: {
-      // A circle as large as the shorter side, centred in the shape's box.
-      const int side = std::min(outline.width(), outline.height());
-      painter.setRenderHint(QPainter::Antialiasing);
-      painter.drawEllipse(QRect(outline.center().x() - side / 2, outline.center().y() - side / 2,
-                                side, side));
-      break;
+  const QColor outline = palette().color(QPalette::WindowText);
+  const auto row = [&](int y) {
+    return y >= 0 && y < height() ? m_rows[static_cast<std::size_t>(y)] : PixelRun{1, 0};
+  };
+  for (int y = 0; y < height(); ++y) {
+    const PixelRun run = row(y);
+    if (run.first > run.last) continue;
+    painter.fillRect(QRect(QPoint(run.first, y), QPoint(run.last, y)), m_fill);
+    // A pixel of the shape is on its outline when a pixel beside it, above
+    // or below lies outside the shape: the row's two ends, and whatever part
+    // of the row reaches beyond the row above or the row below.
+    painter.fillRect(QRect(run.first, y, 1, 1), outline);
+    painter.fillRect(QRect(run.last, y, 1, 1), outline);
+    for (const PixelRun next : {row(y - 1), row(y + 1)}) {
+      if (next.first > next.last) {
+        painter.fillRect(QRect(QPoint(run.first, y), QPoint(run.last, y)), outline);
+        continue;
+      }
+      if (next.first > run.first)
+        painter.fillRect(QRect(QPoint(run.first, y), QPoint(std::min(run.last, next.first - 1), y)),
+                         outline);
+      if (next.last < run.last)
+        painter.fillRect(QRect(QPoint(std::max(run.first, next.last + 1), y), QPoint(run.last, y)),
+                         outline);
     }
   }
 }

@@ -1,15 +1,30 @@
 // One shape of the picture: a rectangle, rounded rectangle or circle filled
-// solid with the model's fill colour and outlined one pixel wide. Shapes take
-// no mouse input: a click on one reaches the window beneath, which decides
-// by its own hit test.
+// solid with the model's fill colour and outlined one pixel wide, drawn pixel
+// by pixel without antialiasing, as the layout's shapes are drawn on a classic
+// desktop: the outline lies on the box's outermost pixels on all four sides.
+// Shapes take no mouse input: a click on one reaches the window beneath,
+// which decides by its own hit test.
 #pragma once
 
 #include <QColor>
+#include <QSize>
 #include <QWidget>
+
+#include <vector>
 
 #include "panel/Widgets.h"
 
 namespace halvorn::shell {
+
+// The pixels of a shape of `kind` in a box of `size`, row by row from the
+// top: each row holds one run, first to last column inclusive; a row with
+// first > last is empty. A circle is as large as the box's shorter side and
+// centred in it. The runs are mirror-symmetric about both axes of the shape.
+struct PixelRun {
+  int first;
+  int last;
+};
+std::vector<PixelRun> ShapeRows(ShapeKind kind, QSize size);
 
 class ShapeView : public QWidget {
  public:
@@ -24,6 +39,9 @@ class ShapeView : public QWidget {
  private:
   ShapeKind m_kind;
   QColor m_fill{};
+  // Rows of the current size, worked out again only when the size changes.
+  QSize m_rowsSize{};
+  std::vector<PixelRun> m_rows;
 };
 
 }  // namespace halvorn::shell

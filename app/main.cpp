@@ -6,13 +6,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "CommandLine.h"
 #include "MainWindow.h"
 #include "SessionRecord.h"
+#include "SettingsFile.h"
+#include "serial/SerialDevices.h"
 
 namespace {
 
@@ -47,17 +52,25 @@ halvorn::record::SessionInfo DescribeRun(int argc, char* argv[], const halvorn::
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  // The command line is read before Qt starts, so that --help and a wrong
-  // argument are answered without a display.
-  const halvorn::shell::CommandLine commandLine = halvorn::shell::ParseCommandLine(argc, argv);
+  using halvorn::shell::CommandLine;
+  // The command line and the settings file are read before Qt starts, so
+  // that --help, --list-ports and a wrong argument or setting are answered
+  // without a display.
+  const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const CommandLine commandLine = halvorn::shell::ReadStartOptions(
+      arguments, halvorn::shell::DefaultSettingsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")));
   switch (commandLine.outcome) {
-    case halvorn::shell::CommandLine::Outcome::ShowHelp:
+    case CommandLine::Outcome::ShowHelp:
       std::cout << halvorn::shell::HelpText();
       return 0;
-    case halvorn::shell::CommandLine::Outcome::Fail:
+    case CommandLine::Outcome::ListPorts:
+      std::cout << halvorn::shell::ListPortsText(halvorn::shell::FindSerialDevices("/"),
+                                                 halvorn::shell::ProcessCredentials());
+      return 0;
+    case CommandLine::Outcome::Fail:
       std::cerr << commandLine.error << '\n';
       return halvorn::shell::kCommandLineExitStatus;
-    case halvorn::shell::CommandLine::Outcome::Run:
+    case CommandLine::Outcome::Run:
       break;
   }
   // The record too: a file that cannot be one stops the start before any
@@ -77,6 +90,7 @@ int main(int argc, char* argv[]) {
   int qtArgc = 1;
   QApplication application(qtArgc, argv);
   halvorn::shell::MainWindow window(commandLine.ports, record ? &*record : nullptr);
+  window.setReconnect(commandLine.reconnect);
   window.show();
   int quitPipe[2] = {-1, -1};
   std::optional<QSocketNotifier> quitNotifier;

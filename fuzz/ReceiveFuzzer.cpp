@@ -33,6 +33,7 @@
 #include "link/Frame.h"
 #include "link/FrontPanel.h"
 #include "link/Receiver.h"
+#include "panel/Devices.h"
 #include "support/FakeSerialPort.h"
 
 namespace halvorn::fuzz {
@@ -210,66 +211,6 @@ bool IsCountCaption(std::string_view caption, std::int32_t count, std::string_vi
          caption.substr(1, number.size()) == number && caption.substr(1 + number.size()) == wording;
 }
 
-struct ValveIndicators {
-  Shape Form1::*shape;
-  Label Form1::*state;
-};
-constexpr std::array<ValveIndicators, 16> kValves = {{
-    {&Form1::shpV1, &Form1::lblV1state},
-    {&Form1::shpV2, &Form1::lblV2state},
-    {&Form1::shpV3, &Form1::lblV3state},
-    {&Form1::shpV4, &Form1::lblV4state},
-    {&Form1::shpV5, &Form1::lblV5state},
-    {&Form1::shpV6, &Form1::lblV6state},
-    {&Form1::shpV7, &Form1::lblV7state},
-    {&Form1::shpV8, &Form1::lblV8state},
-    {&Form1::shpV9, &Form1::lblV9state},
-    {&Form1::shpV10, &Form1::lblV10state},
-    {&Form1::shpV11, &Form1::lblV11state},
-    {&Form1::shpV12, &Form1::lblV12state},
-    {&Form1::shpV13, &Form1::lblV13state},
-    {&Form1::shpV14, &Form1::lblV14state},
-    {&Form1::shpCV1, &Form1::lblCV1State},
-    {&Form1::shpCV2, &Form1::lblCV2state},
-}};
-
-struct PumpIndicators {
-  Shape Form1::*shape;
-  Label Form1::*state;
-};
-constexpr std::array<PumpIndicators, 3> kPumps = {{
-    {&Form1::shpRotary1, &Form1::lblRotary1Status},
-    {&Form1::shpRotary2, &Form1::lblRotary2Status},
-    {&Form1::shpTMP, &Form1::lblTMPstatus},
-}};
-
-struct GaugeIndicators {
-  Shape Form1::*shape;
-  Label Form1::*value;
-  Label Form1::*state;
-};
-constexpr std::array<GaugeIndicators, 8> kGauges = {{
-    {&Form1::shpG1, &Form1::lblG1Value, &Form1::lblG1State},
-    {&Form1::shpG2, &Form1::lblG2Value, &Form1::lblG2State},
-    {&Form1::shpG3, &Form1::lblG3Value, &Form1::lblG3State},
-    {&Form1::shpG4, &Form1::lblG4Value, &Form1::lblG4State},
-    {&Form1::shpG5, &Form1::lblG5Value, &Form1::lblG5State},
-    {&Form1::shpG6, &Form1::lblG6Value, &Form1::lblG6State},
-    {&Form1::shpG7, &Form1::lblG7Value, &Form1::lblG7State},
-    {&Form1::shpG8, &Form1::lblG8Value, &Form1::lblG8State},
-}};
-
-struct FlowIndicators {
-  Shape Form1::*shape;
-  Label Form1::*value;
-};
-constexpr std::array<FlowIndicators, 4> kFlows = {{
-    {&Form1::shpMFC1, &Form1::lblMFC1Value},
-    {&Form1::shpMFC2, &Form1::lblMFC2Value},
-    {&Form1::shpMFC3, &Form1::lblMFC3Value},
-    {&Form1::shpMFC4, &Form1::lblMFC4Value},
-}};
-
 // The labels and shapes an answer may write; everything else stays as created.
 constexpr std::array<Label Form1::*, 4> kOtherWrittenLabels = {
     &Form1::lblElectrodePosition, &Form1::lblElectrodeCooling, &Form1::lblStatus2,
@@ -284,7 +225,7 @@ bool Unwritten(const Shape& shape, Shape Form1::*member) {
 }
 
 void CheckPlant(const Form1& form) {
-  for (const ValveIndicators& v : kValves) {
+  for (const SwitchedDevice& v : kValves) {
     const Label& state = form.*v.state;
     const Colour colour = (form.*v.shape).fillColor;
     const bool shown = (state.caption == "open" && colour == colours::Green) ||
@@ -293,7 +234,7 @@ void CheckPlant(const Form1& form) {
                        (Unwritten(state, v.state) && Unwritten(form.*v.shape, v.shape));
     Expect(shown, "valve state and colour", state.name, state.caption);
   }
-  for (const PumpIndicators& p : kPumps) {
+  for (const SwitchedDevice& p : kPumps) {
     const Label& state = form.*p.state;
     const Colour colour = (form.*p.shape).fillColor;
     const bool shown = (state.caption == "stopped" && colour == colours::Yellow) ||
@@ -304,21 +245,20 @@ void CheckPlant(const Form1& form) {
                        (Unwritten(state, p.state) && Unwritten(form.*p.shape, p.shape));
     Expect(shown, "pump state and colour", state.name, state.caption);
   }
-  for (std::size_t i = 0; i < kGauges.size(); ++i) {
-    const GaugeIndicators& g = kGauges[i];
+  for (const GaugeDevice& g : kGauges) {
     const Label& value = form.*g.value;
     const Label& state = form.*g.state;
     const Colour colour = (form.*g.shape).fillColor;
     const bool shown =
         (colour == colours::White && state.caption == "ok" &&
-         IsGaugeReading(static_cast<int>(i) + 1, value.caption)) ||
+         IsGaugeReading(g.number, value.caption)) ||
         (colour == colours::Red && value.caption == "---" && IsFaultText(state.caption)) ||
         (Unwritten(value, g.value) && Unwritten(state, g.state) &&
          Unwritten(form.*g.shape, g.shape));
     if (!shown)
       Fail("gauge reading, state and colour", value.name, value.caption + " | " + state.caption);
   }
-  for (const FlowIndicators& f : kFlows) {
+  for (const FlowDevice& f : kFlows) {
     const Label& value = form.*f.value;
     const Colour colour = (form.*f.shape).fillColor;
     const bool shown = (colour == colours::LightYellow && IsFlowReading(value.caption)) ||
@@ -395,25 +335,25 @@ bool Among(const Form1& form, const Widget* widget, const Members& members) {
 }
 
 bool IsPlantLabel(const Form1& form, const Label* label) {
-  for (const ValveIndicators& v : kValves)
+  for (const SwitchedDevice& v : kValves)
     if (&(form.*v.state) == label) return true;
-  for (const PumpIndicators& p : kPumps)
+  for (const SwitchedDevice& p : kPumps)
     if (&(form.*p.state) == label) return true;
-  for (const GaugeIndicators& g : kGauges)
+  for (const GaugeDevice& g : kGauges)
     if (&(form.*g.value) == label || &(form.*g.state) == label) return true;
-  for (const FlowIndicators& f : kFlows)
+  for (const FlowDevice& f : kFlows)
     if (&(form.*f.value) == label) return true;
   return Among(form, label, kOtherWrittenLabels);
 }
 
 bool IsPlantShape(const Form1& form, const Shape* shape) {
-  for (const ValveIndicators& v : kValves)
+  for (const SwitchedDevice& v : kValves)
     if (&(form.*v.shape) == shape) return true;
-  for (const PumpIndicators& p : kPumps)
+  for (const SwitchedDevice& p : kPumps)
     if (&(form.*p.shape) == shape) return true;
-  for (const GaugeIndicators& g : kGauges)
+  for (const GaugeDevice& g : kGauges)
     if (&(form.*g.shape) == shape) return true;
-  for (const FlowIndicators& f : kFlows)
+  for (const FlowDevice& f : kFlows)
     if (&(form.*f.shape) == shape) return true;
   return Among(form, shape, kOtherWrittenShapes);
 }
@@ -450,13 +390,13 @@ class Rig {
   void Reset() {
     Form1& form = panel_.form;
     const Form1& pristine = Pristine();
-    for (const ValveIndicators& v : kValves) Restore(form, pristine, v.shape, v.state);
-    for (const PumpIndicators& p : kPumps) Restore(form, pristine, p.shape, p.state);
-    for (const GaugeIndicators& g : kGauges) {
+    for (const SwitchedDevice& v : kValves) Restore(form, pristine, v.shape, v.state);
+    for (const SwitchedDevice& p : kPumps) Restore(form, pristine, p.shape, p.state);
+    for (const GaugeDevice& g : kGauges) {
       Restore(form, pristine, g.shape, g.value);
       form.*g.state = pristine.*g.state;
     }
-    for (const FlowIndicators& f : kFlows) Restore(form, pristine, f.shape, f.value);
+    for (const FlowDevice& f : kFlows) Restore(form, pristine, f.shape, f.value);
     for (Label Form1::*label : kOtherWrittenLabels) form.*label = pristine.*label;
     for (Shape Form1::*shape : kOtherWrittenShapes) form.*shape = pristine.*shape;
     form.txtUptime = pristine.txtUptime;

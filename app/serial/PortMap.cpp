@@ -1,5 +1,6 @@
 #include "serial/PortMap.h"
 
+#include <charconv>
 #include <cstddef>
 #include <utility>
 
@@ -27,6 +28,16 @@ bool PortMap::SetDevice(int port, std::string device) {
   if (!InRange(port) || device.empty()) return false;
   m_devices[Slot(port)] = std::move(device);
   return true;
+}
+
+std::optional<int> ParsePortNumber(std::string_view text) {
+  if (text.empty() || text.front() < '0' || text.front() > '9') return {};
+  int number = 0;
+  const char* const end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, number);
+  if (error != std::errc{} || stop != end) return {};
+  if (!InRange(number)) return {};
+  return number;
 }
 
 }  // namespace halvorn::shell

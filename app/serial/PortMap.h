@@ -7,6 +7,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace halvorn::shell {
 
@@ -29,5 +30,8 @@ class PortMap {
  private:
   std::array<std::string, kLastPort - kFirstPort + 1> m_devices{};
 };
+
+// A port number written as plain decimal digits, 1 to 10; nothing otherwise.
+std::optional<int> ParsePortNumber(std::string_view text);
 
 }  // namespace halvorn::shell

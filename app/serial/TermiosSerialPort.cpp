@@ -1,9 +1,12 @@
 #include "serial/TermiosSerialPort.h"
 
+#include "serial/SerialDevices.h"
+
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -11,6 +14,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <iostream>
 #include <optional>
 #include <utility>
 
@@ -65,8 +69,16 @@ int OpenFailureFromErrno(int error) {
   }
 }
 
+std::string PermissionAdvice(const std::string& device, const std::string& group) {
+  return "halvorn-panel: you may not open " + device + " (it belongs to group " + group +
+         ").\n"
+         "halvorn-panel: on Debian, add yourself to that group and log in again:\n"
+         "    sudo adduser \"$USER\" " + group + "\n";
+}
+
 TermiosSerialPort::TermiosSerialPort(PortMap ports)
     : m_ports(std::move(ports)),
+      m_advise([](const std::string& advice) { std::cerr << advice << std::flush; }),
       m_notifier(std::make_unique<QSocketNotifier>(QSocketNotifier::Read)),
       m_writeNotifier(std::make_unique<QSocketNotifier>(QSocketNotifier::Write)),
       m_resume(std::make_unique<QTimer>()) {
@@ -89,7 +101,18 @@ int TermiosSerialPort::Open() {
 
   // No controlling terminal: a hang-up must not send the panel SIGHUP.
   FileDescriptor fd(::open(device->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (fd.get() < 0) return OpenFailureFromErrno(errno);
+  if (fd.get() < 0) {
+    const int error = errno;
+    // The panel's label can only say "open failed"; the way out (the
+    // device's group) is told once, where the one who starts it looks.
+    if ((error == EACCES || error == EPERM) && !m_advised && m_advise) {
+      m_advised = true;
+      struct stat node {};
+      m_advise(PermissionAdvice(*device, ::stat(device->c_str(), &node) == 0 ? GroupName(node.st_gid)
+                                                                             : "dialout"));
+    }
+    return OpenFailureFromErrno(error);
+  }
   // Another program that holds the device (a terminal program, a second
   // panel) holds this lock; refuse rather than share the controller's bytes.
   if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return OpenFailureFromErrno(errno);

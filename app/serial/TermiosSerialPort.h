@@ -9,6 +9,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,11 @@ namespace halvorn::shell {
 // How an errno from opening or preparing a device is told to the operator:
 // no such device 8002, in use 8005, anything else 8012.
 int OpenFailureFromErrno(int error);
+
+// What a user who may not open `device` can do about it on Debian, where
+// serial devices belong to a group (`group`, usually "dialout"); one
+// paragraph ending in a newline.
+std::string PermissionAdvice(const std::string& device, const std::string& group);
 
 class TermiosSerialPort final : public SerialPort {
  public:
@@ -55,6 +61,10 @@ class TermiosSerialPort final : public SerialPort {
   bool Output(const std::string& bytes) override;
   std::string Input() override;
 
+  // Where the advice goes the first time a device refuses this user (the
+  // operator sees only "Port n open failed"); standard error by default.
+  void SetAdviceSink(std::function<void(const std::string&)> sink) { m_advise = std::move(sink); }
+
  private:
   enum class ReadEnd { Drained, MoreWaiting, HungUp };
 
@@ -71,6 +81,8 @@ class TermiosSerialPort final : public SerialPort {
   bool applyLineSettings();
 
   PortMap m_ports;
+  std::function<void(const std::string&)> m_advise;
+  bool m_advised = false;
   int m_commPort = 1;
   std::string m_settingsText = "9600,n,8,1";
   LineSettings m_lineSettings{};

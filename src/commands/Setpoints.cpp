@@ -1,13 +1,14 @@
 #include "commands/Setpoints.h"
 
-#include "commands/CommandText.h"
+#include "link/CommandText.h"
+#include "link/Protocol.h"
 #include "link/Sender.h"
+#include "panel/Devices.h"
 
 namespace halvorn {
 
 namespace {
 
-constexpr int kFlowSetpoint = 70;
 constexpr int kMaxSetpoint = 100;
 
 }  // namespace
@@ -27,29 +28,28 @@ std::optional<std::int16_t> CheckSetpoint(std::string_view text) {
 }
 
 void SendFlowSetpoint(FrontPanel& panel, std::int16_t mfc, std::int16_t setpoint) {
-  if (mfc < 1 || mfc > 4 || setpoint < 0 || setpoint > kMaxSetpoint) return;
-  SendMessage(panel.form, panel.MSComm2,
-              CommandText(kFlowSetpoint, ZeroPadded(mfc, 1) + ZeroPadded(setpoint, 3)));
+  if (!DeviceByNumber(kFlows, mfc) || setpoint < 0 || setpoint > kMaxSetpoint) return;
+  SendCommand(panel, operation::FlowSetpoint, ZeroPadded(mfc, 1) + ZeroPadded(setpoint, 3));
 }
 
 void cmdMFC_send_Click(FrontPanel& panel, const CommandButton& button) {
-  for (const SetpointRow& row : kSetpointRows) {
-    if (&(panel.form.*row.button) != &button) continue;
-    TextBox& box = panel.form.*row.box;
+  for (const FlowDevice& row : kFlows) {
+    if (&(panel.form.*row.send) != &button) continue;
+    TextBox& box = panel.form.*row.setpoint;
     // The text stays as typed, for the operator to correct.
     const std::optional<std::int16_t> setpoint = CheckSetpoint(box.text);
     if (!setpoint) {
       box.backColor = colours::Red;
       return;
     }
-    SendFlowSetpoint(panel, row.mfc, *setpoint);
+    SendFlowSetpoint(panel, row.number, *setpoint);
     return;
   }
 }
 
 void txtMFC_GotFocus(FrontPanel& panel, const TextBox& box) {
-  for (const SetpointRow& row : kSetpointRows) {
-    TextBox& own = panel.form.*row.box;
+  for (const FlowDevice& row : kFlows) {
+    TextBox& own = panel.form.*row.setpoint;
     if (&own == &box) {
       own.backColor = colours::White;
       return;

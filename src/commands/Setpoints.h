@@ -7,7 +7,6 @@
 // only copy of the setpoint.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -28,21 +27,8 @@ std::optional<std::int16_t> CheckSetpoint(std::string_view text);
 // nothing.
 void SendFlowSetpoint(FrontPanel& panel, std::int16_t mfc, std::int16_t setpoint);
 
-struct SetpointRow {
-  TextBox Form1::*box;
-  CommandButton Form1::*button;
-  std::int16_t mfc;
-};
-
-inline constexpr std::array<SetpointRow, 4> kSetpointRows = {{
-    {&Form1::txtMFC1, &Form1::cmdMFC1_send, 1},
-    {&Form1::txtMFC2, &Form1::cmdMFC2_send, 2},
-    {&Form1::txtMFC3, &Form1::cmdMFC3_send, 3},
-    {&Form1::txtMFC4, &Form1::cmdMFC4_send, 4},
-}};
-
-// Click of cmdMFC1_send to cmdMFC4_send: checks the text of the same row's
-// box and sends it, or turns that box red. Any other box keeps its colour,
+// Click of cmdMFC1_send to cmdMFC4_send: checks the text of the same
+// controller's box (kFlows) and sends it, or turns that box red. Any other box keeps its colour,
 // and an accepted text leaves its own box's colour as it was. The button is
 // told by identity: pass a reference into panel.form.
 void cmdMFC_send_Click(FrontPanel& panel, const CommandButton& button);

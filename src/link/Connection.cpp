@@ -23,10 +23,15 @@ void LockLists(Form1& form, bool locked) {
 void cmdConnect_Click(FrontPanel& panel) {
   SerialPort& port = panel.MSComm2;
   if (port.PortOpen()) return;
+  TellOpenOutcome(panel, port.Open());
+  if (port.PortOpen()) StopReconnect(panel);
+}
 
+void TellOpenOutcome(FrontPanel& panel, int failure) {
+  const SerialPort& port = panel.MSComm2;
   // A failure is taken as a number and then forgotten; only the three the
   // operator can act on (wrong port, port in use, device refused) are told.
-  switch (port.Open()) {
+  switch (failure) {
     case open_error::NoSuchPort:
       panel.form.lblStatus.caption = PortText(port) + " does not exist";
       break;
@@ -43,6 +48,8 @@ void cmdConnect_Click(FrontPanel& panel) {
 }
 
 void cmdDisconnect_Click(FrontPanel& panel) {
+  // The operator's "Disconnect" (or port change) also ends any trying.
+  StopReconnect(panel);
   SerialPort& port = panel.MSComm2;
   if (port.PortOpen()) {
     panel.form.lblStatus.caption = PortText(port) + " closed";
@@ -57,6 +64,7 @@ void PortLost(FrontPanel& panel) {
   if (!port.PortOpen()) return;
   panel.form.lblStatus.caption = PortText(port) + " lost";
   port.Close();
+  StartReconnect(panel);
 }
 
 void Combo1_Click(FrontPanel& panel) { ApplyLineSettings(panel); }

@@ -15,6 +15,10 @@ namespace halvorn {
 // leaves lblStatus as it was.
 void cmdConnect_Click(FrontPanel& panel);
 
+// Tells in lblStatus the outcome of an attempt to open the port, with
+// `failure` the number the attempt returned, exactly as "Connect" does.
+void TellOpenOutcome(FrontPanel& panel, int failure);
+
 // "Disconnect": closes an open port ("Port n closed", written while the port
 // is still open) or says "Port n not open".
 void cmdDisconnect_Click(FrontPanel& panel);
@@ -22,7 +26,8 @@ void cmdDisconnect_Click(FrontPanel& panel);
 // The device went away under an open port (adapter pulled, far end hung
 // up): closes the port at once, so nothing keeps reading a dead line, and
 // says "Port n lost". Timer2 then shows the link as disconnected and unlocks
-// the lists; "Connect" opens the port again once the device is back.
+// the lists; "Connect" opens the port again once the device is back, and so
+// does the panel itself when it was started to reconnect (link/Reconnect.h).
 void PortLost(FrontPanel& panel);
 
 // Baud rate (Combo1) or parity (Combo2) chosen: applies

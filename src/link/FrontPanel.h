@@ -1,20 +1,28 @@
 // Everything the panel keeps between events: the window's widgets, the
 // serial port, and the link's own state. The shell holds one of these and
 // hands it to every event procedure.
+//
+// The panel is the one owner of the port's receive callback: it wires the
+// port's events to the receiver when it is made and unwires them when it
+// goes. Nobody else calls SetOnComm on its port; whoever shows the panel
+// learns of each port event through `portEventHandled`.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "link/LinkObserver.h"
 #include "panel/Form1.h"
 #include "panel/SerialPort.h"
+#include "link/Reconnect.h"
 #include "plant/Watchdog.h"
 
 namespace halvorn {
 
 struct FrontPanel {
   explicit FrontPanel(SerialPort& port);
+  ~FrontPanel();
   FrontPanel(const FrontPanel&) = delete;
   FrontPanel& operator=(const FrontPanel&) = delete;
 
@@ -30,6 +38,13 @@ struct FrontPanel {
   WatchdogFlags watchdog;
   // Told of warnings as they are listed; none unless the run is recorded.
   LinkObserver* observer = nullptr;
+  // Trying a lost port again (off unless chosen at start).
+  Reconnect reconnect;
+
+  // Called with the event's kind after the core has handled each event of
+  // the port (received bytes, a lost device), so that the window can show
+  // what changed. Empty: nothing is told.
+  std::function<void(int commEvent)> portEventHandled;
 };
 
 }  // namespace halvorn

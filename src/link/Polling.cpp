@@ -2,14 +2,14 @@
 
 #include <string>
 
+#include "link/CommandText.h"
 #include "link/Sender.h"
 
 namespace halvorn {
 
 std::string PollRequest(std::int16_t step) {
   if (step < 0 || step >= static_cast<int>(kPollOperations.size())) return {};
-  std::string code = std::to_string(kPollOperations[static_cast<std::size_t>(step)]);
-  return std::string(3 - code.size(), '0') + code + "_";
+  return CommandText(kPollOperations[static_cast<std::size_t>(step)], "");
 }
 
 void Timer1_Timer(FrontPanel& panel) {

@@ -11,12 +11,14 @@
 #include <string>
 
 #include "link/FrontPanel.h"
+#include "link/Protocol.h"
 
 namespace halvorn {
 
-// Operation codes of the poll requests, by PollStep: valves, pumps, gauges,
-// mass flows, uptime, electrode position, electrode cooling.
-inline constexpr std::array<int, 7> kPollOperations = {61, 62, 60, 63, 10, 81, 121};
+// Operation codes of the poll requests, by PollStep.
+inline constexpr std::array<int, 7> kPollOperations = {
+    answer::Valves, answer::Pumps,  answer::Gauges, answer::Flows, answer::Uptime,
+    answer::ElectrodePosition, answer::ElectrodeCooling};
 
 // The command text of a poll step: the operation code in three digits and
 // "_", e.g. "061_"; empty for a step outside 0 to 6.

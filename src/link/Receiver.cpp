@@ -7,6 +7,7 @@
 
 #include "link/Connection.h"
 #include "link/Frame.h"
+#include "link/Protocol.h"
 #include "plant/Electrode.h"
 #include "plant/Flows.h"
 #include "plant/Gauges.h"
@@ -17,12 +18,6 @@
 namespace halvorn {
 
 namespace {
-
-// Answer types the panel handles itself rather than by a plant decoder.
-constexpr std::int64_t kUptimeAnswer = 10;
-constexpr std::int64_t kPneumaticPressureWarning = 100;
-constexpr std::int64_t kIcpconBusWarning = 105;
-constexpr std::int64_t kPfeifferBusWarning = 106;
 
 // The uptime answer carries its seconds in characters 6 to 15.
 constexpr std::size_t kUptimeStart = 5;
@@ -137,42 +132,42 @@ void ProcessMessage(FrontPanel& panel, std::string_view message) {
   const std::int64_t answerType = ReadLeadingNumber(message.substr(0, 3));
   WatchdogFlags& flags = panel.watchdog;
   switch (answerType) {
-    case 60:
+    case answer::Gauges:
       DecodeGaugeMessage(form, message);
       flags.GaugesUpdated = 1;
       break;
-    case 61:
+    case answer::Valves:
       DecodeValveMessage(form, message);
       flags.ValvesUpdated = 1;
       break;
-    case 62:
+    case answer::Pumps:
       DecodePumpMessage(form, message);
       flags.PumpsUpdated = 1;
       break;
-    case 63:
+    case answer::Flows:
       DecodeFlowMessage(form, message);
       flags.FlowsUpdated = 1;
       break;
     // The electrode answers have no group of their own for the watchdog; they
     // count as flow answers, so while they arrive the flow shapes stay lit.
-    case 81:
+    case answer::ElectrodePosition:
       DecodeElectrodePositionMessage(form, message);
       flags.FlowsUpdated = 1;
       break;
-    case 121:
+    case answer::ElectrodeCooling:
       DecodeElectrodeCoolingMessage(form, message);
       flags.FlowsUpdated = 1;
       break;
-    case kUptimeAnswer:
+    case answer::Uptime:
       ShowUptime(form.txtUptime, message);
       break;
-    case kPneumaticPressureWarning:
+    case answer::PneumaticPressureWarning:
       AddWarning(panel, answerType, "OP_ERR_PNEUMATIC_PRESSURE");
       break;
-    case kIcpconBusWarning:
+    case answer::IcpconBusWarning:
       AddWarning(panel, answerType, "OP_ERR_ICPCON_BUS");
       break;
-    case kPfeifferBusWarning:
+    case answer::PfeifferBusWarning:
       AddWarning(panel, answerType, "OP_ERR_PFEIFFER_BUS");
       break;
     default:

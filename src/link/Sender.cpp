@@ -1,5 +1,6 @@
 #include "link/Sender.h"
 
+#include "link/CommandText.h"
 #include "link/Frame.h"
 
 namespace halvorn {
@@ -12,6 +13,10 @@ void SendMessage(Form1& form, SerialPort& port, std::string_view text) {
   form.shpSend.fillColor = colours::Yellow;
   form.Timer3.Start();
   port.Output(BuildFrame(text));
+}
+
+void SendCommand(FrontPanel& panel, int operationCode, std::string_view argument) {
+  SendMessage(panel.form, panel.MSComm2, CommandText(operationCode, argument));
 }
 
 }  // namespace halvorn

@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "link/FrontPanel.h"
 #include "panel/Form1.h"
 #include "panel/SerialPort.h"
 
@@ -14,5 +15,8 @@ namespace halvorn {
 // that fails on an open port is dropped like a lost frame: the next poll asks
 // again, and the link itself reports a port that has gone away.
 void SendMessage(Form1& form, SerialPort& port, std::string_view text);
+
+// SendMessage of the command text `operationCode` "_" `argument`.
+void SendCommand(FrontPanel& panel, int operationCode, std::string_view argument);
 
 }  // namespace halvorn

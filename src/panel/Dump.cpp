@@ -1,8 +1,10 @@
 #include "panel/Dump.h"
 
 #include <cstdio>
+#include <cstdint>
 #include <initializer_list>
-#include <utility>
+
+#include "panel/Devices.h"
 
 namespace halvorn {
 
@@ -73,58 +75,33 @@ std::string DumpLabel(const Label& label) {
 }
 
 std::string DumpValves(const Form1& f) {
-  const std::pair<const Shape*, const Label*> valves[] = {
-      {&f.shpV1, &f.lblV1state},         {&f.shpV2, &f.lblV2state},
-      {&f.shpV3, &f.lblV3state},         {&f.shpV4, &f.lblV4state},
-      {&f.shpV5, &f.lblV5state},         {&f.shpV6, &f.lblV6state},
-      {&f.shpV7, &f.lblV7state},         {&f.shpV8, &f.lblV8state},
-      {&f.shpV9, &f.lblV9state},         {&f.shpV10, &f.lblV10state},
-      {&f.shpV11, &f.lblV11state},       {&f.shpV12, &f.lblV12state},
-      {&f.shpV13, &f.lblV13state},       {&f.shpV14, &f.lblV14state},
-      {&f.shpCV1, &f.lblCV1State},       {&f.shpCV2, &f.lblCV2state},
-      {&f.shpVmech1, &f.Label16},        {&f.shpVmech2, &f.lblVmech2state},
-      {&f.shpVmech3, &f.lblVmech3state}, {&f.shpVneedle, &f.Label8},
-  };
   std::string text;
-  for (const auto& [shape, state] : valves) text += Row({DumpShape(*shape), DumpLabel(*state)});
+  for (const SwitchedDevice& v : kValves) text += Row({DumpShape(f.*v.shape), DumpLabel(f.*v.state)});
+  for (const UnswitchedValve& v : kUnswitchedValves)
+    text += Row({DumpShape(f.*v.shape), DumpLabel(f.*v.state)});
   return text;
 }
 
 std::string DumpGauges(const Form1& f) {
-  const struct {
-    const Shape* shape;
-    const Label* value;
-    const Label* state;
-  } gauges[] = {
-      {&f.shpG1, &f.lblG1Value, &f.lblG1State}, {&f.shpG2, &f.lblG2Value, &f.lblG2State},
-      {&f.shpG3, &f.lblG3Value, &f.lblG3State}, {&f.shpG4, &f.lblG4Value, &f.lblG4State},
-      {&f.shpG5, &f.lblG5Value, &f.lblG5State}, {&f.shpG6, &f.lblG6Value, &f.lblG6State},
-      {&f.shpG7, &f.lblG7Value, &f.lblG7State}, {&f.shpG8, &f.lblG8Value, &f.lblG8State},
-  };
   std::string text;
-  for (const auto& g : gauges) {
-    text += Row({DumpShape(*g.shape), DumpLabel(*g.value), DumpLabel(*g.state)});
-  }
+  for (const GaugeDevice& g : kGauges)
+    text += Row({DumpShape(f.*g.shape), DumpLabel(f.*g.value), DumpLabel(f.*g.state)});
   return text;
 }
 
 std::string DumpFlows(const Form1& f) {
-  const std::pair<const Shape*, const Label*> flows[] = {
-      {&f.shpMFC1, &f.lblMFC1Value},
-      {&f.shpMFC2, &f.lblMFC2Value},
-      {&f.shpMFC3, &f.lblMFC3Value},
-      {&f.shpMFC4, &f.lblMFC4Value},
-  };
   std::string text;
-  for (const auto& [shape, value] : flows) text += Row({DumpShape(*shape), DumpLabel(*value)});
+  for (const FlowDevice& m : kFlows) text += Row({DumpShape(f.*m.shape), DumpLabel(f.*m.value)});
   return text;
 }
 
 std::string DumpPumps(const Form1& f) {
-  return Row({DumpShape(f.shpRotary1), DumpLabel(f.lblRotary1Status)}) +
-         Row({DumpShape(f.shpRotary2), DumpLabel(f.lblRotary2Status)}) +
-         Row({DumpShape(f.shpTMP), DumpLabel(f.lblTMPstatus)}) + Row({DumpShape(f.shpPneumatics)}) +
-         Row({DumpShape(f.shpTMPCooling)});
+  std::string text;
+  for (std::int16_t number = 1; number <= static_cast<std::int16_t>(kPumps.size()); ++number) {
+    const SwitchedDevice& p = *DeviceByNumber(kPumps, number);
+    text += Row({DumpShape(f.*p.shape), DumpLabel(f.*p.state)});
+  }
+  return text + Row({DumpShape(f.shpPneumatics)}) + Row({DumpShape(f.shpTMPCooling)});
 }
 
 std::string DumpElectrode(const Form1& f) {

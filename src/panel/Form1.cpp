@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "panel/Devices.h"
+
 namespace halvorn {
 
 namespace {
@@ -32,68 +34,56 @@ WidgetRefs AllWidgets(Form1& f) {
   w.lines.reserve(f.Line20.size());
   for (auto& line : f.Line20) w.lines.push_back(&line);
 
-  w.shapes = {&f.shpTMP,    &f.shpRotary1, &f.shpRotary2, &f.shpV1,        &f.shpV2,
-              &f.shpV3,     &f.shpV4,      &f.shpV5,      &f.shpV6,        &f.shpV7,
-              &f.shpV8,     &f.shpV9,      &f.shpV10,     &f.shpV11,       &f.shpV12,
-              &f.shpV13,    &f.shpV14,     &f.shpCV1,     &f.shpCV2,       &f.shpVmech1,
-              &f.shpVmech2, &f.shpVmech3,  &f.shpVneedle, &f.shpBuffer[0], &f.shpBuffer[1],
-              &f.shpBuffer[2], &f.shpG1,   &f.shpG2,      &f.shpG3,        &f.shpG4,
-              &f.shpG5,     &f.shpG6,      &f.shpG7,      &f.shpG8,        &f.shpMFC1,
-              &f.shpMFC2,   &f.shpMFC3,    &f.shpMFC4,    &f.shpPneumatics, &f.shpTMPCooling,
-              &f.shpSend,   &f.shpRecv};
+  // The devices come from their tables, in table order; the rest of the
+  // window is listed here.
+  for (const SwitchedDevice& d : kSwitchedDevices) w.shapes.push_back(&(f.*d.shape));
+  for (const UnswitchedValve& v : kUnswitchedValves) w.shapes.push_back(&(f.*v.shape));
+  for (auto& buffer : f.shpBuffer) w.shapes.push_back(&buffer);
+  for (const GaugeDevice& g : kGauges) w.shapes.push_back(&(f.*g.shape));
+  for (const FlowDevice& m : kFlows) w.shapes.push_back(&(f.*m.shape));
+  w.shapes.insert(w.shapes.end(), {&f.shpPneumatics, &f.shpTMPCooling, &f.shpSend, &f.shpRecv});
 
-  w.labels = {&f.lblTmp,       &f.lblTMPstatus,   &f.lblRotary1,     &f.lblRotary1Status,
-              &f.lblRotary2,   &f.lblRotary2Status, &f.lblV1,        &f.lblV1state,
-              &f.lblV2,        &f.lblV2state,     &f.lblV3,          &f.lblV3state,
-              &f.lblV4,        &f.lblV4state,     &f.lblV5,          &f.lblV5state,
-              &f.lblV6,        &f.lblV6state,     &f.lblV7,          &f.lblV7state,
-              &f.lblV8,        &f.lblV8state,     &f.lblV9,          &f.lblV9state,
-              &f.lblV10,       &f.lblV10state,    &f.lblV11,         &f.lblV11state,
-              &f.lblV12,       &f.lblV12state,    &f.lblV13,         &f.lblV13state,
-              &f.lblV14,       &f.lblV14state,    &f.lblCV1,         &f.lblCV1State,
-              &f.lblCV2,       &f.lblCV2state,    &f.Label15,        &f.Label16,
-              &f.lblMECH2,     &f.lblVmech2state, &f.lblMECH3,       &f.lblVmech3state,
-              &f.lblVneedle,   &f.Label8,         &f.Label41,        &f.lblG1Value,
-              &f.lblG2Value,   &f.lblG3Value,     &f.lblG4Value,     &f.lblG5Value,
-              &f.lblG6Value,   &f.lblG7Value,     &f.lblG8Value,     &f.lblMKS,
-              &f.Label4,       &f.Label9,         &f.Label14,        &f.lblMFC1Value,
-              &f.lblMFC2Value, &f.lblMFC3Value,   &f.lblMFC4Value,   &f.Label7,
-              &f.Label38,      &f.Label39,        &f.Label40,        &f.Label37,
-              &f.Label29,      &f.lblPneumatics,  &f.Label13,        &f.lblUptime,
-              &f.lblG1State,   &f.lblG2State,     &f.lblG3State,     &f.lblG4State,
-              &f.lblG5State,   &f.lblG6State,     &f.lblG7State,     &f.lblG8State,
-              &f.lblStatus,    &f.lblComStatus,   &f.lblStatus2,     &f.lblCrcErrors,
-              &f.Label22,      &f.Label23,        &f.Label24,        &f.Label25,
-              &f.lblElectrodePosition, &f.lblElectrodeCooling};
+  for (const SwitchedDevice& d : kSwitchedDevices) {
+    w.labels.push_back(&(f.*d.nameLabel));
+    w.labels.push_back(&(f.*d.state));
+  }
+  for (const UnswitchedValve& v : kUnswitchedValves) {
+    w.labels.push_back(&(f.*v.nameLabel));
+    w.labels.push_back(&(f.*v.state));
+  }
+  w.labels.push_back(&f.Label41);
+  for (const GaugeDevice& g : kGauges) w.labels.push_back(&(f.*g.value));
+  for (const FlowDevice& m : kFlows) w.labels.push_back(&(f.*m.nameLabel));
+  for (const FlowDevice& m : kFlows) w.labels.push_back(&(f.*m.value));
+  w.labels.insert(w.labels.end(), {&f.Label7, &f.Label38, &f.Label39, &f.Label40, &f.Label37,
+                                   &f.Label29, &f.lblPneumatics, &f.Label13, &f.lblUptime});
+  for (const GaugeDevice& g : kGauges) w.labels.push_back(&(f.*g.state));
+  w.labels.insert(w.labels.end(),
+                  {&f.lblStatus, &f.lblComStatus, &f.lblStatus2, &f.lblCrcErrors, &f.Label22,
+                   &f.Label23, &f.Label24, &f.Label25, &f.lblElectrodePosition,
+                   &f.lblElectrodeCooling});
   for (auto& l : f.Label12) w.labels.push_back(&l);
   for (auto& l : f.Label18) w.labels.push_back(&l);
   for (auto& l : f.Label1) w.labels.push_back(&l);
   for (auto& l : f.Label2) w.labels.push_back(&l);
 
-  w.buttons = {&f.cmdConnect,           &f.cmdDisconnect,        &f.cmdClearError,
-               &f.cmdMFC1_send,         &f.cmdMFC2_send,         &f.cmdMFC3_send,
-               &f.cmdMFC4_send,         &f.cmdMoveElectrodeIn,   &f.cmdMoveElectrodeOut,
-               &f.cmdOpenUVLampShutter, &f.cmdCloseUVLampShutter, &f.cmdSwitchOnElectrodeCooling,
-               &f.cmdSwitchOffElectrodeCooling};
-  w.textBoxes = {&f.txtMFC1, &f.txtMFC2, &f.txtMFC3, &f.txtMFC4, &f.txtUptime};
+  w.buttons = {&f.cmdConnect, &f.cmdDisconnect, &f.cmdClearError};
+  for (const FlowDevice& m : kFlows) w.buttons.push_back(&(f.*m.send));
+  w.buttons.insert(w.buttons.end(),
+                   {&f.cmdMoveElectrodeIn, &f.cmdMoveElectrodeOut, &f.cmdOpenUVLampShutter,
+                    &f.cmdCloseUVLampShutter, &f.cmdSwitchOnElectrodeCooling,
+                    &f.cmdSwitchOffElectrodeCooling});
+  for (const FlowDevice& m : kFlows) w.textBoxes.push_back(&(f.*m.setpoint));
+  w.textBoxes.push_back(&f.txtUptime);
   w.listBoxes = {&f.lstWarnings, &f.lstMessages};
   w.comboBoxes = {&f.Combo1, &f.Combo2, &f.Combo3};
   w.frames = {&f.Frame1, &f.Frame2};
   w.timers = {&f.Timer1, &f.Timer2, &f.Timer3, &f.Timer4, &f.Timer5};
-  w.menus = {&f.mnuTmp, &f.mnuRotary1, &f.mnuRotary2, &f.mnuV1,  &f.mnuV2,
-             &f.mnuV3,  &f.mnuV4,      &f.mnuV5,      &f.mnuV6,  &f.mnuV7,
-             &f.mnuV8,  &f.mnuV9,      &f.mnuV10,     &f.mnuV11, &f.mnuV12,
-             &f.mnuV13, &f.mnuV14,     &f.mnuCV1,     &f.mnuCV2};
-  w.menuItems = {&f.mnuTmpOn,     &f.mnuTmpOff,     &f.mnuRotary1On, &f.mnuRotary1Off,
-                 &f.mnuRotary2On, &f.mnuRotary2Off, &f.mnuV1Open,    &f.mnuV1Close,
-                 &f.mnuV2Open,    &f.mnuV2close,    &f.mnuV3Open,    &f.mnuV3Close,
-                 &f.mnuV4Open,    &f.mnuV4Close,    &f.mnuV5Open,    &f.mnuV5Close,
-                 &f.mnuV6Open,    &f.mnuV6Close,    &f.mnuV7open,    &f.mnuV7Close,
-                 &f.mnuV8Open,    &f.mnuV8Close,    &f.mnuV9Open,    &f.mnuV9Close,
-                 &f.mnuV10Open,   &f.mnuV10close,   &f.mnuV11Open,   &f.mnuV11Close,
-                 &f.mnuV12Open,   &f.mnuV12Close,   &f.mnuV13Open,   &f.mnuV13Close,
-                 &f.mnuV14Open,   &f.mnuV14Close,   &f.mnuCV1Open,   &f.mnuCV1Close,
-                 &f.mnuCV2Open,   &f.mnuCV2Close};
+  for (const SwitchedDevice& d : kSwitchedDevices) {
+    w.menus.push_back(&(f.*d.menu));
+    w.menuItems.push_back(&(f.*d.on));
+    w.menuItems.push_back(&(f.*d.off));
+  }
   return w;
 }
 

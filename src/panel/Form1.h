@@ -196,7 +196,8 @@ struct Form1 {
   Label Label13 = layout::PictureCaption("Label13", {165, 4890, 1275, 195}, "TMP cooling", true);
   Label lblUptime =
       layout::BoldText("lblUptime", kNoElement, Container::Form1, {120, 3600, 855, 255}, "Uptime");
-  TextBox txtUptime = {"txtUptime", Container::Form1, {120, 3840, 1335, 285}, ""};
+  TextBox txtUptime = {"txtUptime", Container::Form1, {120, 3840, 1335, 285}, "",
+                       colours::SystemWindow, true};
 
   std::array<Line, 34> Line20 = {
       layout::Pipe(0, 8040, 4560, 8040, 3480),   layout::Pipe(1, 7080, 4560, 7080, 3480),

@@ -1,5 +1,7 @@
 #include "panel/HitTest.h"
 
+#include "panel/Devices.h"
+
 namespace halvorn {
 
 namespace {
@@ -16,15 +18,16 @@ bool Holds(const Shape& shape, float X, float Y) {
 }  // namespace
 
 const Menu* DeviceMenuAt(const Form1& form, float X, float Y) {
-  for (const DeviceHitRow& row : kDeviceHits) {
-    if (Holds(form.*row.shape, X, Y)) return &(form.*row.menu);
+  for (const SwitchedDevice& device : kSwitchedDevices) {
+    if (Holds(form.*device.shape, X, Y)) return &(form.*device.menu);
   }
   return nullptr;
 }
 
 const Menu* DeviceMenuOfLabel(const Form1& form, const Label& label) {
-  for (const DeviceLabelRow& row : kDeviceLabels) {
-    if (&(form.*row.label) == &label) return &(form.*row.menu);
+  for (const SwitchedDevice& device : kSwitchedDevices) {
+    if (&(form.*device.nameLabel) == &label || &(form.*device.state) == &label)
+      return &(form.*device.menu);
   }
   return nullptr;
 }

@@ -1,20 +1,22 @@
 #include "panel/Menus.h"
 
+#include "panel/Devices.h"
+
 namespace halvorn {
 
 std::array<const MenuItem*, 2> ItemsOf(const Form1& form, const Menu& menu) {
-  for (const DeviceMenuRow& row : kDeviceMenus) {
-    if (&(form.*row.menu) == &menu) return {&(form.*row.first), &(form.*row.second)};
+  for (const SwitchedDevice& row : kSwitchedDevices) {
+    if (&(form.*row.menu) == &menu) return {&(form.*row.on), &(form.*row.off)};
   }
   return {nullptr, nullptr};
 }
 
 std::string DumpMenuTree(const Form1& form) {
   std::string out;
-  for (const DeviceMenuRow& row : kDeviceMenus) {
+  for (const SwitchedDevice& row : kSwitchedDevices) {
     const Menu& menu = form.*row.menu;
-    const MenuItem& first = form.*row.first;
-    const MenuItem& second = form.*row.second;
+    const MenuItem& first = form.*row.on;
+    const MenuItem& second = form.*row.off;
     out += menu.name + " \"" + menu.caption + "\": " + first.name + " \"" + first.caption + "\", " +
            second.name + " \"" + second.caption + "\"\n";
   }

@@ -79,6 +79,9 @@ struct TextBox {
   Rect rect;
   std::string text;
   Colour backColor = colours::SystemWindow;
+  // Written by the panel only: the operator can neither type in it nor
+  // give it the focus.
+  bool readOnly = false;
 };
 
 // A list box: lines in display order, index 0 at the top.

@@ -1,33 +1,14 @@
 #include "plant/Gauges.h"
 
-#include <array>
 #include <string>
 
+#include "panel/Devices.h"
 #include "plant/Numbers.h"
 #include "plant/StatusCodes.h"
 
 namespace halvorn {
 
 namespace {
-
-struct GaugeIndicators {
-  Shape Form1::*shape;
-  Label Form1::*value;
-  Label Form1::*state;
-};
-
-// By device number - 1; the answer carries the field of gauge n at position
-// 6 + 7 * (n - 1).
-constexpr std::array<GaugeIndicators, 8> kGauges = {{
-    {&Form1::shpG1, &Form1::lblG1Value, &Form1::lblG1State},
-    {&Form1::shpG2, &Form1::lblG2Value, &Form1::lblG2State},
-    {&Form1::shpG3, &Form1::lblG3Value, &Form1::lblG3State},
-    {&Form1::shpG4, &Form1::lblG4Value, &Form1::lblG4State},
-    {&Form1::shpG5, &Form1::lblG5Value, &Form1::lblG5State},
-    {&Form1::shpG6, &Form1::lblG6Value, &Form1::lblG6State},
-    {&Form1::shpG7, &Form1::lblG7Value, &Form1::lblG7State},
-    {&Form1::shpG8, &Form1::lblG8Value, &Form1::lblG8State},
-}};
 
 // The exponent digits count powers of ten from -20 (00) to 79 (99).
 constexpr int kExponentBias = 20;
@@ -63,30 +44,28 @@ void ShowPressure(std::string& caption, std::int16_t number, std::string_view di
 
 void DecodeGaugeMessage(Form1& form, std::string_view message) {
   if (message.size() != kGaugeAnswerLength) return;
-  for (std::int16_t number = 1; number <= 8; ++number) {
-    const std::size_t start = 5 + kGaugeFieldLength * static_cast<std::size_t>(number - 1);
-    ShowGaugeReading(form, number, message.substr(start, kGaugeFieldLength));
-  }
+  for (const GaugeDevice& gauge : kGauges)
+    ShowGaugeReading(form, gauge.number, message.substr(gauge.position, kGaugeFieldLength));
 }
 
 void ShowGaugeReading(Form1& form, std::int16_t number, std::string_view field) {
   if (field.size() != kGaugeFieldLength) return;
-  if (number < 1 || number > static_cast<std::int16_t>(kGauges.size())) return;
-  const GaugeIndicators& gauge = kGauges[static_cast<std::size_t>(number - 1)];
+  const GaugeDevice* gauge = DeviceByNumber(kGauges, number);
+  if (!gauge) return;
   const std::int16_t status = ByteCode(field[0]);
   if (status == kStatusOk) {
-    ShowPressure((form.*gauge.value).caption, number, field.substr(1));
-    (form.*gauge.shape).fillColor = indicator_colour::GaugeValid;
-    (form.*gauge.state).caption = "ok";
+    ShowPressure((form.*gauge->value).caption, number, field.substr(1));
+    (form.*gauge->shape).fillColor = indicator_colour::GaugeValid;
+    (form.*gauge->state).caption = "ok";
   } else {
-    (form.*gauge.value).caption = "---";
-    (form.*gauge.shape).fillColor = indicator_colour::Fault;
-    (form.*gauge.state).caption = StatusCodeText(status);
+    (form.*gauge->value).caption = "---";
+    (form.*gauge->shape).fillColor = indicator_colour::Fault;
+    (form.*gauge->state).caption = StatusCodeText(status);
   }
 }
 
 void ResetGaugeDisplay(Form1& form) {
-  for (const GaugeIndicators& gauge : kGauges)
+  for (const GaugeDevice& gauge : kGauges)
     (form.*gauge.shape).fillColor = indicator_colour::NoData;
 }
 

@@ -2,24 +2,12 @@
 
 #include <array>
 
+#include "panel/Devices.h"
 #include "plant/StatusCodes.h"
 
 namespace halvorn {
 
 namespace {
-
-struct PumpIndicators {
-  Shape Form1::*shape;
-  Label Form1::*state;
-};
-
-// By device number - 1, the numbering of the pump commands; the answer
-// carries the state of pump n at position 5 + n.
-constexpr std::array<PumpIndicators, 3> kPumps = {{
-    {&Form1::shpRotary1, &Form1::lblRotary1Status},
-    {&Form1::shpRotary2, &Form1::lblRotary2Status},
-    {&Form1::shpTMP, &Form1::lblTMPstatus},
-}};
 
 struct PumpState {
   const char* caption;
@@ -38,29 +26,28 @@ constexpr std::array<PumpState, 4> kPumpStates = {{
 
 void DecodePumpMessage(Form1& form, std::string_view message) {
   if (message.size() != kPumpAnswerLength) return;
-  for (std::int16_t number = 1; number <= 3; ++number) {
-    ShowPumpState(form, number, message.substr(static_cast<std::size_t>(4 + number), 1));
-  }
+  for (const SwitchedDevice& pump : kPumps)
+    ShowPumpState(form, pump.number, message.substr(pump.position, 1));
 }
 
 void ShowPumpState(Form1& form, std::int16_t number, std::string_view field) {
   if (field.size() != 1) return;
-  if (number < 1 || number > static_cast<std::int16_t>(kPumps.size())) return;
-  const PumpIndicators& pump = kPumps[static_cast<std::size_t>(number - 1)];
+  const SwitchedDevice* pump = DeviceByNumber(kPumps, number);
+  if (!pump) return;
   const std::int16_t code = ByteCode(field[0]);
   if (code >= kPumpStopped && code <= kPumpStarted) {
     const PumpState& state = kPumpStates[static_cast<std::size_t>(code - kPumpStopped)];
-    (form.*pump.shape).fillColor = state.colour;
-    (form.*pump.state).caption = state.caption;
+    (form.*pump->shape).fillColor = state.colour;
+    (form.*pump->state).caption = state.caption;
   } else {
     // "ok" (140) is not a pump state: it shows red like any fault.
-    (form.*pump.shape).fillColor = indicator_colour::Fault;
-    (form.*pump.state).caption = StatusCodeText(code);
+    (form.*pump->shape).fillColor = indicator_colour::Fault;
+    (form.*pump->state).caption = StatusCodeText(code);
   }
 }
 
 void ResetPumpDisplay(Form1& form) {
-  for (const PumpIndicators& pump : kPumps) (form.*pump.shape).fillColor = indicator_colour::NoData;
+  for (const SwitchedDevice& pump : kPumps) (form.*pump.shape).fillColor = indicator_colour::NoData;
 }
 
 }  // namespace halvorn

@@ -2,117 +2,57 @@
 // every model widget has its Qt widget at its place, pipes lie under the
 // valves, the focus runs in the panel's order, and right-clicks open the
 // device menus whose items put their commands on a real pseudo-terminal.
-#include <QApplication>
 #include <QComboBox>
-#include <QGroupBox>
-#include <QImage>
-#include <QLabel>
-#include <QMenu>
-#include <QPixmap>
-#include <QTest>
-#include <QTimer>
-#include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
+#include <array>
 
-#include "MainWindow.h"
-#include "QtApplication.h"
-#include "Twips.h"
-#include "link/Frame.h"
+#include "AnswerText.h"
+#include "GroupFrame.h"
+#include "PanelWindow.h"
+#include "ShapeView.h"
+#include "panel/Devices.h"
+#include "panel/HitTest.h"
 #include "plant/StatusCodes.h"
-#include "support/EventLoop.h"
-#include "support/PseudoTerminal.h"
 
 namespace halvorn::shell {
 namespace {
 
-using namespace std::chrono_literals;
+using PanelWindowTest = PanelWindowFixture;
 
-QString NameOf(const std::string& name, int element) {
-  return element == kNoElement ? QString::fromStdString(name)
-                               : QString::fromStdString(name) + QStringLiteral("(%1)").arg(element);
+// Fault codes whose texts are among the longest the controller can report.
+constexpr unsigned char kNoIcpconResponse = 160;  // "no response from icpcon bus"
+constexpr unsigned char kPfeifferWrongSize = 107;  // "wrong size response from pfeiffer bus"
+
+std::string ValvesAnswer(unsigned char all,
+                         std::initializer_list<std::pair<int, unsigned char>> except = {}) {
+  std::array<unsigned char, sim::kValveCount> states{};
+  states.fill(all);
+  for (const auto& [number, state] : except) states[static_cast<std::size_t>(number - 1)] = state;
+  return sim::ValveAnswerText(states);
 }
 
-class PanelWindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(line.ok());
-    PortMap ports;
-    ports.SetDevice(1, line.path());
-    window = std::make_unique<MainWindow>(ports);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    dpiX = window->logicalDpiX();
-    dpiY = window->logicalDpiY();
-  }
+std::string GaugesAnswer(unsigned char status) {
+  std::array<unsigned char, sim::kGaugeCount> statuses{};
+  statuses.fill(status);
+  std::array<std::string, sim::kGaugeCount> digits;
+  digits.fill("123415");
+  return sim::GaugeAnswerText(statuses, digits);
+}
 
-  QRect Pixels(const Rect& r) const {
-    return {TwipsToPixels(r.left, dpiX), TwipsToPixels(r.top, dpiY), TwipsToPixels(r.width, dpiX),
-            TwipsToPixels(r.height, dpiY)};
-  }
-  QPoint At(int xTwips, int yTwips) const {
-    return {TwipsToPixels(xTwips, dpiX), TwipsToPixels(yTwips, dpiY)};
-  }
+std::string FlowsAnswer(unsigned char third) {
+  return sim::FlowAnswerText({sim::kReadingValid, sim::kReadingValid, third, sim::kReadingValid},
+                             {"50.0", "12.5", "12.5", " 0.0"});
+}
 
-  void Connect() {
-    QTest::mouseClick(window->view("cmdConnect"), Qt::LeftButton);
-    ASSERT_TRUE(window->panel().MSComm2.PortOpen());
-  }
-
-  // A right-click where the operator's pointer is: the event goes to the
-  // widget under the point, as the window system would send it. Whatever
-  // menu pops up is recorded; `choose` picks an item by its caption, an
-  // empty one dismisses the menu.
-  QString RightClickAt(QPoint point, const QString& choose = {}) {
-    QWidget* target = window->childAt(point);
-    if (!target) target = window.get();
-    QString opened;
-    QTimer watcher;
-    QObject::connect(&watcher, &QTimer::timeout, [&] {
-      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-      if (!menu) return;
-      watcher.stop();
-      opened = menu->objectName();
-      QStringList captions;
-      for (QAction* action : menu->actions()) captions << action->text();
-      menuCaptions = captions;
-      QAction* chosen = nullptr;
-      for (QAction* action : menu->actions())
-        if (action->text() == choose) chosen = action;
-      if (chosen) {
-        menu->setActiveAction(chosen);
-        QTest::keyClick(menu, Qt::Key_Return);
-      } else {
-        QTest::keyClick(menu, Qt::Key_Escape);
-      }
-    });
-    watcher.start(5);
-    QTest::mouseClick(target, Qt::RightButton, {}, target->mapFrom(window.get(), point));
-    // A menu that never opened must not leave the watcher for the next test.
-    testing::RunEventsFor(30ms);
-    watcher.stop();
-    return opened;
-  }
-
-  // What the controller received apart from the poll requests, which go out
-  // every 200 ms while the port is open.
-  std::string CommandsReceived(std::chrono::milliseconds limit) {
-    std::string bytes = line.Receive(4096, limit);
-    for (const char* poll : {"061_246\r", "062_247\r", "060_245\r", "063_248\r", "010_240\r",
-                             "081_248\r", "121_243\r"}) {
-      for (auto at = bytes.find(poll); at != std::string::npos; at = bytes.find(poll))
-        bytes.erase(at, 8);
-    }
-    return bytes;
-  }
-
-  testing::PseudoTerminal line;
-  std::unique_ptr<MainWindow> window;
-  QStringList menuCaptions;
-  int dpiX = 96;
-  int dpiY = 96;
-};
+// Where `after` differs from `before`, outside `ignored`.
+std::vector<QPoint> Changed(const QImage& before, const QImage& after, const QRect& ignored) {
+  std::vector<QPoint> changed;
+  for (int y = 0; y < before.height(); ++y)
+    for (int x = 0; x < before.width(); ++x)
+      if (before.pixel(x, y) != after.pixel(x, y) && !ignored.contains(x, y))
+        changed.push_back({x, y});
+  return changed;
+}
 
 TEST_F(PanelWindowTest, EveryModelWidgetHasItsViewInItsContainerAtItsPlace) {
   Form1 model;  // the inventory as created, before Load
@@ -134,14 +74,14 @@ TEST_F(PanelWindowTest, EveryModelWidgetHasItsViewInItsContainerAtItsPlace) {
     const QRect expected = Pixels(rect);
     if (exact) {
       EXPECT_EQ(view->geometry(), expected);
-    } else {  // captions may grow to fit a wider font, never shrink or move up
-      EXPECT_EQ(view->y(), expected.y());
+    } else {  // a caption that sizes itself keeps its left edge, top and height
+      EXPECT_EQ(view->pos(), expected.topLeft());
       EXPECT_EQ(view->height(), expected.height());
     }
   };
   for (const Shape* s : all.shapes) check(NameOf(s->name, s->element), s->container, s->rect, true);
   for (const Label* l : all.labels) {
-    check(NameOf(l->name, l->element), l->container, l->rect, false);
+    check(NameOf(l->name, l->element), l->container, l->rect, !l->autoSize);
     auto* label = qobject_cast<QLabel*>(window->view(NameOf(l->name, l->element)));
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->font().bold(), l->bold) << l->name;
@@ -206,6 +146,7 @@ TEST_F(PanelWindowTest, TheWindowIsInItsStartStateWhenFirstShown) {
   EXPECT_FALSE(baud->isEditable());
   EXPECT_EQ(qobject_cast<QComboBox*>(window->view("Combo3"))->currentText(), "Com1");
   EXPECT_EQ(window->panel().MSComm2.Settings(), "115200,n,8,1");
+  KeepScreenshot("panel-at-start.png");
 }
 
 TEST_F(PanelWindowTest, RightClickOnTheFillAndOnTheCaptionOpenTheSameMenuAndOpenSendsTheCommand) {
@@ -252,6 +193,51 @@ TEST_F(PanelWindowTest, AnAnswerOnTheLineIsShownOnThePicture) {
   EXPECT_EQ(qobject_cast<QLabel*>(window->view("lblV2state"))->text(), "closed");
 }
 
+// One answer of every kind: valves open, closed and faulty; pumps started,
+// accelerating and stopped; gauges in range, below range and failing;
+// flows; uptime; electrode and cooling; a warning and a command's echo.
+TEST_F(PanelWindowTest, AnswersOfEveryKindAreShownOnThePicture) {
+  Connect();
+  // The link's state as the operator sees it once the status timer ran.
+  WaitForCaption("lblComStatus", "Connected: Com1,115200,n,8,1");
+  Answer(ValvesAnswer(sim::kValveClosed, {{1, sim::kValveOpen}, {3, sim::kValveOpen},
+                                          {6, sim::kValveOpen}, {7, sim::kValveOpen},
+                                          {11, sim::kValveOpen}, {12, sim::kValveOpen},
+                                          {14, kNoIcpconResponse}, {15, sim::kValveOpen}}),
+         "lblV14state", "no response from icpcon bus");
+  Answer(sim::PumpAnswerText({sim::kPumpStarted, sim::kPumpAccelerating, sim::kPumpStopped}),
+         "lblRotary2Status", "accelerating");
+  std::array<unsigned char, sim::kGaugeCount> statuses{};
+  statuses.fill(sim::kReadingValid);
+  statuses[4] = 159;  // G5: "no response from pfeiffer bus"
+  Answer(sim::GaugeAnswerText(statuses, {"123415", "500022", "000000", "250003", "000000",
+                                         "000000", "654318", "100017"}),
+         "lblG5State", "no response from pfeiffer bus");
+  Answer(FlowsAnswer(kNoIcpconResponse), "lblMFC1Value", "50.0%");
+  Answer(sim::ElectrodeAnswerText(sim::kElectrodeOut), "lblElectrodePosition", "out");
+  Answer(sim::CoolingAnswerText(sim::kCoolingRunning), "lblElectrodeCooling", "running");
+  ASSERT_TRUE(line.Send(BuildFrame(sim::UptimeAnswerText(3600)) +
+                        BuildFrame(sim::WarningText(105)) + BuildFrame("020_05")));
+  WaitForCaption("lblStatus2", " 9 correct message(s) received from pic");
+  struct Fill {
+    const char* shape;
+    QColor colour;
+  };
+  const Fill fills[] = {
+      {"shpV1", QColor(0, 255, 0)},      {"shpV2", QColor(255, 255, 0)},
+      {"shpV14", QColor(255, 0, 0)},     {"shpRotary1", QColor(0, 255, 0)},
+      {"shpRotary2", QColor(0, 255, 255)}, {"shpTMP", QColor(255, 255, 0)},
+      {"shpG1", QColor(255, 255, 255)},  {"shpG5", QColor(255, 0, 0)},
+      {"shpMFC1", QColor(255, 255, 128)}, {"shpMFC3", QColor(255, 0, 0)},
+  };
+  for (const Fill& f : fills) {
+    SCOPED_TRACE(f.shape);
+    EXPECT_EQ(static_cast<ShapeView*>(window->view(f.shape))->fill(), f.colour);
+  }
+  testing::RunEventsFor(50ms);
+  KeepScreenshot("panel-with-answers.png");
+}
+
 TEST_F(PanelWindowTest, ReadingsFromTheLineAreShownAsTextNeverAsMarkup) {
   Connect();
   // A flow answer whose first reading is markup: shown as the bytes came.
@@ -278,6 +264,209 @@ TEST_F(PanelWindowTest, AHungUpLineClosesThePortAndLeavesTheProcessIdle) {
   EXPECT_LT(spent, 100ms) << "the event loop spins after a hang-up";
   EXPECT_EQ(qobject_cast<QLabel*>(window->view("lblComStatus"))->text(), "Disconnected");
   EXPECT_TRUE(window->view("Combo3")->isEnabled());
+}
+
+}  // namespace
+}  // namespace halvorn::shell
+
+namespace halvorn::shell {
+namespace {
+
+// The operator right-clicks the word "closed" on V6 while V7 and V8 beside it
+// report a fault: the menu is V6's and "Open" opens V6.
+TEST_F(PanelWindowTest, ARightClickOnAValvesStateOpensThatValveWhateverItsNeighboursShow) {
+  Connect();
+  Answer(ValvesAnswer(sim::kValveClosed, {{7, kNoIcpconResponse}, {8, kNoIcpconResponse}}),
+         "lblV8state", "no response from icpcon bus");
+  ASSERT_EQ(Caption("lblV6state")->text(), "closed");
+  // The middle of the word, where the operator points.
+  const QPoint word = InWindow("lblV6state").center();
+  EXPECT_EQ(Under(word)->objectName(), "lblV6state");
+  EXPECT_EQ(RightClickAt(word, "Open"), "mnuV6");
+  EXPECT_EQ(CommandsReceived(300ms), "020_06087\r");
+}
+
+// With every device reporting a long fault, each caption keeps its box, is
+// cut with the whole text as its tooltip, and a right-click on it or on its
+// name opens its own device's menu: V5 beside V9 and V13, V10 beside V11 and
+// V12, the TMP beside CV1, and the rest.
+TEST_F(PanelWindowTest, WithEveryDeviceFaultyEachCaptionOpensItsOwnDevicesMenu) {
+  Connect();
+  Answer(ValvesAnswer(kPfeifferWrongSize), "lblCV2state", "wrong size response from pfeiffer bus");
+  Answer(sim::PumpAnswerText({kPfeifferWrongSize, kPfeifferWrongSize, kPfeifferWrongSize}),
+         "lblTMPstatus", "wrong size response from pfeiffer bus");
+  for (const SwitchedDevice& device : kSwitchedDevices) {
+    for (Label Form1::*caption : {device.nameLabel, device.state}) {
+      const Label& label = window->form().*caption;
+      const QString name = QString::fromStdString(label.name);
+      SCOPED_TRACE(label.name);
+      EXPECT_EQ(window->view(name)->geometry(), Pixels(label.rect));
+      EXPECT_EQ(RightClickAt(InWindow(name).center()),
+                QString::fromStdString((window->form().*device.menu).name));
+    }
+  }
+}
+
+// A fault's text stays inside its device: a flow fault used to print across
+// its neighbours' readings ("12.5%no response from icpcon bus0.0%"), two
+// valve faults over each other across V6. Only the gauge state readouts,
+// which size themselves, grow to the right.
+TEST_F(PanelWindowTest, FaultTextsStayInsideTheirDevices) {
+  Connect();
+  struct Group {
+    const char* what;
+    std::string ok;
+    std::string fault;
+    const char* label;
+    QString okText;
+    QString faultText;
+    std::vector<QString> within;  // the widgets whose pixels may change
+  };
+  const Group groups[] = {
+      {"valves", ValvesAnswer(sim::kValveClosed), ValvesAnswer(kPfeifferWrongSize), "lblV6state",
+       "closed", "wrong size response from pfeiffer bus",
+       {"shpV1", "shpV2", "shpV3", "shpV4", "shpV5", "shpV6", "shpV7", "shpV8", "shpV9", "shpV10",
+        "shpV11", "shpV12", "shpV13", "shpV14", "shpCV1", "shpCV2"}},
+      {"pumps", sim::PumpAnswerText({sim::kPumpStarted, sim::kPumpStarted, sim::kPumpStarted}),
+       sim::PumpAnswerText({kNoIcpconResponse, kNoIcpconResponse, kNoIcpconResponse}),
+       "lblTMPstatus", "started", "no response from icpcon bus",
+       {"shpTMP", "shpRotary1", "shpRotary2"}},
+      {"flows", FlowsAnswer(sim::kReadingValid), FlowsAnswer(kNoIcpconResponse), "lblMFC3Value",
+       "12.5%", "no response from icpcon bus", {"shpMFC3"}},
+      {"gauges", GaugesAnswer(sim::kReadingValid), GaugesAnswer(kPfeifferWrongSize), "lblG8Value",
+       "1.234E-5", "---",
+       {"shpG1", "shpG2", "shpG3", "shpG4", "shpG5", "shpG6", "shpG7", "shpG8", "lblG1State",
+        "lblG2State", "lblG3State", "lblG4State", "lblG5State", "lblG6State", "lblG7State",
+        "lblG8State"}},
+  };
+  for (const Group& g : groups) {
+    SCOPED_TRACE(g.what);
+    Answer(g.ok, g.label, g.okText);
+    testing::RunEventsFor(20ms);
+    const QImage before = Picture();
+    Answer(g.fault, g.label, g.faultText);
+    testing::RunEventsFor(20ms);
+    // The link's counters and lamps in the status frame change with every
+    // answer. Every other changed pixel lies in a shape of the group or, for
+    // the gauges, in a state readout as wide as it now is.
+    const auto changed = Changed(before, Picture(), InWindow("Frame1"));
+    EXPECT_FALSE(changed.empty());
+    for (const QPoint& p : changed) {
+      const bool inside = std::any_of(g.within.begin(), g.within.end(), [&](const QString& name) {
+        return InWindow(name).contains(p);
+      });
+      ASSERT_TRUE(inside) << "changed pixel at " << p.x() << "," << p.y();
+    }
+  }
+}
+
+// A long gauge state grows beneath the electrode frame and its cooling
+// buttons: they still take their clicks and send their commands.
+TEST_F(PanelWindowTest, TheCoolingButtonsWorkBesideALongGaugeState) {
+  Connect();
+  Answer(GaugesAnswer(kPfeifferWrongSize), "lblG1State", "wrong size response from pfeiffer bus");
+  const QRect state = InWindow("lblG1State");
+  ASSERT_EQ(state.topLeft(), At(9840, 8160)) << "a readout grows to the right only";
+  struct Case {
+    const char* button;
+    const char* command;
+  };
+  const Case cases[] = {{"cmdSwitchOnElectrodeCooling", "120_1"},
+                        {"cmdSwitchOffElectrodeCooling", "120_0"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.button);
+    const QRect button = InWindow(c.button);
+    ASSERT_TRUE(state.intersects(button)) << "the readout reaches the button";
+    // Where the readout runs under the button, the button is on top.
+    const QPoint shared = (state & button).center();
+    EXPECT_EQ(Under(shared)->objectName(), c.button);
+    ClickAt(shared);
+    EXPECT_EQ(CommandsReceived(300ms), BuildFrame(c.command));
+  }
+  // The frame hides the readout where it passes beneath it.
+  const QRect frame = InWindow("Frame2");
+  EXPECT_NE(Under(QPoint(frame.left() + 3, state.center().y())), window->view("lblG1State"));
+}
+
+// The gauge circles keep their outline on every side: on shpG1 the row
+// through its middle starts with an outline pixel at its left edge.
+TEST_F(PanelWindowTest, GaugeCirclesAreOutlinedAtTheirEdges) {
+  const QImage picture = Picture();
+  const QColor outline = window->palette().color(QPalette::WindowText);
+  for (const char* gauge : {"shpG1", "shpG4", "shpG6", "shpG8"}) {
+    SCOPED_TRACE(gauge);
+    const QRect circle = InWindow(gauge);
+    const int middleY = circle.top() + circle.height() / 2;
+    const int middleX = circle.left() + circle.width() / 2;
+    EXPECT_EQ(picture.pixelColor(circle.left(), middleY), outline);
+    EXPECT_EQ(picture.pixelColor(circle.right(), middleY), outline);
+    EXPECT_EQ(picture.pixelColor(middleX, circle.top()), outline);
+    EXPECT_EQ(picture.pixelColor(middleX, circle.bottom()), outline);
+    EXPECT_NE(picture.pixelColor(circle.left() + 1, middleY), outline);
+  }
+}
+
+// A frame's border runs through the middle of its caption's text and above
+// every widget the layout places in the frame.
+TEST_F(PanelWindowTest, AFramesBorderRunsThroughItsCaptionAboveItsWidgets) {
+  const QImage picture = Picture();
+  for (const char* name : {"Frame1", "Frame2"}) {
+    SCOPED_TRACE(name);
+    auto* frame = dynamic_cast<GroupFrame*>(window->view(name));
+    ASSERT_NE(frame, nullptr);
+    const QRect box = InWindow(name);
+    const QRgb background = picture.pixel(box.left() + box.width() - 3, box.top());
+    // Down a column near the right edge, clear of caption and widgets: the
+    // first pixel that is not background is the top border.
+    const int column = box.right() - 4;
+    int border = -1;
+    for (int y = box.top(); y < box.bottom() && border < 0; ++y)
+      if (picture.pixel(column, y) != background) border = y;
+    ASSERT_GE(border, 0);
+    // The caption's ink, across its width.
+    const QRect caption = frame->captionArea().translated(box.topLeft());
+    int inkTop = -1;
+    int inkBottom = -1;
+    for (int y = caption.top(); y <= caption.bottom(); ++y)
+      for (int x = caption.left(); x <= caption.right(); ++x)
+        if (picture.pixel(x, y) != background) {
+          if (inkTop < 0) inkTop = y;
+          inkBottom = y;
+        }
+    EXPECT_LT(inkTop, border) << "the caption reaches above the border";
+    EXPECT_GT(inkBottom, border) << "and below it";
+    int widgetsTop = box.bottom();
+    for (const QObject* child : frame->children())
+      if (const auto* widget = qobject_cast<const QWidget*>(child))
+        widgetsTop = std::min(widgetsTop, box.top() + widget->y());
+    EXPECT_LT(border + 1, widgetsTop) << "the border passes above the frame's widgets";
+  }
+}
+
+// Every device kind with its fault text and every gauge state long: the
+// picture for the README.
+TEST_F(PanelWindowTest, EveryDeviceKindWithAFault) {
+  Connect();
+  // The link's state as the operator sees it once the status timer ran.
+  WaitForCaption("lblComStatus", "Connected: Com1,115200,n,8,1");
+  Answer(ValvesAnswer(sim::kValveClosed, {{1, sim::kValveOpen}, {7, kNoIcpconResponse},
+                                          {8, kNoIcpconResponse}, {14, 25}}),
+         "lblV8state", "no response from icpcon bus");
+  Answer(sim::PumpAnswerText({sim::kPumpStarted, kPfeifferWrongSize, kNoIcpconResponse}),
+         "lblTMPstatus", "no response from icpcon bus");
+  Answer(GaugesAnswer(kPfeifferWrongSize), "lblG8State", "wrong size response from pfeiffer bus");
+  Answer(FlowsAnswer(kNoIcpconResponse), "lblMFC3Value", "no response from icpcon bus");
+  Answer(sim::ElectrodeAnswerText(0x41), "lblElectrodePosition", "error");
+  Answer(sim::CoolingAnswerText(0x41), "lblElectrodeCooling", "error");
+  Answer(sim::UptimeAnswerText(3600), "lblStatus2", " 7 correct message(s) received from pic");
+  testing::RunEventsFor(50ms);
+  Form1 model;
+  for (const Label* label : AllWidgets(model).labels) {
+    if (label->autoSize) continue;
+    SCOPED_TRACE(label->name);
+    EXPECT_EQ(window->view(NameOf(label->name, label->element))->geometry(), Pixels(label->rect));
+  }
+  KeepScreenshot("panel-with-faults.png");
 }
 
 }  // namespace

@@ -32,7 +32,6 @@ class OperatorSequencesTest : public ::testing::Test {
   int choice = 0;  // the item the operator picks in the next pop-up
 
   void SetUp() override {
-    port.SetOnComm([this](int commEvent) { MSComm2_OnComm(panel, commEvent); });
     popup.choose = [this](const Menu& menu) {
       MenuItem_Click(panel, *ItemsOf(form, menu)[static_cast<std::size_t>(choice)]);
     };

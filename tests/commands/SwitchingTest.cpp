@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "commands/Switching.h"
 #include "panel/HitTest.h"
 #include "panel/Menus.h"
 #include "support/FakeSerialPort.h"
@@ -118,15 +119,20 @@ TEST_F(SwitchingTest, EachOfThe38ItemsSendsItsOneCommand) {
   }
 }
 
-TEST_F(SwitchingTest, TheTableMapsEachItemToOneProcedureAndNumber) {
-  ASSERT_EQ(kMenuCommands.size(), std::size(kItems));
-  for (std::size_t i = 0; i < kMenuCommands.size(); ++i) {
-    const MenuCommandRow& row = kMenuCommands[i];
-    SCOPED_TRACE((form.*row.item).name);
-    EXPECT_EQ(&(form.*row.item), &(form.*kItems[i].item));
-    EXPECT_EQ(row.procedure, kItems[i].procedure);
-    EXPECT_EQ(row.number, kItems[i].number);
+TEST_F(SwitchingTest, TheDeviceTableGivesEachItemItsProcedureAndNumber) {
+  ASSERT_EQ(2 * kSwitchedDevices.size(), std::size(kItems));
+  for (std::size_t i = 0; i < kSwitchedDevices.size(); ++i) {
+    const SwitchedDevice& device = kSwitchedDevices[i];
+    for (const bool on : {true, false}) {
+      const ItemCase& expected = kItems[2 * i + (on ? 0 : 1)];
+      SCOPED_TRACE((form.*expected.item).name);
+      EXPECT_EQ(&(form.*(on ? device.on : device.off)), &(form.*expected.item));
+      EXPECT_EQ(SwitchingOf(device.kind, on), expected.procedure);
+      EXPECT_EQ(device.number, expected.number);
+    }
   }
+  EXPECT_EQ(SwitchingOf(DeviceKind::Gauge, true), nullptr);
+  EXPECT_EQ(SwitchingOf(DeviceKind::Flow, false), nullptr);
 }
 
 TEST_F(SwitchingTest, NoTwoItemsGiveTheSameCommand) {

@@ -40,6 +40,32 @@ TEST_F(ReceiveEventTest, ReceivedBytesReachTheReceiver) {
   EXPECT_EQ(form.Timer4.starts, 1u);
 }
 
+TEST_F(ReceiveEventTest, TheWatcherHearsOfEachEventAfterThePanelHasTakenIt) {
+  std::vector<int> events;
+  std::vector<std::size_t> warningsSeen;
+  panel.portEventHandled = [&](int commEvent) {
+    events.push_back(commEvent);
+    warningsSeen.push_back(form.lstWarnings.items.size());
+  };
+  port.Deliver(OnLine("105") + OnLine("106"));
+  port.RaiseEvent(kCommEventLost);
+  EXPECT_EQ(events, (std::vector<int>{kCommEventReceive, kCommEventLost}));
+  EXPECT_EQ(warningsSeen, (std::vector<std::size_t>{2, 2}));
+}
+
+TEST(FrontPanelTest, APortThatOutlivesItsPanelCallsNoOneBack) {
+  testing::FakeSerialPort port;
+  int told = 0;
+  {
+    FrontPanel panel{port};
+    panel.portEventHandled = [&](int) { ++told; };
+    port.Deliver(OnLine("105"));
+  }
+  port.Deliver(OnLine("105"));
+  EXPECT_EQ(told, 1);
+  EXPECT_EQ(port.waiting, OnLine("105"));
+}
+
 TEST_F(ReceiveEventTest, OtherEventsLeaveTheWaitingBytesAlone) {
   port.waiting = OnLine("105");
   const std::string before = DumpForm(form);

@@ -8,7 +8,9 @@
 #include <limits>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "panel/Devices.h"
 #include "support/RecordingMenuPopup.h"
 
 namespace halvorn {
@@ -74,6 +76,21 @@ constexpr ExpectedLabelRow kExpectedLabels[] = {
     {"lblCV2", "mnuCV2"},         {"lblCV2state", "mnuCV2"},
 };
 
+// The device captions with the menu each opens, in table order: name, then
+// state, of each switched device.
+struct LabelRoute {
+  const Label* label;
+  const Menu* menu;
+};
+std::vector<LabelRoute> LabelRoutes(const Form1& form) {
+  std::vector<LabelRoute> routes;
+  for (const SwitchedDevice& device : kSwitchedDevices) {
+    routes.push_back({&(form.*device.nameLabel), &(form.*device.menu)});
+    routes.push_back({&(form.*device.state), &(form.*device.menu)});
+  }
+  return routes;
+}
+
 float Up(float v) { return std::nextafter(v, std::numeric_limits<float>::infinity()); }
 float Down(float v) { return std::nextafter(v, -std::numeric_limits<float>::infinity()); }
 
@@ -97,10 +114,10 @@ class HitTestTest : public ::testing::Test {
 };
 
 TEST_F(HitTestTest, HitTableRowsInTestOrderWithTheLayoutsGeometry) {
-  ASSERT_EQ(kDeviceHits.size(), std::size(kExpectedHits));
-  for (std::size_t i = 0; i < kDeviceHits.size(); ++i) {
-    const Shape& shape = form.*kDeviceHits[i].shape;
-    const Menu& menu = form.*kDeviceHits[i].menu;
+  ASSERT_EQ(kSwitchedDevices.size(), std::size(kExpectedHits));
+  for (std::size_t i = 0; i < kSwitchedDevices.size(); ++i) {
+    const Shape& shape = form.*kSwitchedDevices[i].shape;
+    const Menu& menu = form.*kSwitchedDevices[i].menu;
     SCOPED_TRACE(::testing::Message() << "row " << i + 1 << " expected " << kExpectedHits[i].shape
                                       << ", got " << shape.name);
     EXPECT_EQ(shape.name, kExpectedHits[i].shape);
@@ -110,14 +127,15 @@ TEST_F(HitTestTest, HitTableRowsInTestOrderWithTheLayoutsGeometry) {
 }
 
 TEST_F(HitTestTest, LabelTableNamesEachCaptionOnceWithItsDevicesMenu) {
-  ASSERT_EQ(kDeviceLabels.size(), std::size(kExpectedLabels));
+  const std::vector<LabelRoute> routes = LabelRoutes(form);
+  ASSERT_EQ(routes.size(), std::size(kExpectedLabels));
   std::set<const Label*> seen;
-  for (std::size_t i = 0; i < kDeviceLabels.size(); ++i) {
-    const Label& label = form.*kDeviceLabels[i].label;
+  for (std::size_t i = 0; i < routes.size(); ++i) {
+    const Label& label = *routes[i].label;
     SCOPED_TRACE(::testing::Message()
                  << "expected " << kExpectedLabels[i].label << ", got " << label.name);
     EXPECT_EQ(label.name, kExpectedLabels[i].label);
-    EXPECT_EQ((form.*kDeviceLabels[i].menu).name, kExpectedLabels[i].menu);
+    EXPECT_EQ(routes[i].menu->name, kExpectedLabels[i].menu);
     EXPECT_TRUE(seen.insert(&label).second) << "listed twice";
   }
 }
@@ -125,17 +143,17 @@ TEST_F(HitTestTest, LabelTableNamesEachCaptionOnceWithItsDevicesMenu) {
 // Both captions lie wholly on the device's shape, so the two routes agree:
 // the whole symbol opens one menu.
 TEST_F(HitTestTest, EachDeviceCaptionLiesOnTheShapeThatOpensTheSameMenu) {
-  for (const DeviceLabelRow& row : kDeviceLabels) {
-    const Label& label = form.*row.label;
+  for (const LabelRoute& route : LabelRoutes(form)) {
+    const Label& label = *route.label;
     SCOPED_TRACE(label.name);
     const Rect& r = label.rect;
-    EXPECT_EQ(RightClickAt(r.left + 1.0f, r.top + 1.0f), (form.*row.menu).name);
-    EXPECT_EQ(RightClickAt(r.right() - 1.0f, r.bottom() - 1.0f), (form.*row.menu).name);
+    EXPECT_EQ(RightClickAt(r.left + 1.0f, r.top + 1.0f), route.menu->name);
+    EXPECT_EQ(RightClickAt(r.right() - 1.0f, r.bottom() - 1.0f), route.menu->name);
   }
 }
 
 TEST_F(HitTestTest, RightClickInsideEachDeviceShapeOpensItsMenuWithFlagsZero) {
-  for (const DeviceHitRow& row : kDeviceHits) {
+  for (const SwitchedDevice& row : kSwitchedDevices) {
     const Shape& shape = form.*row.shape;
     SCOPED_TRACE(shape.name);
     EXPECT_EQ(RightClickAt(CentreX(shape), CentreY(shape)), (form.*row.menu).name);
@@ -145,7 +163,7 @@ TEST_F(HitTestTest, RightClickInsideEachDeviceShapeOpensItsMenuWithFlagsZero) {
 }
 
 TEST_F(HitTestTest, APointOnAnyEdgeOpensNothingAndJustInsideOpensTheMenu) {
-  for (const DeviceHitRow& row : kDeviceHits) {
+  for (const SwitchedDevice& row : kSwitchedDevices) {
     const Shape& shape = form.*row.shape;
     const std::string menu = (form.*row.menu).name;
     const float left = static_cast<float>(shape.rect.left);
@@ -226,8 +244,8 @@ TEST_F(HitTestTest, GeometryIsReadAtTheClickAndTheFirstRowInTestOrderWins) {
 }
 
 TEST_F(HitTestTest, LabelRouteOpensTheDevicesMenuOnTheRightButtonOnly) {
-  for (const DeviceLabelRow& row : kDeviceLabels) {
-    const Label& label = form.*row.label;
+  for (const LabelRoute& route : LabelRoutes(form)) {
+    const Label& label = *route.label;
     SCOPED_TRACE(label.name);
     for (const std::int16_t button : {mouse_button::Left, mouse_button::Middle}) {
       DeviceLabel_MouseDown(form, popup, label, button, kNoShift, 10.0f, 10.0f);
@@ -235,7 +253,7 @@ TEST_F(HitTestTest, LabelRouteOpensTheDevicesMenuOnTheRightButtonOnly) {
     EXPECT_TRUE(popup.shown.empty());
     DeviceLabel_MouseDown(form, popup, label, mouse_button::Right, 7, 10.0f, 10.0f);
     ASSERT_EQ(popup.shown.size(), 1u);
-    EXPECT_EQ(popup.shown[0], &(form.*row.menu));
+    EXPECT_EQ(popup.shown[0], route.menu);
     EXPECT_EQ(popup.flags[0], 0);
     popup.shown.clear();
     popup.flags.clear();
@@ -244,7 +262,7 @@ TEST_F(HitTestTest, LabelRouteOpensTheDevicesMenuOnTheRightButtonOnly) {
 
 TEST_F(HitTestTest, EveryOtherLabelOpensNothing) {
   std::set<const Label*> device;
-  for (const DeviceLabelRow& row : kDeviceLabels) device.insert(&(form.*row.label));
+  for (const LabelRoute& route : LabelRoutes(form)) device.insert(route.label);
   int others = 0;
   for (const Label* label : AllWidgets(form).labels) {
     if (device.count(label) != 0) continue;

@@ -6,6 +6,8 @@
 #include <set>
 #include <string>
 
+#include "panel/Devices.h"
+
 namespace halvorn {
 namespace {
 
@@ -38,29 +40,29 @@ TEST(MenusTest, TreeInDeclaredOrderWithItsCaptions) {
 TEST(MenusTest, TreeFollowsTheInventoryAndEachItemBelongsToItsMenu) {
   Form1 form;
   const WidgetRefs all = AllWidgets(form);
-  ASSERT_EQ(all.menus.size(), kDeviceMenus.size());
-  ASSERT_EQ(all.menuItems.size(), 2 * kDeviceMenus.size());
+  ASSERT_EQ(all.menus.size(), kSwitchedDevices.size());
+  ASSERT_EQ(all.menuItems.size(), 2 * kSwitchedDevices.size());
   std::set<const MenuItem*> items;
-  for (std::size_t i = 0; i < kDeviceMenus.size(); ++i) {
-    const DeviceMenuRow& row = kDeviceMenus[i];
+  for (std::size_t i = 0; i < kSwitchedDevices.size(); ++i) {
+    const SwitchedDevice& row = kSwitchedDevices[i];
     const Menu& menu = form.*row.menu;
     SCOPED_TRACE(menu.name);
     EXPECT_EQ(all.menus[i], &menu);
-    EXPECT_EQ((form.*row.first).menu, menu.name);
-    EXPECT_EQ((form.*row.second).menu, menu.name);
-    EXPECT_TRUE(items.insert(&(form.*row.first)).second);
-    EXPECT_TRUE(items.insert(&(form.*row.second)).second);
+    EXPECT_EQ((form.*row.on).menu, menu.name);
+    EXPECT_EQ((form.*row.off).menu, menu.name);
+    EXPECT_TRUE(items.insert(&(form.*row.on)).second);
+    EXPECT_TRUE(items.insert(&(form.*row.off)).second);
   }
   EXPECT_EQ(items.size(), 38u);
 }
 
 TEST(MenusTest, ItemsOfGivesTheTwoItemsInMenuOrder) {
   const Form1 form;
-  for (const DeviceMenuRow& row : kDeviceMenus) {
+  for (const SwitchedDevice& row : kSwitchedDevices) {
     SCOPED_TRACE((form.*row.menu).name);
     const auto items = ItemsOf(form, form.*row.menu);
-    EXPECT_EQ(items[0], &(form.*row.first));
-    EXPECT_EQ(items[1], &(form.*row.second));
+    EXPECT_EQ(items[0], &(form.*row.on));
+    EXPECT_EQ(items[1], &(form.*row.off));
   }
   const auto pump = ItemsOf(form, form.mnuRotary2);
   EXPECT_EQ(pump[0]->caption, "Switch on");

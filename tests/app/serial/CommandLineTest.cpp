@@ -49,7 +49,9 @@ TEST(CommandLineTest, HelpExplainsPortNamingAndTheOption) {
   const std::string help = HelpText();
   for (const std::string_view piece :
        {"Usage: halvorn-panel", "--port N=DEVICE", "/dev/ttyS<N-1>", "Com1 is /dev/ttyS0",
-        "1 to 10", "/dev/ttyUSB0", "pseudo-terminal", "--help", "status 2"}) {
+        "1 to 10", "/dev/ttyUSB0", "pseudo-terminal", "--help", "status 2", "--reconnect",
+        "every 2 s", "--config FILE", "~/.config/halvorn/panel.conf", "--list-ports",
+        "/dev/serial/by-id/", "port 1 = ", "reconnect = yes"}) {
     SCOPED_TRACE(piece);
     EXPECT_NE(help.find(piece), std::string::npos);
   }
@@ -94,6 +96,10 @@ TEST(CommandLineTest, AnyOtherOrMalformedArgumentFailsWithAMessage) {
       {{"--record"}, "halvorn-panel: option --record needs a file, e.g. --record /var/log/halvorn/panel.halvorn"},
       {{"--record="}, "halvorn-panel: option --record names no file"},
       {{"--record", "a.db", "--record=b.db"}, "halvorn-panel: option --record is given more than once"},
+      {{"--config"}, "halvorn-panel: option --config needs a file name"},
+      {{"--config="}, "halvorn-panel: option --config needs a file name"},
+      {{"--reconnect=yes"}, "halvorn-panel: unknown option '--reconnect=yes'"},
+      {{"--list-ports=all"}, "halvorn-panel: unknown option '--list-ports=all'"},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.firstLine);
@@ -101,6 +107,37 @@ TEST(CommandLineTest, AnyOtherOrMalformedArgumentFailsWithAMessage) {
     EXPECT_EQ(line.outcome, CommandLine::Outcome::Fail);
     EXPECT_EQ(line.error, test.firstLine + "\nTry 'halvorn-panel --help' for more information.");
   }
+}
+
+TEST(CommandLineTest, ReconnectConfigAndListPortsAreRead) {
+  const CommandLine line =
+      Parse({"--reconnect", "--config", "/etc/halvorn.conf", "--port", "1=/dev/serial/by-id/usb-FTDI-if00"});
+  ASSERT_EQ(line.outcome, CommandLine::Outcome::Run) << line.error;
+  EXPECT_TRUE(line.reconnect);
+  EXPECT_EQ(line.configPath, "/etc/halvorn.conf");
+  EXPECT_EQ(line.ports.Device(1), "/dev/serial/by-id/usb-FTDI-if00");
+  EXPECT_EQ(Parse({"--config=panel.conf"}).configPath, "panel.conf");
+  const CommandLine plain = Parse({});
+  EXPECT_FALSE(plain.reconnect);
+  EXPECT_EQ(plain.configPath, "");
+  EXPECT_EQ(plain.recordPath, "");
+  // Listing the ports ends the reading like --help, whatever else is given.
+  EXPECT_EQ(Parse({"--list-ports"}).outcome, CommandLine::Outcome::ListPorts);
+  EXPECT_EQ(Parse({"--reconnect", "--list-ports", "stray"}).outcome, CommandLine::Outcome::ListPorts);
+}
+
+TEST(CommandLineTest, WhatTheArgumentsGiveWinsOverTheBase) {
+  CommandLine base;
+  base.ports.SetDevice(1, "/dev/from-file-1");
+  base.ports.SetDevice(2, "/dev/from-file-2");
+  base.recordPath = "/var/tmp/session.db";
+  base.reconnect = true;
+  const CommandLine line = ParseCommandLine(std::vector<std::string_view>{"--port", "2=/dev/given"}, base);
+  ASSERT_EQ(line.outcome, CommandLine::Outcome::Run) << line.error;
+  EXPECT_EQ(line.ports.Device(1), "/dev/from-file-1");
+  EXPECT_EQ(line.ports.Device(2), "/dev/given");
+  EXPECT_EQ(line.recordPath, "/var/tmp/session.db");
+  EXPECT_TRUE(line.reconnect);
 }
 
 TEST(CommandLineTest, ArgcArgvSkipsTheProgramName) {

@@ -3,6 +3,8 @@
 // path. No real device is touched.
 #include "serial/TermiosSerialPort.h"
 
+#include "serial/SerialDevices.h"
+
 #include "support/EventLoop.h"
 #include "support/PseudoTerminal.h"
 #include "support/TemporaryDirectory.h"
@@ -17,7 +19,9 @@
 #include <pty.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -150,6 +154,42 @@ TEST_F(TermiosSerialPortTest, OpenFailuresAreToldAsTheThreeNumbers) {
     EXPECT_FALSE(failing.Output("061_246\r"));
     EXPECT_EQ(failing.Input(), "");
   }
+}
+
+TEST_F(TermiosSerialPortTest, ADeviceThisUserMayNotOpenFailsAndTheWayOutIsToldOnce) {
+  // The superuser opens anything; the refusal needs an ordinary user, so a
+  // child process becomes "nobody" and tries a device of group 20
+  // ("dialout" on Debian) with mode 0660.
+  TemporaryDirectory directory;
+  ASSERT_TRUE(directory.ok());
+  ASSERT_EQ(::chmod(directory.path().c_str(), 0755), 0);
+  const std::string device = (directory / "ttyUSB0").string();
+  std::ofstream(device) << "x";
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the device away and become nobody";
+  ASSERT_EQ(::chown(device.c_str(), 0, 20), 0);
+  ASSERT_EQ(::chmod(device.c_str(), 0660), 0);
+  const std::string expected = PermissionAdvice(device, GroupName(20));
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(10);
+    TermiosSerialPort refused(PortsWith(1, device));
+    std::vector<std::string> advice;
+    refused.SetAdviceSink([&](const std::string& text) { advice.push_back(text); });
+    if (refused.Open() != open_error::CannotOpen) ::_exit(11);
+    if (refused.Open() != open_error::CannotOpen) ::_exit(12);
+    if (advice.size() != 1) ::_exit(13);
+    if (advice.front() != expected) ::_exit(14);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  // 11, 12: not "open failed"; 13: told other than once; 14: another text.
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_NE(expected.find("sudo adduser \"$USER\" " + GroupName(20)), std::string::npos);
+  EXPECT_NE(expected.find(device), std::string::npos);
 }
 
 TEST_F(TermiosSerialPortTest, PortNumbersOutsideOneToTenDoNotExist) {

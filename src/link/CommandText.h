@@ -1,6 +1,7 @@
-// Command texts for the controller: a three-digit operation code with
-// leading zeros, "_", and the operation's argument. The frame around it
-// (checksum digits and carriage return) is added by SendMessage.
+// Command texts for the controller, for the poll requests and the operator's
+// commands alike: a three-digit operation code with leading zeros, "_", and
+// the operation's argument. The frame around it (checksum digits and
+// carriage return) is added by SendMessage.
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "commands/CommandText.h"
+#include "link/CommandText.h"
 
 namespace halvorn {
 

@@ -1,5 +1,5 @@
 // The fixed-width numbers of the command texts.
-#include "commands/CommandText.h"
+#include "link/CommandText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,104 @@
+// Copies the model into the window's widgets. After each event the window
+// asks it to show the model; it compares what each widget last showed with
+// the model and touches only what changed, so a flood of answers costs no
+// more than the captions that really move.
+#pragma once
+
+#include <QPalette>
+#include <QRect>
+#include <QTimer>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "panel/Widgets.h"
+
+class QComboBox;
+class QFont;
+class QLineEdit;
+class QListWidget;
+class QWidget;
+
+namespace halvorn::shell {
+
+class CaptionView;
+class ShapeView;
+
+class ModelView {
+ public:
+  // Each view keeps the model's value it last showed, so that bringing the
+  // window up to date compares bytes and touches only what changed.
+  struct LabelView {
+    Label* model;
+    CaptionView* view;
+    std::string shown = {};
+  };
+  struct ShapeViewRef {
+    Shape* model;
+    ShapeView* view;
+    std::optional<Colour> shown = {};
+  };
+  struct TextBoxView {
+    TextBox* model;
+    QLineEdit* view;
+    std::string shownText = {};
+    std::optional<Colour> shownBack = {};
+  };
+  struct ListView {
+    ListBox* model;
+    QListWidget* view;
+    std::vector<std::string> shown = {};
+  };
+  struct ComboView {
+    ComboBox* model;
+    QComboBox* view;
+  };
+  struct TimerView {
+    Timer* model;
+    QTimer* timer;
+    unsigned starts;
+  };
+
+  // `window` holds every view; its palette resolves the model's colours and
+  // its dpi converts the model's twips.
+  explicit ModelView(QWidget& window);
+  ModelView(const ModelView&) = delete;
+  ModelView& operator=(const ModelView&) = delete;
+
+  // Notes whether every digit is as wide as any other in `font` and its
+  // bold face, the fonts the captions use.
+  void useFont(const QFont& font);
+
+  // Brings every view up to date with the model.
+  void showModel();
+  // Starts and stops the Qt timers as the model's timers say.
+  void showTimers();
+
+  QRect toPixels(const Rect& r) const;
+
+  // The views, added by the window as it builds its widgets.
+  std::vector<LabelView>& labels() { return m_labels; }
+  std::vector<ShapeViewRef>& shapes() { return m_shapes; }
+  std::vector<TextBoxView>& textBoxes() { return m_textBoxes; }
+  std::vector<ListView>& lists() { return m_lists; }
+  std::vector<ComboView>& combos() { return m_combos; }
+  std::vector<TimerView>& timers() { return m_timers; }
+
+ private:
+  // Whether a caption can change into another without a new fit.
+  bool sameWidth(const std::string& before, const std::string& after) const;
+  QPalette palette() const;
+
+  QWidget& m_window;
+  std::vector<LabelView> m_labels;
+  std::vector<ShapeViewRef> m_shapes;
+  std::vector<TextBoxView> m_textBoxes;
+  std::vector<ListView> m_lists;
+  std::vector<ComboView> m_combos;
+  std::vector<TimerView> m_timers;
+  // Whether every digit is as wide as any other in the captions' fonts.
+  bool m_tabularDigits = false;
+};
+
+}  // namespace halvorn::shell

@@ -1,0 +1,78 @@
+#include "commands/Events.h"
+
+#include <utility>
+
+#include "commands/ClearLists.h"
+#include "commands/ElectrodeCommands.h"
+#include "commands/MenuCommands.h"
+#include "commands/Setpoints.h"
+#include "link/Connection.h"
+#include "link/Polling.h"
+#include "link/Reconnect.h"
+#include "panel/Devices.h"
+#include "plant/Watchdog.h"
+
+namespace halvorn {
+
+const std::array<ButtonClick, 9> kButtonClicks = {{
+    {&Form1::cmdConnect, &cmdConnect_Click},
+    {&Form1::cmdDisconnect, &cmdDisconnect_Click},
+    {&Form1::cmdClearError, &cmdClearError_Click},
+    {&Form1::cmdMoveElectrodeIn, &cmdMoveElectrodeIn_Click},
+    {&Form1::cmdMoveElectrodeOut, &cmdMoveElectrodeOut_Click},
+    {&Form1::cmdOpenUVLampShutter, &cmdOpenUVLampShutter_Click},
+    {&Form1::cmdCloseUVLampShutter, &cmdCloseUVLampShutter_Click},
+    {&Form1::cmdSwitchOnElectrodeCooling, &cmdSwitchOnElectrodeCooling_Click},
+    {&Form1::cmdSwitchOffElectrodeCooling, &cmdSwitchOffElectrodeCooling_Click},
+}};
+
+const std::array<TimerTick, 5> kTimerTicks = {{
+    {&Form1::Timer1, &Timer1_Timer},
+    {&Form1::Timer2, &Timer2_Timer},
+    {&Form1::Timer3, &Timer3_Timer},
+    {&Form1::Timer4, &Timer4_Timer},
+    // The watchdog belongs to the plant and needs only the window and flags.
+    {&Form1::Timer5, [](FrontPanel& panel) { Timer5_Timer(panel.form, panel.watchdog); }},
+}};
+
+void Click(FrontPanel& panel, const CommandButton& button) {
+  for (const ButtonClick& row : kButtonClicks) {
+    if (&(panel.form.*row.button) == &button) {
+      row.click(panel);
+      return;
+    }
+  }
+  cmdMFC_send_Click(panel, button);  // a send button of its controller, or nothing
+}
+
+void Click(FrontPanel& panel, const MenuItem& item) { MenuItem_Click(panel, item); }
+
+void Tick(FrontPanel& panel, const Timer& timer) {
+  // The reconnect beat is the panel's own, not one of the window's timers.
+  if (&timer == &panel.reconnect.timer) {
+    ReconnectTimer_Timer(panel);
+    return;
+  }
+  for (const TimerTick& row : kTimerTicks) {
+    if (&(panel.form.*row.timer) == &timer) {
+      row.tick(panel);
+      return;
+    }
+  }
+}
+
+void Choose(FrontPanel& panel, ComboBox& combo, int index) { SetListIndex(panel, combo, index); }
+
+void Edit(FrontPanel& panel, TextBox& box, std::string text) {
+  if (box.readOnly) return;
+  for (const FlowDevice& flow : kFlows) {
+    if (&(panel.form.*flow.setpoint) == &box) {
+      box.text = std::move(text);
+      return;
+    }
+  }
+}
+
+void GotFocus(FrontPanel& panel, const TextBox& box) { txtMFC_GotFocus(panel, box); }
+
+}  // namespace halvorn

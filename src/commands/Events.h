@@ -1,0 +1,48 @@
+// One entry per kind of event the window raises. Each finds the procedure
+// of the widget the event happened to, by identity, and runs it; a widget
+// with no procedure for that event does nothing (there is no fall-back), so
+// the shell only forwards and never chooses.
+//
+// Widgets are told by identity: pass references into panel.form.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "link/FrontPanel.h"
+
+namespace halvorn {
+
+using PanelProcedure = void (*)(FrontPanel&);
+
+struct ButtonClick {
+  CommandButton Form1::*button;
+  PanelProcedure click;
+};
+
+// The buttons with a procedure of their own; the setpoint send buttons come
+// from the flow table (kFlows).
+extern const std::array<ButtonClick, 9> kButtonClicks;
+
+struct TimerTick {
+  Timer Form1::*timer;
+  PanelProcedure tick;
+};
+
+// Timer1 to Timer5 with their procedures.
+extern const std::array<TimerTick, 5> kTimerTicks;
+
+// A button's Click.
+void Click(FrontPanel& panel, const CommandButton& button);
+// A device menu item's Click.
+void Click(FrontPanel& panel, const MenuItem& item);
+// A timer's tick (its Timer event).
+void Tick(FrontPanel& panel, const Timer& timer);
+// The operator chose entry `index` of a drop-down list (see SetListIndex).
+void Choose(FrontPanel& panel, ComboBox& combo, int index);
+// The operator changed a text box's text; a read-only box keeps its own.
+void Edit(FrontPanel& panel, TextBox& box, std::string text);
+// A text box took the keyboard focus.
+void GotFocus(FrontPanel& panel, const TextBox& box);
+
+}  // namespace halvorn

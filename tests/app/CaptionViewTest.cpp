@@ -1,0 +1,143 @@
+// A caption in its box: the box is its geometry and its mouse area whatever
+// the text, a text too long is cut with an ellipsis and offered whole as a
+// tooltip, and a caption that sizes itself grows to the right only, never
+// past its container.
+#include <QHelpEvent>
+#include <QImage>
+#include <QToolTip>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include "CaptionView.h"
+#include "QtApplication.h"
+#include "support/EventLoop.h"
+
+namespace halvorn::shell {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A state caption of a valve at 96 dpi: 49 by 13 pixels.
+const QRect kValveStateBox(512, 272, 49, 13);
+
+struct Shown {
+  QString text;
+  bool cut;
+};
+
+// Asks `caption` for its tooltip as the application does when the pointer
+// rests on it, and returns what the tooltip shows ("" for none).
+QString TooltipOf(CaptionView& caption) {
+  // A tooltip shown before fades out first.
+  QToolTip::hideText();
+  testing::RunEventsUntil([] { return !QToolTip::isVisible(); }, 1s);
+  const QPoint inside = caption.rect().center();
+  QHelpEvent help(QEvent::ToolTip, inside, caption.mapToGlobal(inside));
+  QApplication::sendEvent(&caption, &help);
+  return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
+TEST(CaptionView, AFixedCaptionKeepsItsBoxAndIsCutWhenTooLong) {
+  QWidget window;
+  window.resize(938, 678);
+  auto* caption = new CaptionView(kValveStateBox, false, &window);
+  caption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  window.show();
+  const Shown cases[] = {
+      {"closed", false},
+      {"no response from icpcon bus", true},
+      {"wrong size response from pfeiffer bus", true},
+      {"open", false},
+  };
+  for (const Shown& c : cases) {
+    SCOPED_TRACE(c.text.toStdString());
+    caption->setText(c.text);
+    caption->fit();
+    EXPECT_EQ(caption->geometry(), kValveStateBox);
+    EXPECT_EQ(caption->text(), c.text) << "the caption keeps its whole text";
+    EXPECT_EQ(caption->isCut(), c.cut);
+    const QString tip = TooltipOf(*caption);
+    if (c.cut) {
+      EXPECT_TRUE(tip.contains(c.text)) << tip.toStdString();
+    } else {
+      EXPECT_EQ(tip.toStdString(), "");
+    }
+  }
+}
+
+TEST(CaptionView, ACutCaptionEndsInAnEllipsisInsideItsBox) {
+  QWidget window;
+  window.resize(200, 40);
+  QPalette palette = window.palette();
+  palette.setColor(QPalette::Window, Qt::white);
+  palette.setColor(QPalette::WindowText, Qt::black);
+  window.setPalette(palette);
+  window.setAutoFillBackground(true);
+  auto* caption = new CaptionView(QRect(10, 10, 49, 13), false, &window);
+  caption->setText("no response from icpcon bus");
+  window.show();
+  const QImage picture = window.grab().toImage();
+  int rightmostInk = -1;
+  for (int x = 0; x < picture.width(); ++x)
+    for (int y = 0; y < picture.height(); ++y)
+      if (picture.pixelColor(x, y) != Qt::white) rightmostInk = std::max(rightmostInk, x);
+  // The text stops inside the box, and at its right end: the ellipsis.
+  EXPECT_LT(rightmostInk, 10 + 49);
+  EXPECT_GT(rightmostInk, 10 + 49 - 12);
+  EXPECT_TRUE(caption->fontMetrics()
+                  .elidedText(caption->text(), Qt::ElideRight, 49)
+                  .endsWith(QChar(0x2026)));
+}
+
+TEST(CaptionView, ACaptionWhoseInkFitsIsNotCut) {
+  // MFC4's range caption is a pixel wider than its box in the substitute
+  // font, but the pixel is the room after its last glyph.
+  QWidget window;
+  const QString text = "(2000 sccm)";
+  const QFontMetrics metrics(window.font());
+  const int trailing = metrics.rightBearing(text.back());
+  if (trailing <= 0) GTEST_SKIP() << "the font keeps no room after ')'";
+  const int ink = metrics.horizontalAdvance(text) - trailing;
+  struct Case {
+    int width;
+    bool cut;
+  };
+  for (const Case c : {Case{ink, false}, Case{ink - 1, true}}) {
+    SCOPED_TRACE(::testing::Message() << "box " << c.width << " pixels");
+    auto* caption = new CaptionView(QRect(0, 0, c.width, 13), false, &window);
+    caption->setText(text);
+    EXPECT_EQ(caption->isCut(), c.cut);
+  }
+}
+
+TEST(CaptionView, AReadingIsNeverTakenForMarkupInItsTooltip) {
+  QWidget window;
+  auto* caption = new CaptionView(kValveStateBox, false, &window);
+  caption->setText("<b>a reading far too long for its box</b>");
+  window.show();
+  const QString tip = TooltipOf(*caption);
+  EXPECT_TRUE(tip.contains("&lt;b&gt;a reading")) << tip.toStdString();
+}
+
+TEST(CaptionView, ACaptionThatSizesItselfGrowsToTheRightUpToItsContainer) {
+  QWidget window;
+  window.resize(300, 100);
+  // A gauge state readout: left 200, one character wide at start.
+  const QRect box(200, 40, 5, 13);
+  auto* caption = new CaptionView(box, true, &window);
+  window.show();
+  const QString texts[] = {"ok", "no response from pfeiffer bus", "-", "ok"};
+  for (const QString& text : texts) {
+    SCOPED_TRACE(text.toStdString());
+    caption->setText(text);
+    caption->fit();
+    EXPECT_EQ(caption->pos(), box.topLeft());
+    EXPECT_EQ(caption->height(), box.height());
+    EXPECT_EQ(caption->width(), std::min(caption->sizeHint().width(), 100));
+    EXPECT_LE(caption->geometry().right(), window.width() - 1);
+    EXPECT_EQ(caption->isCut(), caption->sizeHint().width() > 100);
+  }
+}
+
+}  // namespace
+}  // namespace halvorn::shell

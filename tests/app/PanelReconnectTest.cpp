@@ -1,0 +1,127 @@
+// A pulled USB adapter, end to end through the real serial port: the
+// panel's Com1 is a stable name (a symbolic link, as udev makes in
+// /dev/serial/by-id/) pointing at a pseudo-terminal. The pseudo-terminal
+// goes away, and a new one comes back under the same name; the panel,
+// started to reconnect, opens it again by itself and polls on it.
+#include <QLabel>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "MainWindow.h"
+#include "QtApplication.h"
+#include "support/EventLoop.h"
+#include "support/PseudoTerminal.h"
+#include "support/TemporaryDirectory.h"
+
+namespace halvorn::shell {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using testing::PseudoTerminal;
+
+class PanelReconnectTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(directory.ok());
+    ASSERT_TRUE(first->ok());
+    std::filesystem::create_symlink(first->path(), device);
+    PortMap ports;
+    ports.SetDevice(1, device.string());
+    window = std::make_unique<MainWindow>(ports);
+    window->setReconnect(true);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    QTest::mouseClick(window->view("cmdConnect"), Qt::LeftButton);
+    ASSERT_TRUE(window->panel().MSComm2.PortOpen());
+  }
+
+  QString Status() const { return qobject_cast<QLabel*>(window->view("lblStatus"))->text(); }
+
+  // The adapter is pulled: its pseudo-terminal and its name go away.
+  void Unplug() {
+    first->CloseMaster();
+    first->CloseSlave();
+    std::filesystem::remove(device);
+    ASSERT_TRUE(testing::RunEventsUntil([&] { return Status() == "Port 1 lost"; }, 1s));
+    lostAt = Clock::now();
+  }
+  // ... and plugged in again: a new pseudo-terminal under the same name.
+  PseudoTerminal& Replug() {
+    second.emplace();
+    EXPECT_TRUE(second->ok());
+    std::filesystem::create_symlink(second->path(), device);
+    return *second;
+  }
+
+  testing::TemporaryDirectory directory;
+  std::filesystem::path device = directory / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+  std::optional<PseudoTerminal> first{std::in_place};
+  std::optional<PseudoTerminal> second;
+  std::unique_ptr<MainWindow> window;
+  Clock::time_point lostAt;
+};
+
+TEST_F(PanelReconnectTest, ALostPortIsOpenedAgainOnceItsDeviceIsBackAndPolls) {
+  Unplug();
+  EXPECT_FALSE(window->panel().MSComm2.PortOpen());
+  // Away for longer than one try: nothing is told, and nothing spins.
+  const auto cpuBefore = testing::ProcessCpuTime();
+  testing::RunEventsFor(2500ms);
+  const auto cpu = testing::ProcessCpuTime() - cpuBefore;
+  EXPECT_EQ(Status(), "Port 1 lost");
+  EXPECT_LT(cpu, 250ms) << "waiting for the device must not busy-loop";
+
+  PseudoTerminal& back = Replug();
+  ASSERT_TRUE(testing::RunEventsUntil([&] { return Status() == "Port 1 open successfully"; }, 5s));
+  EXPECT_TRUE(window->panel().MSComm2.PortOpen());
+  // Opened as "Connect" opens it: the polls go out on the new device.
+  std::string polled;
+  EXPECT_TRUE(testing::RunEventsUntil(
+      [&] {
+        polled += back.Receive(16, 1ms);
+        return polled.size() >= 16;
+      },
+      1s));
+  // The poll cycle goes on where it stood when the port was lost.
+  const std::set<std::string> polls = {"061_246\r", "062_247\r", "060_245\r", "063_248\r",
+                                       "010_240\r", "081_248\r", "121_243\r"};
+  EXPECT_TRUE(polls.count(polled.substr(0, 8)) == 1 && polls.count(polled.substr(8, 8)) == 1) << polled;
+  std::cout << "[ measured ] CPU while waiting 2.5 s for the device: "
+            << std::chrono::duration_cast<std::chrono::microseconds>(cpu).count() << " us\n";
+}
+
+TEST_F(PanelReconnectTest, DisconnectWhileWaitingGivesUp) {
+  Unplug();
+  QTest::mouseClick(window->view("cmdDisconnect"), Qt::LeftButton);
+  EXPECT_EQ(Status(), "Port 1 not open");
+  Replug();
+  testing::RunEventsFor(2500ms);
+  EXPECT_EQ(Status(), "Port 1 not open");
+  EXPECT_FALSE(window->panel().MSComm2.PortOpen());
+}
+
+// Wall-clock: the first try comes one interval after the loss, and a device
+// already back by then is open within a moment of it.
+using PanelReconnectTiming = PanelReconnectTest;
+
+TEST_F(PanelReconnectTiming, TheFirstTryIsTwoSecondsAfterTheLoss) {
+  Unplug();
+  Replug();
+  ASSERT_TRUE(testing::RunEventsUntil([&] { return Status() == "Port 1 open successfully"; }, 5s));
+  const auto after = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lostAt);
+  std::cout << "[ measured ] reopened " << after.count() << " ms after the loss\n";
+  EXPECT_GE(after, 1900ms);
+  EXPECT_LT(after, 2300ms);
+}
+
+}  // namespace
+}  // namespace halvorn::shell

@@ -1,0 +1,129 @@
+// Shapes drawn pixel-exact: filled and outlined one pixel wide on all four
+// sides at the box's edges, symmetric, with no blended pixels.
+#include <QImage>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "QtApplication.h"
+#include "ShapeView.h"
+
+namespace halvorn::shell {
+namespace {
+
+struct ShapeCase {
+  ShapeKind kind;
+  QSize size;
+  const char* what;
+};
+
+constexpr ShapeCase kShapes[] = {
+    {ShapeKind::Circle, {65, 65}, "gauge circle at 96 dpi"},
+    {ShapeKind::Circle, {81, 81}, "gauge circle at 120 dpi"},
+    {ShapeKind::Circle, {64, 64}, "even circle"},
+    {ShapeKind::Circle, {70, 60}, "circle in a wide box"},
+    {ShapeKind::RoundedRectangle, {65, 49}, "pump at 96 dpi"},
+    {ShapeKind::RoundedRectangle, {81, 61}, "pump at 120 dpi"},
+    {ShapeKind::Rectangle, {49, 41}, "valve at 96 dpi"},
+    {ShapeKind::Rectangle, {73, 25}, "lamp at 96 dpi"},
+};
+
+// Paints a shape over a blue background and returns the picture.
+QImage Painted(const ShapeCase& c, const QColor& fill, const QColor& outline) {
+  QWidget parent;
+  parent.resize(c.size);
+  QPalette palette = parent.palette();
+  palette.setColor(QPalette::WindowText, outline);
+  palette.setColor(QPalette::Window, Qt::blue);
+  parent.setPalette(palette);
+  parent.setAutoFillBackground(true);
+  auto* shape = new ShapeView(c.kind, &parent);
+  shape->setGeometry(QRect(QPoint(0, 0), c.size));
+  shape->setFill(fill);
+  return parent.grab().toImage();
+}
+
+TEST(ShapeRows, EveryShapeReachesTheFourEdgesOfItsBoxAndIsSymmetric) {
+  for (const ShapeCase& c : kShapes) {
+    SCOPED_TRACE(c.what);
+    const auto rows = ShapeRows(c.kind, c.size);
+    ASSERT_EQ(static_cast<int>(rows.size()), c.size.height());
+    const int side = std::min(c.size.width(), c.size.height());
+    const int left = c.kind == ShapeKind::Circle ? (c.size.width() - side) / 2 : 0;
+    const int top = c.kind == ShapeKind::Circle ? (c.size.height() - side) / 2 : 0;
+    const int width = c.kind == ShapeKind::Circle ? side : c.size.width();
+    const int height = c.kind == ShapeKind::Circle ? side : c.size.height();
+    // The middle row runs from edge to edge, the first and last are not empty.
+    const PixelRun middle = rows[static_cast<std::size_t>(top + height / 2)];
+    EXPECT_EQ(middle.first, left);
+    EXPECT_EQ(middle.last, left + width - 1);
+    EXPECT_LE(rows[static_cast<std::size_t>(top)].first, rows[static_cast<std::size_t>(top)].last);
+    EXPECT_LE(rows[static_cast<std::size_t>(top + height - 1)].first,
+              rows[static_cast<std::size_t>(top + height - 1)].last);
+    for (int y = 0; y < height; ++y) {
+      const PixelRun run = rows[static_cast<std::size_t>(top + y)];
+      const PixelRun mirror = rows[static_cast<std::size_t>(top + height - 1 - y)];
+      SCOPED_TRACE(::testing::Message() << "row " << y << ": " << run.first << ".." << run.last);
+      EXPECT_EQ(run.first, mirror.first);
+      EXPECT_EQ(run.first - left, left + width - 1 - run.last) << "left and right differ";
+      EXPECT_GE(run.first, left);
+      EXPECT_LE(run.last, left + width - 1);
+    }
+    if (c.kind == ShapeKind::Circle && width == height) {
+      // A circle is the same turned a quarter: the column through the middle
+      // runs from the top to the bottom edge as the row does across.
+      int firstRow = -1;
+      for (int y = 0; y < height && firstRow < 0; ++y) {
+        const PixelRun run = rows[static_cast<std::size_t>(top + y)];
+        if (run.first <= left + width / 2 && left + width / 2 <= run.last) firstRow = y;
+      }
+      EXPECT_EQ(firstRow, 0);
+    }
+  }
+}
+
+TEST(ShapeView, IsOutlinedOnePixelWideOnAllFourSidesWithNoBlendedPixels) {
+  const QColor fill(128, 128, 128);
+  const QColor outline(0, 0, 0);
+  for (const ShapeCase& c : kShapes) {
+    SCOPED_TRACE(c.what);
+    const QImage picture = Painted(c, fill, outline);
+    const int w = c.size.width();
+    const int h = c.size.height();
+    const int side = std::min(w, h);
+    const int left = c.kind == ShapeKind::Circle ? (w - side) / 2 : 0;
+    const int top = c.kind == ShapeKind::Circle ? (h - side) / 2 : 0;
+    const int right = c.kind == ShapeKind::Circle ? left + side - 1 : w - 1;
+    const int bottom = c.kind == ShapeKind::Circle ? top + side - 1 : h - 1;
+    const int midX = (left + right) / 2;
+    const int midY = (top + bottom) / 2;
+    // Outline on the edges, fill one pixel in, through the middle each way.
+    EXPECT_EQ(picture.pixelColor(left, midY), outline);
+    EXPECT_EQ(picture.pixelColor(left + 1, midY), fill);
+    EXPECT_EQ(picture.pixelColor(right, midY), outline);
+    EXPECT_EQ(picture.pixelColor(right - 1, midY), fill);
+    EXPECT_EQ(picture.pixelColor(midX, top), outline);
+    EXPECT_EQ(picture.pixelColor(midX, top + 1), fill);
+    EXPECT_EQ(picture.pixelColor(midX, bottom), outline);
+    EXPECT_EQ(picture.pixelColor(midX, bottom - 1), fill);
+    // No antialiasing: every pixel is the background, the fill or the outline.
+    std::set<QRgb> colours;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) colours.insert(picture.pixelColor(x, y).rgb());
+    colours.erase(QColor(Qt::blue).rgb());
+    EXPECT_EQ(colours, (std::set<QRgb>{fill.rgb(), outline.rgb()}));
+    // Every fill pixel has shape pixels on all four sides: the outline is
+    // closed, and one pixel wide (no fill pixel lies on the outside).
+    for (int y = 1; y < h - 1; ++y)
+      for (int x = 1; x < w - 1; ++x) {
+        if (picture.pixelColor(x, y) != fill) continue;
+        for (const QPoint n :
+             {QPoint(x - 1, y), QPoint(x + 1, y), QPoint(x, y - 1), QPoint(x, y + 1)})
+          ASSERT_NE(picture.pixelColor(n), QColor(Qt::blue)) << "fill at " << x << "," << y;
+      }
+  }
+}
+
+}  // namespace
+}  // namespace halvorn::shell

@@ -1,0 +1,173 @@
+// The settings file: what each line sets, the message of a bad line, and
+// how the file and the command line meet.
+#include "SettingsFile.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/TemporaryDirectory.h"
+
+namespace halvorn::shell {
+namespace {
+
+using Arguments = std::vector<std::string_view>;
+
+TEST(SettingsFileTest, EachKeySetsItsChoiceAndCommentsAndBlanksAreSkipped) {
+  const CommandLine read = ApplySettings(
+      "# the plant's panel PC\n"
+      "\n"
+      "   # indented comment\n"
+      "port 1 = /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\n"
+      "port\t10=/dev/ttyACM0\r\n"
+      "  record =  /var/tmp/session one.db  \n"
+      "reconnect = yes",
+      "panel.conf");
+  ASSERT_EQ(read.outcome, CommandLine::Outcome::Run) << read.error;
+  EXPECT_EQ(read.ports.Device(1), "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+  EXPECT_EQ(read.ports.Device(10), "/dev/ttyACM0");
+  EXPECT_EQ(read.ports.Device(2), "/dev/ttyS1");
+  EXPECT_EQ(read.recordPath, "/var/tmp/session one.db");
+  EXPECT_TRUE(read.reconnect);
+}
+
+TEST(SettingsFileTest, ReconnectTakesTheUsualWordsForYesAndNo) {
+  const std::pair<const char*, bool> words[] = {{"yes", true},  {"true", true},   {"on", true},
+                                                {"1", true},    {"no", false},    {"false", false},
+                                                {"off", false}, {"0", false}};
+  for (const auto& [word, on] : words) {
+    SCOPED_TRACE(word);
+    CommandLine base;
+    base.reconnect = !on;
+    const CommandLine read = ApplySettings(std::string("reconnect = ") + word + "\n", "f", base);
+    ASSERT_EQ(read.outcome, CommandLine::Outcome::Run) << read.error;
+    EXPECT_EQ(read.reconnect, on);
+  }
+}
+
+TEST(SettingsFileTest, ABadLineIsNamedByFileAndLineNumber) {
+  struct Case {
+    const char* text;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"# ok\nprot 1 = /dev/ttyUSB0\n",
+       "halvorn-panel: /etc/p.conf:2: unknown setting 'prot 1' (known: port N, record, reconnect)"},
+      {"port 1 /dev/ttyUSB0\n", "halvorn-panel: /etc/p.conf:1: expected 'key = value', not 'port 1 /dev/ttyUSB0'"},
+      {"\n\n\nport 11 = /dev/x\n", "halvorn-panel: /etc/p.conf:4: port number '11' is not a number from 1 to 10"},
+      {"port 0 = /dev/x\n", "halvorn-panel: /etc/p.conf:1: port number '0' is not a number from 1 to 10"},
+      {"port = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port' (known: port N, record, reconnect)"},
+      {"port1 = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port1' (known: port N, record, reconnect)"},
+      {"port 2 =\n", "halvorn-panel: /etc/p.conf:1: 'port 2' names no device"},
+      {"record =   \n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
+      {"reconnect = maybe\n", "halvorn-panel: /etc/p.conf:1: 'reconnect' must be yes or no, not 'maybe'"},
+      {"Reconnect = yes\n",
+       "halvorn-panel: /etc/p.conf:1: unknown setting 'Reconnect' (known: port N, record, reconnect)"},
+      {"port 3 = /dev/a\n# again\nport 3 = /dev/b\n", "halvorn-panel: /etc/p.conf:3: 'port 3' is already given on line 1"},
+      {"reconnect = no\nreconnect = yes\n", "halvorn-panel: /etc/p.conf:2: 'reconnect' is already given on line 1"},
+      {"= /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting '' (known: port N, record, reconnect)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const CommandLine read = ApplySettings(c.text, "/etc/p.conf");
+    EXPECT_EQ(read.outcome, CommandLine::Outcome::Fail);
+    EXPECT_EQ(read.error, c.error);
+  }
+}
+
+TEST(SettingsFileTest, TheDefaultFileFollowsTheXdgConfigHome) {
+  struct Case {
+    const char* xdg;
+    const char* home;
+    const char* path;
+  };
+  const Case cases[] = {
+      {nullptr, "/home/op", "/home/op/.config/halvorn/panel.conf"},
+      {"/srv/cfg", "/home/op", "/srv/cfg/halvorn/panel.conf"},
+      {"", "/home/op", "/home/op/.config/halvorn/panel.conf"},
+      {"relative", "/home/op", "/home/op/.config/halvorn/panel.conf"},
+      {nullptr, nullptr, ""},
+      {nullptr, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << (c.xdg ? c.xdg : "(unset)") << " " << (c.home ? c.home : "(unset)"));
+    EXPECT_EQ(DefaultSettingsPath(c.xdg, c.home), c.path);
+  }
+}
+
+class StartOptionsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(directory.ok()); }
+  std::string Write(const std::string& name, const std::string& text) {
+    const std::string path = (directory / name).string();
+    std::ofstream(path) << text;
+    return path;
+  }
+
+  testing::TemporaryDirectory directory;
+};
+
+TEST_F(StartOptionsTest, NoFileNoChange) {
+  const std::string missing = (directory / "panel.conf").string();
+  for (const Arguments& arguments : {Arguments{}, Arguments{"--port", "2=/dev/ttyUSB0"}}) {
+    const CommandLine read = ReadStartOptions(arguments, missing);
+    const CommandLine plain = ParseCommandLine(arguments);
+    ASSERT_EQ(read.outcome, CommandLine::Outcome::Run) << read.error;
+    EXPECT_EQ(read.ports, plain.ports);
+    EXPECT_EQ(read.reconnect, false);
+    EXPECT_EQ(read.recordPath, "");
+  }
+  EXPECT_EQ(ReadStartOptions({}, "").outcome, CommandLine::Outcome::Run);
+}
+
+TEST_F(StartOptionsTest, TheCommandLineWinsOverTheFileKeyByKey) {
+  const std::string path = Write("panel.conf",
+                                 "port 1 = /dev/file-one\n"
+                                 "port 2 = /dev/file-two\n"
+                                 "reconnect = no\n"
+                                 "record = /var/tmp/r.db\n");
+  const CommandLine read = ReadStartOptions(Arguments{"--port", "2=/dev/given", "--reconnect"}, path);
+  ASSERT_EQ(read.outcome, CommandLine::Outcome::Run) << read.error;
+  EXPECT_EQ(read.ports.Device(1), "/dev/file-one");
+  EXPECT_EQ(read.ports.Device(2), "/dev/given");
+  EXPECT_EQ(read.ports.Device(3), "/dev/ttyS2");
+  EXPECT_TRUE(read.reconnect);
+  EXPECT_EQ(read.recordPath, "/var/tmp/r.db");
+}
+
+TEST_F(StartOptionsTest, ConfigNamesAnotherFileWhichMustExist) {
+  const std::string fallback = Write("default.conf", "port 1 = /dev/from-default\n");
+  const std::string chosen = Write("chosen.conf", "port 1 = /dev/from-chosen\n");
+  const CommandLine read = ReadStartOptions(Arguments{"--config", chosen}, fallback);
+  ASSERT_EQ(read.outcome, CommandLine::Outcome::Run) << read.error;
+  EXPECT_EQ(read.ports.Device(1), "/dev/from-chosen");
+
+  const std::string missing = (directory / "nowhere.conf").string();
+  const CommandLine failed = ReadStartOptions(Arguments{"--config=" + missing}, fallback);
+  EXPECT_EQ(failed.outcome, CommandLine::Outcome::Fail);
+  EXPECT_EQ(failed.error,
+            "halvorn-panel: " + missing + ": cannot read the settings file: No such file or directory");
+  // A folder where the default file belongs is no settings file either.
+  const CommandLine folder = ReadStartOptions({}, directory.path());
+  EXPECT_EQ(folder.outcome, CommandLine::Outcome::Fail);
+  EXPECT_EQ(folder.error, "halvorn-panel: " + directory.path() + ": cannot read the settings file: it is a directory");
+}
+
+TEST_F(StartOptionsTest, ABadFileFailsButHelpAndListingDoNotReadIt) {
+  const std::string path = Write("panel.conf", "port 1 = /dev/ok\nbaud = 9600\n");
+  const CommandLine read = ReadStartOptions({}, path);
+  EXPECT_EQ(read.outcome, CommandLine::Outcome::Fail);
+  EXPECT_EQ(read.error, "halvorn-panel: " + path +
+                            ":2: unknown setting 'baud' (known: port N, record, reconnect)");
+  EXPECT_EQ(ReadStartOptions(Arguments{"--help"}, path).outcome, CommandLine::Outcome::ShowHelp);
+  EXPECT_EQ(ReadStartOptions(Arguments{"--list-ports"}, path).outcome, CommandLine::Outcome::ListPorts);
+  // A wrong argument is told as such, not as the file's fault.
+  const CommandLine wrong = ReadStartOptions(Arguments{"--bogus"}, path);
+  EXPECT_EQ(wrong.error.substr(0, wrong.error.find('\n')), "halvorn-panel: unknown option '--bogus'");
+}
+
+}  // namespace
+}  // namespace halvorn::shell
