@@ -12,6 +12,7 @@ SwitchingProcedure SwitchingOf(DeviceKind kind, bool on) {
       return on ? &SwitchPumpOn : &SwitchPumpOff;
     case DeviceKind::Gauge:
     case DeviceKind::Flow:
+    case DeviceKind::Electrode:
       break;
   }
   return nullptr;

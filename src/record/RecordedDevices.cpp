@@ -39,7 +39,9 @@ Reading ReadingOf(DeviceKind kind, std::string_view caption, std::optional<Colou
   if (colour == indicator_colour::NoData) return {Quality::NoData, std::nullopt};
   if (colour == indicator_colour::Fault) return {Quality::Fault, std::nullopt};
   switch (kind) {
-    case DeviceKind::State:
+    case DeviceKind::Valve:
+    case DeviceKind::Pump:
+    case DeviceKind::Electrode:
       // The electrode readouts have no shape to turn red.
       if (!colour && caption == "error") return {Quality::Fault, std::nullopt};
       return {Quality::NotANumber, std::nullopt};

@@ -72,15 +72,20 @@ void Recorder::Recording(std::string_view text) {
   Push(item);
 }
 
-void Recorder::RecordDevice(const Item& stamp, std::string_view name, DeviceKind kind, const std::string& text,
-                            const std::string* detail, std::optional<Colour> colour, Shown& shown) {
-  const Colour fill = colour.value_or(0);
-  if (shown.recorded && shown.text == text && shown.colour == fill && (!detail || shown.detail == *detail)) return;
-  shown.recorded = true;
-  shown.text = text;  // within the storage it already has, once warmed up
-  shown.colour = fill;
-  if (detail) shown.detail = *detail;
-  const Reading reading = name == kUptimeDevice ? UptimeReading(text) : ReadingOf(kind, text, colour);
+bool Recorder::Shown::Update(const std::string& now, const std::string* nowDetail,
+                             std::optional<Colour> nowColour) {
+  const Colour fill = nowColour.value_or(0);
+  if (recorded && text == now && colour == fill && (!nowDetail || detail == *nowDetail)) return false;
+  recorded = true;
+  text = now;  // within the storage it already has, once warmed up
+  colour = fill;
+  if (nowDetail) detail = *nowDetail;
+  return true;
+}
+
+void Recorder::RecordDevice(const Item& stamp, std::string_view name, const Reading& reading,
+                            const std::string& text, const std::string* detail,
+                            std::optional<Colour> colour) {
   Item item = stamp;
   item.kind = Item::Kind::DeviceState;
   item.code = static_cast<std::int32_t>(reading.quality);
@@ -102,18 +107,23 @@ void Recorder::Observe(const FrontPanel& panel) {
   }
   m_pendingCount = 0;
 
-  for (std::size_t i = 0; i < std::size(kRecordedDevices); ++i) {
-    const RecordedDevice& device = kRecordedDevices[i];
+  for (std::size_t i = 0; i < kRecordedDevices.size(); ++i) {
+    const Device& device = kRecordedDevices[i];
     const std::optional<Colour> colour =
         device.shape ? std::optional<Colour>((form.*device.shape).fillColor) : std::nullopt;
-    const std::string* detail = device.detail ? &(form.*device.detail).caption : nullptr;
-    RecordDevice(stamp, device.name, device.kind, (form.*device.caption).caption, detail, colour, m_devices[i]);
+    const Label Form1::*detailLabel = RecordedDetail(device);
+    const std::string* detail = detailLabel ? &(form.*detailLabel).caption : nullptr;
+    const std::string& text = (form.*RecordedText(device)).caption;
+    if (m_devices[i].Update(text, detail, colour)) {
+      RecordDevice(stamp, device.name, ReadingOf(device.kind, text, colour), text, detail, colour);
+    }
   }
 
   const bool uptimeDue = !m_uptimeAt || stamp.t_ns - *m_uptimeAt >= kSlowItemPeriodNs;
-  if (uptimeDue && (!m_uptime.recorded || m_uptime.text != form.txtUptime.text)) {
+  if (uptimeDue && m_uptime.Update(form.txtUptime.text, nullptr, std::nullopt)) {
     m_uptimeAt = stamp.t_ns;
-    RecordDevice(stamp, kUptimeDevice, DeviceKind::State, form.txtUptime.text, nullptr, std::nullopt, m_uptime);
+    RecordDevice(stamp, kUptimeDevice, UptimeReading(form.txtUptime.text), form.txtUptime.text, nullptr,
+                 std::nullopt);
   }
 
   const bool countersDue = !m_countersAt || stamp.t_ns - *m_countersAt >= kSlowItemPeriodNs;

@@ -54,11 +54,14 @@ class Recorder : public LinkObserver {
   void Recording(std::string_view text);
 
  private:
+  // What a device showed when last recorded.
   struct Shown {
     bool recorded = false;
     std::string text;
     std::string detail;
     Colour colour = 0;
+    // Takes what the device shows now; false when it is what was recorded.
+    bool Update(const std::string& now, const std::string* nowDetail, std::optional<Colour> nowColour);
   };
   struct PendingLink {
     Link what;
@@ -67,13 +70,13 @@ class Recorder : public LinkObserver {
 
   Item Stamped(Item::Kind kind) const;
   void Push(const Item& item) { m_queue.Push(item); }
-  void RecordDevice(const Item& stamp, std::string_view name, DeviceKind kind, const std::string& text,
-                    const std::string* detail, std::optional<Colour> colour, Shown& shown);
+  void RecordDevice(const Item& stamp, std::string_view name, const Reading& reading, const std::string& text,
+                    const std::string* detail, std::optional<Colour> colour);
 
   ItemQueue& m_queue;
   const Clock& m_clock;
   std::int64_t m_startNs;
-  std::array<Shown, std::size(kRecordedDevices)> m_devices{};
+  std::array<Shown, kRecordedDevices.size()> m_devices{};
   Shown m_uptime;
   std::optional<std::int64_t> m_uptimeAt;
   std::optional<std::int64_t> m_countersAt;

@@ -37,11 +37,11 @@ TEST(RecordedDevicesTest, CaptionsReadAsTheOperatorReadsThem) {
       {DeviceKind::Flow, "100.0%", flow, Quality::Valid, 100.0},
       {DeviceKind::Flow, "%", flow, Quality::NotANumber, std::nullopt},
       {DeviceKind::Flow, "Overtemperature", indicator_colour::Fault, Quality::Fault, std::nullopt},
-      {DeviceKind::State, "open", colours::Green, Quality::NotANumber, std::nullopt},
-      {DeviceKind::State, "state", indicator_colour::NoData, Quality::NoData, std::nullopt},
-      {DeviceKind::State, "Unknown error code", indicator_colour::Fault, Quality::Fault, std::nullopt},
-      {DeviceKind::State, "in", std::nullopt, Quality::NotANumber, std::nullopt},
-      {DeviceKind::State, "error", std::nullopt, Quality::Fault, std::nullopt},
+      {DeviceKind::Valve, "open", colours::Green, Quality::NotANumber, std::nullopt},
+      {DeviceKind::Pump, "state", indicator_colour::NoData, Quality::NoData, std::nullopt},
+      {DeviceKind::Valve, "Unknown error code", indicator_colour::Fault, Quality::Fault, std::nullopt},
+      {DeviceKind::Electrode, "in", std::nullopt, Quality::NotANumber, std::nullopt},
+      {DeviceKind::Electrode, "error", std::nullopt, Quality::Fault, std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("caption '") + c.caption + "'");
@@ -63,23 +63,33 @@ TEST(RecordedDevicesTest, UptimeIsSecondsOnceShown) {
 }
 
 // The viewer reads device names from the schema's comment: every name
-// recorded must be one it lists, and none twice.
+// recorded must be one it lists, and none twice; the names stay those of
+// records already written.
 TEST(RecordedDevicesTest, EveryDeviceIsNamedOnceAndAsTheSchemaSays) {
   const std::string schema = kSchemaSql;
   const std::size_t comment = schema.find("device TEXT NOT NULL");
   ASSERT_NE(comment, std::string::npos);
   const std::string listed = schema.substr(comment, schema.find('\n', comment) - comment);
+  const Form1 form;
   std::set<std::string_view> names;
-  for (const RecordedDevice& device : kRecordedDevices) {
+  std::string all;
+  for (const Device& device : kRecordedDevices) {
     SCOPED_TRACE(std::string(device.name));
     EXPECT_TRUE(names.insert(device.name).second);
     const bool numbered = device.name.back() >= '0' && device.name.back() <= '9';
     if (!numbered) {
       EXPECT_NE(listed.find("'" + std::string(device.name) + "'"), std::string::npos);
     }
-    EXPECT_EQ(device.detail != nullptr, device.kind == DeviceKind::Gauge);
+    EXPECT_EQ(RecordedDetail(device) != nullptr, device.kind == DeviceKind::Gauge);
+    // A gauge's text is its reading, not the "ok" beside it.
+    if (device.kind == DeviceKind::Gauge) {
+      EXPECT_EQ(&(form.*RecordedText(device)), &(form.*device.value));
+    }
+    all += std::string(device.name) + ' ';
   }
-  EXPECT_EQ(names.size(), 36u);  // 16 valves, 3 mechanical, 3 pumps, 8 gauges, 4 flows, 2 electrode readouts
+  EXPECT_EQ(all,
+            "V1 V2 V3 V4 V5 V6 V7 V8 V9 V10 V11 V12 V13 V14 CV1 CV2 MECH1 MECH2 MECH3 ROTARY1 ROTARY2 TMP "
+            "G1 G2 G3 G4 G5 G6 G7 G8 MFC1 MFC2 MFC3 MFC4 ELECTRODE COOLING ");
 }
 
 }  // namespace

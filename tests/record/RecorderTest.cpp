@@ -60,7 +60,7 @@ class RecorderTest : public ::testing::Test {
 
 TEST_F(RecorderTest, TheStartPictureIsRecordedOnceAndThenOnlyChanges) {
   const auto start = TakeItems(queue);
-  EXPECT_EQ(OfKind(start, Item::Kind::DeviceState).size(), std::size(kRecordedDevices) + 1) << "and the uptime";
+  EXPECT_EQ(OfKind(start, Item::Kind::DeviceState).size(), kRecordedDevices.size() + 1) << "and the uptime";
   EXPECT_THAT(Described(start), Contains("state V1 'state' colour 2147483665 q4"));
 
   recorder.Observe(panel);
