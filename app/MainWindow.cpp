@@ -26,7 +26,6 @@
 #include "WrappingButton.h"
 #include "commands/Events.h"
 #include "link/Startup.h"
-#include "panel/Devices.h"
 #include "panel/HitTest.h"
 #include "panel/Menus.h"
 
@@ -84,7 +83,9 @@ MainWindow::MainWindow(PortMap ports, SessionRecord* record, QWidget* parent)
       m_record(record),
       m_recorder(record ? &record->recorder() : nullptr),
       m_recordedPort(m_port, m_recorder) {
+  // The core tells the record of warnings and of the operator's actions.
   m_panel.observer = m_recorder;
+  m_panel.actions = m_recorder;
   showRecordingInTitle(std::nullopt);
   setFont(PanelFont());
   setFixedSize(TwipsToPixels(form().clientWidth, logicalDpiX()),
@@ -231,19 +232,13 @@ void MainWindow::connectEvents() {
   FrontPanel& p = m_panel;
   for (auto& [model, view] : m_buttons) {
     const CommandButton* button = model;
-    connect(view, &QPushButton::clicked, this, [this, &p, button] {
-      recordClick(*button);
-      handle([&] { Click(p, *button); });
-    });
+    connect(view, &QPushButton::clicked, this,
+            [this, &p, button] { handle([&] { Click(p, *button); }); });
   }
   for (const ComboView& combo : m_combos) {
     ComboBox* model = combo.model;
-    connect(combo.view, &QComboBox::activated, this, [this, &p, model](int index) {
-      const bool inList = index >= 0 && index < static_cast<int>(model->items.size());
-      recordAction(model->name + "_Click", std::nullopt,
-                   inList ? model->items[static_cast<std::size_t>(index)] : std::string());
-      handle([&] { Choose(p, *model, index); });
-    });
+    connect(combo.view, &QComboBox::activated, this,
+            [this, &p, model](int index) { handle([&] { Choose(p, *model, index); }); });
   }
   for (const TextBoxView& box : m_textBoxes) {
     TextBox* model = box.model;
@@ -278,23 +273,6 @@ void MainWindow::handle(const std::function<void()>& procedure) {
   procedure();
   recordOutcome();
   showModel();
-}
-
-void MainWindow::recordAction(std::string_view procedure, std::optional<std::string_view> device,
-                              std::string_view argument) {
-  if (m_recorder) m_recorder->Action(procedure, device, argument);
-}
-
-void MainWindow::recordClick(const CommandButton& button) {
-  if (!m_recorder) return;
-  // A setpoint's send button names its controller and sends what was typed.
-  for (const FlowDevice& flow : kFlows) {
-    if (&(m_panel.form.*flow.send) == &button) {
-      recordAction(button.name + "_Click", flow.name, (m_panel.form.*flow.setpoint).text);
-      return;
-    }
-  }
-  recordAction(button.name + "_Click", std::nullopt, button.caption);
 }
 
 void MainWindow::recordOutcome() {
@@ -414,8 +392,6 @@ void MainWindow::PopupMenu(const Menu& menu, int) {
   if (!chosen) return;
   for (const MenuItem* item : items) {
     if (item && chosen->objectName() == QString::fromStdString(item->name)) {
-      QString device = QString::fromStdString(menu.caption).toUpper();
-      recordAction(item->name + "_Click", device.toStdString(), item->caption);
       Click(m_panel, *item);
       return;
     }

@@ -17,7 +17,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -83,14 +82,9 @@ class MainWindow : public QWidget, private MenuPopup {
 
   // Runs one event procedure of the core, then shows the model.
   void handle(const std::function<void()>& procedure);
-  // The operator ran `procedure`: the one place where the record hears of
-  // it, just before it runs.
-  void recordAction(std::string_view procedure, std::optional<std::string_view> device,
-                    std::string_view argument);
   // After every event: the record notes what changed, and the title says
   // once if recording has stopped.
   void recordOutcome();
-  void recordClick(const CommandButton& button);
   void showRecordingInTitle(const std::optional<std::string>& failure);
   // After the core has taken a port event: the widgets at most once per
   // kShowPeriod, so that a flood of answers costs at most two updates a

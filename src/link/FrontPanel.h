@@ -12,10 +12,11 @@
 #include <functional>
 #include <string>
 
+#include "link/ActionObserver.h"
 #include "link/LinkObserver.h"
+#include "link/Reconnect.h"
 #include "panel/Form1.h"
 #include "panel/SerialPort.h"
-#include "link/Reconnect.h"
 #include "plant/Watchdog.h"
 
 namespace halvorn {
@@ -38,6 +39,8 @@ struct FrontPanel {
   WatchdogFlags watchdog;
   // Told of warnings as they are listed; none unless the run is recorded.
   LinkObserver* observer = nullptr;
+  // Told of each operator action by the event entries; none unless recorded.
+  ActionObserver* actions = nullptr;
   // Trying a lost port again (off unless chosen at start).
   Reconnect reconnect;
 

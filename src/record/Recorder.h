@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "link/ActionObserver.h"
 #include "link/FrontPanel.h"
 #include "link/LinkObserver.h"
 #include "record/Clock.h"
@@ -24,7 +25,7 @@ namespace halvorn::record {
 // most this often.
 constexpr std::int64_t kSlowItemPeriodNs = 60'000'000'000;
 
-class Recorder : public LinkObserver {
+class Recorder : public LinkObserver, public ActionObserver {
  public:
   // The session starts now by `clock`; every item's t_ns counts from here.
   Recorder(ItemQueue& queue, const Clock& clock);
@@ -36,7 +37,8 @@ class Recorder : public LinkObserver {
   // The operator ran `procedure` ('mnuV6Open_Click', 'cmdConnect_Click')
   // on `device` (nullopt for none) with `argument` (the item's or button's
   // caption, the setpoint as typed, the list's choice).
-  void Action(std::string_view procedure, std::optional<std::string_view> device, std::string_view argument);
+  void Action(std::string_view procedure, std::optional<std::string_view> device,
+              std::string_view argument) override;
 
   // What the port did; told in the record by Observe() with the status
   // text the event procedure then showed.
