@@ -10,9 +10,11 @@
 #include <time.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "ChildProcess.h"
 #include "record/Database.h"
@@ -46,20 +48,29 @@ std::vector<std::string> ProbeEnvironment(const std::string& report) {
           "QT_QPA_GENERIC_PLUGINS=halvornprobe", "HALVORN_PROBE_REPORT=" + report, "HALVORN_PROBE_CONNECT=1"};
 }
 
+// Named on the command line or in the settings file, the record is opened
+// the same way before any window.
 TEST(RecordProgramTest, AFileThatIsNoRecordStopsTheStartWithStatusTwo) {
   testing::TemporaryDirectory dir;
   const std::string notes = dir / "notes.txt";
   std::ofstream(notes) << "pump-down notes, not a database\n";
-  const std::string report = dir / "probe.txt";
-  perf::ChildProcess panel(
-      {HALVORN_PANEL_PROGRAM, {"--record", notes}, ProbeEnvironment(report), dir / "panel.err"});
-  ASSERT_GT(panel.pid(), 0);
-  ASSERT_TRUE(panel.Wait(10s));
-  ASSERT_TRUE(panel.exitStatus() && WIFEXITED(*panel.exitStatus()));
-  EXPECT_EQ(WEXITSTATUS(*panel.exitStatus()), 2);
-  EXPECT_EQ(ReadFile(dir / "panel.err"), "halvorn-panel: " + notes + " is not a Halvorn record: file is not a database\n");
-  EXPECT_EQ(ReadFile(report), "") << "no window was opened";
-  EXPECT_EQ(ReadFile(notes), "pump-down notes, not a database\n");
+  const std::string settings = dir / "panel.conf";
+  std::ofstream(settings) << "record = " << notes << "\n";
+  const std::vector<std::string> starts[] = {{"--record", notes}, {"--config", settings}};
+  for (const std::vector<std::string>& arguments : starts) {
+    SCOPED_TRACE(arguments.front());
+    const std::string report = dir / "probe.txt";
+    std::filesystem::remove(report);
+    perf::ChildProcess panel(
+        {HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(report), dir / "panel.err"});
+    ASSERT_GT(panel.pid(), 0);
+    ASSERT_TRUE(panel.Wait(10s));
+    ASSERT_TRUE(panel.exitStatus() && WIFEXITED(*panel.exitStatus()));
+    EXPECT_EQ(WEXITSTATUS(*panel.exitStatus()), 2);
+    EXPECT_EQ(ReadFile(dir / "panel.err"), "halvorn-panel: " + notes + " is not a Halvorn record: file is not a database\n");
+    EXPECT_EQ(ReadFile(report), "") << "no window was opened";
+    EXPECT_EQ(ReadFile(notes), "pump-down notes, not a database\n");
+  }
 }
 
 TEST(RecordProgramTest, SigtermClosesTheRecordCleanly) {
