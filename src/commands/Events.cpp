@@ -19,8 +19,8 @@ namespace {
 
 // Tells the onlooker, if any, of the operator's event on `widget` before
 // its procedure runs.
-void TellAction(FrontPanel& panel, const std::string& widget, std::optional<std::string_view> device,
-                std::string_view argument) {
+void TellAction(FrontPanel& panel, const std::string& widget,
+                std::optional<std::string_view> device, std::string_view argument) {
   if (panel.actions) panel.actions->Action(widget + "_Click", device, argument);
 }
 
@@ -91,8 +91,9 @@ void Choose(FrontPanel& panel, ComboBox& combo, int index) {
   const bool own = &combo == &form.Combo1 || &combo == &form.Combo2 || &combo == &form.Combo3;
   const bool listed = index >= 0 && static_cast<std::size_t>(index) < combo.items.size();
   if (own) {
-    TellAction(panel, combo.name, std::nullopt,
-               listed ? std::string_view(combo.items[static_cast<std::size_t>(index)]) : std::string_view());
+    const std::string_view choice =
+        listed ? std::string_view(combo.items[static_cast<std::size_t>(index)]) : std::string_view();
+    TellAction(panel, combo.name, std::nullopt, choice);
   }
   SetListIndex(panel, combo, index);
 }

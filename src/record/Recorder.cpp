@@ -75,7 +75,8 @@ void Recorder::Recording(std::string_view text) {
 bool Recorder::Shown::Update(const std::string& now, const std::string* nowDetail,
                              std::optional<Colour> nowColour) {
   const Colour fill = nowColour.value_or(0);
-  if (recorded && text == now && colour == fill && (!nowDetail || detail == *nowDetail)) return false;
+  const bool same = text == now && colour == fill && (!nowDetail || detail == *nowDetail);
+  if (recorded && same) return false;
   recorded = true;
   text = now;  // within the storage it already has, once warmed up
   colour = fill;
@@ -122,8 +123,8 @@ void Recorder::Observe(const FrontPanel& panel) {
   const bool uptimeDue = !m_uptimeAt || stamp.t_ns - *m_uptimeAt >= kSlowItemPeriodNs;
   if (uptimeDue && m_uptime.Update(form.txtUptime.text, nullptr, std::nullopt)) {
     m_uptimeAt = stamp.t_ns;
-    RecordDevice(stamp, kUptimeDevice, UptimeReading(form.txtUptime.text), form.txtUptime.text, nullptr,
-                 std::nullopt);
+    const std::string& uptime = form.txtUptime.text;
+    RecordDevice(stamp, kUptimeDevice, UptimeReading(uptime), uptime, nullptr, std::nullopt);
   }
 
   const bool countersDue = !m_countersAt || stamp.t_ns - *m_countersAt >= kSlowItemPeriodNs;

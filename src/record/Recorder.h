@@ -63,7 +63,8 @@ class Recorder : public LinkObserver, public ActionObserver {
     std::string detail;
     Colour colour = 0;
     // Takes what the device shows now; false when it is what was recorded.
-    bool Update(const std::string& now, const std::string* nowDetail, std::optional<Colour> nowColour);
+    bool Update(const std::string& now, const std::string* nowDetail,
+                std::optional<Colour> nowColour);
   };
   struct PendingLink {
     Link what;
@@ -72,8 +73,9 @@ class Recorder : public LinkObserver, public ActionObserver {
 
   Item Stamped(Item::Kind kind) const;
   void Push(const Item& item) { m_queue.Push(item); }
-  void RecordDevice(const Item& stamp, std::string_view name, const Reading& reading, const std::string& text,
-                    const std::string* detail, std::optional<Colour> colour);
+  void RecordDevice(const Item& stamp, std::string_view name, const Reading& reading,
+                    const std::string& text, const std::string* detail,
+                    std::optional<Colour> colour);
 
   ItemQueue& m_queue;
   const Clock& m_clock;
