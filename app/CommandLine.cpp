@@ -44,6 +44,7 @@ std::optional<std::string_view> OptionValue(std::span<const std::string_view> ar
 CommandLine ParseCommandLine(std::span<const std::string_view> arguments, CommandLine base) {
   CommandLine result = std::move(base);
   std::vector<bool> given(PortMap::kLastPort + 1, false);
+  bool recordGiven = false;
   for (std::size_t index = 0; index < arguments.size(); ++index) {
     const std::string_view argument = arguments[index];
     if (argument == "--help" || argument == "-h") {
@@ -64,6 +65,17 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments, Comman
     if (const auto file = OptionValue(arguments, index, "--config", missing)) {
       if (missing || file->empty()) return Failure("option --config needs a file name");
       result.configPath = std::string(*file);
+      continue;
+    }
+    if (const auto file = OptionValue(arguments, index, "--record", missing)) {
+      if (missing) {
+        return Failure("option --record needs a file, e.g. --record /var/log/halvorn/panel.halvorn");
+      }
+      if (file->empty()) return Failure("option --record names no file");
+      // Given twice here is a fault; a file from the settings is replaced.
+      if (recordGiven) return Failure("option --record is given more than once");
+      recordGiven = true;
+      result.recordPath = std::string(*file);
       continue;
     }
     const std::optional<std::string_view> portValue = OptionValue(arguments, index, "--port", missing);
@@ -106,11 +118,13 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
 }
 
 std::string HelpText() {
-  return "Usage: halvorn-panel [--port N=DEVICE]... [--reconnect] [--config FILE]\n"
+  return "Usage: halvorn-panel [--port N=DEVICE]... [--record FILE] [--reconnect]\n"
+         "                     [--config FILE]\n"
          "       halvorn-panel --list-ports\n"
          "\n"
          "The operator's front panel of the Halvorn gas-injection installation.\n"
-         "Without arguments and without a settings file every start is the same.\n"
+         "Without arguments and without a settings file every start is the same\n"
+         "and nothing is written to disk.\n"
          "\n"
          "The panel's port list offers Com1 to Com10. By default ComN opens the\n"
          "serial device /dev/ttyS<N-1>: Com1 is /dev/ttyS0, Com10 is /dev/ttyS9.\n"
@@ -129,6 +143,10 @@ std::string HelpText() {
          "  --list-ports      list the machine's serial devices (driver, USB\n"
          "                    vendor and product, stable names, whether you may\n"
          "                    open them) and exit.\n"
+         "  --record FILE     keep a record of this run in FILE, an SQLite database\n"
+         "                    made if missing: every byte on the line, every\n"
+         "                    operator action, every change on the picture. One\n"
+         "                    file holds any number of runs. Also --record=FILE.\n"
          "  -h, --help        show this text and exit.\n"
          "\n"
          "Settings file (only read when it exists; options given here win):\n"
@@ -140,8 +158,10 @@ std::string HelpText() {
          "Examples:\n"
          "  halvorn-panel --port 1=/dev/ttyUSB0\n"
          "  halvorn-panel --port 2=/dev/pts/7 --port 3=/dev/serial/by-id/usb-FTDI-if00\n"
+         "  halvorn-panel --port 1=/dev/ttyUSB0 --record ~/pump-down.halvorn\n"
          "\n"
-         "A wrong or unknown argument, or a bad line in the settings file, is\n"
+         "A wrong or unknown argument, a bad line in the settings file, or a\n"
+         "record file that cannot be opened or is not a Halvorn record, is\n"
          "reported on standard error and the program exits with status 2\n"
          "without opening its window.\n";
 }

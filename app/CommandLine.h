@@ -1,6 +1,8 @@
 // The front panel's command line. Without arguments (and without a settings
-// file, see Settings.h) every start is the same:
+// file, see SettingsFile.h) every start is the same and nothing is written
+// to disk:
 //   --port N=DEVICE   (N from 1 to 10, repeatable, also --port=N=DEVICE)
+//   --record FILE     keep a record of the run (also --record=FILE)
 //   --reconnect       try a lost port again every two seconds
 //   --config FILE     read the settings from FILE (also --config=FILE)
 //   --list-ports      print the machine's serial devices and exit

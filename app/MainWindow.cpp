@@ -14,11 +14,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "CaptionView.h"
 #include "Colours.h"
 #include "GroupFrame.h"
 #include "LineText.h"
+#include "SessionRecord.h"
 #include "ShapeView.h"
 #include "Twips.h"
 #include "WrappingButton.h"
@@ -75,9 +77,16 @@ std::int16_t ShiftCode(Qt::KeyboardModifiers modifiers) {
 
 }  // namespace
 
-MainWindow::MainWindow(PortMap ports, QWidget* parent)
-    : QWidget(parent), m_port(std::move(ports)) {
-  setWindowTitle(QString::fromStdString(form().caption));
+MainWindow::MainWindow(PortMap ports, SessionRecord* record, QWidget* parent)
+    : QWidget(parent),
+      m_port(std::move(ports)),
+      m_record(record),
+      m_recorder(record ? &record->recorder() : nullptr),
+      m_recordedPort(m_port, m_recorder) {
+  // The core tells the record of warnings and of the operator's actions.
+  m_panel.observer = m_recorder;
+  m_panel.actions = m_recorder;
+  showRecordingInTitle(std::nullopt);
   setFont(PanelFont());
   setFixedSize(TwipsToPixels(form().clientWidth, logicalDpiX()),
                TwipsToPixels(form().clientHeight, logicalDpiY()));
@@ -262,10 +271,33 @@ void MainWindow::applyFocusOrder() {
 
 void MainWindow::handle(const std::function<void()>& procedure) {
   procedure();
+  recordOutcome();
   showModel();
 }
 
+void MainWindow::recordOutcome() {
+  if (!m_recorder) return;
+  m_recorder->Observe(m_panel);
+  if (m_recordingFailed) return;
+  if (std::optional<std::string> failure = m_record->Failure()) {
+    m_recordingFailed = true;
+    std::fprintf(stderr, "halvorn-panel: recording stopped: %s\n", failure->c_str());
+    showRecordingInTitle(failure);
+  }
+}
+
+void MainWindow::showRecordingInTitle(const std::optional<std::string>& failure) {
+  std::string title = form().caption;
+  if (m_record && failure) {
+    title += " \u2014 recording stopped: " + *failure;
+  } else if (m_record) {
+    title += " \u2014 recording to " + m_record->path();
+  }
+  setWindowTitle(QString::fromStdString(title));
+}
+
 void MainWindow::handlePortEvent(int commEvent) {
+  recordOutcome();
   // A timer the answer started or stopped keeps its own time.
   m_view.showTimers();
   // Only answers come in floods; a lost port is told at once.

@@ -15,12 +15,15 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "ModelView.h"
 #include "link/FrontPanel.h"
 #include "panel/MenuPopup.h"
+#include "record/RecordingSerialPort.h"
 #include "serial/PortMap.h"
 #include "serial/TermiosSerialPort.h"
 #include "TouchPress.h"
@@ -34,6 +37,7 @@ namespace halvorn::shell {
 
 class CaptionView;
 class GroupFrame;
+class SessionRecord;
 class ShapeView;
 
 class MainWindow : public QWidget, private MenuPopup {
@@ -41,8 +45,9 @@ class MainWindow : public QWidget, private MenuPopup {
 
  public:
   // Runs the window's Load before returning, so the first time it is shown
-  // it is already in its start state.
-  explicit MainWindow(PortMap ports = {}, QWidget* parent = nullptr);
+  // it is already in its start state. With a `record` (which must outlive
+  // the window) everything the run shows and does goes into it.
+  explicit MainWindow(PortMap ports = {}, SessionRecord* record = nullptr, QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // Whether a lost port is tried again every two seconds (off by default).
@@ -77,6 +82,10 @@ class MainWindow : public QWidget, private MenuPopup {
 
   // Runs one event procedure of the core, then shows the model.
   void handle(const std::function<void()>& procedure);
+  // After every event: the record notes what changed, and the title says
+  // once if recording has stopped.
+  void recordOutcome();
+  void showRecordingInTitle(const std::optional<std::string>& failure);
   // After the core has taken a port event: the widgets at most once per
   // kShowPeriod, so that a flood of answers costs at most two updates a
   // 60 Hz frame.
@@ -88,7 +97,11 @@ class MainWindow : public QWidget, private MenuPopup {
   QWidget* containerWidget(Container container) const;
 
   TermiosSerialPort m_port;
-  FrontPanel m_panel{m_port};
+  SessionRecord* m_record = nullptr;
+  record::Recorder* m_recorder = nullptr;
+  record::RecordingSerialPort m_recordedPort;
+  FrontPanel m_panel{m_recordedPort};
+  bool m_recordingFailed = false;
   WidgetRefs m_widgets = AllWidgets(m_panel.form);
 
   GroupFrame* m_frame1 = nullptr;

@@ -1,15 +1,55 @@
 // Starts the front panel: one window, shown until the operator closes it.
 #include <QApplication>
+#include <QSocketNotifier>
+
+#include <signal.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <iostream>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "CommandLine.h"
 #include "MainWindow.h"
+#include "SessionRecord.h"
 #include "SettingsFile.h"
 #include "serial/SerialDevices.h"
+
+namespace {
+
+// The write end of the pipe that turns SIGTERM, SIGINT and SIGHUP into an
+// orderly quit while a record is kept, so that its last moments are
+// committed and the session marked as closed.
+int g_quitPipe = -1;
+
+extern "C" void OnQuitSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = ::write(g_quitPipe, &byte, 1);
+}
+
+// What the session row keeps of how the panel was started.
+halvorn::record::SessionInfo DescribeRun(int argc, char* argv[], const halvorn::shell::PortMap& ports) {
+  halvorn::record::SessionInfo info;
+  info.startedWallNs = halvorn::shell::SystemClock().Now().wallNs;
+  info.version = HALVORN_VERSION;
+  for (int index = 0; index < argc; ++index) {
+    if (index > 0) info.commandLine += ' ';
+    info.commandLine += argv[index];
+  }
+  const halvorn::shell::PortMap defaults;
+  for (int port = halvorn::shell::PortMap::kFirstPort; port <= halvorn::shell::PortMap::kLastPort; ++port) {
+    if (ports.Device(port) == defaults.Device(port)) continue;
+    if (!info.portMap.empty()) info.portMap += ' ';
+    info.portMap += std::to_string(port) + '=' + ports.Device(port).value_or("");
+  }
+  return info;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   using halvorn::shell::CommandLine;
@@ -33,10 +73,35 @@ int main(int argc, char* argv[]) {
     case CommandLine::Outcome::Run:
       break;
   }
+  // The record too: a file that cannot be one stops the start before any
+  // window opens, rather than leaving the operator believing the run kept.
+  std::optional<halvorn::shell::SessionRecord> record;
+  if (!commandLine.recordPath.empty()) {
+    // A file size limit reached by the record fails the write, which stops
+    // the recording, instead of ending the panel.
+    ::signal(SIGXFSZ, SIG_IGN);
+    try {
+      record.emplace(commandLine.recordPath, DescribeRun(argc, argv, commandLine.ports));
+    } catch (const halvorn::record::DatabaseError& e) {
+      std::cerr << "halvorn-panel: " << e.what() << '\n';
+      return halvorn::shell::kCommandLineExitStatus;
+    }
+  }
   int qtArgc = 1;
   QApplication application(qtArgc, argv);
-  halvorn::shell::MainWindow window(commandLine.ports);
+  halvorn::shell::MainWindow window(commandLine.ports, record ? &*record : nullptr);
   window.setReconnect(commandLine.reconnect);
   window.show();
+  int quitPipe[2] = {-1, -1};
+  std::optional<QSocketNotifier> quitNotifier;
+  if (record && ::pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+    g_quitPipe = quitPipe[1];
+    quitNotifier.emplace(quitPipe[0], QSocketNotifier::Read);
+    QObject::connect(&*quitNotifier, &QSocketNotifier::activated, &application, &QApplication::quit);
+    struct sigaction action {};
+    action.sa_handler = OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+  }
   return QApplication::exec();
 }

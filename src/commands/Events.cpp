@@ -1,5 +1,7 @@
 #include "commands/Events.h"
 
+#include <optional>
+#include <string_view>
 #include <utility>
 
 #include "commands/ClearLists.h"
@@ -13,6 +15,16 @@
 #include "plant/Watchdog.h"
 
 namespace halvorn {
+namespace {
+
+// Tells the onlooker, if any, of the operator's event on `widget` before
+// its procedure runs.
+void TellAction(FrontPanel& panel, const std::string& widget,
+                std::optional<std::string_view> device, std::string_view argument) {
+  if (panel.actions) panel.actions->Action(widget + "_Click", device, argument);
+}
+
+}  // namespace
 
 const std::array<ButtonClick, 9> kButtonClicks = {{
     {&Form1::cmdConnect, &cmdConnect_Click},
@@ -38,14 +50,27 @@ const std::array<TimerTick, 5> kTimerTicks = {{
 void Click(FrontPanel& panel, const CommandButton& button) {
   for (const ButtonClick& row : kButtonClicks) {
     if (&(panel.form.*row.button) == &button) {
+      TellAction(panel, button.name, std::nullopt, button.caption);
       row.click(panel);
       return;
     }
   }
-  cmdMFC_send_Click(panel, button);  // a send button of its controller, or nothing
+  // A send button of its controller, with the setpoint as typed, or nothing.
+  for (const FlowDevice& flow : kFlows) {
+    if (&(panel.form.*flow.send) == &button) {
+      TellAction(panel, button.name, flow.name, (panel.form.*flow.setpoint).text);
+      cmdMFC_send_Click(panel, button);
+      return;
+    }
+  }
 }
 
-void Click(FrontPanel& panel, const MenuItem& item) { MenuItem_Click(panel, item); }
+void Click(FrontPanel& panel, const MenuItem& item) {
+  if (const SwitchedDevice* device = DeviceOfItem(panel.form, item)) {
+    TellAction(panel, item.name, device->name, item.caption);
+  }
+  MenuItem_Click(panel, item);
+}
 
 void Tick(FrontPanel& panel, const Timer& timer) {
   // The reconnect beat is the panel's own, not one of the window's timers.
@@ -61,7 +86,17 @@ void Tick(FrontPanel& panel, const Timer& timer) {
   }
 }
 
-void Choose(FrontPanel& panel, ComboBox& combo, int index) { SetListIndex(panel, combo, index); }
+void Choose(FrontPanel& panel, ComboBox& combo, int index) {
+  const Form1& form = panel.form;
+  const bool own = &combo == &form.Combo1 || &combo == &form.Combo2 || &combo == &form.Combo3;
+  const bool listed = index >= 0 && static_cast<std::size_t>(index) < combo.items.size();
+  if (own) {
+    const std::string_view choice =
+        listed ? std::string_view(combo.items[static_cast<std::size_t>(index)]) : std::string_view();
+    TellAction(panel, combo.name, std::nullopt, choice);
+  }
+  SetListIndex(panel, combo, index);
+}
 
 void Edit(FrontPanel& panel, TextBox& box, std::string text) {
   if (box.readOnly) return;

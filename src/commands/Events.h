@@ -3,7 +3,9 @@
 // with no procedure for that event does nothing (there is no fall-back), so
 // the shell only forwards and never chooses.
 //
-// Widgets are told by identity: pass references into panel.form.
+// Widgets are told by identity: pass references into panel.form. A button,
+// menu item or list choice of the panel is told to `panel.actions` (if set)
+// just before it runs, as '<widget>_Click'.
 #pragma once
 
 #include <array>

@@ -12,18 +12,22 @@ SwitchingProcedure SwitchingOf(DeviceKind kind, bool on) {
       return on ? &SwitchPumpOn : &SwitchPumpOff;
     case DeviceKind::Gauge:
     case DeviceKind::Flow:
+    case DeviceKind::Electrode:
       break;
   }
   return nullptr;
 }
 
-void MenuItem_Click(FrontPanel& panel, const MenuItem& item) {
+const SwitchedDevice* DeviceOfItem(const Form1& form, const MenuItem& item) {
   for (const SwitchedDevice& device : kSwitchedDevices) {
-    const bool on = &(panel.form.*device.on) == &item;
-    if (on || &(panel.form.*device.off) == &item) {
-      SwitchingOf(device.kind, on)(panel, device.number);
-      return;
-    }
+    if (&(form.*device.on) == &item || &(form.*device.off) == &item) return &device;
+  }
+  return nullptr;
+}
+
+void MenuItem_Click(FrontPanel& panel, const MenuItem& item) {
+  if (const SwitchedDevice* device = DeviceOfItem(panel.form, item)) {
+    SwitchingOf(device->kind, &(panel.form.*device->on) == &item)(panel, device->number);
   }
 }
 

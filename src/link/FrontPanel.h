@@ -12,9 +12,11 @@
 #include <functional>
 #include <string>
 
+#include "link/ActionObserver.h"
+#include "link/LinkObserver.h"
+#include "link/Reconnect.h"
 #include "panel/Form1.h"
 #include "panel/SerialPort.h"
-#include "link/Reconnect.h"
 #include "plant/Watchdog.h"
 
 namespace halvorn {
@@ -35,6 +37,10 @@ struct FrontPanel {
   // The poll request the next Timer1 tick sends, 0 to 6.
   std::int16_t PollStep = 0;
   WatchdogFlags watchdog;
+  // Told of warnings as they are listed; none unless the run is recorded.
+  LinkObserver* observer = nullptr;
+  // Told of each operator action by the event entries; none unless recorded.
+  ActionObserver* actions = nullptr;
   // Trying a lost port again (off unless chosen at start).
   Reconnect reconnect;
 

@@ -50,12 +50,13 @@ std::string& NewTopEntry(ListBox& list) {
   return list.items.front();
 }
 
-void AddWarning(Form1& form, std::int64_t answerType, std::string_view name) {
-  std::string& entry = NewTopEntry(form.lstWarnings);
+void AddWarning(FrontPanel& panel, std::int64_t answerType, std::string_view name) {
+  std::string& entry = NewTopEntry(panel.form.lstWarnings);
   AppendSignedNumber(entry, answerType);
   entry += " (";
   entry += name;
   entry += ')';
+  if (panel.observer) panel.observer->Warning(answerType, entry);
 }
 
 // Rewrites a counter's caption in the storage it already holds: the count
@@ -161,13 +162,13 @@ void ProcessMessage(FrontPanel& panel, std::string_view message) {
       ShowUptime(form.txtUptime, message);
       break;
     case answer::PneumaticPressureWarning:
-      AddWarning(form, answerType, "OP_ERR_PNEUMATIC_PRESSURE");
+      AddWarning(panel, answerType, "OP_ERR_PNEUMATIC_PRESSURE");
       break;
     case answer::IcpconBusWarning:
-      AddWarning(form, answerType, "OP_ERR_ICPCON_BUS");
+      AddWarning(panel, answerType, "OP_ERR_ICPCON_BUS");
       break;
     case answer::PfeifferBusWarning:
-      AddWarning(form, answerType, "OP_ERR_PFEIFFER_BUS");
+      AddWarning(panel, answerType, "OP_ERR_PFEIFFER_BUS");
       break;
     default:
       NewTopEntry(form.lstMessages).assign(message);

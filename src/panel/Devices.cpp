@@ -12,6 +12,8 @@ std::string_view KindName(DeviceKind kind) {
       return "gauge";
     case DeviceKind::Flow:
       return "flow";
+    case DeviceKind::Electrode:
+      return "electrode";
   }
   return "";
 }

@@ -18,7 +18,7 @@
 
 namespace halvorn {
 
-enum class DeviceKind { Valve, Pump, Gauge, Flow };
+enum class DeviceKind { Valve, Pump, Gauge, Flow, Electrode };
 
 // A valve or pump the controller switches: its menu has two items, the one
 // that opens or starts it first.
@@ -130,6 +130,18 @@ inline constexpr std::array<FlowDevice, 4> kFlows = {{
     // clang-format on
 }};
 
+// The electrode's two readouts: words the controller reports ("in", "out",
+// "running", "error"), with no shape to colour.
+struct ElectrodeReadout {
+  std::string_view name;
+  Label Form1::*state;
+};
+
+inline constexpr std::array<ElectrodeReadout, 2> kElectrodeReadouts = {{
+    {"ELECTRODE", &Form1::lblElectrodePosition},
+    {"COOLING", &Form1::lblElectrodeCooling},
+}};
+
 // The switched devices in the window's declared order: pumps, then valves.
 // Menus, the hit test and the device captions follow this order.
 inline constexpr auto kSwitchedDevices = [] {
@@ -157,24 +169,25 @@ constexpr const Row* DeviceByNumber(const std::array<Row, N>& table, std::int16_
 // and null for the other kinds.
 struct Device {
   DeviceKind kind;
-  std::int16_t number;  // 0 for the valves no answer reports
+  std::int16_t number;  // 0 for the valves no answer reports and the electrode
   std::string_view name;
-  Shape Form1::*shape;
+  Shape Form1::*shape;  // null for the electrode's readouts
   Label Form1::*state;
   Label Form1::*value;
+  bool fixed = false;  // shown the same whatever happens (the needle valve)
 };
 
 // Every device: valves V1 to CV2, the unswitched valves, pumps by number,
-// gauges and flow controllers by number.
+// gauges and flow controllers by number, the electrode's readouts.
 inline constexpr auto kDevices = [] {
   std::array<Device, kValves.size() + kUnswitchedValves.size() + kPumps.size() + kGauges.size() +
-                         kFlows.size()>
+                         kFlows.size() + kElectrodeReadouts.size()>
       all{};
   std::size_t i = 0;
   for (const SwitchedDevice& v : kValves)
     all[i++] = {v.kind, v.number, v.name, v.shape, v.state, nullptr};
   for (const UnswitchedValve& v : kUnswitchedValves)
-    all[i++] = {DeviceKind::Valve, 0, v.name, v.shape, v.state, nullptr};
+    all[i++] = {DeviceKind::Valve, 0, v.name, v.shape, v.state, nullptr, !v.greyedWithValves};
   for (std::int16_t number = 1; number <= static_cast<std::int16_t>(kPumps.size()); ++number) {
     const SwitchedDevice& p = *DeviceByNumber(kPumps, number);
     all[i++] = {p.kind, p.number, p.name, p.shape, p.state, nullptr};
@@ -183,10 +196,12 @@ inline constexpr auto kDevices = [] {
     all[i++] = {DeviceKind::Gauge, g.number, g.name, g.shape, g.state, g.value};
   for (const FlowDevice& f : kFlows)
     all[i++] = {DeviceKind::Flow, f.number, f.name, f.shape, f.value, nullptr};
+  for (const ElectrodeReadout& e : kElectrodeReadouts)
+    all[i++] = {DeviceKind::Electrode, 0, e.name, nullptr, e.state, nullptr};
   return all;
 }();
 
-// "valve", "pump", "gauge", "flow".
+// "valve", "pump", "gauge", "flow", "electrode".
 std::string_view KindName(DeviceKind kind);
 
 }  // namespace halvorn

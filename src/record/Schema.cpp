@@ -29,7 +29,7 @@ CREATE TABLE action (
   session INTEGER NOT NULL REFERENCES session(id),
   t_ns INTEGER NOT NULL,        -- monotonic ns from the session's start
   wall_ns INTEGER NOT NULL,     -- wall clock, ns since 1970 UTC
-  procedure TEXT NOT NULL,      -- e.g. 'mnuV6Open_Click', 'cmdMFC_send_Click', 'cmdConnect_Click', 'Combo1_Click'
+  procedure TEXT NOT NULL,      -- e.g. 'mnuV6Open_Click', 'cmdMFC2_send_Click', 'cmdConnect_Click', 'Combo1_Click'
   device TEXT,                  -- the device it concerns ('V6', 'TMP', 'MFC2'), NULL for none
   argument TEXT NOT NULL        -- menu item caption, setpoint as typed, list choice, button caption
 );
@@ -45,7 +45,7 @@ CREATE TABLE device_state (
   detail TEXT,                  -- a gauge's state caption ('ok' or a fault text); NULL for other devices
   colour INTEGER,               -- fill colour of the device's shape: 0x00BBGGRR, or 0x800000nn for a system colour (0x80000011 is the no-data grey); NULL where the device has no shape
   quality INTEGER NOT NULL,     -- 0 valid reading, 1 below range, 2 over range, 3 fault, 4 no data (grey), 5 a state, not a reading
-  value REAL                    -- gauges: mBar; flows: percent of full scale; NULL unless quality is 0
+  value REAL                    -- gauges: mBar; flows: percent of full scale; UPTIME: seconds; NULL unless quality is 0
 );
 CREATE INDEX device_state_by_device ON device_state(session, device, t_ns);
 CREATE INDEX device_state_by_time ON device_state(session, t_ns);
@@ -55,9 +55,9 @@ CREATE TABLE event (
   session INTEGER NOT NULL REFERENCES session(id),
   t_ns INTEGER NOT NULL,        -- monotonic ns from the session's start
   wall_ns INTEGER NOT NULL,     -- wall clock, ns since 1970 UTC
-  kind TEXT NOT NULL,           -- 'opened', 'closed', 'lost', 'open failed', 'warning', 'counters', 'gap', 'recording'
+  kind TEXT NOT NULL,           -- 'opened', 'closed', 'lost', 'open failed', 'warning', 'counters', 'gap', 'recording' (the session's first row: where it is recorded)
   number INTEGER,               -- port number (link), error number (open failed), warning number, items lost (gap)
-  text TEXT NOT NULL            -- what the panel showed ('Port 1 lost', the warning line), or the counters 'good 1234 crc 5'
+  text TEXT NOT NULL            -- what the panel showed ('Port 1 lost', the warning line), or the counters 'good 1234 crc 5'; for a gap why
 );
 CREATE INDEX event_by_time ON event(session, t_ns);
 )sql";

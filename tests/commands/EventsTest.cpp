@@ -7,7 +7,10 @@
 
 #include <iterator>
 #include <ostream>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "link/Frame.h"
 #include "panel/Dump.h"
@@ -182,6 +185,55 @@ TEST(EventsTest, ListsBoxesAndMenuItemsReachTheirProcedures) {
 
   Click(rig.panel, rig.form.mnuV2close);
   EXPECT_EQ(rig.port.written, BuildFrame("021_02"));
+}
+
+// Lines "procedure device argument" as an onlooker hears them, each with
+// what the port had been sent by then.
+struct HeardActions : ActionObserver {
+  const FakeSerialPort* port = nullptr;
+  std::vector<std::string> lines;
+  void Action(std::string_view procedure, std::optional<std::string_view> device,
+              std::string_view argument) override {
+    lines.push_back(std::string(procedure) + " " + std::string(device.value_or("-")) + " " +
+                    std::string(argument) + " after '" + port->written + "'");
+  }
+};
+
+// Each operator action is told once, under its procedure's name, before the
+// procedure sends anything; timers, typing and focus are not actions.
+TEST(EventsTest, OperatorActionsAreToldOnceBeforeTheyRun) {
+  struct Case {
+    const char* what;
+    void (*event)(Rig&);
+    const char* heard;  // empty: nothing
+  };
+  const Case cases[] = {
+      {"button", [](Rig& r) { Click(r.panel, r.form.cmdMoveElectrodeIn); },
+       "cmdMoveElectrodeIn_Click - Move electrode in after ''"},
+      {"send", [](Rig& r) { Click(r.panel, r.form.cmdMFC2_send); }, "cmdMFC2_send_Click MFC2 50 after ''"},
+      {"valve item", [](Rig& r) { Click(r.panel, r.form.mnuV6Open); }, "mnuV6Open_Click V6 Open after ''"},
+      {"pump item", [](Rig& r) { Click(r.panel, r.form.mnuRotary1Off); },
+       "mnuRotary1Off_Click ROTARY1 Switch off after ''"},
+      {"list", [](Rig& r) { Choose(r.panel, r.form.Combo1, 2); }, "Combo1_Click - 38400 after ''"},
+      {"timer", [](Rig& r) { Tick(r.panel, r.form.Timer1); }, ""},
+      {"typing", [](Rig& r) { Edit(r.panel, r.form.txtMFC1, "7"); }, ""},
+      {"focus", [](Rig& r) { GotFocus(r.panel, r.form.txtMFC1); }, ""},
+      {"another window's list", [](Rig& r) {
+         Form1 other;
+         Choose(r.panel, other.Combo1, 2);
+       }, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Rig rig;
+    HeardActions heard;
+    heard.port = &rig.port;
+    rig.panel.actions = &heard;
+    c.event(rig);
+    const std::vector<std::string> expected =
+        *c.heard ? std::vector<std::string>{c.heard} : std::vector<std::string>{};
+    EXPECT_EQ(heard.lines, expected);
+  }
 }
 
 TEST(EventsTest, OnlyTheUptimeBoxIsReadOnly) {

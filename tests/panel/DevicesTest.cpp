@@ -105,18 +105,22 @@ TEST(DevicesTest, NumbersRunFromOneAndPositionsFollowTheAnswerLayout) {
 }
 
 // What a session record walks: every device once, by a unique name, each
-// with a shape and a caption of its own.
+// with a caption of its own and, but for the electrode's readouts, a shape.
 TEST(DevicesTest, EveryDeviceOnceWithItsOwnShapeAndCaption) {
   const Form1 form;
-  ASSERT_EQ(kDevices.size(), 16u + 4u + 3u + 8u + 4u);
+  ASSERT_EQ(kDevices.size(), 16u + 4u + 3u + 8u + 4u + 2u);
   std::set<std::string> names;
   std::set<const Shape*> shapes;
   std::set<const Label*> labels;
-  int valves = 0, pumps = 0, gauges = 0, flows = 0;
+  int valves = 0, pumps = 0, gauges = 0, flows = 0, readouts = 0, fixed = 0;
   for (const Device& d : kDevices) {
     SCOPED_TRACE(std::string(d.name));
     EXPECT_TRUE(names.insert(std::string(d.name)).second);
-    EXPECT_TRUE(shapes.insert(&(form.*d.shape)).second);
+    EXPECT_EQ(d.shape == nullptr, d.kind == DeviceKind::Electrode);
+    if (d.shape) {
+      EXPECT_TRUE(shapes.insert(&(form.*d.shape)).second);
+    }
+    fixed += d.fixed ? 1 : 0;
     EXPECT_TRUE(labels.insert(&(form.*d.state)).second);
     EXPECT_EQ(d.value != nullptr, d.kind == DeviceKind::Gauge);
     if (d.value) {
@@ -127,17 +131,21 @@ TEST(DevicesTest, EveryDeviceOnceWithItsOwnShapeAndCaption) {
       case DeviceKind::Pump: ++pumps; break;
       case DeviceKind::Gauge: ++gauges; break;
       case DeviceKind::Flow: ++flows; break;
+      case DeviceKind::Electrode: ++readouts; break;
     }
   }
   EXPECT_EQ(valves, 20);
   EXPECT_EQ(pumps, 3);
   EXPECT_EQ(gauges, 8);
   EXPECT_EQ(flows, 4);
+  EXPECT_EQ(readouts, 2);
+  EXPECT_EQ(fixed, 1) << "the needle valve alone";
   EXPECT_EQ(kDevices[16].name, "MECH1");
   EXPECT_EQ(kDevices[16].number, 0);
   EXPECT_EQ(kDevices[20].name, "ROTARY1");
   EXPECT_EQ(KindName(DeviceKind::Flow), "flow");
   EXPECT_EQ(KindName(DeviceKind::Pump), "pump");
+  EXPECT_EQ(KindName(DeviceKind::Electrode), "electrode");
 }
 
 }  // namespace

@@ -53,6 +53,22 @@ TEST(SimCommandLineTest, FaultOptionsBecomeConsoleLinesAtStart) {
             "25:hangup 1 | 0:fault G2 clear");
 }
 
+TEST(SimCommandLineTest, ReplayOptions) {
+  const SimOptions options =
+      Parse({"--replay", "runs/a.halvorn", "--session=3", "--speed", "2.5", "--from", "10", "--to=70.5", "-q"});
+  ASSERT_EQ(options.outcome, SimOptions::Outcome::Run) << options.error;
+  EXPECT_EQ(options.replay, "runs/a.halvorn");
+  EXPECT_FALSE(options.list);
+  EXPECT_EQ(options.session, 3);
+  EXPECT_EQ(options.speed, 2.5);
+  EXPECT_EQ(options.from, 10.0);
+  EXPECT_EQ(options.to, 70.5);
+  const SimOptions list = Parse({"--list", "runs/a.halvorn"});
+  EXPECT_TRUE(list.list);
+  EXPECT_EQ(list.replay, "runs/a.halvorn");
+  EXPECT_EQ(Parse({}).replay, "") << "the plant model by default";
+}
+
 TEST(SimCommandLineTest, Failures) {
   const std::vector<std::vector<std::string_view>> cases = {
       {"--baud", "1200"},
@@ -74,6 +90,12 @@ TEST(SimCommandLineTest, Failures) {
       {"--verbose", "--quiet"},
       {"--bogus"},
       {"extra"},
+      {"--replay"},
+      {"--session", "2"},
+      {"--replay", "r.db", "--session", "0"},
+      {"--replay", "r.db", "--speed", "0"},
+      {"--replay", "r.db", "--from", "5", "--to", "5"},
+      {"--replay", "r.db", "--fault", "V3=160"},
   };
   for (const auto& arguments : cases) {
     std::string joined;
@@ -92,7 +114,8 @@ TEST(SimCommandLineTest, HelpWinsAndNamesEveryOption) {
   const std::string help = SimHelpText();
   for (const char* option : {"--device", "--baud", "--parity", "--link", "--console", "--verbose", "--quiet",
                              "--fault", "--warn", "--crc", "--badlen", "--nocr", "--nocr-bytes", "--silence",
-                             "--stop", "--acks", "--do", "--at", "--help"}) {
+                             "--stop", "--acks", "--do", "--at", "--replay", "--session", "--speed", "--from",
+                             "--list", "--help"}) {
     SCOPED_TRACE(option);
     const std::string name = std::string("  ") + option;
     EXPECT_TRUE(help.find(name + " ") != std::string::npos || help.find(name + ",") != std::string::npos);

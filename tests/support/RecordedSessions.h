@@ -39,8 +39,8 @@ inline void WriteIncidentSession(RecordBuilder& b, Nanoseconds startWall) {
   b.event(0, "opened", 1, "Port 1 opened");
   for (const char* pump : {"ROTARY1", "ROTARY2"}) b.deviceCaption(S(0.5), pump, "started");
   b.deviceCaption(S(0.5), "V5", "closed");
-  b.action(S(I::kSetpoint), "cmdMFC_send_Click", "MFC1", "50");
-  b.action(S(I::kRejectedSetpoint), "cmdMFC_send_Click", "MFC1", "5.5");
+  b.action(S(I::kSetpoint), "cmdMFC1_send_Click", "MFC1", "50");
+  b.action(S(I::kRejectedSetpoint), "cmdMFC1_send_Click", "MFC1", "5.5");
   b.action(S(I::kV5Command), "mnuV5Open_Click", "V5", "Open");
   b.deviceCaption(S(I::kV5Open), "V5", "open");
   b.deviceCaption(S(I::kV5FaultFrom), "V5", "no response from icpcon bus");

@@ -130,7 +130,7 @@ int Run(const std::string& path, const Scenario& scenario) {
     while (nextSetpoint < std::size(kSetpoints) && s >= kSetpoints[nextSetpoint].hour * 3600.0) {
       const SetpointChange& c = kSetpoints[nextSetpoint++];
       const std::string mfc = "MFC" + std::to_string(c.mfc);
-      command(t, "cmdMFC_send_Click", mfc, std::to_string(c.percent));
+      command(t, "cmd" + mfc + "_send_Click", mfc, std::to_string(c.percent));
       setpoint[static_cast<std::size_t>(c.mfc - 1)] = c.percent;
     }
     for (std::size_t i = 0; i < flow.size(); ++i) flow[i] += (setpoint[i] - flow[i]) * 0.05;

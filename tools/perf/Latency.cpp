@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "MainWindow.h"
+#include "SessionRecord.h"
 #include "TimingApplication.h"
 #include "link/Frame.h"
 
@@ -89,7 +90,7 @@ void RunEventsFor(std::chrono::milliseconds period) {
 
 }  // namespace
 
-LatencySamples MeasureLatency(int answers) {
+LatencySamples MeasureLatency(int answers, const std::string& recordPath) {
   LatencySamples samples;
   auto* application = dynamic_cast<TimingApplication*>(QCoreApplication::instance());
   Pty pty;
@@ -97,7 +98,9 @@ LatencySamples MeasureLatency(int answers) {
 
   shell::PortMap ports;
   ports.SetDevice(1, pty.path());
-  shell::MainWindow window(ports);
+  std::optional<shell::SessionRecord> record;
+  if (!recordPath.empty()) record.emplace(recordPath, record::SessionInfo{});
+  shell::MainWindow window(ports, record ? &*record : nullptr);
   window.show();
   RunEventsFor(300ms);
   auto* uptime = qobject_cast<QLineEdit*>(window.view(QStringLiteral("txtUptime")));

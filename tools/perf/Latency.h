@@ -12,6 +12,7 @@
 //     window follows the model at most once per few milliseconds).
 #pragma once
 
+#include <string>
 #include <vector>
 
 namespace halvorn::perf {
@@ -22,7 +23,8 @@ struct LatencySamples {
   std::vector<double> toPaintMs;  // one per answer painted on its own
 };
 
-// Needs the TimingApplication below as the running application.
-LatencySamples MeasureLatency(int answers);
+// Needs the TimingApplication below as the running application. With a
+// `recordPath` the window records the run into that file.
+LatencySamples MeasureLatency(int answers, const std::string& recordPath = {});
 
 }  // namespace halvorn::perf

@@ -47,6 +47,7 @@ struct Options {
   int starts = 5;     // program starts timed
   int answers = 2000; // answers timed for latency
   bool ok = true;
+  std::string record; // the panels record their runs into this file; empty: off
 };
 
 Options ParseOptions(int argc, char** argv) {
@@ -60,7 +61,9 @@ Options ParseOptions(int argc, char** argv) {
       return error == std::errc{} && end == text.data() + text.size() && out > 0;
     };
     if (name == "--quick") {
-      options = {3, 1, 2, 300, true};
+      options = {3, 1, 2, 300, true, options.record};
+    } else if (name == "--record" && i + 1 < argc) {
+      options.record = argv[++i];
     } else if (name == "--seconds") {
       options.ok = options.ok && number(options.seconds);
     } else if (name == "--repeats") {
@@ -136,7 +139,7 @@ std::string Format(const char* format, double value) {
 // The panel and the simulator, joined through a link in a private folder.
 class Rig {
  public:
-  explicit Rig(const std::string& directory) : m_directory(directory) {}
+  Rig(const std::string& directory, const std::string& record) : m_directory(directory), m_record(record) {}
 
   bool StartSimulator() {
     m_sim.emplace(ChildOptions{HALVORN_SIM_PROGRAM,
@@ -158,8 +161,10 @@ class Rig {
         std::string("HALVORN_PROBE_CONNECT=") + (connect ? "1" : "0")};
     m_panel.reset();
     startNs = MonotonicNs();
+    std::vector<std::string> arguments{"--port", "1=" + m_directory + "/controller"};
+    if (!m_record.empty()) arguments.insert(arguments.end(), {"--record", m_record});
     m_panel.emplace(ChildOptions{HALVORN_PANEL_PROGRAM,
-                                 {"--port", "1=" + m_directory + "/controller"},
+                                 arguments,
                                  environment,
                                  m_directory + "/panel.err"});
     shownNs = 0;
@@ -188,6 +193,7 @@ class Rig {
 
  private:
   std::string m_directory;
+  std::string m_record;  // passed on as --record; empty: off
   std::optional<ChildProcess> m_sim;
   std::optional<ChildProcess> m_panel;
 };
@@ -239,7 +245,7 @@ int Run(const Options& options) {
               options.repeats, options.seconds, options.starts, options.answers, LoadAverage().c_str());
 
   {
-    Rig rig(directory);
+    Rig rig(directory, options.record);
     if (!rig.StartSimulator()) {
       std::fprintf(stderr, "halvorn-perf: the simulator did not start\n");
       return 1;
@@ -319,7 +325,7 @@ int Run(const Options& options) {
   std::filesystem::remove_all(directory, ignored);
 
   // Latency, in this process.
-  const LatencySamples latency = MeasureLatency(options.answers);
+  const LatencySamples latency = MeasureLatency(options.answers, options.record);
   if (latency.toModelMs.empty()) {
     std::fprintf(stderr, "halvorn-perf: no latency measured\n");
     return 1;
@@ -350,8 +356,9 @@ int main(int argc, char** argv) {
   const halvorn::perf::Options options = halvorn::perf::ParseOptions(argc, argv);
   if (!options.ok) {
     std::fprintf(stderr,
-                 "usage: halvorn-perf [--quick] [--seconds N] [--repeats N] [--starts N] [--answers N]\n"
-                 "  prints the panel's performance figures beside their targets\n");
+                 "usage: halvorn-perf [--quick] [--seconds N] [--repeats N] [--starts N] [--answers N] [--record FILE]\n"
+                 "  prints the panel's performance figures beside their targets;\n"
+                 "  with --record the panels measured record their runs into FILE\n");
     return 2;
   }
   // The latency part runs a window of its own, offscreen like the children.

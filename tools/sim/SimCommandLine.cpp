@@ -141,11 +141,42 @@ SimOptions ParseSimCommandLine(std::span<const std::string_view> arguments) {
       const std::optional<double> seconds = Seconds(when);
       if (!seconds) return Failed("--at needs a number of seconds, 0 or more");
       if (auto failed = schedule(*seconds, std::string(arguments[++i]))) return *failed;
+    } else if (name == "--replay") {
+      if (!value(v) || v.empty()) return Failed("--replay needs a record file");
+      options.replay = v;
+    } else if (name == "--list") {
+      if (!value(v) || v.empty()) return Failed("--list needs a record file");
+      options.replay = v;
+      options.list = true;
+    } else if (name == "--session") {
+      std::int64_t number = 0;
+      if (!value(v)) return Failed("--session needs a number");
+      const auto [stop, error] = std::from_chars(v.data(), v.data() + v.size(), number);
+      if (v.empty() || error != std::errc{} || stop != v.data() + v.size() || number < 1) {
+        return Failed("--session needs a session number, 1 or more (--list shows them)");
+      }
+      options.session = number;
+    } else if (name == "--speed") {
+      if (!value(v)) return Failed("--speed needs a factor");
+      const std::optional<double> speed = Seconds(v);
+      if (!speed || *speed <= 0.0) return Failed("--speed needs a factor above 0, e.g. 2 for twice as fast");
+      options.speed = *speed;
+    } else if (name == "--from" || name == "--to") {
+      if (!value(v)) return Failed(std::string(name) + " needs seconds from the session's start");
+      const std::optional<double> seconds = Seconds(v);
+      if (!seconds) return Failed(std::string(name) + " needs a number of seconds, 0 or more");
+      (name == "--from" ? options.from : options.to.emplace()) = *seconds;
     } else {
       return Failed("unknown argument '" + std::string(arguments[i]) + "' (--help lists the options)");
     }
   }
   if (options.verbose && options.quiet) return Failed("--verbose and --quiet exclude each other");
+  const bool replayOnly = options.session || options.speed != 1.0 || options.from != 0.0 || options.to;
+  if (options.replay.empty() && replayOnly) return Failed("--session, --speed, --from and --to need --replay FILE");
+  if (!options.replay.empty() && !options.lines.empty()) {
+    return Failed("a replay plays what was recorded: faults and console lines do not apply");
+  }
+  if (options.to && *options.to <= options.from) return Failed("--to must come after --from");
   return options;
 }
 
@@ -192,6 +223,15 @@ std::string SimHelpText() {
          "  --do LINE              run a console line at start, e.g. --do 'fault tmp 159'\n"
          "  --at SECONDS LINE      run a console line that many seconds after start,\n"
          "                         e.g. --at 5 'hangup 2' or --at 3 'silence gauges'\n"
+         "Replay of a session recorded by halvorn-panel --record FILE:\n"
+         "  --replay FILE          send what the controller sent in that session, with its recorded\n"
+         "                         timing, from the first request a panel sends; what the panel sends is\n"
+         "                         read and ignored. The line stays open after the end until stopped\n"
+         "  --session N            the session to play (default: the newest)\n"
+         "  --speed X              play X times as fast (default 1)\n"
+         "  --from T, --to T       play only from T to T seconds after the session's start\n"
+         "  --list FILE            print the sessions of FILE (number, start, length, bytes received,\n"
+         "                         frames sent) and exit\n"
          "  --help, -h             print this and exit\n"
          "\n"
          "Ends on SIGINT, SIGTERM, SIGHUP or the console's quit.\n";

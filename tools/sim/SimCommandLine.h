@@ -2,6 +2,8 @@
 // arguments; main() prints and exits.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,6 +30,14 @@ struct SimOptions {
   bool verbose = false;  // log every poll as well as every command
   bool quiet = false;    // log nothing to standard error
   std::vector<ScheduledLine> lines;  // in the order given
+  // Replay: the controller's side of a recorded session instead of the
+  // plant model.
+  std::string replay;                  // the record file; empty: simulate
+  bool list = false;                   // print the record's sessions and exit
+  std::optional<std::int64_t> session; // which session; default the newest
+  double speed = 1.0;                  // 2 plays twice as fast
+  double from = 0.0;                   // seconds from the session's start
+  std::optional<double> to;            // seconds from the session's start; default its end
   std::string error;                 // for Fail: one line without a newline
 };
 

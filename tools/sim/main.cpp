@@ -18,8 +18,10 @@
 #include <vector>
 
 #include "Line.h"
+#include "Replay.h"
 #include "SimCommandLine.h"
 #include "Simulator.h"
+#include "record/Schema.h"
 
 namespace halvorn::sim {
 namespace {
@@ -52,7 +54,8 @@ void Print(std::string_view text) {
 
 class Program {
  public:
-  explicit Program(SimOptions options) : m_options(std::move(options)) {
+  explicit Program(SimOptions options, std::optional<ReplayPlayer> replay = std::nullopt)
+      : m_options(std::move(options)), m_replay(std::move(replay)) {
     std::stable_sort(m_options.lines.begin(), m_options.lines.end(),
                      [](const ScheduledLine& a, const ScheduledLine& b) { return a.seconds < b.seconds; });
     m_sim.SetVerbose(m_options.verbose);
@@ -90,6 +93,7 @@ class Program {
       const auto earliest = [&wake](Clock::time_point t) { wake = wake ? std::min(*wake, t) : t; };
       if (m_line && !watchLine) earliest(*m_detachedUntil);
       if (m_nextLine < m_options.lines.size()) earliest(LineTime(m_options.lines[m_nextLine]));
+      if (m_replay && m_replayStart && m_replay->NextDue()) earliest(*m_replayStart + *m_replay->NextDue());
 
       std::optional<long long> waitNs;
       if (wake) {
@@ -128,6 +132,7 @@ class Program {
       if (m_panelHeard && m_sim.Flooding() && m_outgoing.size() < kFloodQueue) {
         Write(m_sim.TakeFlood(kFloodQueue - m_outgoing.size()));
       }
+      if (m_replay && m_replayStart) PlayDue();
       FlushLog();
     }
     if (m_sim.Flooding()) Print("halvorn-sim: flood stopped at exit: " + m_sim.flood().Describe() + "\n");
@@ -194,6 +199,15 @@ class Program {
         const ssize_t n = ::read(m_line->fd(), buffer, sizeof buffer);
         if (n > 0) {
           m_panelHeard = true;
+          if (m_replay) {
+            // The recording answers, not the model: what the panel sends
+            // now is read and dropped; its first words start the play.
+            if (!m_replayStart) {
+              m_replayStart = Clock::now();
+              Print("halvorn-sim: replay started\n");
+            }
+            continue;
+          }
           Write(m_sim.Receive(std::string_view(buffer, static_cast<std::size_t>(n))));
           continue;
         }
@@ -313,6 +327,14 @@ class Program {
     }
   }
 
+  void PlayDue() {
+    Write(m_replay->TakeDue(Clock::now() - *m_replayStart));
+    if (m_replay->Done() && !m_replayEnded) {
+      m_replayEnded = true;
+      Print("halvorn-sim: replay finished\n");
+    }
+  }
+
   void FlushLog() {
     for (const std::string& line : m_sim.TakeLog()) {
       if (!m_options.quiet) std::fprintf(stderr, "halvorn-sim: %s\n", line.c_str());
@@ -333,7 +355,33 @@ class Program {
   std::string m_consoleBuffer;
   std::size_t m_nextLine = 0;
   bool m_quit = false;
+  std::optional<ReplayPlayer> m_replay;
+  std::optional<Clock::time_point> m_replayStart;  // when the panel first spoke
+  bool m_replayEnded = false;
 };
+
+// --list and --replay: the record read before the line opens, so a wrong
+// file is told at once. Returns the exit status for --list and for a
+// failure; for a replay, the player in `player`.
+std::optional<int> OpenReplay(const SimOptions& options, std::optional<ReplayPlayer>& player) {
+  try {
+    record::Database db(options.replay, record::Database::Mode::ReadOnly);
+    record::CheckIsRecord(db, options.replay);
+    if (options.list) {
+      Print(FormatSessions(ListSessions(db)));
+      return 0;
+    }
+    const std::int64_t session = options.session ? *options.session : NewestSession(db);
+    std::vector<ReplayChunk> chunks = LoadReplay(db, session, options.from, options.to);
+    Print("halvorn-sim: replaying session " + std::to_string(session) + " of " + options.replay + ": " +
+          std::to_string(chunks.size()) + " chunks\n");
+    player.emplace(std::move(chunks), options.speed);
+    return std::nullopt;
+  } catch (const record::DatabaseError& e) {
+    std::fprintf(stderr, "halvorn-sim: %s\n", e.what());
+    return 1;
+  }
+}
 
 }  // namespace
 }  // namespace halvorn::sim
@@ -366,6 +414,11 @@ int main(int argc, char** argv) {
   sigprocmask(SIG_BLOCK, &stopSignals, &unblocked);
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigdelset(&unblocked, signal);
 
-  Program program(options);
+  std::optional<ReplayPlayer> replay;
+  if (!options.replay.empty()) {
+    if (const std::optional<int> status = OpenReplay(options, replay)) return *status;
+  }
+
+  Program program(options, std::move(replay));
   return program.Run(unblocked);
 }

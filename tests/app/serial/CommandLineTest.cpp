@@ -28,6 +28,15 @@ TEST(CommandLineTest, PortOptionsPointPortsAtDevices) {
   EXPECT_EQ(line.ports.Device(2), "/dev/ttyS1");
 }
 
+TEST(CommandLineTest, RecordNamesTheFileInEitherSpellingAndIsOffByDefault) {
+  EXPECT_EQ(Parse({"--port", "1=/dev/ttyUSB0"}).recordPath, "");
+  const CommandLine spaced = Parse({"--record", "runs/pump-down.halvorn", "--port", "1=/dev/ttyUSB0"});
+  ASSERT_EQ(spaced.outcome, CommandLine::Outcome::Run) << spaced.error;
+  EXPECT_EQ(spaced.recordPath, "runs/pump-down.halvorn");
+  EXPECT_EQ(spaced.ports.Device(1), "/dev/ttyUSB0");
+  EXPECT_EQ(Parse({"--record=with=equals.db"}).recordPath, "with=equals.db");
+}
+
 TEST(CommandLineTest, HelpIsAskedForWithEitherSpelling) {
   for (const std::string_view help : {"--help", "-h"}) {
     SCOPED_TRACE(help);
@@ -84,6 +93,9 @@ TEST(CommandLineTest, AnyOtherOrMalformedArgumentFailsWithAMessage) {
       {{"--port", "3=/dev/a", "--port=3=/dev/b"}, "halvorn-panel: port 3 is given more than once"},
       {{"--port", "3=/dev/a", "stray", "--help"}, "halvorn-panel: unexpected argument 'stray'"},
       {{""}, "halvorn-panel: unexpected argument ''"},
+      {{"--record"}, "halvorn-panel: option --record needs a file, e.g. --record /var/log/halvorn/panel.halvorn"},
+      {{"--record="}, "halvorn-panel: option --record names no file"},
+      {{"--record", "a.db", "--record=b.db"}, "halvorn-panel: option --record is given more than once"},
       {{"--config"}, "halvorn-panel: option --config needs a file name"},
       {{"--config="}, "halvorn-panel: option --config needs a file name"},
       {{"--reconnect=yes"}, "halvorn-panel: unknown option '--reconnect=yes'"},

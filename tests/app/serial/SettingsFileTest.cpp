@@ -138,6 +138,15 @@ TEST_F(StartOptionsTest, TheCommandLineWinsOverTheFileKeyByKey) {
   EXPECT_EQ(read.recordPath, "/var/tmp/r.db");
 }
 
+TEST_F(StartOptionsTest, RecordOnTheCommandLineReplacesTheFilesButOnlyOnce) {
+  const std::string path = Write("panel.conf", "record = /var/tmp/r.db\n");
+  const CommandLine read = ReadStartOptions(Arguments{"--record", "/tmp/given.db"}, path);
+  ASSERT_EQ(read.outcome, CommandLine::Outcome::Run) << read.error;
+  EXPECT_EQ(read.recordPath, "/tmp/given.db");
+  const CommandLine twice = ReadStartOptions(Arguments{"--record=/tmp/a.db", "--record=/tmp/b.db"}, path);
+  EXPECT_EQ(twice.outcome, CommandLine::Outcome::Fail);
+}
+
 TEST_F(StartOptionsTest, ConfigNamesAnotherFileWhichMustExist) {
   const std::string fallback = Write("default.conf", "port 1 = /dev/from-default\n");
   const std::string chosen = Write("chosen.conf", "port 1 = /dev/from-chosen\n");

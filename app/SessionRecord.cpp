@@ -1,0 +1,23 @@
+#include "SessionRecord.h"
+
+#include <time.h>
+
+namespace halvorn::shell {
+namespace {
+
+std::int64_t Nanoseconds(clockid_t clock) {
+  timespec now{};
+  ::clock_gettime(clock, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+}  // namespace
+
+record::Stamp SystemClock::Now() const { return {Nanoseconds(CLOCK_MONOTONIC), Nanoseconds(CLOCK_REALTIME)}; }
+
+SessionRecord::SessionRecord(const std::string& path, const record::SessionInfo& info)
+    : m_writer(record::RecordFile(path), m_queue, info) {
+  m_recorder.Recording("recording to " + m_writer.path());
+}
+
+}  // namespace halvorn::shell

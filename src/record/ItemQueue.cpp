@@ -1,0 +1,120 @@
+#include "record/ItemQueue.h"
+
+#include <cstring>
+#include <type_traits>
+
+namespace halvorn::record {
+namespace {
+
+// What goes into the buffer before an item's texts.
+struct Header {
+  Item::Kind kind;
+  std::uint8_t present;  // bit 0 number, bit 1 value, bits 2-4 texts
+  std::int32_t code;
+  std::int64_t t_ns;
+  std::int64_t wall_ns;
+  std::int64_t number;
+  double value;
+  std::array<std::uint32_t, 3> length;
+};
+static_assert(std::is_trivially_copyable_v<Header>);
+
+constexpr std::uint8_t kHasNumber = 1;
+constexpr std::uint8_t kHasValue = 2;
+constexpr std::uint8_t TextBit(std::size_t i) { return static_cast<std::uint8_t>(4u << i); }
+
+}  // namespace
+
+ItemQueue::ItemQueue(std::size_t capacityBytes) : m_capacity(capacityBytes) {
+  m_filling.reserve(capacityBytes);
+  m_taking.reserve(capacityBytes);
+}
+
+std::size_t ItemQueue::EncodedSize(const Item& item) {
+  std::size_t size = sizeof(Header);
+  for (const auto& text : item.text) size += text ? text->size() : 0;
+  return size;
+}
+
+bool ItemQueue::Append(const Item& item) {
+  const std::size_t size = EncodedSize(item);
+  if (m_filling.size() + size > m_capacity) return false;
+  Header header{item.kind, 0, item.code, item.t_ns, item.wall_ns, item.number.value_or(0),
+                item.value.value_or(0.0), {}};
+  if (item.number) header.present |= kHasNumber;
+  if (item.value) header.present |= kHasValue;
+  for (std::size_t i = 0; i < item.text.size(); ++i) {
+    if (!item.text[i]) continue;
+    header.present |= TextBit(i);
+    header.length[i] = static_cast<std::uint32_t>(item.text[i]->size());
+  }
+  // Within the reserved capacity: insert never reallocates.
+  const char* raw = reinterpret_cast<const char*>(&header);
+  m_filling.insert(m_filling.end(), raw, raw + sizeof header);
+  for (const auto& text : item.text) {
+    if (text) m_filling.insert(m_filling.end(), text->begin(), text->end());
+  }
+  return true;
+}
+
+bool ItemQueue::Push(const Item& item) {
+  const std::lock_guard lock(m_mutex);
+  if (m_lost > 0) {
+    Item gap;
+    gap.kind = Item::Kind::Event;
+    gap.t_ns = item.t_ns;
+    gap.wall_ns = item.wall_ns;
+    gap.number = static_cast<std::int64_t>(m_lost);
+    gap.text = {std::string_view("gap"), kGapText, std::nullopt};
+    // Both or neither, so that the gap is told before what follows it.
+    if (m_filling.size() + EncodedSize(gap) + EncodedSize(item) > m_capacity || !Append(gap)) {
+      ++m_lost;
+      return false;
+    }
+    m_lost = 0;
+  }
+  if (Append(item)) return true;
+  ++m_lost;
+  return false;
+}
+
+std::size_t ItemQueue::TakeAll(const std::function<void(const Item&)>& take) {
+  {
+    const std::lock_guard lock(m_mutex);
+    m_filling.swap(m_taking);  // keeps both reservations
+  }
+  // Emptied also when `take` throws: a writer that failed keeps nothing.
+  struct Empty {
+    std::vector<char>& bytes;
+    ~Empty() { bytes.clear(); }
+  } empty{m_taking};
+  std::size_t count = 0;
+  std::size_t at = 0;
+  while (at + sizeof(Header) <= m_taking.size()) {
+    Header header;
+    std::memcpy(&header, m_taking.data() + at, sizeof header);
+    at += sizeof header;
+    Item item;
+    item.kind = header.kind;
+    item.code = header.code;
+    item.t_ns = header.t_ns;
+    item.wall_ns = header.wall_ns;
+    if (header.present & kHasNumber) item.number = header.number;
+    if (header.present & kHasValue) item.value = header.value;
+    for (std::size_t i = 0; i < item.text.size(); ++i) {
+      if (!(header.present & TextBit(i))) continue;
+      item.text[i] = std::string_view(m_taking.data() + at, header.length[i]);
+      at += header.length[i];
+    }
+    take(item);
+    ++count;
+  }
+  return count;
+}
+
+std::uint64_t ItemQueue::Lost() const {
+  const std::lock_guard lock(m_mutex);
+  return m_lost;
+}
+
+}  // namespace halvorn::record

@@ -1,0 +1,76 @@
+// The hand-over between the window's thread and the record's writer: a
+// bounded queue of record items that never allocates and never waits on
+// the disk.
+//
+// The window's thread appends items into a buffer reserved once; the writer
+// swaps the whole buffer for its own empty one and decodes it at leisure.
+// An item that does not fit is not kept but counted, and when there is room
+// again a 'gap' event with that count goes in first, so the record says
+// where it is incomplete.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace halvorn::record {
+
+// One row for one of the record's tables (see Schema.h); which fields mean
+// what depends on `kind`.
+struct Item {
+  enum class Kind : std::uint8_t { Traffic, Action, DeviceState, Event };
+  Kind kind = Kind::Event;
+  std::int64_t t_ns = 0;
+  std::int64_t wall_ns = 0;
+  // traffic: direction; device_state: quality.
+  std::int32_t code = 0;
+  // event: number; device_state: colour.
+  std::optional<std::int64_t> number;
+  // device_state: the reading in mBar or percent.
+  std::optional<double> value;
+  // traffic: {bytes}; action: {procedure, device, argument};
+  // device_state: {device, text, detail}; event: {kind, text}.
+  // A field that is nullopt is stored as NULL.
+  std::array<std::optional<std::string_view>, 3> text{};
+};
+
+class ItemQueue {
+ public:
+  // Reserves `capacityBytes` twice (the filling buffer and the writer's),
+  // now, so that pushing never allocates.
+  explicit ItemQueue(std::size_t capacityBytes);
+  ItemQueue(const ItemQueue&) = delete;
+  ItemQueue& operator=(const ItemQueue&) = delete;
+
+  // Appends `item`, its texts copied. False, and the item counted as lost,
+  // when it does not fit.
+  bool Push(const Item& item);
+
+  // The writer's side: takes everything queued so far, in order, and calls
+  // `take` for each item (texts valid during the call only). Returns how
+  // many items were taken.
+  std::size_t TakeAll(const std::function<void(const Item&)>& take);
+
+  // Items that did not fit and have not yet been reported by a gap.
+  std::uint64_t Lost() const;
+
+ private:
+  bool Append(const Item& item);
+  static std::size_t EncodedSize(const Item& item);
+
+  mutable std::mutex m_mutex;
+  std::size_t m_capacity;
+  std::vector<char> m_filling;  // guarded by m_mutex
+  std::vector<char> m_taking;   // the writer's, outside the lock
+  std::uint64_t m_lost = 0;     // guarded by m_mutex
+};
+
+// The text of the gap event for `lost` items.
+constexpr std::string_view kGapText = "items not recorded: the disk did not keep up";
+
+}  // namespace halvorn::record

@@ -1,0 +1,210 @@
+#include "record/RecordWriter.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "record/Schema.h"
+
+namespace halvorn::record {
+namespace {
+
+// How long opening the record waits for another program's brief lock (a
+// viewer starting to read) before giving up.
+constexpr int kOpenBusyMilliseconds = 2000;
+
+}  // namespace
+
+RecordFile::RecordFile(const std::string& path) : m_path(path) {
+  m_lockFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (m_lockFd < 0) {
+    throw DatabaseError(SQLITE_CANTOPEN, "cannot open the record " + path + ": " + std::strerror(errno));
+  }
+  // An advisory lock of our own beside SQLite's: two panels appending
+  // sessions to one file at once would interleave their commits, and
+  // SQLite's own locks let them.
+  if (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(m_lockFd);
+    m_lockFd = -1;
+    throw DatabaseError(SQLITE_BUSY, error == EWOULDBLOCK
+                                         ? path + " is being recorded by another panel"
+                                         : "cannot lock the record " + path + ": " + std::strerror(error));
+  }
+  try {
+    m_db.emplace(path, Database::Mode::ReadWriteCreate);
+    m_db->setBusyTimeout(kOpenBusyMilliseconds);
+    bool empty = false;
+    try {
+      empty = IsEmpty(*m_db);
+    } catch (const DatabaseError& e) {
+      // SQLite's own words ("file is not a database"), not the statement.
+      throw DatabaseError(e.code(), path + " is not a Halvorn record: " + sqlite3_errstr(e.code()));
+    }
+    if (empty) {
+      CreateSchema(*m_db);
+    } else {
+      CheckIsRecord(*m_db, path);
+      m_db->exec("PRAGMA journal_mode=WAL");
+    }
+    // In write-ahead-log mode NORMAL loses nothing committed when the panel
+    // is killed; only a power cut may take the last commits.
+    m_db->exec("PRAGMA synchronous=NORMAL");
+  } catch (...) {
+    m_db.reset();
+    ::close(m_lockFd);
+    m_lockFd = -1;
+    throw;
+  }
+}
+
+RecordFile::RecordFile(RecordFile&& other) noexcept
+    : m_path(std::move(other.m_path)), m_lockFd(other.m_lockFd), m_db(std::move(other.m_db)) {
+  other.m_lockFd = -1;
+  other.m_db.reset();
+}
+
+RecordFile::~RecordFile() {
+  m_db.reset();
+  if (m_lockFd >= 0) ::close(m_lockFd);
+}
+
+bool RecordFile::StillThere() const {
+  struct stat named {};
+  struct stat held {};
+  if (::stat(m_path.c_str(), &named) != 0 || ::fstat(m_lockFd, &held) != 0) return false;
+  return named.st_dev == held.st_dev && named.st_ino == held.st_ino;
+}
+
+RecordWriter::RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo& info)
+    : m_file(std::move(file)), m_queue(queue) {
+  Database& db = m_file.database();
+  Statement insert = db.prepare(
+      "INSERT INTO session(started_wall_ns, version, command_line, port_map) VALUES(?1, ?2, ?3, ?4)");
+  insert.bind(1, info.startedWallNs).bind(2, info.version).bind(3, info.commandLine).bind(4, info.portMap);
+  insert.step();
+  m_session = db.lastInsertRowid();
+  m_thread = std::thread([this] { Run(); });
+}
+
+RecordWriter::~RecordWriter() { Stop(); }
+
+void RecordWriter::Stop() {
+  if (!m_thread.joinable()) return;
+  {
+    const std::lock_guard lock(m_mutex);
+    m_stopping = true;
+  }
+  m_wake.notify_all();
+  m_thread.join();
+}
+
+void RecordWriter::Flush() {
+  std::unique_lock lock(m_mutex);
+  if (!m_thread.joinable() || m_stopping) return;
+  const std::uint64_t request = ++m_flushRequests;
+  m_wake.notify_all();
+  m_flushed.wait(lock, [&] { return m_flushesDone >= request; });
+}
+
+std::optional<std::string> RecordWriter::Failure() const {
+  const std::lock_guard lock(m_mutex);
+  return m_failure;
+}
+
+void RecordWriter::Fail(const std::string& why) {
+  m_failed = true;
+  const std::lock_guard lock(m_mutex);
+  if (!m_failure) m_failure = why;
+}
+
+void RecordWriter::Run() {
+  std::unique_lock lock(m_mutex);
+  for (;;) {
+    m_wake.wait_for(lock, kCommitPeriod, [&] { return m_stopping || m_flushRequests != m_flushesDone; });
+    const bool stopping = m_stopping;
+    const std::uint64_t requests = m_flushRequests;
+    lock.unlock();
+    CommitQueued();
+    if (stopping && !m_failed) {
+      try {
+        Statement end = m_file.database().prepare("UPDATE session SET ended = 1, last_t_ns = ?1 WHERE id = ?2");
+        end.bind(1, m_lastT).bind(2, m_session).step();
+      } catch (const DatabaseError& e) {
+        Fail(e.what());
+      }
+    }
+    lock.lock();
+    m_flushesDone = requests;
+    m_flushed.notify_all();
+    if (stopping) return;
+  }
+}
+
+void RecordWriter::CommitQueued() {
+  if (m_failed) {
+    m_queue.TakeAll([](const Item&) {});
+    return;
+  }
+  Database& db = m_file.database();
+  try {
+    // Prepared once per commit: a handful of statements every 200 ms is
+    // nothing beside the rows, and no statement outlives a failure.
+    std::optional<Transaction> transaction;
+    std::optional<Statement> traffic, action, device, event;
+    m_queue.TakeAll([&](const Item& item) {
+      if (!transaction) {
+        transaction.emplace(db);
+        traffic.emplace(db.prepare("INSERT INTO traffic VALUES(?1, ?2, ?3, ?4, ?5)"));
+        action.emplace(db.prepare("INSERT INTO action VALUES(?1, ?2, ?3, ?4, ?5, ?6)"));
+        device.emplace(db.prepare("INSERT INTO device_state VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"));
+        event.emplace(db.prepare("INSERT INTO event VALUES(?1, ?2, ?3, ?4, ?5, ?6)"));
+      }
+      Statement* row = nullptr;
+      switch (item.kind) {
+        case Item::Kind::Traffic:
+          row = &*traffic;
+          row->bind(4, item.code).bindBlob(5, item.text[0].value_or(std::string_view{}));
+          break;
+        case Item::Kind::Action:
+          row = &*action;
+          row->bind(4, item.text[0].value_or("")).bind(5, item.text[1]).bind(6, item.text[2].value_or(""));
+          break;
+        case Item::Kind::DeviceState:
+          row = &*device;
+          row->bind(4, item.text[0].value_or("")).bind(5, item.text[1].value_or("")).bind(6, item.text[2]);
+          row->bind(7, item.number).bind(8, item.code).bind(9, item.value);
+          break;
+        case Item::Kind::Event:
+          row = &*event;
+          row->bind(4, item.text[0].value_or("")).bind(5, item.number).bind(6, item.text[1].value_or(""));
+          break;
+      }
+      row->bind(1, m_session).bind(2, item.t_ns).bind(3, item.wall_ns);
+      row->step();
+      row->reset();
+      if (item.t_ns > m_lastT) m_lastT = item.t_ns;
+    });
+    if (transaction) {
+      Statement last = db.prepare("UPDATE session SET last_t_ns = ?1 WHERE id = ?2");
+      last.bind(1, m_lastT).bind(2, m_session).step();
+      traffic.reset();
+      action.reset();
+      device.reset();
+      event.reset();
+      transaction->commit();
+    }
+  } catch (const DatabaseError& e) {
+    Fail(e.what());
+    return;
+  }
+  // SQLite writes on into a file that was deleted or renamed away, and the
+  // operator would believe the record safe.
+  if (!m_file.StillThere()) Fail(m_file.path() + " was removed or replaced");
+}
+
+}  // namespace halvorn::record

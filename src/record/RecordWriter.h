@@ -1,0 +1,101 @@
+// The record's one writer: a thread that owns the database connection,
+// takes what the window's thread queued and commits it in one transaction
+// at least every kCommitPeriod and at Stop(), so that a crash loses at most
+// the last moments and a viewer can follow the file while it grows.
+//
+// A failure while writing (disk full, file size limit, the file removed,
+// an I/O error) stops the recording, never the panel: Failure() then says
+// why, and what is queued afterwards is dropped.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "record/Database.h"
+#include "record/ItemQueue.h"
+
+namespace halvorn::record {
+
+// What the session row says of the run.
+struct SessionInfo {
+  std::int64_t startedWallNs = 0;
+  std::string version;
+  std::string commandLine;
+  std::string portMap;
+};
+
+constexpr std::chrono::milliseconds kCommitPeriod{200};
+
+// An open record: the database, checked or newly made, and a lock on the
+// file that keeps a second panel from recording into it at the same time.
+class RecordFile {
+ public:
+  // Opens or creates `path`. Throws DatabaseError with a message for the
+  // operator when the file cannot be opened, is not a record, or another
+  // panel is recording into it.
+  explicit RecordFile(const std::string& path);
+  RecordFile(RecordFile&& other) noexcept;
+  RecordFile& operator=(RecordFile&&) = delete;
+  ~RecordFile();
+
+  Database& database() { return *m_db; }
+  const std::string& path() const { return m_path; }
+  // Whether `path` still names the file this record writes into.
+  bool StillThere() const;
+
+ private:
+  std::string m_path;
+  int m_lockFd = -1;  // closed only after the database, so SQLite's locks stay
+  std::optional<Database> m_db;
+};
+
+class RecordWriter {
+ public:
+  // Adds the session row (its number is session()); throws DatabaseError.
+  // The thread starts at once.
+  RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo& info);
+  RecordWriter(const RecordWriter&) = delete;
+  RecordWriter& operator=(const RecordWriter&) = delete;
+  // Stops if not stopped.
+  ~RecordWriter();
+
+  std::int64_t session() const { return m_session; }
+  const std::string& path() const { return m_file.path(); }
+
+  // Commits what is queued, marks the session ended and stops the thread.
+  void Stop();
+
+  // Why recording stopped during the run; empty while it works.
+  std::optional<std::string> Failure() const;
+
+  // Commits what is queued now, from the writer thread; for tests that
+  // read the file while the writer runs. Returns once committed.
+  void Flush();
+
+ private:
+  void Run();
+  void CommitQueued();
+  void Fail(const std::string& why);
+
+  RecordFile m_file;
+  ItemQueue& m_queue;
+  std::int64_t m_session = 0;
+  std::int64_t m_lastT = 0;
+
+  mutable std::mutex m_mutex;
+  std::condition_variable m_wake;
+  std::condition_variable m_flushed;
+  bool m_stopping = false;
+  std::uint64_t m_flushRequests = 0;
+  std::uint64_t m_flushesDone = 0;
+  std::optional<std::string> m_failure;  // guarded by m_mutex
+  bool m_failed = false;                 // the writer thread's own copy
+  std::thread m_thread;
+};
+
+}  // namespace halvorn::record

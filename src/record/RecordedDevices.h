@@ -1,0 +1,54 @@
+// The devices whose display the record follows, and how a caption reads as
+// a number.
+//
+// They are the core's devices (panel/Devices.h) under the core's names,
+// which are the record's device names: 'V1'..'V14', 'CV1', 'CV2',
+// 'MECH1'..'MECH3', 'TMP', 'ROTARY1', 'ROTARY2', 'G1'..'G8', 'MFC1'..'MFC4',
+// 'ELECTRODE', 'COOLING'. The needle valve, which the picture always shows
+// the same, is left out; the uptime box is no device and is kept as
+// 'UPTIME'.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string_view>
+
+#include "panel/Colour.h"
+#include "panel/Devices.h"
+#include "record/Schema.h"
+
+namespace halvorn::record {
+
+inline constexpr auto kRecordedDevices = [] {
+  constexpr auto followed = [](const Device& device) { return !device.fixed; };
+  std::array<Device, std::ranges::count_if(kDevices, followed)> kept{};
+  std::ranges::copy_if(kDevices, kept.begin(), followed);
+  return kept;
+}();
+
+// The caption the record stores as a device's text: a gauge's reading, the
+// state of any other device.
+constexpr Label Form1::*RecordedText(const Device& device) {
+  return device.value ? device.value : device.state;
+}
+// The caption kept beside it: a gauge's state ("ok" or a fault), else none.
+constexpr Label Form1::*RecordedDetail(const Device& device) {
+  return device.value ? device.state : nullptr;
+}
+
+// Not a device: the uptime box, recorded at most once a minute.
+constexpr std::string_view kUptimeDevice = "UPTIME";
+
+// What device_state.quality and .value say of a device showing `caption`
+// on `colour` (nullopt: the device has no shape).
+struct Reading {
+  Quality quality = Quality::NotANumber;
+  std::optional<double> value;
+};
+Reading ReadingOf(DeviceKind kind, std::string_view caption, std::optional<Colour> colour);
+
+// The uptime box's "12345s" as seconds; NoData while it is empty.
+Reading UptimeReading(std::string_view text);
+
+}  // namespace halvorn::record

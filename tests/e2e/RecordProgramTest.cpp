@@ -1,0 +1,179 @@
+// The real halvorn-panel program recording: a file that is no record stops
+// the start, and a panel killed with SIGKILL in the middle of a flood leaves
+// a file that opens without repair, passes SQLite's integrity check and
+// holds the run up to its last moments. The panel is started unchanged;
+// the performance probe's plugin presses its "Connect" button.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "record/Database.h"
+#include "support/TemporaryDirectory.h"
+
+namespace halvorn {
+namespace {
+
+using namespace std::chrono_literals;
+using record::Database;
+using record::Statement;
+
+std::int64_t WallNs() {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+std::int64_t Count(Database& db, const std::string& sql) {
+  Statement s = db.prepare(sql);
+  return s.step() ? s.integer(0) : -1;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> ProbeEnvironment(const std::string& report) {
+  return {"QT_QPA_PLATFORM=offscreen", "QT_PLUGIN_PATH=" HALVORN_PROBE_PLUGIN_DIR,
+          "QT_QPA_GENERIC_PLUGINS=halvornprobe", "HALVORN_PROBE_REPORT=" + report, "HALVORN_PROBE_CONNECT=1"};
+}
+
+// Named on the command line or in the settings file, the record is opened
+// the same way before any window.
+TEST(RecordProgramTest, AFileThatIsNoRecordStopsTheStartWithStatusTwo) {
+  testing::TemporaryDirectory dir;
+  const std::string notes = dir / "notes.txt";
+  std::ofstream(notes) << "pump-down notes, not a database\n";
+  const std::string settings = dir / "panel.conf";
+  std::ofstream(settings) << "record = " << notes << "\n";
+  const std::vector<std::string> starts[] = {{"--record", notes}, {"--config", settings}};
+  for (const std::vector<std::string>& arguments : starts) {
+    SCOPED_TRACE(arguments.front());
+    const std::string report = dir / "probe.txt";
+    std::filesystem::remove(report);
+    perf::ChildProcess panel(
+        {HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(report), dir / "panel.err"});
+    ASSERT_GT(panel.pid(), 0);
+    ASSERT_TRUE(panel.Wait(10s));
+    ASSERT_TRUE(panel.exitStatus() && WIFEXITED(*panel.exitStatus()));
+    EXPECT_EQ(WEXITSTATUS(*panel.exitStatus()), 2);
+    EXPECT_EQ(ReadFile(dir / "panel.err"), "halvorn-panel: " + notes + " is not a Halvorn record: file is not a database\n");
+    EXPECT_EQ(ReadFile(report), "") << "no window was opened";
+    EXPECT_EQ(ReadFile(notes), "pump-down notes, not a database\n");
+  }
+}
+
+TEST(RecordProgramTest, SigtermClosesTheRecordCleanly) {
+  testing::TemporaryDirectory dir;
+  const std::string path = dir / "stopped.halvorn";
+  const std::string report = dir / "probe.txt";
+  perf::ChildProcess panel({HALVORN_PANEL_PROGRAM,
+                            {"--port", "1=" + std::string(dir / "nothing"), "--record", path},
+                            ProbeEnvironment(report),
+                            dir / "panel.err"});
+  const auto deadline = std::chrono::steady_clock::now() + 15s;
+  while (ReadFile(report).find("connected") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(50ms);
+  }
+  panel.Signal(SIGTERM);
+  ASSERT_TRUE(panel.Wait(10s));
+  ASSERT_TRUE(panel.exitStatus() && WIFEXITED(*panel.exitStatus())) << ReadFile(dir / "panel.err");
+  Database db(path, Database::Mode::ReadOnly);
+  EXPECT_EQ(Count(db, "SELECT ended FROM session"), 1);
+  EXPECT_EQ(Count(db, "SELECT count(*) FROM event WHERE kind = 'open failed' AND number = 8002"), 1);
+}
+
+TEST(RecordProgramTest, AFileSizeLimitStopsTheRecordingButNotThePanel) {
+  testing::TemporaryDirectory dir;
+  const std::string path = dir / "limited.halvorn";
+  const std::string link = dir / "controller";
+  perf::ChildProcess sim({HALVORN_SIM_PROGRAM, {"--quiet", "--link", link, "--flood", "92160"}, {}, {}});
+  ASSERT_TRUE(sim.ReadLineStartingWith("halvorn-sim: link ", 5s));
+  // 2048 blocks of 512 bytes: a megabyte, a few seconds of flood.
+  const std::string errors = dir / "panel.err";
+  perf::ChildProcess panel({"/bin/sh",
+                            {"-c", "ulimit -f 2048 && exec \"$0\" --port 1=\"$1\" --record \"$2\"",
+                             HALVORN_PANEL_PROGRAM, link, path},
+                            ProbeEnvironment(dir / "probe.txt"),
+                            errors});
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (ReadFile(errors).find("recording stopped") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(100ms);
+  }
+  const std::string said = ReadFile(errors);
+  EXPECT_NE(said.find("halvorn-panel: recording stopped: "), std::string::npos) << said;
+  std::this_thread::sleep_for(1s);
+  EXPECT_TRUE(panel.running()) << "the panel goes on";
+  panel.Signal(SIGTERM);
+  ASSERT_TRUE(panel.Wait(10s));
+  EXPECT_EQ(ReadFile(errors), said) << "said once";
+  Database db(path, Database::Mode::ReadOnly);
+  Statement check = db.prepare("PRAGMA integrity_check");
+  ASSERT_TRUE(check.step());
+  EXPECT_EQ(check.text(0), "ok");
+  EXPECT_GT(Count(db, "SELECT count(*) FROM traffic"), 0) << "what came before the limit stays";
+}
+
+// Floods a recording panel for a few seconds and kills it; returns the
+// wall-clock time of the kill, or 0 when the run could not be set up.
+std::int64_t FloodAndKill(const testing::TemporaryDirectory& dir, const std::string& recordPath) {
+  const std::string link = dir / "controller";
+  perf::ChildProcess sim({HALVORN_SIM_PROGRAM, {"--quiet", "--link", link, "--flood", "92160"}, {}, {}});
+  if (!sim.ReadLineStartingWith("halvorn-sim: link ", 5s)) return 0;
+  const std::string report = dir / "probe.txt";
+  perf::ChildProcess panel({HALVORN_PANEL_PROGRAM,
+                            {"--port", "1=" + link, "--record", recordPath},
+                            ProbeEnvironment(report),
+                            dir / "panel.err"});
+  const auto deadline = std::chrono::steady_clock::now() + 15s;
+  while (ReadFile(report).find("connected") == std::string::npos) {
+    if (std::chrono::steady_clock::now() > deadline) return 0;
+    std::this_thread::sleep_for(50ms);
+  }
+  std::this_thread::sleep_for(3s);  // well into the flood
+  const std::int64_t killedAt = WallNs();
+  panel.Signal(SIGKILL);
+  panel.Wait(5s);
+  return killedAt;
+}
+
+TEST(RecordProgramTest, KilledDuringAFloodTheRecordOpensWholeWithTheFlood) {
+  testing::TemporaryDirectory dir;
+  const std::string path = dir / "flood.halvorn";
+  ASSERT_NE(FloodAndKill(dir, path), 0) << ReadFile(dir / "panel.err");
+  Database db(path, Database::Mode::ReadWrite);  // opens as it is: no repair step exists
+  Statement check = db.prepare("PRAGMA integrity_check");
+  ASSERT_TRUE(check.step());
+  EXPECT_EQ(check.text(0), "ok");
+  EXPECT_EQ(Count(db, "SELECT ended FROM session"), 0);
+  EXPECT_GT(Count(db, "SELECT sum(length(bytes)) FROM traffic WHERE direction = 0"), 92160)
+      << "more than a second of flood";
+  EXPECT_EQ(Count(db, "SELECT count(*) FROM event WHERE kind = 'opened'"), 1);
+  EXPECT_EQ(Count(db, "SELECT count(*) FROM action WHERE procedure = 'cmdConnect_Click'"), 1);
+}
+
+// Labelled 'timing': on a loaded machine the last commit may be late.
+TEST(RecordProgramTimingTest, KilledDuringAFloodTheRecordLosesAtMostTheLastQuarterSecond) {
+  testing::TemporaryDirectory dir;
+  const std::string path = dir / "flood.halvorn";
+  const std::int64_t killedAt = FloodAndKill(dir, path);
+  ASSERT_NE(killedAt, 0) << ReadFile(dir / "panel.err");
+  Database db(path, Database::Mode::ReadOnly);
+  const std::int64_t newest = Count(db, "SELECT max(wall_ns) FROM traffic");
+  EXPECT_LE(killedAt - newest, 250'000'000) << "the newest row is " << (killedAt - newest) / 1'000'000
+                                            << " ms older than the kill";
+}
+
+}  // namespace
+}  // namespace halvorn
