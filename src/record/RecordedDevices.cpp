@@ -1,5 +1,6 @@
 #include "record/RecordedDevices.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "plant/StatusCodes.h"
@@ -52,8 +53,10 @@ Reading ReadingOf(DeviceKind kind, std::string_view caption, std::optional<Colou
       return {Quality::NotANumber, std::nullopt};
     case DeviceKind::Flow:
       if (caption.ends_with('%')) {
-        if (const std::optional<double> percent = WholeNumber(caption.substr(0, caption.size() - 1)))
-          return {Quality::Valid, percent};
+        // The controller right-aligns its four characters: " 0.0%".
+        std::string_view digits = caption.substr(0, caption.size() - 1);
+        digits.remove_prefix(std::min(digits.find_first_not_of(' '), digits.size()));
+        if (const std::optional<double> percent = WholeNumber(digits)) return {Quality::Valid, percent};
       }
       return {Quality::NotANumber, std::nullopt};
   }

@@ -35,7 +35,13 @@ TEST(RecordedDevicesTest, CaptionsReadAsTheOperatorReadsThem) {
       {DeviceKind::Gauge, "E-3", white, Quality::NotANumber, std::nullopt},
       {DeviceKind::Flow, "045.5%", flow, Quality::Valid, 45.5},
       {DeviceKind::Flow, "100.0%", flow, Quality::Valid, 100.0},
+      // The controller pads its four characters on the left, as the
+      // simulator does: " 0.0", "12.5".
+      {DeviceKind::Flow, " 0.0%", flow, Quality::Valid, 0.0},
+      {DeviceKind::Flow, "12.5%", flow, Quality::Valid, 12.5},
+      {DeviceKind::Flow, "  5 %", flow, Quality::NotANumber, std::nullopt},
       {DeviceKind::Flow, "%", flow, Quality::NotANumber, std::nullopt},
+      {DeviceKind::Flow, "    %", flow, Quality::NotANumber, std::nullopt},
       {DeviceKind::Flow, "Overtemperature", indicator_colour::Fault, Quality::Fault, std::nullopt},
       {DeviceKind::Valve, "open", colours::Green, Quality::NotANumber, std::nullopt},
       {DeviceKind::Pump, "state", indicator_colour::NoData, Quality::NoData, std::nullopt},
