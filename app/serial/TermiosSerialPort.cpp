@@ -29,9 +29,14 @@ constexpr std::size_t kReadPerNotification = 64 * 1024;
 // Bytes that come within kBurstGap of the previous read are a burst (a
 // flood, a long answer in many driver slices): the port then pauses for
 // kBurstPause between reads, one 60 Hz frame, so that a flood is taken and
-// shown once a frame. A lone answer is read the moment it comes.
+// shown once a frame. So are more than kBurstBytes within kBurstPause: a
+// device that hands a full line over in coarser slices (an adapter whose
+// latency timer collects 10 ms at a time) would otherwise wake the window
+// once a slice, more often than once a frame. A lone answer, or a few that
+// come some milliseconds apart, is read the moment it comes.
 constexpr std::chrono::milliseconds kBurstGap{2};
 constexpr std::chrono::milliseconds kBurstPause{16};
+constexpr std::size_t kBurstBytes = 128;  // two of the longest answers
 
 // Owns a descriptor until the open has succeeded.
 class FileDescriptor {
@@ -265,21 +270,24 @@ TermiosSerialPort::ReadEnd TermiosSerialPort::readWaiting() {
   return ReadEnd::MoreWaiting;
 }
 
-void TermiosSerialPort::onReadable() {
-  takeWaiting(std::chrono::steady_clock::now() - m_lastRead < kBurstGap);
-}
+void TermiosSerialPort::onReadable() { takeWaiting(false); }
 
 void TermiosSerialPort::onResume() {
   // Bytes waiting after a pause mean the burst goes on.
   takeWaiting(true);
 }
 
-void TermiosSerialPort::takeWaiting(bool inBurst) {
+void TermiosSerialPort::takeWaiting(bool resumed) {
   if (m_fd < 0) return;
-  m_lastRead = std::chrono::steady_clock::now();
+  const auto now = std::chrono::steady_clock::now();
+  const auto sinceLastRead = now - m_lastRead;
+  m_lastRead = now;
   const std::size_t before = m_received.size();
   const bool hungUp = readWaiting() == ReadEnd::HungUp;
-  const bool arrived = m_received.size() > before;
+  const std::size_t arrivedBytes = m_received.size() - before;
+  const bool arrived = arrivedBytes > 0;
+  const bool inBurst = resumed || sinceLastRead < kBurstGap ||
+                       (sinceLastRead < kBurstPause && arrivedBytes > kBurstBytes);
   const unsigned opening = m_openings;
   if (hungUp) {
     // A hung-up descriptor stays readable for ever; watching it further

@@ -72,9 +72,10 @@ class TermiosSerialPort final : public SerialPort {
   ReadEnd readWaiting();
   void onReadable();
   void onResume();
-  // Reads what waits and raises the events; in a burst, stops watching for
-  // a pause once bytes came.
-  void takeWaiting(bool inBurst);
+  // Reads what waits and raises the events; in a burst (bytes after a
+  // pause, close behind the last read, or many of them soon after it),
+  // stops watching for a pause once bytes came.
+  void takeWaiting(bool resumed);
   // Writes what is kept of an earlier frame; false when the device failed.
   bool writeUnsent();
   void onWritable();

@@ -29,6 +29,7 @@
 #include "SimulatorProcess.h"
 #include "panel/Dump.h"
 #include "support/EventLoop.h"
+#include "support/TimeBounds.h"
 
 namespace halvorn::shell {
 namespace {
@@ -230,7 +231,7 @@ TEST_F(EndToEndTest, AfterConnectEveryGroupIsColouredWithinTwoSecondsAndTheUptim
         return GreyDeviceShapes().empty() && std::regex_match(form().txtUptime.text, uptime) &&
                form().lblElectrodePosition.caption != "-" && form().lblElectrodeCooling.caption != "-";
       },
-      2s);
+      testing::TimeBound<std::chrono::milliseconds>(2s, 10s));
   ASSERT_TRUE(alive) << "after " << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count()
                      << " ms still grey: " << ::testing::PrintToString(GreyDeviceShapes())
                      << ", uptime \"" << form().txtUptime.text << "\", electrode \""
@@ -341,7 +342,7 @@ TEST_F(EndToEndTest, SilencedGaugesGreyExactlyTheGaugeShapesThreeToSixSecondsLat
   // since its previous look: 3 to 6 s after the last answer. A little slack
   // for the event loop and the 5 ms between looks.
   EXPECT_GE(seconds, 2.8);
-  EXPECT_LE(seconds, 6.5);
+  EXPECT_LE(seconds, testing::TimeBound(6.5, 10.0));
 
   // All eight at once, and nothing else.
   std::set<std::string> expected = greyBefore;
@@ -435,7 +436,8 @@ TEST_F(EndToEndTest, AHangUpClosesThePortWithinOnePollPeriodAndTheReopenedLineCo
   const Clock::time_point hungUp = Clock::now();
   // The hang-up is seen on the line at once, and at the latest when the
   // next poll request finds the line dead.
-  const bool lost = RunEventsUntil([&] { return LabelText("lblStatus") == "Port 1 lost"; }, 2 * kPollPeriod);
+  const bool lost = RunEventsUntil([&] { return LabelText("lblStatus") == "Port 1 lost"; },
+                                   testing::TimeBound<std::chrono::milliseconds>(2 * kPollPeriod, 3s));
   const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - hungUp);
   RecordProperty("ms_to_port_lost", static_cast<int>(took.count()));
   ASSERT_TRUE(lost) << "lblStatus reads \"" << LabelText("lblStatus").toStdString() << "\" after " << took.count()
@@ -448,7 +450,7 @@ TEST_F(EndToEndTest, AHangUpClosesThePortWithinOnePollPeriodAndTheReopenedLineCo
   const auto spent = testing::ProcessCpuTime() - cpuBefore;
   RecordProperty("cpu_us_in_idle_second",
                  static_cast<int>(std::chrono::duration_cast<std::chrono::microseconds>(spent).count()));
-  EXPECT_LT(spent, 100ms) << "the event loop spins after a hang-up: "
+  EXPECT_LT(spent, testing::TimeBound(100ms, 500ms)) << "the event loop spins after a hang-up: "
                           << std::chrono::duration_cast<std::chrono::milliseconds>(spent).count() << " ms";
   EXPECT_EQ(LabelText("lblComStatus"), "Disconnected");
   EXPECT_TRUE(window->view("Combo3")->isEnabled());

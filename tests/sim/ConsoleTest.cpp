@@ -61,7 +61,7 @@ std::string Canonical(const ParsedLine& parsed) {
         } else if constexpr (std::is_same_v<C, console::Flood>) {
           out << "flood";
           if (c.bytesPerSecond) {
-            out << " " << *c.bytesPerSecond << " " << c.crcFraction;
+            out << " " << *c.bytesPerSecond << " " << c.crcFraction << " " << c.sliceMs;
           } else {
             out << " stop";
           }
@@ -157,13 +157,19 @@ TEST(ConsoleTest, Lines) {
       {"quit", "quit"},
       {"exit", "quit"},
       {"open V3", "error"},
-      {"flood 92160", "flood 92160 0"},
-      {"flood 92160 0.1", "flood 92160 0.1"},
+      {"flood 92160", "flood 92160 0 1"},
+      {"flood 92160 0.1", "flood 92160 0.1 1"},
+      {"flood 92160 0.1 10", "flood 92160 0.1 10"},
+      {"flood 92160 0 20", "flood 92160 0 20"},
       {"FLOOD Stop", "flood stop"},
-      {"flood 1000000 1", "flood 1e+06 1"},
+      {"flood 1000000 1", "flood 1e+06 1 1"},
       {"flood 0", "error"},
       {"flood 1000001", "error"},
       {"flood 92160 1.5", "error"},
+      {"flood 92160 0.1 0", "error"},
+      {"flood 92160 0.1 21", "error"},
+      {"flood 92160 0.1 2.5", "error"},
+      {"flood 92160 0.1 10 3", "error"},
       {"flood stop 3", "error"},
       {"flood", "error"},
   };

@@ -83,21 +83,29 @@ TEST(FloodTest, SpoilsAnExactEvenShareAndCountsIt) {
   }
 }
 
-TEST(FloodTest, HoldsItsRateWhateverTheRhythmOfTheCalls) {
-  for (const double step : {0.0005, 0.001, 0.004, 0.016}) {
-    SCOPED_TRACE(step);
+TEST(FloodTest, HoldsItsRateWhateverTheRhythmOfTheCallsAndTheSlices) {
+  const struct {
+    double step;  // seconds between calls
+    int sliceMs;
+  } cases[] = {{0.0005, 1}, {0.001, 1}, {0.004, 1}, {0.016, 1},
+               // Coarse slices, and a caller that wakes a little late for each.
+               {0.010, 10}, {0.0105, 10}, {0.020, 20}, {0.021, 20}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "every " << c.step << " s, " << c.sliceMs << " ms slices");
+    const double step = c.step;
     SimPlant plant;
     Flood flood;
-    flood.Start(92'160, 0.0);
+    flood.Start(92'160, 0.0, c.sliceMs);
     std::int64_t bytes = 0;
     const int steps = static_cast<int>(2.0 / step + 0.5);
     for (int i = 0; i < steps; ++i) {
       flood.Advance(step);
       bytes += static_cast<std::int64_t>(flood.Take(plant, kAnyRoom).size());
     }
-    // Within one frame of two seconds' worth.
-    EXPECT_NEAR(static_cast<double>(bytes), 2 * 92'160.0, 65.0);
-    EXPECT_NEAR(flood.counts().seconds, 2.0, 1e-6);
+    // Within one frame of about two seconds' worth.
+    const double seconds = steps * step;
+    EXPECT_NEAR(static_cast<double>(bytes), seconds * 92'160.0, 65.0);
+    EXPECT_NEAR(flood.counts().seconds, seconds, 1e-6);
   }
 }
 
@@ -121,6 +129,13 @@ TEST(FloodTest, AFullLineGetsWholeFramesOnlyAndNoBurstAfterwards) {
   // Ten seconds of a line that took nothing earn no more than 20 ms.
   flood.Advance(10.0);
   EXPECT_LE(flood.Take(plant, kAnyRoom).size(), static_cast<std::size_t>(92'160 * 0.02) + 1);
+
+  // In 20 ms slices, no more than two slices.
+  flood.Start(92'160, 0.0, 20);
+  flood.Advance(10.0);
+  const std::size_t caughtUp = flood.Take(plant, kAnyRoom).size();
+  EXPECT_LE(caughtUp, static_cast<std::size_t>(92'160 * 0.04) + 1);
+  EXPECT_GE(caughtUp, static_cast<std::size_t>(92'160 * 0.04) - 65);
 }
 
 TEST(FloodTest, StoppedItSendsNothingAndKeepsItsCounts) {
@@ -151,7 +166,7 @@ TEST(FloodTest, TheSimulatorCountsFloodFramesAndAnswersAlike) {
   sim.Receive(BuildFrame("062_"));
 
   const ConsoleResult started = sim.ExecuteLine("flood 92160 0.25");
-  EXPECT_EQ(started.reply, "ok: flooding at 92160 bytes/s, 0.25 of frames with a wrong checksum\n");
+  EXPECT_EQ(started.reply, "ok: flooding at 92160 bytes/s, 0.25 of frames with a wrong checksum, in 1 ms slices\n");
   EXPECT_TRUE(sim.Flooding());
   std::string bytes;
   for (int ms = 0; ms < 100; ++ms) {

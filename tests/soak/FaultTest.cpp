@@ -21,15 +21,18 @@
 #include "app/QtApplication.h"
 #include "link/Frame.h"
 #include "support/PseudoTerminal.h"
+#include "support/TimeBounds.h"
 
 namespace halvorn::soak {
 namespace {
 
 constexpr int kLineBytesPerSecond = 92160;  // 921600 baud, ten bits a byte
 constexpr double kPollPeriodMs = 200.0;
-constexpr double kPollToleranceMs = 20.0;
+// How far a poll interval may stray: tight in the timing pass; otherwise
+// only a poll timer that stopped or ran wild fails.
+const double kPollToleranceMs = testing::TimeBound(20.0, 180.0);
 // Processor time an idle panel may use in a second: its timers only.
-constexpr auto kIdleCpuPerSecond = 100ms;
+const std::chrono::milliseconds kIdleCpuPerSecond = testing::TimeBound(100ms, 400ms);
 
 // An uptime answer: a valid answer whose shown value tells which it was.
 std::string UptimeFrame(long long seconds) {
@@ -285,7 +288,7 @@ TEST(FaultTest, AStuckLineDoesNotFreezeTheWindow) {
   for (std::size_t i = 1; i < beats.size(); ++i) {
     longest = std::max(longest, std::chrono::duration<double, std::milli>(beats[i] - beats[i - 1]).count());
   }
-  EXPECT_LT(longest, 50.0) << "the window did not react for " << longest << " ms";
+  EXPECT_LT(longest, testing::TimeBound(50.0, 500.0)) << "the window did not react for " << longest << " ms";
 }
 
 TEST(FaultTest, AtTwoThousandFourHundredBaudAgainstAFastControllerItCountsNoiseAsErrorsAndRecovers) {

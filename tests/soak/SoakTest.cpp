@@ -11,6 +11,7 @@
 #include "PanelAndController.h"
 #include "ProcStats.h"
 #include "app/QtApplication.h"
+#include "support/TimeBounds.h"
 
 namespace halvorn::soak {
 namespace {
@@ -24,7 +25,9 @@ constexpr int kDefaultFloodSeconds = 15;
 constexpr auto kWarmUp = 2s;
 // The poll timer's period and how far a tick may stray from it.
 constexpr double kPollPeriodMs = 200.0;
-constexpr double kPollToleranceMs = 20.0;
+// Tight in the timing pass; otherwise only a poll timer that stopped or ran
+// wild fails.
+const double kPollToleranceMs = testing::TimeBound(20.0, 180.0);
 // What the peak resident size may still grow after the warm-up: a leak of
 // a few bytes an answer shows as megabytes at this rate (4000 answers a
 // second), ordinary heap churn stays well below.
@@ -79,7 +82,7 @@ TEST(SoakTest, AFloodAtTheLinesFullRateIsCountedExactlyWithSteadyMemoryAndPollin
   std::printf("flood: %s\nline: %lld frames sent, %lld with a wrong checksum\n", report->c_str(),
               static_cast<long long>(sent->frames), static_cast<long long>(sent->spoiled));
   // The flood really filled the line: at least nine tenths of the rate.
-  EXPECT_GT(static_cast<double>(floodBytes), 0.9 * kLineBytesPerSecond * floodSeconds) << *report;
+  EXPECT_GT(static_cast<double>(floodBytes), testing::TimeBound(0.9, 0.5) * kLineBytesPerSecond * floodSeconds) << *report;
   EXPECT_GT(floodSpoiled, 0);
 
   // Every frame is counted once, on the right side.

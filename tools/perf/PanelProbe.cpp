@@ -8,6 +8,9 @@
 //   shown <ns>              the first paint of the window is done
 //   connected <ns> <text>   "Connect" was pressed; the status line says <text>
 // <ns> is CLOCK_MONOTONIC in nanoseconds, the same clock in every process.
+// With HALVORN_PROBE_COUNTS naming a file, it also counts the window's
+// repaints and the widgets painted there (ProbeCounts.h), without a wake-up
+// of its own.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
@@ -17,12 +20,17 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+
+#include "ProbeCounts.h"
 
 namespace halvorn::perf {
 namespace {
@@ -39,10 +47,18 @@ class Probe : public QObject {
     if (const char* path = std::getenv("HALVORN_PROBE_REPORT")) m_reportPath = path;
     const char* connect = std::getenv("HALVORN_PROBE_CONNECT");
     m_connect = connect && std::string(connect) == "1";
+    if (const char* path = std::getenv("HALVORN_PROBE_COUNTS")) MapCounts(path);
     if (QCoreApplication* application = QCoreApplication::instance()) application->installEventFilter(this);
   }
 
   bool eventFilter(QObject* watched, QEvent* event) override {
+    if (m_counts) {
+      if (event->type() == QEvent::UpdateRequest && watched->isWidgetType()) {
+        m_counts->repaints.fetch_add(1, std::memory_order_relaxed);
+      } else if (event->type() == QEvent::Paint) {
+        m_counts->widgetPaints.fetch_add(1, std::memory_order_relaxed);
+      }
+    }
     if (!m_painted && event->type() == QEvent::Paint) {
       auto* widget = qobject_cast<QWidget*>(watched);
       if (widget && widget->isWindow()) {
@@ -56,6 +72,18 @@ class Probe : public QObject {
   }
 
  private:
+  // The counts live in the file for halvorn-perf to read; the mapping stays
+  // for the program's life.
+  void MapCounts(const char* path) {
+    const int fd = ::open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return;
+    void* memory = MAP_FAILED;
+    if (::ftruncate(fd, sizeof(ProbeCounts)) == 0)
+      memory = ::mmap(nullptr, sizeof(ProbeCounts), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    ::close(fd);
+    if (memory != MAP_FAILED) m_counts = std::construct_at(static_cast<ProbeCounts*>(memory));
+  }
+
   void OnShown(const QPointer<QWidget>& window) {
     Report("shown " + std::to_string(MonotonicNs()));
     if (!m_connect || !window) return;
@@ -81,6 +109,7 @@ class Probe : public QObject {
   std::string m_reportPath;
   bool m_connect = false;
   bool m_painted = false;
+  ProbeCounts* m_counts = nullptr;
 };
 
 class ProbePlugin : public QGenericPlugin {

@@ -14,7 +14,7 @@ std::string ProcPath(pid_t pid, const char* file) {
   return "/proc/" + (pid == 0 ? std::string("self") : std::to_string(pid)) + "/" + file;
 }
 
-std::optional<long> StatusKiB(pid_t pid, const std::string& field) {
+std::optional<long> StatusField(pid_t pid, const std::string& field) {
   std::ifstream status(ProcPath(pid, "status"));
   std::string line;
   while (std::getline(status, line)) {
@@ -44,8 +44,9 @@ std::optional<double> CpuSeconds(pid_t pid) {
   return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
-std::optional<long> PeakResidentKiB(pid_t pid) { return StatusKiB(pid, "VmHWM"); }
-std::optional<long> ResidentKiB(pid_t pid) { return StatusKiB(pid, "VmRSS"); }
+std::optional<long> PeakResidentKiB(pid_t pid) { return StatusField(pid, "VmHWM"); }
+std::optional<long> ResidentKiB(pid_t pid) { return StatusField(pid, "VmRSS"); }
+std::optional<long> WakeUps(pid_t pid) { return StatusField(pid, "voluntary_ctxt_switches"); }
 
 std::optional<int> OpenDescriptors(pid_t pid) {
   std::error_code error;

@@ -17,6 +17,10 @@ std::optional<double> CpuSeconds(pid_t pid);
 std::optional<long> PeakResidentKiB(pid_t pid);
 std::optional<long> ResidentKiB(pid_t pid);
 
+// How often the process's main thread gave up the processor to wait and
+// was woken again (voluntary context switches) so far.
+std::optional<long> WakeUps(pid_t pid);
+
 // Open file descriptors of the process.
 std::optional<int> OpenDescriptors(pid_t pid);
 

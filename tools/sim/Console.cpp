@@ -128,16 +128,22 @@ ParsedLine ParseSilence(const std::vector<std::string_view>& w, bool silent) {
 }
 
 ParsedLine ParseFlood(const std::vector<std::string_view>& w) {
-  constexpr const char* usage = "usage: flood <bytes per second 1-1000000> [crc fraction 0 to 1] | flood stop";
+  constexpr const char* usage =
+      "usage: flood <bytes per second 1-1000000> [crc fraction 0 to 1 [slice ms 1-20]] | flood stop";
   if (w.size() == 2 && Lower(w[1]) == "stop") return Ok(console::Flood{});
-  if (w.size() < 2 || w.size() > 3) return Error(usage);
+  if (w.size() < 2 || w.size() > 4) return Error(usage);
   const std::optional<double> rate = Decimal(w[1]);
   if (!rate || *rate < 1.0 || *rate > kFastestFloodBytesPerSecond) return Error(usage);
-  console::Flood flood{*rate, 0.0};
-  if (w.size() == 3) {
+  console::Flood flood{*rate, 0.0, kFinestFloodSliceMs};
+  if (w.size() >= 3) {
     const std::optional<double> fraction = Decimal(w[2]);
     if (!fraction || *fraction < 0.0 || *fraction > 1.0) return Error(usage);
     flood.crcFraction = *fraction;
+  }
+  if (w.size() == 4) {
+    const std::optional<int> slice = Integer(w[3]);
+    if (!slice || *slice < kFinestFloodSliceMs || *slice > kCoarsestFloodSliceMs) return Error(usage);
+    flood.sliceMs = *slice;
   }
   return Ok(flood);
 }
@@ -209,8 +215,9 @@ std::string ConsoleHelp() {
          "reopen                       open the line again after a hangup\n"
          "acks <on|off>                answer every command with a message of its own type\n"
          "clear                        remove every fault (status codes, crc, badlen, silence, stop, pending sends)\n"
-         "flood <bytes/s> [fraction]   send answers back-to-back at that rate (92160 is a 921600-baud line), that share "
-         "with a wrong checksum; 'flood stop' ends it and reports the frames sent\n"
+         "flood <bytes/s> [f [ms]]     send answers back-to-back at that rate (92160 is a 921600-baud line), share f "
+         "with a wrong checksum, handed to the line every ms milliseconds (1-20, default 1); 'flood stop' ends it and "
+         "reports the frames sent\n"
          "quit                         end the simulator\n";
 }
 

@@ -54,10 +54,12 @@ struct Acks {
 };
 struct Clear {};
 // Answers back-to-back at `bytesPerSecond` with `crcFraction` of them
-// spoiled; without a rate: stop the flood and report its counts.
+// spoiled, handed to the line every `sliceMs` milliseconds; without a rate:
+// stop the flood and report its counts.
 struct Flood {
   std::optional<double> bytesPerSecond;
   double crcFraction = 0.0;
+  int sliceMs = 1;
 };
 struct Quit {};
 

@@ -8,8 +8,10 @@
 namespace halvorn::sim {
 namespace {
 
-// The most a line that took nothing for a while may catch up at once.
+// The most a line that took nothing for a while may catch up at once, in
+// slices when that is longer.
 constexpr double kLongestCatchUpSeconds = 0.02;
+constexpr double kLongestCatchUpSlices = 2.0;
 // Room for two of the longest frames (the gauge answer, 65 bytes), so that
 // even a slow flood always earns a whole frame.
 constexpr double kLeastCreditCap = 130.0;
@@ -18,17 +20,19 @@ constexpr double kCreditSlack = 1e-9;
 
 }  // namespace
 
-void Flood::Start(double bytesPerSecond, double crcFraction) {
+void Flood::Start(double bytesPerSecond, double crcFraction, int sliceMs) {
   *this = Flood{};
   m_running = true;
   m_bytesPerSecond = std::clamp(bytesPerSecond, 1.0, kFastestFloodBytesPerSecond);
   m_crcFraction = std::clamp(crcFraction, 0.0, 1.0);
+  m_sliceMs = std::clamp(sliceMs, kFinestFloodSliceMs, kCoarsestFloodSliceMs);
 }
 
 void Flood::Advance(double seconds) {
   if (!m_running || seconds <= 0.0) return;
   m_counts.seconds += seconds;
-  const double cap = std::max(kLeastCreditCap, m_bytesPerSecond * kLongestCatchUpSeconds);
+  const double catchUp = std::max(kLongestCatchUpSeconds, kLongestCatchUpSlices * m_sliceMs / 1000.0);
+  const double cap = std::max(kLeastCreditCap, m_bytesPerSecond * catchUp);
   m_byteCredit = std::min(cap, m_byteCredit + m_bytesPerSecond * seconds);
 }
 

@@ -18,6 +18,11 @@ namespace halvorn::sim {
 // Fastest flood the console accepts: ten times the 92160 bytes a second of a
 // 921600-baud line (10 bits a byte), for stress runs.
 constexpr double kFastestFloodBytesPerSecond = 1'000'000.0;
+// How often the flood's bytes are handed to the line, in milliseconds: a
+// USB serial adapter at full rate passes them on every 1 ms frame of its
+// bus; others collect them for up to 16 or 20 ms (their latency timer).
+constexpr int kFinestFloodSliceMs = 1;
+constexpr int kCoarsestFloodSliceMs = 20;
 
 // What a flood has handed out since it started.
 struct FloodCounts {
@@ -31,19 +36,20 @@ class Flood {
  public:
   // Starts afresh at `bytesPerSecond` (1 to kFastestFloodBytesPerSecond)
   // with `crcFraction` (0 to 1) of the frames spoiled: 0.1 spoils every
-  // tenth frame.
-  void Start(double bytesPerSecond, double crcFraction);
+  // tenth frame, handed to the line every `sliceMs` milliseconds (1 to 20).
+  void Start(double bytesPerSecond, double crcFraction, int sliceMs = kFinestFloodSliceMs);
   // Ends the flood; its counts stay readable until the next Start.
   void Stop() { m_running = false; }
   bool Running() const { return m_running; }
 
   double BytesPerSecond() const { return m_bytesPerSecond; }
   double CrcFraction() const { return m_crcFraction; }
+  int SliceMs() const { return m_sliceMs; }
 
   // Earns the bytes of `seconds` at the flood's rate. The earnings are
-  // capped at 20 ms' worth: a line that takes nothing for a while gets no
-  // burst afterwards, the flood just falls behind (its counts tell the rate
-  // really reached).
+  // capped at 20 ms' worth, or two slices' when slices are longer: a line
+  // that takes nothing for a while gets no burst afterwards, the flood just
+  // falls behind (its counts tell the rate really reached).
   void Advance(double seconds);
 
   // The whole frames now earned, at most `room` bytes of them; nothing
@@ -63,6 +69,7 @@ class Flood {
   bool m_running = false;
   double m_bytesPerSecond = 0.0;
   double m_crcFraction = 0.0;
+  int m_sliceMs = kFinestFloodSliceMs;
   double m_byteCredit = 0.0;
   double m_crcCredit = 0.0;
   int m_nextGroup = 0;

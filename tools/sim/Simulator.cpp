@@ -183,10 +183,11 @@ ConsoleResult Simulator::Execute(const ConsoleCommand& command) {
             m_flood.Stop();
             return {"ok: flood stopped: " + m_flood.Describe() + "\n", {}};
           }
-          m_flood.Start(*c.bytesPerSecond, c.crcFraction);
-          char reply[120];
-          std::snprintf(reply, sizeof reply, "ok: flooding at %.0f bytes/s, %g of frames with a wrong checksum\n",
-                        m_flood.BytesPerSecond(), m_flood.CrcFraction());
+          m_flood.Start(*c.bytesPerSecond, c.crcFraction, c.sliceMs);
+          char reply[160];
+          std::snprintf(reply, sizeof reply,
+                        "ok: flooding at %.0f bytes/s, %g of frames with a wrong checksum, in %d ms slices\n",
+                        m_flood.BytesPerSecond(), m_flood.CrcFraction(), m_flood.SliceMs());
           return {reply, {}};
         } else {
           static_assert(std::is_same_v<C, console::Quit>);

@@ -38,10 +38,8 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kDetachedRetry = std::chrono::milliseconds(100);
 constexpr std::size_t kReadChunk = 4096;
 constexpr std::size_t kLongestConsoleLine = 4096;
-// A flood is written in slices this far apart, about what a USB serial
-// adapter hands over per frame of its bus at full line rate.
-constexpr auto kFloodSlice = std::chrono::milliseconds(1);
-// The flood tops the queue up to this much; beyond, it waits for the line.
+// The flood tops the queue up to this much, or two slices' worth when that
+// is more; beyond, it waits for the line.
 constexpr std::size_t kFloodQueue = 4096;
 // Bytes waiting for a line that takes nothing are dropped past this: nobody
 // reads the terminal side, and a panel that opens it flushes them anyway.
@@ -102,8 +100,9 @@ class Program {
       }
       const bool flooding = watchLine && m_panelHeard && m_sim.Flooding();
       if (flooding) {
-        const long long slice = std::chrono::nanoseconds(kFloodSlice).count();
-        waitNs = waitNs ? std::min(*waitNs, slice) : slice;
+        const long long untilSlice =
+            std::max<long long>(0, std::chrono::duration_cast<std::chrono::nanoseconds>(m_nextSlice - now).count());
+        waitNs = waitNs ? std::min(*waitNs, untilSlice) : untilSlice;
       }
       timespec timeout{};
       if (waitNs) {
@@ -129,9 +128,7 @@ class Program {
       // nobody would be counted as sent and then found stale, or flushed, by
       // the panel's open (a fresh pseudo-terminal does not even report that
       // nobody holds it).
-      if (m_panelHeard && m_sim.Flooding() && m_outgoing.size() < kFloodQueue) {
-        Write(m_sim.TakeFlood(kFloodQueue - m_outgoing.size()));
-      }
+      if (m_panelHeard && m_sim.Flooding()) WriteFloodSlice();
       if (m_replay && m_replayStart) PlayDue();
       FlushLog();
     }
@@ -142,6 +139,20 @@ class Program {
  private:
   Clock::time_point LineTime(const ScheduledLine& line) const {
     return m_start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(line.seconds));
+  }
+
+  // The flood's bytes go to the line in slices, as an adapter hands them
+  // over: whatever the flood earned since the last slice, once a slice.
+  void WriteFloodSlice() {
+    const Clock::time_point now = Clock::now();
+    if (now < m_nextSlice) return;
+    const auto slice = std::chrono::milliseconds(m_sim.flood().SliceMs());
+    // A loop that woke late keeps the rhythm; one far behind starts afresh.
+    m_nextSlice = now - m_nextSlice < slice ? m_nextSlice + slice : now + slice;
+    const auto sliceBytes = static_cast<std::size_t>(m_sim.flood().BytesPerSecond() * 2.0 *
+                                                     std::chrono::duration<double>(slice).count());
+    const std::size_t queue = std::max(kFloodQueue, sliceBytes);
+    if (m_outgoing.size() < queue) Write(m_sim.TakeFlood(queue - m_outgoing.size()));
   }
 
   // The plant's time follows the clock: it is moved on before every
@@ -351,6 +362,7 @@ class Program {
   Clock::time_point m_lastAdvance{};
   std::optional<Clock::time_point> m_reopenAt;
   std::optional<Clock::time_point> m_detachedUntil;
+  Clock::time_point m_nextSlice{};  // when the flood's next slice is due
   bool m_consoleOpen = false;
   std::string m_consoleBuffer;
   std::size_t m_nextLine = 0;

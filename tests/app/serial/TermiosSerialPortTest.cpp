@@ -8,6 +8,7 @@
 #include "support/EventLoop.h"
 #include "support/PseudoTerminal.h"
 #include "support/TemporaryDirectory.h"
+#include "support/TimeBounds.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -51,6 +52,7 @@ using testing::ProcessCpuTime;
 using testing::RunEventsFor;
 using testing::RunEventsUntil;
 using testing::TemporaryDirectory;
+using testing::TimeBound;
 
 std::string EveryByteValue(int repeats) {
   std::string bytes;
@@ -394,32 +396,46 @@ TEST_F(TermiosSerialPortTest, ALoneAnswerIsTakenTheMomentItComes) {
     ASSERT_TRUE(pty.Send(answer));
     ASSERT_TRUE(RunEventsUntil([&] { return received.size() == (n + 1) * answer.size(); }, 1s));
     // RunEventsUntil looks every 5 ms; the port itself must not add a pause.
-    EXPECT_LT(Clock::now() - sent, 20ms);
+    EXPECT_LT(Clock::now() - sent, TimeBound(20ms, 500ms));
     RunEventsFor(20ms);
   }
   EXPECT_EQ(CountOf(kCommEventReceive), 5) << "one quiet answer, one event";
 }
 
-TEST_F(TermiosSerialPortTest, AFloodIsTakenInFewBatchesWithEveryByteInOrder) {
+TEST_F(TermiosSerialPortTest, AFloodIsTakenInFewBatchesWithEveryByteInOrderHoweverTheDeviceSlicesIt) {
   RecordEvents();
   ASSERT_EQ(port.Open(), open_error::None);
-  // The controller writes a slice every millisecond for half a second, as a
-  // USB adapter delivers a line at full speed.
-  std::string sent;
-  for (int slice = 0; slice < 500; ++slice) sent += "s" + std::to_string(1000 + slice) + "\r";
-  std::thread controller([&] {
-    for (std::size_t at = 0; at < sent.size(); at += 6) {
-      pty.Send(sent.substr(at, 6));
-      std::this_thread::sleep_for(1ms);
-    }
-  });
-  const bool all = RunEventsUntil([&] { return received.size() >= sent.size(); }, 5s);
-  controller.join();
-  RunEventsFor(50ms);
-  ASSERT_TRUE(all) << received.size() << " of " << sent.size() << " bytes";
-  EXPECT_TRUE(received == sent) << "bytes lost, doubled or reordered";
-  // About 600 ms of slices: one event per slice would be 500 or more.
-  EXPECT_LT(CountOf(kCommEventReceive), 250) << "every slice woke the window's thread";
+  // The controller streams at a 921600-baud line's rate (92 bytes a
+  // millisecond), handed over in slices as a USB adapter does: every 1 ms
+  // frame of its bus, or every 10 ms when its latency timer collects them.
+  // One event a slice would wake the window's thread for every slice.
+  const struct {
+    std::chrono::milliseconds slice;
+    int slices;
+    int mostEvents;  // in the timing pass; otherwise at most one a slice
+  } cases[] = {{1ms, 500, 250}, {10ms, 60, 48}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.slice.count() << " ms slices");
+    events.clear();
+    received.clear();
+    const std::size_t sliceBytes = 92 * static_cast<std::size_t>(c.slice.count());
+    std::string sent;
+    for (int n = 0; sent.size() < sliceBytes * static_cast<std::size_t>(c.slices); ++n)
+      sent += "s" + std::to_string(100000 + n) + "\r";
+    std::thread controller([&] {
+      for (std::size_t at = 0; at < sent.size(); at += sliceBytes) {
+        pty.Send(sent.substr(at, sliceBytes));
+        std::this_thread::sleep_for(c.slice);
+      }
+    });
+    const bool all = RunEventsUntil([&] { return received.size() >= sent.size(); }, 5s);
+    controller.join();
+    RunEventsFor(50ms);
+    ASSERT_TRUE(all) << received.size() << " of " << sent.size() << " bytes";
+    EXPECT_TRUE(received == sent) << "bytes lost, doubled or reordered";
+    EXPECT_LE(CountOf(kCommEventReceive), TimeBound(c.mostEvents, c.slices))
+        << "every slice woke the window's thread";
+  }
 }
 
 TEST_F(TermiosSerialPortTest, OutputArrivesAtTheControllerExactly) {
@@ -456,7 +472,7 @@ TEST_F(TermiosSerialPortTest, OutputToAStuckLineNeverWaitsAndNeverCutsAFrame) {
   // nowhere, not even in part.
   EXPECT_FALSE(port.Output("061_246\r"));
   EXPECT_FALSE(port.Output("061_246\r"));
-  EXPECT_LT(Clock::now() - start, 50ms) << "the window's thread waited for the line";
+  EXPECT_LT(Clock::now() - start, TimeBound(50ms, 1000ms)) << "the window's thread waited for the line";
   EXPECT_TRUE(port.PortOpen());
 
   // The controller starts reading: the whole first frame arrives, once,
@@ -483,7 +499,7 @@ TEST_F(TermiosSerialPortTest, AFullLineRefusesAFrameWhole) {
   const std::chrono::nanoseconds cpuBefore = ProcessCpuTime();
   EXPECT_FALSE(port.Output("061_246\r"));
   RunEventsFor(100ms);
-  EXPECT_LT(ProcessCpuTime() - cpuBefore, 30ms) << "waited for room by spinning";
+  EXPECT_LT(ProcessCpuTime() - cpuBefore, TimeBound(30ms, 60ms)) << "waited for room by spinning";
   // Only what was accepted reaches the controller.
   std::string arrived;
   RunEventsUntil([&] {
@@ -503,7 +519,7 @@ TEST_F(TermiosSerialPortTest, ARestWaitingWhenTheDeviceGoesIsDroppedWithoutSpinn
   ASSERT_TRUE(RunEventsUntil([&] { return CountOf(kCommEventLost) > 0; }, 2s));
   const std::chrono::nanoseconds cpuBefore = ProcessCpuTime();
   RunEventsFor(300ms);
-  EXPECT_LT(ProcessCpuTime() - cpuBefore, 30ms) << "the waiting rest kept the thread busy";
+  EXPECT_LT(ProcessCpuTime() - cpuBefore, TimeBound(30ms, 150ms)) << "the waiting rest kept the thread busy";
   EXPECT_EQ(CountOf(kCommEventLost), 1);
   EXPECT_FALSE(port.Output("061_246\r"));
 }
@@ -515,7 +531,7 @@ TEST_F(TermiosSerialPortTest, AnIdlePortRaisesNothingAndCostsNoTime) {
   ASSERT_EQ(port.Open(), open_error::None);
   const std::chrono::nanoseconds cpuBefore = ProcessCpuTime();
   RunEventsFor(300ms);
-  EXPECT_LT(ProcessCpuTime() - cpuBefore, 30ms);
+  EXPECT_LT(ProcessCpuTime() - cpuBefore, TimeBound(30ms, 150ms));
   EXPECT_TRUE(events.empty());
   EXPECT_TRUE(port.PortOpen());
 }
@@ -563,13 +579,13 @@ TEST_F(HangUp, IsReportedOnceWithinAPollPeriodAndThePanelsCloseLeavesTheThreadId
   ASSERT_EQ(port.Open(), open_error::None);
 
   const Clock::duration delay = CloseMasterMidTraffic();
-  EXPECT_LT(delay, 200ms);
+  EXPECT_LT(delay, TimeBound(200ms, 2000ms));
   EXPECT_FALSE(port.PortOpen());
   const std::chrono::microseconds cpu = CpuOverTheNextSecond();
   std::cout << "[ measured ] hang-up reported after "
             << std::chrono::duration_cast<std::chrono::microseconds>(delay).count()
             << " us; CPU over the second after it: " << cpu.count() << " us\n";
-  EXPECT_LT(cpu, 50ms);
+  EXPECT_LT(cpu, TimeBound(50ms, 500ms));
   EXPECT_EQ(CountOf(kCommEventLost), 1);
   EXPECT_EQ(events.back(), kCommEventLost);
   EXPECT_GE(received.size(), 8u * 256u);
@@ -584,7 +600,7 @@ TEST_F(HangUp, IsReportedOnceAndStaysQuietEvenIfNobodyCloses) {
   const std::chrono::microseconds cpu = CpuOverTheNextSecond();
   std::cout << "[ measured ] CPU over the second after the hang-up, port left open: "
             << cpu.count() << " us\n";
-  EXPECT_LT(cpu, 50ms);
+  EXPECT_LT(cpu, TimeBound(50ms, 500ms));
   EXPECT_EQ(CountOf(kCommEventLost), 1);
   EXPECT_TRUE(port.PortOpen());
   EXPECT_FALSE(port.Output("061_246\r"));
