@@ -25,6 +25,7 @@
 #include "Twips.h"
 #include "link/Frame.h"
 #include "support/EventLoop.h"
+#include "support/PollFrames.h"
 #include "support/PseudoTerminal.h"
 
 namespace halvorn::shell {
@@ -127,13 +128,7 @@ class PanelWindowFixture : public ::testing::Test {
   // What the controller received apart from the poll requests, which go out
   // every 200 ms while the port is open.
   std::string CommandsReceived(std::chrono::milliseconds limit) {
-    std::string bytes = line.Receive(4096, limit);
-    for (const char* poll : {"061_246\r", "062_247\r", "060_245\r", "063_248\r", "010_240\r",
-                             "081_248\r", "121_243\r"}) {
-      for (auto at = bytes.find(poll); at != std::string::npos; at = bytes.find(poll))
-        bytes.erase(at, 8);
-    }
-    return bytes;
+    return testing::WithoutPolls(line.Receive(4096, limit));
   }
 
   QImage Picture() const { return window->grab().toImage(); }

@@ -22,6 +22,7 @@
 #include "TouchPress.h"
 #include "Twips.h"
 #include "support/EventLoop.h"
+#include "support/PollFrames.h"
 #include "support/PseudoTerminal.h"
 
 namespace halvorn::shell {
@@ -92,12 +93,7 @@ class TouchPressTest : public ::testing::Test {
 
   // What the controller received apart from the poll requests.
   std::string CommandsReceived(std::chrono::milliseconds limit) {
-    std::string bytes = line.Receive(4096, limit);
-    for (const char* poll : {"061_246\r", "062_247\r", "060_245\r", "063_248\r", "010_240\r",
-                             "081_248\r", "121_243\r"}) {
-      for (auto at = bytes.find(poll); at != std::string::npos; at = bytes.find(poll)) bytes.erase(at, 8);
-    }
-    return bytes;
+    return testing::WithoutPolls(line.Receive(4096, limit));
   }
 
   void Connect() {
