@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QTimer>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,9 @@ class ModelView {
     Label* model;
     CaptionView* view;
     std::string shown = {};
+    // A paced caption (a counter) shows a change at most every kPacedPeriod.
+    bool paced = false;
+    std::chrono::steady_clock::time_point shownAt = {};
   };
   struct ShapeViewRef {
     Shape* model;
@@ -74,6 +78,19 @@ class ModelView {
   void showModel();
   // Starts and stops the Qt timers as the model's timers say.
   void showTimers();
+  // Whether a shape's fill differs from what its view shows (a lamp to
+  // light or put back).
+  bool shapesDiffer() const;
+
+  // A paced caption shows a change at most this often: a counter under a
+  // flood changes hundreds of times a second, more than an eye can follow,
+  // and repainting it every frame was most of a flood's cost. A change held
+  // back is shown at the end of the period, so the last value of a flood is
+  // on the screen at most kPacedPeriod after it came. A change due within
+  // kPacedSlack is shown at once: the counters of a poll every 200 ms are
+  // never held.
+  static constexpr std::chrono::milliseconds kPacedPeriod{200};
+  static constexpr std::chrono::milliseconds kPacedSlack{10};
 
   QRect toPixels(const Rect& r) const;
 
@@ -90,7 +107,12 @@ class ModelView {
   bool sameWidth(const std::string& before, const std::string& after) const;
   QPalette palette() const;
 
+  // Whether `label` may show a change now; if not, the paced timer will.
+  bool paceAllows(LabelView& label);
+
   QWidget& m_window;
+  // Shows the paced captions' held changes when their period ends.
+  QTimer m_pacedTimer;
   std::vector<LabelView> m_labels;
   std::vector<ShapeViewRef> m_shapes;
   std::vector<TextBoxView> m_textBoxes;
