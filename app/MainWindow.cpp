@@ -53,11 +53,6 @@ QFont PanelFont() {
 // would cost more than it saves.
 constexpr std::chrono::milliseconds kShowPeriod{8};
 constexpr std::chrono::milliseconds kShowSlack{1};
-// A timer that lights or puts back a lamp is shown with the next event if
-// that comes within kTickHold (the answer to the poll it sent, the other
-// lamp's timer due in the same millisecond), else at the end of it: one
-// repaint instead of two, well within a 60 Hz frame.
-constexpr std::chrono::milliseconds kTickHold{4};
 
 std::int16_t ButtonCode(Qt::MouseButton button) {
   switch (button) {
@@ -103,9 +98,6 @@ MainWindow::MainWindow(PortMap ports, SessionRecord* record, QWidget* parent)
   connectEvents();
   applyFocusOrder();
 
-  m_tickHold.setSingleShot(true);
-  m_tickHold.setTimerType(Qt::PreciseTimer);
-  connect(&m_tickHold, &QTimer::timeout, this, &MainWindow::showModel);
   m_showTimer.setSingleShot(true);
   m_showTimer.setTimerType(Qt::PreciseTimer);
   connect(&m_showTimer, &QTimer::timeout, this, [this] {
@@ -258,11 +250,8 @@ void MainWindow::connectEvents() {
   }
   for (const TimerView& timer : m_timers) {
     const Timer* model = timer.model;
-    connect(timer.timer, &QTimer::timeout, this, [this, &p, model] {
-      Tick(p, *model);
-      recordOutcome();
-      showAfterTick();
-    });
+    connect(timer.timer, &QTimer::timeout, this,
+            [this, &p, model] { handle([&] { Tick(p, *model); }); });
   }
 }
 
@@ -334,19 +323,8 @@ void MainWindow::showSoon() {
   }
 }
 
-void MainWindow::showAfterTick() {
-  // The timers the tick started or stopped keep their own time at once.
-  m_view.showTimers();
-  if (m_tickHold.isActive() || !m_view.shapesDiffer()) {
-    showModel();
-  } else {
-    m_tickHold.start(kTickHold);
-  }
-}
-
 void MainWindow::showModel() {
   m_showTimer.stop();
-  m_tickHold.stop();
   m_view.showModel();
 }
 

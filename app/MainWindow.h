@@ -92,9 +92,6 @@ class MainWindow : public QWidget, private MenuPopup {
   void handlePortEvent(int commEvent);
   void showModel();
   void showSoon();
-  // After a timer's tick: at once, or with the next event within kTickHold
-  // when the tick changed a lamp.
-  void showAfterTick();
 
   QRect toPixels(const Rect& r) const;
   QWidget* containerWidget(Container container) const;
@@ -124,7 +121,6 @@ class MainWindow : public QWidget, private MenuPopup {
   // clicks and timers show the model at once, and the answer to a poll is
   // not held back because the poll tick was just shown.
   QTimer m_showTimer;
-  QTimer m_tickHold;
   QElapsedTimer m_sinceAnswersShown;
   // A finger held on the picture (the window or a caption) right-clicks.
   TouchPress m_touch{this, [this](QWidget* w) { return w == this || w->inherits("QLabel"); }};

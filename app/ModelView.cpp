@@ -7,8 +7,6 @@
 #include <QListWidget>
 #include <QSignalBlocker>
 
-#include <algorithm>
-
 #include "CaptionView.h"
 #include "Colours.h"
 #include "LineText.h"
@@ -41,8 +39,14 @@ ModelView::ModelView(QWidget& window) : m_window(window) {
 bool ModelView::paceAllows(LabelView& label) {
   if (!label.paced) return true;
   const auto now = std::chrono::steady_clock::now();
-  const auto due = label.shownAt + kPacedPeriod;
-  if (now + kPacedSlack >= due) {
+  if (label.model->caption != label.seen) {
+    label.inBurst = now - label.changedAt < kPacedBurst;
+    label.changedAt = now;
+    label.seen = label.model->caption;
+  }
+  // Timers may fire a little early: a millisecond is as good as due.
+  const auto due = label.shownAt + kPacedPeriod - std::chrono::milliseconds{1};
+  if (!label.inBurst || now >= due) {
     label.shownAt = now;
     return true;
   }
@@ -51,11 +55,6 @@ bool ModelView::paceAllows(LabelView& label) {
   const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - now);
   if (!m_pacedTimer.isActive() || m_pacedTimer.remainingTimeAsDuration() > wait) m_pacedTimer.start(wait);
   return false;
-}
-
-bool ModelView::shapesDiffer() const {
-  return std::any_of(m_shapes.begin(), m_shapes.end(),
-                     [](const ShapeViewRef& shape) { return shape.shown != shape.model->fillColor; });
 }
 
 void ModelView::useFont(const QFont& font) {

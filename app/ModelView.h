@@ -34,8 +34,12 @@ class ModelView {
     Label* model;
     CaptionView* view;
     std::string shown = {};
-    // A paced caption (a counter) shows a change at most every kPacedPeriod.
+    // A paced caption (a counter) shows a change at once unless it changes
+    // in a burst, see kPacedPeriod.
     bool paced = false;
+    std::string seen = {};  // the model's caption when last compared
+    std::chrono::steady_clock::time_point changedAt = {};
+    bool inBurst = false;
     std::chrono::steady_clock::time_point shownAt = {};
   };
   struct ShapeViewRef {
@@ -78,19 +82,16 @@ class ModelView {
   void showModel();
   // Starts and stops the Qt timers as the model's timers say.
   void showTimers();
-  // Whether a shape's fill differs from what its view shows (a lamp to
-  // light or put back).
-  bool shapesDiffer() const;
 
-  // A paced caption shows a change at most this often: a counter under a
-  // flood changes hundreds of times a second, more than an eye can follow,
-  // and repainting it every frame was most of a flood's cost. A change held
-  // back is shown at the end of the period, so the last value of a flood is
-  // on the screen at most kPacedPeriod after it came. A change due within
-  // kPacedSlack is shown at once: the counters of a poll every 200 ms are
-  // never held.
-  static constexpr std::chrono::milliseconds kPacedPeriod{200};
-  static constexpr std::chrono::milliseconds kPacedSlack{10};
+  // A paced caption that changes again within kPacedBurst of its last
+  // change (a counter under a flood: hundreds of times a second, more than
+  // an eye can follow, and repainting it every frame was most of a flood's
+  // cost) shows a change at most every kPacedPeriod; the change held back
+  // is shown at the end of the period, so the last value of a flood is on
+  // the screen at most kPacedPeriod after it came. A change after a pause
+  // (the counters of a poll every 200 ms) shows at once.
+  static constexpr std::chrono::milliseconds kPacedBurst{100};
+  static constexpr std::chrono::milliseconds kPacedPeriod{250};
 
   QRect toPixels(const Rect& r) const;
 
