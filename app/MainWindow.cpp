@@ -179,7 +179,10 @@ void MainWindow::buildFrame(GroupFrame* frame, Container container) {
       view->setFont(bold);
     }
     view->installEventFilter(this);
-    m_labels.push_back({label, view});
+    // The message counters follow a flood at a pace an eye can follow; the
+    // model counts every message all the same.
+    const bool paced = label == &m_panel.form.lblStatus2 || label == &m_panel.form.lblCrcErrors;
+    m_labels.push_back({label, view, {}, paced});
   }
 }
 

@@ -30,7 +30,32 @@ bool TabularDigits(const QFont& font) {
 
 }  // namespace
 
-ModelView::ModelView(QWidget& window) : m_window(window) {}
+ModelView::ModelView(QWidget& window) : m_window(window) {
+  m_pacedTimer.setSingleShot(true);
+  m_pacedTimer.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&m_pacedTimer, &QTimer::timeout, &m_window, [this] { showModel(); });
+}
+
+bool ModelView::paceAllows(LabelView& label) {
+  if (!label.paced) return true;
+  const auto now = std::chrono::steady_clock::now();
+  if (label.model->caption != label.seen) {
+    label.inBurst = now - label.changedAt < kPacedBurst;
+    label.changedAt = now;
+    label.seen = label.model->caption;
+  }
+  // Timers may fire a little early: a millisecond is as good as due.
+  const auto due = label.shownAt + kPacedPeriod - std::chrono::milliseconds{1};
+  if (!label.inBurst || now >= due) {
+    label.shownAt = now;
+    return true;
+  }
+  // One timer for all paced captions: whichever is due first brings them
+  // all up to date, each within its period.
+  const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - now);
+  if (!m_pacedTimer.isActive() || m_pacedTimer.remainingTimeAsDuration() > wait) m_pacedTimer.start(wait);
+  return false;
+}
 
 void ModelView::useFont(const QFont& font) {
   QFont bold = font;
@@ -55,7 +80,7 @@ void ModelView::showModel() {
     return ToQColor(colour, palette(), *menuPalette);
   };
   for (LabelView& label : m_labels) {
-    if (label.model->caption == label.shown) continue;
+    if (label.model->caption == label.shown || !paceAllows(label)) continue;
     const QString text = FromLineBytes(label.model->caption);
     if (label.view->text() != text) {
       label.view->setText(text);

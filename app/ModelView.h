@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QTimer>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,13 @@ class ModelView {
     Label* model;
     CaptionView* view;
     std::string shown = {};
+    // A paced caption (a counter) shows a change at once unless it changes
+    // in a burst, see kPacedPeriod.
+    bool paced = false;
+    std::string seen = {};  // the model's caption when last compared
+    std::chrono::steady_clock::time_point changedAt = {};
+    bool inBurst = false;
+    std::chrono::steady_clock::time_point shownAt = {};
   };
   struct ShapeViewRef {
     Shape* model;
@@ -75,6 +83,16 @@ class ModelView {
   // Starts and stops the Qt timers as the model's timers say.
   void showTimers();
 
+  // A paced caption that changes again within kPacedBurst of its last
+  // change (a counter under a flood: hundreds of times a second, more than
+  // an eye can follow, and repainting it every frame was most of a flood's
+  // cost) shows a change at most every kPacedPeriod; the change held back
+  // is shown at the end of the period, so the last value of a flood is on
+  // the screen at most kPacedPeriod after it came. A change after a pause
+  // (the counters of a poll every 200 ms) shows at once.
+  static constexpr std::chrono::milliseconds kPacedBurst{100};
+  static constexpr std::chrono::milliseconds kPacedPeriod{250};
+
   QRect toPixels(const Rect& r) const;
 
   // The views, added by the window as it builds its widgets.
@@ -90,7 +108,12 @@ class ModelView {
   bool sameWidth(const std::string& before, const std::string& after) const;
   QPalette palette() const;
 
+  // Whether `label` may show a change now; if not, the paced timer will.
+  bool paceAllows(LabelView& label);
+
   QWidget& m_window;
+  // Shows the paced captions' held changes when their period ends.
+  QTimer m_pacedTimer;
   std::vector<LabelView> m_labels;
   std::vector<ShapeViewRef> m_shapes;
   std::vector<TextBoxView> m_textBoxes;

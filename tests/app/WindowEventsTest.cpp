@@ -12,6 +12,7 @@
 #include "AnswerText.h"
 #include "PanelWindow.h"
 #include "ShapeView.h"
+#include "support/TimeBounds.h"
 
 namespace halvorn::shell {
 namespace {
@@ -112,6 +113,51 @@ TEST_F(WindowEventsTest, TheLampsLightAndGoBackAfterATenthOfASecond) {
   ASSERT_TRUE(testing::RunEventsUntil([&] { return receive->fill() == QColor(0, 255, 0); }, 1s));
   EXPECT_TRUE(timer("Timer4")->isActive());
   EXPECT_EQ(timer("Timer4")->interval(), 100);
+  ASSERT_TRUE(testing::RunEventsUntil([&] { return receive->fill() == resting; }, 1s));
+}
+
+// Under a flood of answers the message counter follows at a pace an eye can
+// follow, not at every frame; once the flood stops it shows the model's
+// exact count within its period, and the receive lamp goes back.
+TEST_F(WindowEventsTest, AFloodsCounterIsShownAFewTimesASecondAndExactWhenItStops) {
+  auto* receive = static_cast<ShapeView*>(window->view("shpRecv"));
+  const QColor resting = receive->fill();
+  Connect();
+  QLabel* counter = Caption("lblStatus2");
+  QStringList shown{counter->text()};
+  // Every caption the operator could have seen: each one the counter painted.
+  struct PaintWatch : QObject {
+    QStringList* shown;
+    QLabel* counter;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint && shown->back() != counter->text()) shown->append(counter->text());
+      return false;
+    }
+  } paints;
+  paints.shown = &shown;
+  paints.counter = counter;
+  counter->installEventFilter(&paints);
+
+  std::string burst;
+  for (int i = 0; i < 4; ++i) burst += BuildFrame(sim::UptimeAnswerText(100 + i));
+  const auto start = std::chrono::steady_clock::now();
+  for (int slice = 0; slice < 150; ++slice) {  // 600 answers in 5 ms slices
+    ASSERT_TRUE(line.Send(burst));
+    testing::RunEventsFor(5ms);
+  }
+  const auto flood = std::chrono::steady_clock::now() - start;
+  const auto stopped = std::chrono::steady_clock::now();
+  const QString exact = QString::fromStdString(window->form().lblStatus2.caption);
+  ASSERT_TRUE(testing::RunEventsUntil([&] { return counter->text() == exact; },
+                                      testing::TimeBound(300ms, 2000ms)))
+      << "shows \"" << counter->text().toStdString() << "\", the model \"" << exact.toStdString() << "\"";
+  EXPECT_LE(std::chrono::steady_clock::now() - stopped, testing::TimeBound(300ms, 2000ms));
+  EXPECT_EQ(window->panel().CorrectMessageCount, 600);
+  counter->removeEventFilter(&paints);
+  // At most one change each 250 ms of the flood, the first at once.
+  const auto changes = static_cast<long long>(shown.size()) - 1;
+  EXPECT_LE(changes, flood / 249ms + 2) << shown.join(QStringLiteral(" | ")).toStdString();
+  EXPECT_GE(changes, 2) << "the counter stood still during the flood";
   ASSERT_TRUE(testing::RunEventsUntil([&] { return receive->fill() == resting; }, 1s));
 }
 

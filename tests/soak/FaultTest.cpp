@@ -311,7 +311,8 @@ TEST(FaultTest, AtTwoThousandFourHundredBaudAgainstAFastControllerItCountsNoiseA
   const auto cpuBefore = testing::ProcessCpuTime();
   SendPaced(line, noise, 240, [&] { longestBuffer = std::max(longestBuffer, panel.ReceiveBuffer.size()); });
   const auto cpu = testing::ProcessCpuTime() - cpuBefore;
-  testing::RunEventsFor(100ms);
+  // Counters that change in a burst are shown within 250 ms.
+  testing::RunEventsFor(300ms);
 
   std::printf("noise: %zu bytes, %ld carriage returns; crc errors %d, correct %d, longest buffer %zu\n",
               noise.size(), static_cast<long>(carriageReturns), panel.CrcErrorCount, panel.CorrectMessageCount,
@@ -332,7 +333,7 @@ TEST(FaultTest, AtTwoThousandFourHundredBaudAgainstAFastControllerItCountsNoiseA
   const bool noiseWaiting = !panel.ReceiveBuffer.empty();
   for (int n = 1; n <= 10; ++n) ASSERT_TRUE(line.Send(UptimeFrame(n)));
   testing::RunEventsUntil([&] { return panel.CorrectMessageCount >= 9; }, 2s);
-  testing::RunEventsFor(100ms);
+  testing::RunEventsFor(300ms);  // the counters shown, within 250 ms
   EXPECT_EQ(panel.CorrectMessageCount, noiseWaiting ? 9 : 10);
   EXPECT_EQ(Shown(*window, "lblStatus2"), CorrectCaption(panel.CorrectMessageCount));
 }
@@ -363,7 +364,7 @@ TEST(FaultTest, AControllerThatNeverEndsAMessageCannotGrowTheBufferOrStopThePane
   const bool waiting = !panel.ReceiveBuffer.empty();
   for (int n = 1; n <= 10; ++n) ASSERT_TRUE(line.Send(UptimeFrame(n)));
   testing::RunEventsUntil([&] { return panel.CorrectMessageCount >= 9; }, 2s);
-  testing::RunEventsFor(100ms);
+  testing::RunEventsFor(300ms);  // the counters shown, within 250 ms
   EXPECT_EQ(panel.CorrectMessageCount, waiting ? 9 : 10);
   EXPECT_EQ(Shown(*window, "lblStatus2"), CorrectCaption(panel.CorrectMessageCount));
 }
