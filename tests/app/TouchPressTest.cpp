@@ -104,7 +104,9 @@ class TouchPressTest : public ::testing::Test {
 
   testing::PseudoTerminal line;
   std::unique_ptr<MainWindow> window;
-  QPointingDevice* screen = QTest::createTouchDevice();
+  // Ours to delete: Qt registers it as a touch screen for as long as it lives.
+  std::unique_ptr<QPointingDevice> touchScreen{QTest::createTouchDevice()};
+  QPointingDevice* screen = touchScreen.get();
   QRect menuAt;
 };
 
