@@ -18,6 +18,7 @@
 #include <string>
 
 #include "MainWindow.h"
+#include "PanelWindow.h"
 #include "QtApplication.h"
 #include "TouchPress.h"
 #include "Twips.h"
@@ -30,17 +31,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class TouchPressTest : public ::testing::Test {
+// The window on a pseudo-terminal, as the other window tests have it, and
+// a touch screen to put fingers on it.
+class TouchPressTest : public PanelWindowFixture {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(line.ok());
-    PortMap ports;
-    ports.SetDevice(1, line.path());
-    window = std::make_unique<MainWindow>(ports);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-  }
-
   QPoint At(int xTwips, int yTwips) const {
     return {TwipsToPixels(xTwips, window->logicalDpiX()), TwipsToPixels(yTwips, window->logicalDpiY())};
   }
@@ -91,19 +85,12 @@ class TouchPressTest : public ::testing::Test {
     return opened;
   }
 
-  // What the controller received apart from the poll requests.
-  std::string CommandsReceived(std::chrono::milliseconds limit) {
-    return testing::WithoutPolls(line.Receive(4096, limit));
-  }
-
   void Connect() {
     // A tap on a button is still a click.
     Tap(CentreOf("cmdConnect"));
     ASSERT_TRUE(testing::RunEventsUntil([&] { return window->panel().MSComm2.PortOpen(); }, 1s));
   }
 
-  testing::PseudoTerminal line;
-  std::unique_ptr<MainWindow> window;
   // Ours to delete: Qt registers it as a touch screen for as long as it lives.
   std::unique_ptr<QPointingDevice> touchScreen{QTest::createTouchDevice()};
   QPointingDevice* screen = touchScreen.get();
