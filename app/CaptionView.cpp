@@ -2,7 +2,6 @@
 
 #include <QHelpEvent>
 #include <QPainter>
-#include <QStyle>
 #include <QToolTip>
 
 #include <algorithm>
@@ -22,25 +21,46 @@ void CaptionView::fit() {
   if (fitted != geometry()) setGeometry(fitted);
 }
 
-QString CaptionView::shownText() const {
-  // A text fits when its ink does: the room a glyph keeps after itself may
-  // fall outside the box.
-  const QFontMetrics metrics = fontMetrics();
+const QString& CaptionView::shownText() const {
   const QString whole = text();
-  if (whole.isEmpty()) return whole;
-  const int ink =
-      metrics.horizontalAdvance(whole) - std::max(0, metrics.rightBearing(whole.back()));
-  if (ink <= contentsRect().width()) return whole;
-  return metrics.elidedText(whole, Qt::ElideRight, contentsRect().width());
+  const int width = contentsRect().width();
+  if (whole == m_shownFor && width == m_shownWidth && font() == m_shownFont) return m_shown;
+  m_shownFor = whole;
+  m_shownWidth = width;
+  m_shownFont = font();
+  m_shown = whole;
+  // A text fits when its ink does: the room a glyph keeps after itself may
+  // fall outside the box. Measured once here, as a change of a reading's
+  // text is what this costs.
+  const QFontMetricsF metrics(font());
+  m_advance = metrics.horizontalAdvance(whole);
+  if (!whole.isEmpty()) {
+    const int ink = qRound(m_advance) - std::max(0, qRound(metrics.rightBearing(whole.back())));
+    if (ink > width) {
+      m_shown = QFontMetrics(font()).elidedText(whole, Qt::ElideRight, width);
+      m_advance = metrics.horizontalAdvance(m_shown);
+    }
+  }
+  m_layout.setText(m_shown);
+  m_layout.prepare(QTransform(), font());
+  return m_shown;
 }
 
 bool CaptionView::isCut() const { return shownText() != text(); }
 
 void CaptionView::paintEvent(QPaintEvent*) {
   // The background, for an opaque caption, is already filled by Qt.
+  const QString& shown = shownText();
+  if (shown.isEmpty()) return;
+  // A single line where the style puts it: at the top, at the left or
+  // centred, and cut at the box if it reaches beyond it.
+  const QRect box = contentsRect();
+  qreal left = box.left();
+  if (alignment() & Qt::AlignHCenter) left += (box.width() - m_advance) / 2;
   QPainter painter(this);
-  style()->drawItemText(&painter, contentsRect(), static_cast<int>(alignment()), palette(),
-                        isEnabled(), shownText(), foregroundRole());
+  if (m_advance > box.width()) painter.setClipRect(box);
+  painter.setPen(palette().color(foregroundRole()));
+  painter.drawStaticText(QPointF(left, box.top()), m_layout);
 }
 
 bool CaptionView::event(QEvent* event) {

@@ -17,6 +17,7 @@
 
 #include <QLabel>
 #include <QRect>
+#include <QStaticText>
 
 namespace halvorn::shell {
 
@@ -37,10 +38,20 @@ class CaptionView : public QLabel {
   bool event(QEvent* event) override;
 
  private:
-  QString shownText() const;
+  // The text as drawn: whole, or cut with an ellipsis, laid out once. Worked
+  // out again only when the text, the font or the width changed: a lamp
+  // that blinks under its caption repaints the caption ten times a second,
+  // and measuring and shaping the text every time was most of that paint.
+  const QString& shownText() const;
 
   QRect m_box;
   bool m_sizesItself;
+  mutable QString m_shown;
+  mutable QStaticText m_layout;
+  mutable qreal m_advance = 0;
+  mutable QString m_shownFor;
+  mutable QFont m_shownFont;
+  mutable int m_shownWidth = -1;
 };
 
 }  // namespace halvorn::shell

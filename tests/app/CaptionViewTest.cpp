@@ -4,6 +4,7 @@
 // past its container.
 #include <QHelpEvent>
 #include <QImage>
+#include <QLabel>
 #include <QToolTip>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -107,6 +108,66 @@ TEST(CaptionView, ACaptionWhoseInkFitsIsNotCut) {
     auto* caption = new CaptionView(QRect(0, 0, c.width, 13), false, &window);
     caption->setText(text);
     EXPECT_EQ(caption->isCut(), c.cut);
+  }
+}
+
+// A caption that fits is drawn exactly as the desktop draws a label, left or
+// centred, and a change of text, font or width shows at the next paint
+// (the caption lays its text out once per change, not per paint).
+TEST(CaptionView, DrawsAsALabelDoesAfterEveryChangeOfTextFontOrWidth) {
+  QWidget window;
+  window.resize(240, 20);
+  QPalette palette = window.palette();
+  palette.setColor(QPalette::Window, Qt::white);
+  palette.setColor(QPalette::WindowText, Qt::black);
+  window.setPalette(palette);
+  window.setAutoFillBackground(true);
+  const QFont regular = window.font();
+  QFont bold = regular;
+  bold.setWeight(QFont::Bold);
+  // Boxes two pixels wider than a text in one of the fonts.
+  const auto box = [](const char* text, const QFont& font) {
+    return QFontMetrics(font).horizontalAdvance(QString::fromLatin1(text)) + 2;
+  };
+  struct Step {
+    const char* text;
+    Qt::Alignment align;
+    const QFont* font;
+    int width;
+  };
+  const Step steps[] = {
+      {"closed", Qt::AlignHCenter, &regular, box("closed", regular)},
+      {"open", Qt::AlignHCenter, &regular, box("closed", regular)},
+      {"X.XXXE-X", Qt::AlignHCenter, &regular, box("X.XXXE-X", regular) + 7},
+      {"X.XXXE-X", Qt::AlignHCenter, &bold, box("X.XXXE-X", bold) + 7},
+      {"Receive", Qt::AlignHCenter, &regular, box("Receive", regular)},
+      {"0 messages received from pic", Qt::AlignLeft, &bold, 214},
+      {"12 messages received from pic", Qt::AlignLeft, &bold, 214},
+      {"12 messages received from pic", Qt::AlignLeft, &regular, 214},
+  };
+  auto* caption = new CaptionView(QRect(0, 0, 49, 13), false, &window);
+  auto* label = new QLabel(&window);
+  label->setTextFormat(Qt::PlainText);
+  for (const Step& step : steps) {
+    SCOPED_TRACE(::testing::Message() << step.text << (step.font == &bold ? " bold" : "") << " in "
+                                      << step.width);
+    for (QLabel* each : {static_cast<QLabel*>(caption), label}) {
+      each->setAlignment(step.align | Qt::AlignTop);
+      each->setFont(*step.font);
+      each->setText(step.text);
+      each->resize(step.width, 13);
+    }
+    ASSERT_FALSE(caption->isCut());
+    EXPECT_EQ(caption->grab().toImage(), label->grab().toImage());
+  }
+  // The bold text in the regular one's box: measured again, and cut.
+  caption->resize(box("X.XXXE-X", regular), 13);
+  caption->setFont(regular);
+  caption->setText("X.XXXE-X");
+  EXPECT_FALSE(caption->isCut());
+  if (box("X.XXXE-X", bold) > box("X.XXXE-X", regular) + 3) {
+    caption->setFont(bold);
+    EXPECT_TRUE(caption->isCut());
   }
 }
 
