@@ -75,14 +75,30 @@ void ShapeView::setFill(const QColor& fill) {
 }
 
 void ShapeView::paintEvent(QPaintEvent*) {
-  if (m_rowsSize != size()) {
-    m_rows = ShapeRows(m_kind, size());
-    m_rowsSize = size();
+  const QColor outline = palette().color(QPalette::WindowText);
+  if (!m_pictures.empty() && m_pictures.front().image.size() != size()) m_pictures.clear();
+  auto picture = std::find_if(m_pictures.begin(), m_pictures.end(), [&](const Picture& p) {
+    return p.fill == m_fill && p.outline == outline;
+  });
+  if (picture == m_pictures.end()) {
+    // Bounded, whatever colours a model may bring.
+    constexpr std::size_t kMostPictures = 8;
+    if (m_pictures.size() == kMostPictures) m_pictures.erase(m_pictures.begin());
+    picture = m_pictures.insert(m_pictures.end(), {m_fill, outline, render(outline)});
   }
   QPainter painter(this);
-  const QColor outline = palette().color(QPalette::WindowText);
+  painter.drawImage(0, 0, picture->image);
+}
+
+QImage ShapeView::render(const QColor& outline) const {
+  // Transparent where the shape is not, so the picture shows through a
+  // circle's corners.
+  QImage picture(size(), QImage::Format_ARGB32_Premultiplied);
+  picture.fill(Qt::transparent);
+  const std::vector<PixelRun> rows = ShapeRows(m_kind, size());
+  QPainter painter(&picture);
   const auto row = [&](int y) {
-    return y >= 0 && y < height() ? m_rows[static_cast<std::size_t>(y)] : PixelRun{1, 0};
+    return y >= 0 && y < height() ? rows[static_cast<std::size_t>(y)] : PixelRun{1, 0};
   };
   for (int y = 0; y < height(); ++y) {
     const PixelRun run = row(y);
@@ -106,6 +122,7 @@ void ShapeView::paintEvent(QPaintEvent*) {
                          outline);
     }
   }
+  return picture;
 }
 
 }  // namespace halvorn::shell

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QSize>
 #include <QWidget>
 
@@ -37,11 +38,20 @@ class ShapeView : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  // Draws the shape pixel by pixel into a picture of the widget's size.
+  QImage render(const QColor& outline) const;
+
   ShapeKind m_kind;
   QColor m_fill{};
-  // Rows of the current size, worked out again only when the size changes.
-  QSize m_rowsSize{};
-  std::vector<PixelRun> m_rows;
+  // The shape as drawn in each colour it has shown at its size: a lamp
+  // blinks between two colours, and copying a picture costs far less than
+  // drawing it row by row again. A device shows a handful of colours.
+  struct Picture {
+    QColor fill;
+    QColor outline;
+    QImage image;
+  };
+  std::vector<Picture> m_pictures;
 };
 
 }  // namespace halvorn::shell

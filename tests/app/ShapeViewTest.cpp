@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
 
 #include "QtApplication.h"
 #include "ShapeView.h"
@@ -122,6 +123,46 @@ TEST(ShapeView, IsOutlinedOnePixelWideOnAllFourSidesWithNoBlendedPixels) {
              {QPoint(x - 1, y), QPoint(x + 1, y), QPoint(x, y - 1), QPoint(x, y + 1)})
           ASSERT_NE(picture.pixelColor(n), QColor(Qt::blue)) << "fill at " << x << "," << y;
       }
+  }
+}
+
+// A lamp blinks between two colours, a fault turns a device red and back,
+// and the desktop's text colour may change: whatever the shape drew before,
+// each paint shows the fill, outline and size of now.
+TEST(ShapeView, EachPaintShowsTheFillOutlineAndSizeOfNow) {
+  QWidget parent;
+  parent.resize(100, 100);
+  QPalette palette = parent.palette();
+  palette.setColor(QPalette::Window, Qt::blue);
+  palette.setColor(QPalette::WindowText, Qt::black);
+  parent.setPalette(palette);
+  parent.setAutoFillBackground(true);
+  auto* shape = new ShapeView(ShapeKind::Circle, &parent);
+  shape->setGeometry(0, 0, 65, 65);
+  struct Step {
+    QColor fill;
+    QColor outline;
+    int side;
+  };
+  const Step steps[] = {
+      {Qt::yellow, Qt::black, 65}, {Qt::gray, Qt::black, 65},  {Qt::yellow, Qt::black, 65},
+      {Qt::gray, Qt::black, 65},   {Qt::gray, Qt::white, 65},  {Qt::yellow, Qt::white, 65},
+      {Qt::yellow, Qt::white, 81}, {Qt::gray, Qt::black, 81},  {Qt::red, Qt::black, 64},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.fill.name().toStdString() + " in " + step.outline.name().toStdString() + ", side " +
+                 std::to_string(step.side));
+    palette.setColor(QPalette::WindowText, step.outline);
+    parent.setPalette(palette);
+    shape->setFill(step.fill);
+    shape->resize(step.side, step.side);
+    const QImage picture = parent.grab().toImage();
+    const int middle = step.side / 2;
+    EXPECT_EQ(picture.pixelColor(middle, middle), step.fill);
+    EXPECT_EQ(picture.pixelColor(0, middle), step.outline);
+    EXPECT_EQ(picture.pixelColor(step.side - 1, middle), step.outline);
+    EXPECT_EQ(picture.pixelColor(step.side, middle), QColor(Qt::blue)) << "drawn beyond its box";
+    EXPECT_EQ(picture.pixelColor(0, 0), QColor(Qt::blue)) << "the corner hides the picture";
   }
 }
 
