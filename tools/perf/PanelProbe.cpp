@@ -10,12 +10,16 @@
 // <ns> is CLOCK_MONOTONIC in nanoseconds, the same clock in every process.
 // With HALVORN_PROBE_COUNTS naming a file, it also counts the window's
 // repaints and the widgets painted there (ProbeCounts.h), without a wake-up
-// of its own.
+// of its own. With HALVORN_PROBE_PAINTS naming a file, it writes a line
+// "<ns> <object name> <x>,<y> <w>x<h>" for every widget painted, and
+// "<ns> update <object name>" for every repaint of a window, to see which
+// widgets a change drags into a paint.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
 #include <QGenericPlugin>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -48,6 +52,10 @@ class Probe : public QObject {
     const char* connect = std::getenv("HALVORN_PROBE_CONNECT");
     m_connect = connect && std::string(connect) == "1";
     if (const char* path = std::getenv("HALVORN_PROBE_COUNTS")) MapCounts(path);
+    // Line by line, as the panel is ended by a signal: a diagnosis, not a
+    // measurement (each line costs a write).
+    if (const char* path = std::getenv("HALVORN_PROBE_PAINTS")) m_paints = std::fopen(path, "w");
+    if (m_paints) std::setvbuf(m_paints, nullptr, _IOLBF, 0);
     if (QCoreApplication* application = QCoreApplication::instance()) application->installEventFilter(this);
   }
 
@@ -59,6 +67,7 @@ class Probe : public QObject {
         m_counts->widgetPaints.fetch_add(1, std::memory_order_relaxed);
       }
     }
+    if (m_paints) LogPaint(watched, event);
     if (!m_painted && event->type() == QEvent::Paint) {
       auto* widget = qobject_cast<QWidget*>(watched);
       if (widget && widget->isWindow()) {
@@ -98,6 +107,19 @@ class Probe : public QObject {
            (status ? status->text().toStdString() : std::string("(no status line)")));
   }
 
+  void LogPaint(QObject* watched, QEvent* event) {
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget) return;
+    const std::string name = widget->objectName().toStdString();
+    if (event->type() == QEvent::UpdateRequest) {
+      std::fprintf(m_paints, "%lld update %s\n", MonotonicNs(), name.c_str());
+    } else if (event->type() == QEvent::Paint) {
+      const QRect r = static_cast<QPaintEvent*>(event)->rect();
+      std::fprintf(m_paints, "%lld %s %d,%d %dx%d\n", MonotonicNs(), name.empty() ? "-" : name.c_str(), r.x(),
+                   r.y(), r.width(), r.height());
+    }
+  }
+
   void Report(const std::string& line) const {
     if (m_reportPath.empty()) return;
     if (std::FILE* file = std::fopen(m_reportPath.c_str(), "a")) {
@@ -110,6 +132,7 @@ class Probe : public QObject {
   bool m_connect = false;
   bool m_painted = false;
   ProbeCounts* m_counts = nullptr;
+  std::FILE* m_paints = nullptr;
 };
 
 class ProbePlugin : public QGenericPlugin {
