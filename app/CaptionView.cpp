@@ -21,6 +21,17 @@ void CaptionView::fit() {
   if (fitted != geometry()) setGeometry(fitted);
 }
 
+qreal CaptionView::layOut(const QString& text) const {
+  m_layout.setText(text);
+  m_layout.setFont(font());
+  m_layout.setCacheEnabled(true);  // shaped once, drawn many times
+  m_layout.beginLayout();
+  QTextLine line = m_layout.createLine();
+  if (line.isValid()) line.setPosition(QPointF(0, 0));
+  m_layout.endLayout();
+  return line.isValid() ? line.horizontalAdvance() : 0;
+}
+
 const QString& CaptionView::shownText() const {
   const QString whole = text();
   const int width = contentsRect().width();
@@ -30,19 +41,17 @@ const QString& CaptionView::shownText() const {
   m_shownFont = font();
   m_shown = whole;
   // A text fits when its ink does: the room a glyph keeps after itself may
-  // fall outside the box. Measured once here, as a change of a reading's
-  // text is what this costs.
-  const QFontMetricsF metrics(font());
-  m_advance = metrics.horizontalAdvance(whole);
+  // fall outside the box. Measured from the layout that draws it, so that a
+  // reading that changes is shaped once.
+  const qreal advance = layOut(whole);
   if (!whole.isEmpty()) {
-    const int ink = qRound(m_advance) - std::max(0, qRound(metrics.rightBearing(whole.back())));
+    const QFontMetrics metrics(font());
+    const int ink = qRound(advance) - std::max(0, metrics.rightBearing(whole.back()));
     if (ink > width) {
-      m_shown = QFontMetrics(font()).elidedText(whole, Qt::ElideRight, width);
-      m_advance = metrics.horizontalAdvance(m_shown);
+      m_shown = metrics.elidedText(whole, Qt::ElideRight, width);
+      layOut(m_shown);
     }
   }
-  m_layout.setText(m_shown);
-  m_layout.prepare(QTransform(), font());
   return m_shown;
 }
 
@@ -50,17 +59,17 @@ bool CaptionView::isCut() const { return shownText() != text(); }
 
 void CaptionView::paintEvent(QPaintEvent*) {
   // The background, for an opaque caption, is already filled by Qt.
-  const QString& shown = shownText();
-  if (shown.isEmpty()) return;
-  // A single line where the style puts it: at the top, at the left or
-  // centred, and cut at the box if it reaches beyond it.
+  if (shownText().isEmpty() || m_layout.lineCount() == 0) return;
+  // One line where the style puts a label's text: at the top, at the left
+  // or centred, and cut at the box if it reaches beyond it.
   const QRect box = contentsRect();
+  const QTextLine line = m_layout.lineAt(0);
   qreal left = box.left();
-  if (alignment() & Qt::AlignHCenter) left += (box.width() - m_advance) / 2;
+  if (alignment() & Qt::AlignHCenter) left += (box.width() - line.horizontalAdvance()) / 2;
   QPainter painter(this);
-  if (m_advance > box.width()) painter.setClipRect(box);
+  if (line.horizontalAdvance() > box.width()) painter.setClipRect(box);
   painter.setPen(palette().color(foregroundRole()));
-  painter.drawStaticText(QPointF(left, box.top()), m_layout);
+  line.draw(&painter, QPointF(left, box.top()));
 }
 
 bool CaptionView::event(QEvent* event) {

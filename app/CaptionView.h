@@ -17,7 +17,7 @@
 
 #include <QLabel>
 #include <QRect>
-#include <QStaticText>
+#include <QTextLayout>
 
 namespace halvorn::shell {
 
@@ -43,12 +43,13 @@ class CaptionView : public QLabel {
   // that blinks under its caption repaints the caption ten times a second,
   // and measuring and shaping the text every time was most of that paint.
   const QString& shownText() const;
+  // Lays `text` out on one line; its advance.
+  qreal layOut(const QString& text) const;
 
   QRect m_box;
   bool m_sizesItself;
   mutable QString m_shown;
-  mutable QStaticText m_layout;
-  mutable qreal m_advance = 0;
+  mutable QTextLayout m_layout;
   mutable QString m_shownFor;
   mutable QFont m_shownFont;
   mutable int m_shownWidth = -1;
