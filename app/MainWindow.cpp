@@ -54,6 +54,22 @@ QFont PanelFont() {
 constexpr std::chrono::milliseconds kShowPeriod{8};
 constexpr std::chrono::milliseconds kShowSlack{1};
 
+// A poll lights the send lamp and its answer, a millisecond or two later at
+// the panel's speeds, lights the receive lamp and moves the counter: shown
+// apart, that is two paints each poll. The send lamp waits up to this long
+// for the answer, a quarter of a 60 Hz frame: no eye sees the difference.
+constexpr std::chrono::milliseconds kAnswerWait{4};
+// The two lamps go out 100 ms after they lit, as far apart as the answer
+// was from its poll; a change waits for a timer due within this long, which
+// wakes the window anyway.
+constexpr std::chrono::milliseconds kTimerWait{4};
+
+// Messages the core has counted, whole or garbled: an answer is in when
+// this moves.
+std::int64_t MessagesCounted(const FrontPanel& panel) {
+  return std::int64_t{panel.CorrectMessageCount} + panel.CrcErrorCount;
+}
+
 std::int16_t ButtonCode(Qt::MouseButton button) {
   switch (button) {
     case Qt::LeftButton:
@@ -251,7 +267,7 @@ void MainWindow::connectEvents() {
   for (const TimerView& timer : m_timers) {
     const Timer* model = timer.model;
     connect(timer.timer, &QTimer::timeout, this,
-            [this, &p, model] { handle([&] { Tick(p, *model); }); });
+            [this, model] { handleTick(*model); });
   }
 }
 
@@ -276,6 +292,38 @@ void MainWindow::handle(const std::function<void()>& procedure) {
   procedure();
   recordOutcome();
   showModel();
+}
+
+void MainWindow::handleTick(const Timer& timer) {
+  const std::uint64_t framesBefore = m_port.framesTaken();
+  Tick(m_panel, timer);
+  recordOutcome();
+  m_view.showTimers();
+  if (m_port.framesTaken() != framesBefore) {
+    m_awaitingAnswer = MessagesCounted(m_panel);
+    holdShow(kAnswerWait);
+  } else if (const auto due = timerDueWithin(kTimerWait)) {
+    // Shown by that timer's own tick; the hold is only a bound.
+    holdShow(*due + std::chrono::milliseconds{1});
+  } else {
+    showModel();
+  }
+}
+
+void MainWindow::holdShow(std::chrono::milliseconds wait) {
+  if (m_showTimer.isActive() && m_showTimer.remainingTimeAsDuration() <= wait) return;
+  m_showTimer.start(wait);
+}
+
+std::optional<std::chrono::milliseconds> MainWindow::timerDueWithin(
+    std::chrono::milliseconds within) const {
+  std::optional<std::chrono::milliseconds> soonest;
+  for (const TimerView& timer : m_timers) {
+    if (!timer.timer->isActive()) continue;
+    const auto remaining = timer.timer->remainingTimeAsDuration();
+    if (remaining <= within && (!soonest || remaining < *soonest)) soonest = remaining;
+  }
+  return soonest;
 }
 
 void MainWindow::recordOutcome() {
@@ -304,7 +352,13 @@ void MainWindow::handlePortEvent(int commEvent) {
   // A timer the answer started or stopped keeps its own time.
   m_view.showTimers();
   // Only answers come in floods; a lost port is told at once.
-  if (commEvent == kCommEventReceive) {
+  if (commEvent == kCommEventReceive && m_awaitingAnswer) {
+    // The poll's answer, shown with the poll's send lamp as soon as the
+    // core has taken it whole; a first part of it changes nothing yet.
+    if (MessagesCounted(m_panel) == *m_awaitingAnswer) return;
+    m_sinceAnswersShown.start();
+    showModel();
+  } else if (commEvent == kCommEventReceive) {
     showSoon();
   } else {
     showModel();
@@ -312,19 +366,20 @@ void MainWindow::handlePortEvent(int commEvent) {
 }
 
 void MainWindow::showSoon() {
-  if (m_showTimer.isActive()) return;
   const bool shownBefore = m_sinceAnswersShown.isValid();
   const auto since = std::chrono::nanoseconds(shownBefore ? m_sinceAnswersShown.nsecsElapsed() : 0);
   if (!shownBefore || since >= kShowPeriod - kShowSlack) {
     m_sinceAnswersShown.start();
     showModel();
   } else {
-    m_showTimer.start(std::chrono::ceil<std::chrono::milliseconds>(kShowPeriod - since));
+    // A show already due sooner (a held tick's) stays as it is.
+    holdShow(std::chrono::ceil<std::chrono::milliseconds>(kShowPeriod - since));
   }
 }
 
 void MainWindow::showModel() {
   m_showTimer.stop();
+  m_awaitingAnswer.reset();
   m_view.showModel();
 }
 

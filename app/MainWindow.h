@@ -82,6 +82,16 @@ class MainWindow : public QWidget, private MenuPopup {
 
   // Runs one event procedure of the core, then shows the model.
   void handle(const std::function<void()>& procedure);
+  // Runs a timer's procedure. What it changed is shown at once, unless
+  // something bound to change the picture again within a few milliseconds
+  // (a poll's answer, another timer) would otherwise cost a second paint:
+  // see kAnswerWait and kTimerWait.
+  void handleTick(const Timer& timer);
+  // Shows the model in `wait`, or sooner if a show is due sooner already;
+  // any show before then takes the held change with it.
+  void holdShow(std::chrono::milliseconds wait);
+  // How long until the soonest running timer fires, if within `within`.
+  std::optional<std::chrono::milliseconds> timerDueWithin(std::chrono::milliseconds within) const;
   // After every event: the record notes what changed, and the title says
   // once if recording has stopped.
   void recordOutcome();
@@ -122,6 +132,9 @@ class MainWindow : public QWidget, private MenuPopup {
   // not held back because the poll tick was just shown.
   QTimer m_showTimer;
   QElapsedTimer m_sinceAnswersShown;
+  // A poll went out and the window holds the send lamp for its answer: the
+  // messages counted when it went out.
+  std::optional<std::int64_t> m_awaitingAnswer;
   // A finger held on the picture (the window or a caption) right-clicks.
   TouchPress m_touch{this, [this](QWidget* w) { return w == this || w->inherits("QLabel"); }};
 };

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -61,6 +62,9 @@ class TermiosSerialPort final : public SerialPort {
   bool Output(const std::string& bytes) override;
   std::string Input() override;
 
+  // How many frames Output() has taken since the port was made.
+  std::uint64_t framesTaken() const { return m_framesTaken; }
+
   // Where the advice goes the first time a device refuses this user (the
   // operator sees only "Port n open failed"); standard error by default.
   void SetAdviceSink(std::function<void(const std::string&)> sink) { m_advise = std::move(sink); }
@@ -99,6 +103,7 @@ class TermiosSerialPort final : public SerialPort {
   // The rest of a frame the device took only in part, and the notifier that
   // is on only while there is such a rest.
   std::string m_unsent;
+  std::uint64_t m_framesTaken = 0;
   std::unique_ptr<QSocketNotifier> m_writeNotifier;
   // While the controller's bytes come back to back, the port stops watching
   // for a few milliseconds at a time and then takes all that came at once:

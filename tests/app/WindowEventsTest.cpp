@@ -6,8 +6,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QListView>
+#include <QSocketNotifier>
 
+#include <algorithm>
 #include <functional>
+#include <vector>
 
 #include "AnswerText.h"
 #include "PanelWindow.h"
@@ -119,6 +122,60 @@ TEST_F(WindowEventsTest, TheLampsLightAndGoBackAfterATenthOfASecond) {
 // Under a flood of answers the message counter follows at a pace an eye can
 // follow, not at every frame; once the flood stops it shows the model's
 // exact count within its period, and the receive lamp goes back.
+// A poll lights the send lamp and its answer, a moment later, the receive
+// lamp: on a line that answers at once the window paints both in one
+// repaint, and puts both out in one, rather than repainting for each.
+TEST_F(WindowEventsTest, APollAndItsAnswerAreShownInOneRepaintAndTheLampsGoOutInOne) {
+  auto* send = static_cast<ShapeView*>(window->view("shpSend"));
+  auto* receive = static_cast<ShapeView*>(window->view("shpRecv"));
+  const QColor resting = send->fill();
+  // The controller answers each poll as soon as it is on the line.
+  QSocketNotifier controller(line.master(), QSocketNotifier::Read);
+  long long uptime = 100;
+  int polls = 0;
+  QObject::connect(&controller, &QSocketNotifier::activated, [&] {
+    const std::string received = line.Receive(1, 5ms);
+    for (const char byte : received) {
+      if (byte != '\r') continue;
+      ++polls;
+      ASSERT_TRUE(line.Send(BuildFrame(sim::UptimeAnswerText(++uptime))));
+    }
+  });
+  // What each repaint of the window shows of the two lamps.
+  struct Lamps {
+    bool send;
+    bool receive;
+  };
+  struct RepaintWatch : QObject {
+    std::function<void()> onRepaint;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::UpdateRequest) onRepaint();
+      return false;
+    }
+  } watch;
+  std::vector<Lamps> repaints;
+  watch.onRepaint = [&] { repaints.push_back({send->fill() != resting, receive->fill() != resting}); };
+  Connect();
+  testing::RunEventsFor(100ms);
+  window->installEventFilter(&watch);
+  const int pollsBefore = polls;
+  testing::RunEventsFor(1000ms);
+  window->removeEventFilter(&watch);
+  const int measured = polls - pollsBefore;
+  ASSERT_GE(measured, 3) << "the panel stopped polling";
+  const auto count = [&](bool sendLit, bool receiveLit) {
+    return std::count_if(repaints.begin(), repaints.end(),
+                         [&](const Lamps& l) { return l.send == sendLit && l.receive == receiveLit; });
+  };
+  EXPECT_GE(count(true, true), measured - 1) << "the lamps were not lit together";
+  // Some repaints with one lamp alone are the busy machine's, answers or
+  // timers late; on a quiet one there are none.
+  const long long apart = count(true, false) + count(false, true);
+  EXPECT_LE(apart, testing::TimeBound(1, measured)) << repaints.size() << " repaints for " << measured << " polls";
+  // Two a poll, and the uptime's seconds, which the answers also carry.
+  EXPECT_LE(static_cast<long long>(repaints.size()), testing::TimeBound(2 * measured + 2, 4 * measured + 2));
+}
+
 TEST_F(WindowEventsTest, AFloodsCounterIsShownAFewTimesASecondAndExactWhenItStops) {
   auto* receive = static_cast<ShapeView*>(window->view("shpRecv"));
   const QColor resting = receive->fill();
