@@ -199,7 +199,33 @@ void MainWindow::buildFrame(GroupFrame* frame, Container container) {
     // model counts every message all the same.
     const bool paced = label == &m_panel.form.lblStatus2 || label == &m_panel.form.lblCrcErrors;
     m_labels.push_back({label, view, {}, paced});
+    // A plain caption on a lamp (its "Send") is drawn by the lamp: one
+    // paint, not two, each time the lamp blinks.
+    if (ShapeView* lamp = lampUnder(*label)) {
+      m_labels.back().drawnOn = lamp;
+      view->hide();
+    }
   }
+}
+
+ShapeView* MainWindow::lampUnder(const Label& label) const {
+  // Only a caption that is nobody's handle: no device menu, nothing
+  // beneath it to show through, no text that could grow out of the lamp.
+  if (!label.transparent || label.autoSize || DeviceMenuOfLabel(m_panel.form, label) != nullptr)
+    return nullptr;
+  // The link's two lamps, which blink with every poll; a device's shape
+  // and captions keep their own widgets.
+  const Shape* const lamps[] = {&m_panel.form.shpSend, &m_panel.form.shpRecv};
+  for (const ModelView::ShapeViewRef& shape : m_shapes) {
+    const Shape& model = *shape.model;
+    if (std::find(std::begin(lamps), std::end(lamps), &model) == std::end(lamps)) continue;
+    const Rect& on = model.rect;
+    const Rect& caption = label.rect;
+    const bool inside = caption.left >= on.left && caption.top >= on.top && caption.right() <= on.right() &&
+                        caption.bottom() <= on.bottom();
+    if (model.container == label.container && model.kind == ShapeKind::Rectangle && inside) return shape.view;
+  }
+  return nullptr;
 }
 
 void MainWindow::buildControls(QWidget* parent, Container container) {

@@ -76,6 +76,8 @@ class MainWindow : public QWidget, private MenuPopup {
   void buildPicture();
   void buildFrame(GroupFrame* frame, Container container);
   void buildControls(QWidget* parent, Container container);
+  // The lamp a caption lies on and that may draw it, if any.
+  ShapeView* lampUnder(const Label& label) const;
   void buildTimers();
   void connectEvents();
   void applyFocusOrder();

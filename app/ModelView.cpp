@@ -86,6 +86,10 @@ void ModelView::showModel() {
       label.view->setText(text);
       if (!sameWidth(label.shown, label.model->caption)) label.view->fit();
     }
+    if (label.drawnOn) {
+      const QRect box = label.view->geometry().translated(-label.drawnOn->pos());
+      label.drawnOn->setCaption(text, box, label.view->font(), label.view->alignment());
+    }
     label.shown = label.model->caption;
   }
   for (ShapeViewRef& shape : m_shapes) {

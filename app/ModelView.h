@@ -41,6 +41,9 @@ class ModelView {
     std::chrono::steady_clock::time_point changedAt = {};
     bool inBurst = false;
     std::chrono::steady_clock::time_point shownAt = {};
+    // The shape that draws this caption as part of itself, if any; the
+    // caption's own view then stays hidden.
+    ShapeView* drawnOn = nullptr;
   };
   struct ShapeViewRef {
     Shape* model;

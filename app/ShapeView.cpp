@@ -74,9 +74,22 @@ void ShapeView::setFill(const QColor& fill) {
   update();
 }
 
+void ShapeView::setCaption(const QString& text, const QRect& box, const QFont& font,
+                           Qt::Alignment alignment) {
+  if (text == m_caption && box == m_captionBox && font == m_captionFont && alignment == m_captionAlignment)
+    return;
+  m_caption = text;
+  m_captionBox = box;
+  m_captionFont = font;
+  m_captionAlignment = alignment;
+  m_pictures.clear();
+  update();
+}
+
 void ShapeView::paintEvent(QPaintEvent*) {
   const QColor outline = palette().color(QPalette::WindowText);
-  if (!m_pictures.empty() && m_pictures.front().image.size() != size()) m_pictures.clear();
+  if (!m_pictures.empty() && m_pictures.front().image.deviceIndependentSize() != QSizeF(size()))
+    m_pictures.clear();
   auto picture = std::find_if(m_pictures.begin(), m_pictures.end(), [&](const Picture& p) {
     return p.fill == m_fill && p.outline == outline;
   });
@@ -93,7 +106,14 @@ void ShapeView::paintEvent(QPaintEvent*) {
 QImage ShapeView::render(const QColor& outline) const {
   // Transparent where the shape is not, so the picture shows through a
   // circle's corners.
-  QImage picture(size(), QImage::Format_ARGB32_Premultiplied);
+  // At the screen's pixel density and dots per inch, so that a caption's
+  // font comes out as it would on the widget itself.
+  const qreal ratio = devicePixelRatioF();
+  QImage picture(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+  picture.setDevicePixelRatio(ratio);
+  constexpr double kInchesPerMetre = 1 / 0.0254;
+  picture.setDotsPerMeterX(qRound(logicalDpiX() * kInchesPerMetre));
+  picture.setDotsPerMeterY(qRound(logicalDpiY() * kInchesPerMetre));
   picture.fill(Qt::transparent);
   const std::vector<PixelRun> rows = ShapeRows(m_kind, size());
   QPainter painter(&picture);
@@ -121,6 +141,12 @@ QImage ShapeView::render(const QColor& outline) const {
         painter.fillRect(QRect(QPoint(std::max(run.first, next.last + 1), y), QPoint(run.last, y)),
                          outline);
     }
+  }
+  if (!m_caption.isEmpty()) {
+    // In the text colour, which is the outline's.
+    painter.setFont(m_captionFont);
+    painter.setPen(outline);
+    painter.drawText(m_captionBox, static_cast<int>(m_captionAlignment), m_caption);
   }
   return picture;
 }

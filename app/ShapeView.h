@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QSize>
 #include <QWidget>
@@ -34,6 +35,13 @@ class ShapeView : public QWidget {
   void setFill(const QColor& fill);
   QColor fill() const { return m_fill; }
 
+  // A caption that lies on the shape and belongs to it (a lamp's "Send"),
+  // drawn into the shape's picture in `font` within `box` (the shape's
+  // pixels), where a label would draw it: the lamp and its caption are
+  // then one paint instead of two each time the lamp blinks.
+  void setCaption(const QString& text, const QRect& box, const QFont& font, Qt::Alignment alignment);
+  QString caption() const { return m_caption; }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
@@ -52,6 +60,10 @@ class ShapeView : public QWidget {
     QImage image;
   };
   std::vector<Picture> m_pictures;
+  QString m_caption;
+  QRect m_captionBox;
+  QFont m_captionFont;
+  Qt::Alignment m_captionAlignment;
 };
 
 }  // namespace halvorn::shell

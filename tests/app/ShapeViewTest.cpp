@@ -1,6 +1,7 @@
 // Shapes drawn pixel-exact: filled and outlined one pixel wide on all four
 // sides at the box's edges, symmetric, with no blended pixels.
 #include <QImage>
+#include <QLabel>
 #include <QPainter>
 #include <gtest/gtest.h>
 
@@ -163,6 +164,36 @@ TEST(ShapeView, EachPaintShowsTheFillOutlineAndSizeOfNow) {
     EXPECT_EQ(picture.pixelColor(step.side - 1, middle), step.outline);
     EXPECT_EQ(picture.pixelColor(step.side, middle), QColor(Qt::blue)) << "drawn beyond its box";
     EXPECT_EQ(picture.pixelColor(0, 0), QColor(Qt::blue)) << "the corner hides the picture";
+  }
+}
+
+// A lamp draws its own caption: in every colour it blinks, and after its
+// text changes, it looks exactly like the lamp with a transparent label on it.
+TEST(ShapeView, ALampsCaptionLooksAsALabelOnTheLampWould) {
+  const QRect lampBox(0, 0, 73, 25);
+  const QRect captionBox(23, 6, 27, 13);
+  const auto picture = [&](const QColor& fill, const QString& caption, bool asLabel) {
+    QWidget parent;
+    parent.resize(lampBox.size());
+    auto* lamp = new ShapeView(ShapeKind::Rectangle, &parent);
+    lamp->setGeometry(lampBox);
+    lamp->setFill(fill);
+    if (asLabel) {
+      auto* label = new QLabel(caption, &parent);
+      label->setGeometry(captionBox);
+      label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    } else {
+      lamp->setCaption(QStringLiteral("old"), captionBox, parent.font(), Qt::AlignHCenter | Qt::AlignTop);
+      (void)parent.grab();  // drawn once with another text
+      lamp->setCaption(caption, captionBox, parent.font(), Qt::AlignHCenter | Qt::AlignTop);
+    }
+    return parent.grab().toImage();
+  };
+  for (const QColor& fill : {QColor(Qt::lightGray), QColor(Qt::yellow), QColor(Qt::green)}) {
+    for (const QString& caption : {QStringLiteral("Send"), QStringLiteral("Receive")}) {
+      SCOPED_TRACE((caption + " on " + fill.name()).toStdString());
+      EXPECT_EQ(picture(fill, caption, false), picture(fill, caption, true));
+    }
   }
 }
 
