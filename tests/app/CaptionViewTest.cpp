@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "CaptionView.h"
+#include "PlainBackground.h"
 #include "QtApplication.h"
 #include "support/EventLoop.h"
 
@@ -69,11 +70,7 @@ TEST(CaptionView, AFixedCaptionKeepsItsBoxAndIsCutWhenTooLong) {
 TEST(CaptionView, ACutCaptionEndsInAnEllipsisInsideItsBox) {
   QWidget window;
   window.resize(200, 40);
-  QPalette palette = window.palette();
-  palette.setColor(QPalette::Window, Qt::white);
-  palette.setColor(QPalette::WindowText, Qt::black);
-  window.setPalette(palette);
-  window.setAutoFillBackground(true);
+  testing::SetPlainBackground(window, Qt::white, Qt::black);
   auto* caption = new CaptionView(QRect(10, 10, 49, 13), false, &window);
   caption->setText("no response from icpcon bus");
   window.show();
@@ -117,11 +114,7 @@ TEST(CaptionView, ACaptionWhoseInkFitsIsNotCut) {
 TEST(CaptionView, DrawsAsALabelDoesAfterEveryChangeOfTextFontOrWidth) {
   QWidget window;
   window.resize(240, 20);
-  QPalette palette = window.palette();
-  palette.setColor(QPalette::Window, Qt::white);
-  palette.setColor(QPalette::WindowText, Qt::black);
-  window.setPalette(palette);
-  window.setAutoFillBackground(true);
+  testing::SetPlainBackground(window, Qt::white, Qt::black);
   const QFont regular = window.font();
   QFont bold = regular;
   bold.setWeight(QFont::Bold);

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "PlainBackground.h"
 #include "QtApplication.h"
 #include "ShapeView.h"
 
@@ -35,11 +36,7 @@ constexpr ShapeCase kShapes[] = {
 QImage Painted(const ShapeCase& c, const QColor& fill, const QColor& outline) {
   QWidget parent;
   parent.resize(c.size);
-  QPalette palette = parent.palette();
-  palette.setColor(QPalette::WindowText, outline);
-  palette.setColor(QPalette::Window, Qt::blue);
-  parent.setPalette(palette);
-  parent.setAutoFillBackground(true);
+  testing::SetPlainBackground(parent, Qt::blue, outline);
   auto* shape = new ShapeView(c.kind, &parent);
   shape->setGeometry(QRect(QPoint(0, 0), c.size));
   shape->setFill(fill);
@@ -133,11 +130,6 @@ TEST(ShapeView, IsOutlinedOnePixelWideOnAllFourSidesWithNoBlendedPixels) {
 TEST(ShapeView, EachPaintShowsTheFillOutlineAndSizeOfNow) {
   QWidget parent;
   parent.resize(100, 100);
-  QPalette palette = parent.palette();
-  palette.setColor(QPalette::Window, Qt::blue);
-  palette.setColor(QPalette::WindowText, Qt::black);
-  parent.setPalette(palette);
-  parent.setAutoFillBackground(true);
   auto* shape = new ShapeView(ShapeKind::Circle, &parent);
   shape->setGeometry(0, 0, 65, 65);
   struct Step {
@@ -153,8 +145,7 @@ TEST(ShapeView, EachPaintShowsTheFillOutlineAndSizeOfNow) {
   for (const Step& step : steps) {
     SCOPED_TRACE(step.fill.name().toStdString() + " in " + step.outline.name().toStdString() + ", side " +
                  std::to_string(step.side));
-    palette.setColor(QPalette::WindowText, step.outline);
-    parent.setPalette(palette);
+    testing::SetPlainBackground(parent, Qt::blue, step.outline);
     shape->setFill(step.fill);
     shape->resize(step.side, step.side);
     const QImage picture = parent.grab().toImage();
