@@ -88,8 +88,12 @@ void ShapeView::setCaption(const QString& text, const QRect& box, const QFont& f
 
 void ShapeView::paintEvent(QPaintEvent*) {
   const QColor outline = palette().color(QPalette::WindowText);
-  if (!m_pictures.empty() && m_pictures.front().image.deviceIndependentSize() != QSizeF(size()))
+  // Drawn again for a new size or a screen of another pixel density.
+  if (m_picturesSize != size() || m_picturesRatio != devicePixelRatioF()) {
     m_pictures.clear();
+    m_picturesSize = size();
+    m_picturesRatio = devicePixelRatioF();
+  }
   auto picture = std::find_if(m_pictures.begin(), m_pictures.end(), [&](const Picture& p) {
     return p.fill == m_fill && p.outline == outline;
   });
@@ -105,9 +109,8 @@ void ShapeView::paintEvent(QPaintEvent*) {
 
 QImage ShapeView::render(const QColor& outline) const {
   // Transparent where the shape is not, so the picture shows through a
-  // circle's corners.
-  // At the screen's pixel density and dots per inch, so that a caption's
-  // font comes out as it would on the widget itself.
+  // circle's corners; at the screen's pixel density and dots per inch, so
+  // that a caption comes out as it would on the widget itself.
   const qreal ratio = devicePixelRatioF();
   QImage picture(size() * ratio, QImage::Format_ARGB32_Premultiplied);
   picture.setDevicePixelRatio(ratio);

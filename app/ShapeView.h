@@ -60,6 +60,8 @@ class ShapeView : public QWidget {
     QImage image;
   };
   std::vector<Picture> m_pictures;
+  QSize m_picturesSize{};
+  qreal m_picturesRatio = 0;
   QString m_caption;
   QRect m_captionBox;
   QFont m_captionFont;
