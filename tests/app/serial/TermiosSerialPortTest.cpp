@@ -489,12 +489,19 @@ TEST_F(TermiosSerialPortTest, OutputToAStuckLineNeverWaitsAndNeverCutsAFrame) {
 
 TEST_F(TermiosSerialPortTest, AFullLineRefusesAFrameWhole) {
   ASSERT_EQ(port.Open(), open_error::None);
-  // Fill the line towards the controller to the last byte.
+  // Fill the line towards the controller to the last byte. The kernel
+  // moves what the line holds on to the far end's buffer a moment later,
+  // which makes room again: fill, let it settle, and fill once more.
   const std::string block(4096, 'x');
   std::size_t filled = 0;
-  for (std::size_t size = block.size(); size > 0; size /= 2) {
-    while (port.Output(block.substr(0, size))) filled += size;
-  }
+  const auto fill = [&] {
+    for (std::size_t size = block.size(); size > 0; size /= 2) {
+      while (port.Output(block.substr(0, size))) filled += size;
+    }
+  };
+  fill();
+  RunEventsFor(20ms);
+  fill();
   ASSERT_GT(filled, 0u);
   const std::chrono::nanoseconds cpuBefore = ProcessCpuTime();
   EXPECT_FALSE(port.Output("061_246\r"));
