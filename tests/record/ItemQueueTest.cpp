@@ -16,15 +16,6 @@ using ::testing::ElementsAre;
 using testing::Described;
 using testing::TakeItems;
 
-Item Traffic(std::int64_t t, std::string_view bytes) {
-  Item item;
-  item.kind = Item::Kind::Traffic;
-  item.t_ns = t;
-  item.wall_ns = 1'700'000'000'000'000'000 + t;
-  item.text[0] = bytes;
-  return item;
-}
-
 TEST(ItemQueueTest, ItemsComeOutInOrderWithTheirNullsAndEveryByte) {
   ItemQueue queue(4096);
   const std::string bytes("061__\x8c\x00\x18\r", 9);  // 140, a zero and a carriage return
@@ -39,7 +30,7 @@ TEST(ItemQueueTest, ItemsComeOutInOrderWithTheirNullsAndEveryByte) {
   action.t_ns = 9;
   action.text = {std::string_view("cmdConnect_Click"), std::nullopt, std::string_view("Connect")};
 
-  ASSERT_TRUE(queue.Push(Traffic(5, bytes)));
+  ASSERT_TRUE(queue.Push(testing::ReceivedItem(5, bytes)));
   ASSERT_TRUE(queue.Push(state));
   ASSERT_TRUE(queue.Push(action));
   const auto items = TakeItems(queue);
@@ -56,13 +47,13 @@ TEST(ItemQueueTest, WhatDoesNotFitIsCountedAndToldAsAGapWhenThereIsRoom) {
   const std::string chunk(100, 'x');
   ItemQueue queue(1024);
   int kept = 0;
-  while (queue.Push(Traffic(kept, chunk))) ++kept;
+  while (queue.Push(testing::ReceivedItem(kept, chunk))) ++kept;
   ASSERT_GT(kept, 3);
-  EXPECT_FALSE(queue.Push(Traffic(100, chunk)));
+  EXPECT_FALSE(queue.Push(testing::ReceivedItem(100, chunk)));
   EXPECT_EQ(queue.Lost(), 2u);
   EXPECT_EQ(TakeItems(queue).size(), static_cast<std::size_t>(kept));
 
-  ASSERT_TRUE(queue.Push(Traffic(200, "after")));
+  ASSERT_TRUE(queue.Push(testing::ReceivedItem(200, "after")));
   EXPECT_EQ(queue.Lost(), 0u);
   const auto items = TakeItems(queue);
   ASSERT_EQ(items.size(), 2u);
@@ -73,8 +64,8 @@ TEST(ItemQueueTest, WhatDoesNotFitIsCountedAndToldAsAGapWhenThereIsRoom) {
 
 TEST(ItemQueueTest, AnItemLargerThanTheQueueIsLostNotSplit) {
   ItemQueue queue(256);
-  EXPECT_FALSE(queue.Push(Traffic(1, std::string(300, 'y'))));
-  EXPECT_TRUE(queue.Push(Traffic(2, "z")));
+  EXPECT_FALSE(queue.Push(testing::ReceivedItem(1, std::string(300, 'y'))));
+  EXPECT_TRUE(queue.Push(testing::ReceivedItem(2, "z")));
   EXPECT_THAT(Described(TakeItems(queue)), ElementsAre("event gap 1 '" + std::string(kGapText) + "'", "in 'z'"));
 }
 
@@ -87,7 +78,7 @@ TEST(ItemQueueTest, AWriterTakingWhileTheWindowPushesLosesNothingAndKeepsOrder) 
       queue.TakeAll([&](const Item& item) { seen.push_back(item.t_ns); });
     }
   });
-  for (int i = 0; i < kItems; ++i) ASSERT_TRUE(queue.Push(Traffic(i, "061_246\r")));
+  for (int i = 0; i < kItems; ++i) ASSERT_TRUE(queue.Push(testing::ReceivedItem(i, "061_246\r")));
   writer.join();
   ASSERT_EQ(seen.size(), static_cast<std::size_t>(kItems));
   for (int i = 0; i < kItems; ++i) ASSERT_EQ(seen[static_cast<std::size_t>(i)], i);

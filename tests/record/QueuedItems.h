@@ -4,11 +4,22 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "record/ItemQueue.h"
 
 namespace halvorn::record::testing {
+
+// A chunk of bytes received `t` nanoseconds into the session.
+inline Item ReceivedItem(std::int64_t t, std::string_view bytes) {
+  Item item;
+  item.kind = Item::Kind::Traffic;
+  item.t_ns = t;
+  item.wall_ns = 1'700'000'000'000'000'000 + t;
+  item.text[0] = bytes;
+  return item;
+}
 
 struct QueuedItem {
   Item::Kind kind;

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <thread>
 
+#include "QueuedItems.h"
 #include "record/Schema.h"
 #include "support/TemporaryDirectory.h"
 
@@ -24,15 +25,6 @@ namespace {
 
 using halvorn::testing::TemporaryDirectory;
 using namespace std::chrono_literals;
-
-Item Received(std::int64_t t, std::string_view bytes) {
-  Item item;
-  item.kind = Item::Kind::Traffic;
-  item.t_ns = t;
-  item.wall_ns = 1'700'000'000'000'000'000 + t;
-  item.text[0] = bytes;
-  return item;
-}
 
 SessionInfo Info() { return {1'700'000'000'000'000'000, "0.1", "halvorn-panel --record run.halvorn", "1=/dev/pts/3"}; }
 
@@ -49,7 +41,7 @@ TEST(RecordWriterTest, SessionsFollowOneAnotherInOneFileAndEndCleanly) {
     ItemQueue queue(1 << 16);
     RecordWriter writer(RecordFile(path), queue, Info());
     EXPECT_EQ(writer.session(), run);
-    queue.Push(Received(10, std::string("\x8c\0\r", 3)));
+    queue.Push(testing::ReceivedItem(10, std::string("\x8c\0\r", 3)));
     Item action;
     action.kind = Item::Kind::Action;
     action.t_ns = 20;
@@ -76,7 +68,7 @@ TEST(RecordWriterTest, AnotherProgramReadsWhatIsCommittedWhileThePanelWrites) {
   RecordWriter writer(RecordFile(path), queue, Info());
   Database viewer(path, Database::Mode::ReadOnly);
   for (int i = 0; i < 3; ++i) {
-    queue.Push(Received(i, "061_246\r"));
+    queue.Push(testing::ReceivedItem(i, "061_246\r"));
     writer.Flush();
     EXPECT_EQ(Count(viewer, "SELECT count(*) FROM traffic"), i + 1);
     EXPECT_EQ(Count(viewer, "SELECT last_t_ns FROM session"), i);
@@ -131,15 +123,15 @@ TEST(RecordWriterTest, ARemovedFileStopsTheRecordingWithTheReason) {
   const std::string path = dir / "removed.halvorn";
   ItemQueue queue(1 << 16);
   RecordWriter writer(RecordFile(path), queue, Info());
-  queue.Push(Received(1, "x"));
+  queue.Push(testing::ReceivedItem(1, "x"));
   writer.Flush();
   EXPECT_FALSE(writer.Failure());
   std::filesystem::remove(path);
-  queue.Push(Received(2, "y"));
+  queue.Push(testing::ReceivedItem(2, "y"));
   writer.Flush();
   ASSERT_TRUE(writer.Failure());
   EXPECT_EQ(*writer.Failure(), path + " was removed or replaced");
-  queue.Push(Received(3, "z"));
+  queue.Push(testing::ReceivedItem(3, "z"));
   writer.Flush();  // dropped quietly, no second failure
   EXPECT_EQ(*writer.Failure(), path + " was removed or replaced");
 }
@@ -162,7 +154,7 @@ TEST(RecordWriterTest, AFileSizeLimitReachedMidRunStopsTheRecordingNotTheProgram
       RecordWriter writer(RecordFile(path), queue, Info());
       const std::string chunk(4000, 'a');
       for (int i = 0; i < 400 && !writer.Failure(); ++i) {
-        queue.Push(Received(i, chunk));
+        queue.Push(testing::ReceivedItem(i, chunk));
         if (i % 10 == 9) writer.Flush();
       }
       // Reaching here alive with a reason is the point.
@@ -196,7 +188,7 @@ TEST(RecordWriterTest, KilledDuringAFloodTheFileIsWholeAndHoldsAnUnbrokenRun) {
     RecordWriter writer(RecordFile(path), queue, Info());
     const std::string answer(25, 'x');
     for (std::int64_t i = 0;; ++i) {
-      queue.Push(Received(i, answer));
+      queue.Push(testing::ReceivedItem(i, answer));
       if (i % 64 == 0) std::this_thread::sleep_for(1ms);  // about 64000 items a second
     }
   }
