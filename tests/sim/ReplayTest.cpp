@@ -93,5 +93,19 @@ TEST(ReplayTest, ThePlayerHandsOutWhatIsDueAtItsSpeed) {
   EXPECT_EQ(player.NextDue(), std::nullopt);
 }
 
+// Whatever pace the player is handed, a chunk's time stays a time: held at
+// the far end of 64-bit nanoseconds, never wrapped round to the past.
+TEST(ReplayTest, AnExtremePaceHoldsTimesAtTheirEnds) {
+  const std::chrono::nanoseconds hour = 3600s;
+  for (const double speed : {1e-300, 1e-3, 0.0, -1.0}) {
+    SCOPED_TRACE(speed);
+    ReplayPlayer player({{0ns, "a"}, {hour, "b"}}, speed);
+    EXPECT_EQ(player.TakeDue(0ns), "a");
+    ASSERT_TRUE(player.NextDue());
+    EXPECT_GE(*player.NextDue(), hour);
+    EXPECT_EQ(player.TakeDue(hour - 1ns), "");
+  }
+}
+
 }  // namespace
 }  // namespace halvorn::sim

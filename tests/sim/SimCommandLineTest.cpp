@@ -94,6 +94,11 @@ TEST(SimCommandLineTest, Failures) {
       {"--session", "2"},
       {"--replay", "r.db", "--session", "0"},
       {"--replay", "r.db", "--speed", "0"},
+      {"--replay", "r.db", "--speed", "-1"},
+      {"--replay", "r.db", "--speed", "1e-300"},
+      {"--replay", "r.db", "--speed", "1e300"},
+      {"--replay", "r.db", "--from", "1e300"},
+      {"--replay", "r.db", "--to", "1e10"},
       {"--replay", "r.db", "--from", "5", "--to", "5"},
       {"--replay", "r.db", "--fault", "V3=160"},
   };

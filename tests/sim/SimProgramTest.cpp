@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "link/Frame.h"
+#include "support/TemporaryDirectory.h"
 #include "support/TimeBounds.h"
 
 namespace halvorn::sim {
@@ -494,6 +495,20 @@ TEST(SimProgramTest, HelpAndBadArguments) {
   }
   {
     SimProcess sim({"--fault", "V3=13"}, false);
+    ASSERT_TRUE(sim.Wait(2000ms));
+    EXPECT_EQ(WEXITSTATUS(*sim.exitStatus()), 2);
+  }
+}
+
+// Nothing but a regular file is read as a record: a FIFO would keep SQLite
+// waiting for a writer, and the simulator with it.
+TEST(SimProgramTest, AReplayOfSomethingThatIsNoFileEndsAtOnceWithStatusTwo) {
+  testing::TemporaryDirectory dir;
+  const std::string fifo = dir / "record.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, dir.path(), std::string("/dev/zero"), std::string(dir / "none")}) {
+    SCOPED_TRACE(path);
+    SimProcess sim({"--replay", path}, false);
     ASSERT_TRUE(sim.Wait(2000ms));
     EXPECT_EQ(WEXITSTATUS(*sim.exitStatus()), 2);
   }

@@ -8,6 +8,17 @@
 #include "record/Schema.h"
 
 namespace halvorn::sim {
+namespace {
+
+// A time in nanoseconds, held at the ends of 64-bit nanoseconds rather than
+// overflowing (a conversion out of range is undefined).
+std::int64_t SaturatedNanoseconds(double ns) {
+  if (std::isnan(ns) || ns <= 0.0) return 0;
+  if (ns >= 9.2e18) return INT64_MAX;
+  return std::llround(ns);
+}
+
+}  // namespace
 
 std::vector<SessionSummary> ListSessions(record::Database& db) {
   record::Statement rows = db.prepare(
@@ -53,8 +64,8 @@ std::vector<ReplayChunk> LoadReplay(record::Database& db, std::int64_t session, 
   if (!exists.step() || exists.integer(0) == 0) {
     throw record::DatabaseError(SQLITE_NOTFOUND, "the record has no session " + std::to_string(session));
   }
-  const auto from = static_cast<std::int64_t>(std::llround(fromSeconds * 1e9));
-  const std::int64_t to = toSeconds ? static_cast<std::int64_t>(std::llround(*toSeconds * 1e9)) : INT64_MAX;
+  const std::int64_t from = SaturatedNanoseconds(fromSeconds * 1e9);
+  const std::int64_t to = toSeconds ? SaturatedNanoseconds(*toSeconds * 1e9) : INT64_MAX;
   record::Statement rows = db.prepare(
       "SELECT t_ns, bytes FROM traffic WHERE session = ?1 AND direction = ?2 AND t_ns >= ?3 AND t_ns <= ?4"
       " ORDER BY t_ns, rowid");
@@ -65,12 +76,11 @@ std::vector<ReplayChunk> LoadReplay(record::Database& db, std::int64_t session, 
 }
 
 ReplayPlayer::ReplayPlayer(std::vector<ReplayChunk> chunks, double speed)
-    : m_chunks(std::move(chunks)), m_speed(speed > 0.0 ? speed : 1.0) {}
+    : m_chunks(std::move(chunks)), m_speed(std::isfinite(speed) && speed > 0.0 ? speed : 1.0) {}
 
 std::optional<std::chrono::nanoseconds> ReplayPlayer::NextDue() const {
   if (Done()) return std::nullopt;
-  return std::chrono::nanoseconds(
-      static_cast<std::int64_t>(static_cast<double>(m_chunks[m_next].at.count()) / m_speed));
+  return std::chrono::nanoseconds(SaturatedNanoseconds(static_cast<double>(m_chunks[m_next].at.count()) / m_speed));
 }
 
 std::string ReplayPlayer::TakeDue(std::chrono::nanoseconds elapsed) {

@@ -11,6 +11,13 @@ namespace {
 
 constexpr int kBaudRates[] = {2400, 9600, 38400, 115200, 460800, 921600};
 constexpr std::string_view kParities = "neoms";
+// A replay's stretch and pace, bounded so that every time the player works
+// out stays within 64-bit nanoseconds: a billion seconds is 31 years of
+// record, and a millionfold speed-up already plays a day in a tenth of a
+// second.
+constexpr double kLatestReplaySeconds = 1e9;
+constexpr double kSlowestReplay = 1e-3;
+constexpr double kFastestReplay = 1e6;
 
 SimOptions Failed(std::string error) {
   SimOptions options;
@@ -159,12 +166,16 @@ SimOptions ParseSimCommandLine(std::span<const std::string_view> arguments) {
     } else if (name == "--speed") {
       if (!value(v)) return Failed("--speed needs a factor");
       const std::optional<double> speed = Seconds(v);
-      if (!speed || *speed <= 0.0) return Failed("--speed needs a factor above 0, e.g. 2 for twice as fast");
+      if (!speed || *speed < kSlowestReplay || *speed > kFastestReplay) {
+        return Failed("--speed needs a factor from 0.001 to 1000000, e.g. 2 for twice as fast");
+      }
       options.speed = *speed;
     } else if (name == "--from" || name == "--to") {
       if (!value(v)) return Failed(std::string(name) + " needs seconds from the session's start");
       const std::optional<double> seconds = Seconds(v);
-      if (!seconds) return Failed(std::string(name) + " needs a number of seconds, 0 or more");
+      if (!seconds || *seconds > kLatestReplaySeconds) {
+        return Failed(std::string(name) + " needs a number of seconds from 0 to 1000000000");
+      }
       (name == "--from" ? options.from : options.to.emplace()) = *seconds;
     } else {
       return Failed("unknown argument '" + std::string(arguments[i]) + "' (--help lists the options)");
@@ -228,7 +239,7 @@ std::string SimHelpText() {
          "                         timing, from the first request a panel sends; what the panel sends is\n"
          "                         read and ignored. The line stays open after the end until stopped\n"
          "  --session N            the session to play (default: the newest)\n"
-         "  --speed X              play X times as fast (default 1)\n"
+         "  --speed X              play X times as fast (default 1; 0.001 to 1000000)\n"
          "  --from T, --to T       play only from T to T seconds after the session's start\n"
          "  --list FILE            print the sessions of FILE (number, start, length, bytes received,\n"
          "                         frames sent) and exit\n"

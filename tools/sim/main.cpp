@@ -3,6 +3,7 @@
 // front panel. This file is the thin shell: the line, the console on
 // standard input, signals and the clock. Everything else is in Simulator.
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -376,6 +377,17 @@ class Program {
 // file is told at once. Returns the exit status for --list and for a
 // failure; for a replay, the player in `player`.
 std::optional<int> OpenReplay(const SimOptions& options, std::optional<ReplayPlayer>& player) {
+  // Only a regular file can be a record: SQLite would wait for ever on a
+  // FIFO's writer and read a device without end.
+  struct stat file {};
+  if (::stat(options.replay.c_str(), &file) != 0) {
+    std::fprintf(stderr, "halvorn-sim: cannot read %s: %s\n", options.replay.c_str(), std::strerror(errno));
+    return kCommandLineExitStatus;
+  }
+  if (!S_ISREG(file.st_mode)) {
+    std::fprintf(stderr, "halvorn-sim: %s is not a record (not a regular file)\n", options.replay.c_str());
+    return kCommandLineExitStatus;
+  }
   try {
     record::Database db(options.replay, record::Database::Mode::ReadOnly);
     record::CheckIsRecord(db, options.replay);
