@@ -13,6 +13,7 @@
 #include <sanitizer/lsan_interface.h>
 #endif
 
+#include <limits>
 #include <set>
 
 #include "app/QtApplication.h"
@@ -226,6 +227,44 @@ TEST_F(HistoryWindowTest, ThePointerMovesTheCrosshairAndTheWheelZooms) {
   QTest::mouseRelease(chart.viewport(), Qt::LeftButton, Qt::ShiftModifier, left);
   EXPECT_GT(axis.from(), was) << "dragged to the left: later times come into view";
   EXPECT_EQ(axis.to() - axis.from(), width);
+}
+
+TEST_F(HistoryWindowTest, ZoomAndPanStayWithinADayOfTheSession) {
+  TrendChart& chart = m_window->pressureChart();
+  TimeAxis& axis = m_window->timeAxis();
+  const QPoint middle = chart.mapFromScene(chart.plotArea().center());
+  const auto wheel = [&](int steps) {
+    for (int i = 0; i < std::abs(steps); ++i) {
+      QWheelEvent event(middle, chart.viewport()->mapToGlobal(middle), QPoint(), QPoint(0, steps < 0 ? -120 : 120),
+                        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QCoreApplication::sendEvent(chart.viewport(), &event);
+    }
+  };
+  const Nanoseconds widest = S(Incident::kEnd) + 2 * TimeAxis::kMargin;
+  const auto expectWithin = [&](const char* after) {
+    SCOPED_TRACE(after);
+    EXPECT_GE(axis.from(), -TimeAxis::kMargin);
+    EXPECT_LE(axis.to(), S(Incident::kEnd) + TimeAxis::kMargin);
+    EXPECT_GE(axis.to() - axis.from(), S(0.1));
+  };
+  wheel(-200);  // 1.25^200 times the session: far past 64-bit nanoseconds
+  expectWithin("zoomed out");
+  EXPECT_EQ(axis.to() - axis.from(), widest);
+  wheel(300);
+  expectWithin("zoomed in");
+  EXPECT_EQ(axis.to() - axis.from(), S(0.1));
+  wheel(-20);
+  const Nanoseconds width = axis.to() - axis.from();
+  for (const Nanoseconds delta : {std::numeric_limits<Nanoseconds>::max(), std::numeric_limits<Nanoseconds>::min()}) {
+    axis.pan(delta);
+    expectWithin("panned");
+    EXPECT_EQ(axis.to() - axis.from(), width);
+  }
+  // Dragged to a pointer a million pixels off the chart.
+  QTest::mousePress(chart.viewport(), Qt::MiddleButton, Qt::NoModifier, middle);
+  QTest::mouseMove(chart.viewport(), QPoint(-1'000'000, middle.y()));
+  QTest::mouseRelease(chart.viewport(), Qt::MiddleButton, Qt::NoModifier, QPoint(-1'000'000, middle.y()));
+  expectWithin("dragged");
 }
 
 TEST_F(HistoryWindowTest, QuickRangesEndAtTheRecordsEnd) {

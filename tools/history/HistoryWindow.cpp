@@ -19,6 +19,7 @@
 #include <fstream>
 
 #include "CsvExport.h"
+#include "Saturating.h"
 
 namespace halvorn::history {
 
@@ -221,7 +222,8 @@ void HistoryWindow::followEnd() {
   updateLogChoices();
   // The end was in view: keep it there, moving the range with it.
   if (m_axis.to() >= oldEnd && m_axis.from() <= oldEnd) {
-    m_axis.setRange(m_axis.from() + (end - oldEnd), m_axis.to() + (end - oldEnd));
+    const Nanoseconds moved = SaturatingSub(end, oldEnd);
+    m_axis.setRange(SaturatingAdd(m_axis.from(), moved), SaturatingAdd(m_axis.to(), moved));
   }
   redrawAll();
 }
@@ -294,7 +296,7 @@ void HistoryWindow::logRowChosen(const QModelIndex& index) {
   // Bring the moment into view if it is outside, at the same zoom.
   if (t < m_axis.from() || t > m_axis.to()) {
     const Nanoseconds width = m_axis.to() - m_axis.from();
-    m_axis.setRange(t - width / 2, t + width / 2);
+    m_axis.setRange(SaturatingSub(t, width / 2), SaturatingAdd(t, width / 2));
   }
   m_axis.setCursor(t);
 }
