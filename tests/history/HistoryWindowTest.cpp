@@ -8,6 +8,10 @@
 #include <QLineSeries>
 #include <QTableView>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolTip>
+#include <QHelpEvent>
+#include <QLabel>
 #include <gtest/gtest.h>
 #ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/lsan_interface.h>
@@ -304,6 +308,67 @@ TEST_F(HistoryWindowTest, FollowsTheEndOfARecordThatIsStillBeingWritten) {
   m_window->sessionChooser().setCurrentIndex(1);
   EXPECT_EQ(m_window->data().session.id, 2);
   EXPECT_EQ(m_window->data().gauges[0].size(), 1u);
+}
+
+TEST_F(HistoryWindowTest, RecordTextsAreShownAsTheyAreNeverAsMarkup) {
+  m_path = m_dir / "markup.halvorn";
+  {
+    RecordBuilder b(m_path);
+    b.startSession(kStart);
+    b.deviceCaption(S(1), "V5", "<font color=#00ff00>open</font>");
+    b.deviceCaption(S(1), "V6", "<img src=\"/dev/zero\">");
+    b.gaugeReading(S(2), 1, 5.0);
+    b.endSession(S(10), true);
+  }
+  open();
+  m_window->timeAxis().setCursor(S(5));
+  QLabel& label = m_window->crosshairLabel();
+  EXPECT_TRUE(label.text().contains("V5 <font color=#00ff00>open</font>")) << label.text().toStdString();
+  const QImage shot = label.grab().toImage();
+  int green = 0;
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x) {
+      const QColor c = shot.pixelColor(x, y);
+      green += c.green() > 150 && c.red() < 100 && c.blue() < 100;
+    }
+  EXPECT_EQ(green, 0) << "a caption cannot paint itself the colour of an open valve";
+
+  // The tooltip on V6's band: the caption as typed, no image read.
+  TimelineView& timeline = m_window->timeline();
+  const QRect band = timeline.bandRect(TimelineIndex("V6"));
+  QHelpEvent help(QEvent::ToolTip, band.center(), timeline.mapToGlobal(band.center()));
+  QCoreApplication::sendEvent(&timeline, &help);
+  QTextDocument shown;
+  shown.setHtml(QToolTip::text());
+  EXPECT_TRUE(shown.toPlainText().startsWith("V6 <img src=\"/dev/zero\"> since")) << shown.toPlainText().toStdString();
+  QToolTip::hideText();
+}
+
+TEST_F(HistoryWindowTest, AReadThatFailsIsShownAndTheSessionShownStays) {
+  m_path = m_dir / "live.halvorn";
+  RecordBuilder writer(m_path);
+  writer.startSession(kStart);
+  writer.gaugeReading(S(1), 1, 900.0);
+  writer.startSession(kStart + S(3600));
+  writer.gaugeReading(S(1), 1, 5.0);
+  writer.endSession(S(2), false);
+  open();
+  ASSERT_EQ(m_window->data().session.id, 2);
+  EXPECT_TRUE(m_window->readError().isEmpty());
+
+  // Session 1 now holds a value larger than any record's: choosing it fails.
+  writer.database().exec("INSERT INTO event VALUES (1, 5, 0, 'warning', 1, randomblob(2000000))");
+  m_window->sessionChooser().setCurrentIndex(0);
+  EXPECT_EQ(m_window->data().session.id, 2);
+  EXPECT_EQ(m_window->sessionChooser().currentIndex(), 1) << "the chooser shows what is shown";
+  EXPECT_TRUE(m_window->readError().contains("too big")) << m_window->readError().toStdString();
+
+  // The same in the session followed.
+  writer.database().exec("INSERT INTO event VALUES (2, 5, 0, 'warning', 1, randomblob(2000000))");
+  EXPECT_NO_THROW(m_window->followEnd());
+  EXPECT_TRUE(m_window->readError().contains(QString::fromStdString(m_path))) << m_window->readError().toStdString();
+  EXPECT_TRUE(m_window->readError().contains("not following")) << m_window->readError().toStdString();
+  EXPECT_EQ(m_window->data().gauges[0].size(), 1u) << "what was read is still shown";
 }
 
 TEST_F(HistoryWindowTest, TheChartsGoToAPng) {

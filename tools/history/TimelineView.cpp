@@ -2,6 +2,7 @@
 
 #include <QHelpEvent>
 #include <QPainter>
+#include <QTextDocument>
 #include <QToolTip>
 #include <QPainterPath>
 #include <QWheelEvent>
@@ -150,7 +151,9 @@ bool TimelineView::event(QEvent* event) {
     if (tip.isEmpty()) {
       QToolTip::hideText();
     } else {
-      QToolTip::showText(help->globalPos(), tip, this);
+      // A record's texts are plain text: markup in one ("<img src=...>",
+      // "<font color=green>") is shown as typed, never followed.
+      QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(tip, Qt::WhiteSpaceNormal), this);
     }
     return true;
   }
