@@ -143,6 +143,7 @@ HistoryWindow::HistoryWindow(RecordReader& reader, SessionData data, QWidget* pa
           [this](const QModelIndex& current) { logRowChosen(current); });
   connect(&m_follow, &QTimer::timeout, this, &HistoryWindow::followEnd);
 
+  m_follow.start(500);
   try {
     updateSessionChoices();
   } catch (const std::exception& e) {
@@ -152,7 +153,6 @@ HistoryWindow::HistoryWindow(RecordReader& reader, SessionData data, QWidget* pa
   showSession(std::move(data));
   connect(m_sessions, &QComboBox::currentIndexChanged, this,
           [this](int i) { showSession(static_cast<std::int64_t>(m_sessions->itemData(i).toLongLong())); });
-  if (m_readError->isHidden()) m_follow.start(500);
   resize(1500, 950);
 }
 
@@ -217,6 +217,7 @@ void HistoryWindow::readFailed(const std::exception& e) {
   if (!moment) m_follow.stop();
   m_readError->setText(QString::fromUtf8(e.what()) + (moment ? "" : "  (not following the record any more)"));
   m_readError->show();
+  redrawAll();
 }
 
 void HistoryWindow::showSession(SessionData data) {
@@ -308,7 +309,7 @@ void HistoryWindow::redrawAll() {
   m_flows->redraw();
   m_timeline->update();
   m_status->setText(QString("%1 to %2").arg(m_axis.clockText(m_axis.from()), m_axis.clockText(m_axis.to())) +
-                    (m_data.session.ended ? "" : "  (following the record)"));
+                    (m_data.session.ended || !m_follow.isActive() ? "" : "  (following the record)"));
 }
 
 void HistoryWindow::alignTimeline() {

@@ -2,7 +2,6 @@
 
 #include <QHelpEvent>
 #include <QPainter>
-#include <QTextDocument>
 #include <QToolTip>
 #include <QPainterPath>
 #include <QWheelEvent>
@@ -153,7 +152,8 @@ bool TimelineView::event(QEvent* event) {
     } else {
       // A record's texts are plain text: markup in one ("<img src=...>",
       // "<font color=green>") is shown as typed, never followed.
-      QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(tip, Qt::WhiteSpaceNormal), this);
+      // On one line, as a plain tooltip is.
+      QToolTip::showText(help->globalPos(), "<p style='white-space:pre'>" + tip.toHtmlEscaped() + "</p>", this);
     }
     return true;
   }
