@@ -17,6 +17,7 @@
 #include <sanitizer/lsan_interface.h>
 #endif
 
+#include <filesystem>
 #include <limits>
 #include <set>
 
@@ -378,6 +379,15 @@ TEST_F(HistoryWindowTest, TheChartsGoToAPng) {
   const QImage image(QString::fromStdString(png));
   EXPECT_GE(image.width(), 600);
   EXPECT_GE(image.height(), 400);
+  // Chosen in the file dialog, the record itself or its log is refused.
+  const auto size = std::filesystem::file_size(m_path);
+  for (const std::string& out : {m_path, m_path + "-wal"}) {
+    SCOPED_TRACE(out);
+    EXPECT_FALSE(m_window->exportCsv(QString::fromStdString(out), &error));
+    EXPECT_TRUE(error.contains("never writes over the record")) << error.toStdString();
+    EXPECT_FALSE(m_window->exportPng(QString::fromStdString(out), &error));
+  }
+  EXPECT_EQ(std::filesystem::file_size(m_path), size);
 }
 
 }  // namespace
