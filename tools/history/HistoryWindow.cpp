@@ -204,8 +204,10 @@ void HistoryWindow::showSession(std::int64_t id) {
     m_sessions->setCurrentIndex(m_sessions->findData(QVariant::fromValue<qint64>(m_data.session.id)));
     return;
   }
+  // Read as it should be: follow that one.
   m_readError->hide();
   m_readError->clear();
+  if (!m_follow.isActive()) m_follow.start(500);
   showSession(std::move(data));
 }
 
@@ -248,7 +250,7 @@ void HistoryWindow::updateSessionChoices() {
 void HistoryWindow::followEnd() {
   try {
     readMore();
-    if (m_readError->isVisible() && m_follow.isActive()) {
+    if (!m_readError->isHidden() && m_follow.isActive()) {
       m_readError->hide();
       m_readError->clear();
     }
