@@ -25,8 +25,12 @@ int Fail(const std::string& message) {
 bool SomeoneSeesWindows() {
   const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
   if (platform == "offscreen" || platform == "minimal") return false;
-  return !platform.isEmpty() || !qEnvironmentVariableIsEmpty("DISPLAY") ||
-         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+  const bool x = !qEnvironmentVariableIsEmpty("DISPLAY");
+  const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+  if (platform.isEmpty()) return x || wayland;
+  if (platform.startsWith("xcb")) return x;
+  if (platform.startsWith("wayland")) return wayland;
+  return true;  // a screen of its own (eglfs, linuxfb, vnc)
 }
 
 struct Range {
