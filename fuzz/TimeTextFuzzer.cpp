@@ -32,17 +32,21 @@ constexpr Nanoseconds kMillisecond = 1'000'000;
 // Session starts: the epoch, a morning in December 2026, and both ends.
 constexpr Nanoseconds kStarts[] = {0, 1'796'634'000'000'000'000LL, kMin, kMax};
 
-[[noreturn]] void Fail(const char* invariant, std::string_view text, const std::string& detail = {}) {
+[[noreturn]] void Fail(const char* invariant, std::string_view text,
+                       const std::string& detail = {}) {
   std::fprintf(stderr, "time text invariant broken: %s\n  text: \"%.*s\"\n  %s\n", invariant,
                static_cast<int>(text.size()), text.data(), detail.c_str());
   std::abort();
 }
 
-void Expect(bool holds, const char* invariant, std::string_view text, const std::string& detail = {}) {
+void Expect(bool holds, const char* invariant, std::string_view text,
+            const std::string& detail = {}) {
   if (!holds) Fail(invariant, text, detail);
 }
 
-Nanoseconds FloorToMillisecond(Nanoseconds t) { return t - ((t % kMillisecond) + kMillisecond) % kMillisecond; }
+Nanoseconds FloorToMillisecond(Nanoseconds t) {
+  return t - ((t % kMillisecond) + kMillisecond) % kMillisecond;
+}
 
 }  // namespace
 
@@ -56,15 +60,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text(reinterpret_cast<const char*>(data), size);
 
   std::optional<Nanoseconds> read[std::size(kStarts)];
-  for (std::size_t i = 0; i < std::size(kStarts); ++i) read[i] = ParseTimeArgument(text, kStarts[i]);
-  for (const auto& r : read) Expect(r.has_value() == read[0].has_value(), "refused for every start or none", text);
+  for (std::size_t i = 0; i < std::size(kStarts); ++i)
+    read[i] = ParseTimeArgument(text, kStarts[i]);
+  for (const auto& r : read)
+    Expect(r.has_value() == read[0].has_value(), "refused for every start or none", text);
   if (!read[0]) return 0;
 
   if (text.find('-') == std::string_view::npos) {
     // Seconds from the start: the same whatever the start, 0 to 1e9 s.
     for (const auto& r : read) Expect(*r == *read[0], "seconds do not depend on the start", text);
-    Expect(*read[0] >= 0 && *read[0] <= 1'000'000'000LL * 1'000'000'000LL, "seconds within 0 to 1e9 s", text,
-           std::to_string(*read[0]));
+    Expect(*read[0] >= 0 && *read[0] <= 1'000'000'000LL * 1'000'000'000LL,
+           "seconds within 0 to 1e9 s", text, std::to_string(*read[0]));
     return 0;
   }
   // A wall-clock time: the same moment, whatever the start.
@@ -78,8 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string iso = FormatLocalIso(wall);
     const auto again = ParseTimeArgument(iso, 0);
     Expect(again && *again == FloorToMillisecond(wall), "the CSV's time reads back", text,
-           iso + " read as " + (again ? std::to_string(*again) : std::string("nothing")) + ", wrote " +
-               std::to_string(wall));
+           iso + " read as " + (again ? std::to_string(*again) : std::string("nothing")) +
+               ", wrote " + std::to_string(wall));
   }
   return 0;
 }

@@ -27,7 +27,8 @@ std::string Contents(const std::string& path) {
 }
 
 std::size_t FilesIn(const std::string& folder) {
-  return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+  return static_cast<std::size_t>(
+      std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
 TEST(ExportFileTest, TheRecordAndTheFilesBesideItAreNeverAnExportsOutput) {
@@ -88,7 +89,8 @@ TEST(ExportFileTest, AnExportReplacesItsFileWholeOrNotAtAll) {
     const rlimit small{64 * 1024, 64 * 1024};
     ::setrlimit(RLIMIT_FSIZE, &small);
     std::string why;
-    const bool written = WriteExport(out, [&](std::ostream& o) { o << rows; }, why);
+    const bool written = WriteExport(
+        out, [&](std::ostream& o) { o << rows; }, why);
     ::_exit(!written && why.find("File too large") != std::string::npos ? 0 : 1);
   }
   int status = -1;
@@ -97,7 +99,9 @@ TEST(ExportFileTest, AnExportReplacesItsFileWholeOrNotAtAll) {
   EXPECT_EQ(Contents(out), "yesterday's export\n");
   EXPECT_EQ(FilesIn(dir.path()), 1u) << "no half file beside it";
 
-  ASSERT_TRUE(WriteExport(out, [&](std::ostream& o) { o << rows; }, error)) << error;
+  ASSERT_TRUE(WriteExport(
+      out, [&](std::ostream& o) { o << rows; }, error))
+      << error;
   EXPECT_EQ(Contents(out), rows);
   EXPECT_EQ(fs::status(out).permissions(), fs::perms(0640)) << "the mode it had";
   EXPECT_EQ(FilesIn(dir.path()), 1u);
@@ -105,13 +109,17 @@ TEST(ExportFileTest, AnExportReplacesItsFileWholeOrNotAtAll) {
   // Through a link, the file it names is replaced and the link stays.
   const std::string link = dir / "latest.csv";
   fs::create_symlink(out, link);
-  ASSERT_TRUE(WriteExport(link, [](std::ostream& o) { o << "new\n"; }, error)) << error;
+  ASSERT_TRUE(WriteExport(
+      link, [](std::ostream& o) { o << "new\n"; }, error))
+      << error;
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(Contents(out), "new\n");
 
-  EXPECT_FALSE(WriteExport("/dev/full", [&](std::ostream& o) { o << rows; }, error));
+  EXPECT_FALSE(WriteExport(
+      "/dev/full", [&](std::ostream& o) { o << rows; }, error));
   EXPECT_NE(error.find("No space left"), std::string::npos) << error;
-  EXPECT_FALSE(WriteExport(dir / "missing" / "out.csv", [](std::ostream& o) { o << "x"; }, error));
+  EXPECT_FALSE(WriteExport(
+      dir / "missing" / "out.csv", [](std::ostream& o) { o << "x"; }, error));
   EXPECT_FALSE(fs::exists(dir / "missing"));
 }
 

@@ -3,16 +3,16 @@
 // crosshair, and following a record that is still being written.
 #include "HistoryWindow.h"
 
+#include <gtest/gtest.h>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QImage>
+#include <QLabel>
 #include <QLineSeries>
 #include <QTableView>
 #include <QTest>
 #include <QTextDocument>
 #include <QToolTip>
-#include <QHelpEvent>
-#include <QLabel>
-#include <gtest/gtest.h>
 #ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/lsan_interface.h>
 #endif
@@ -240,8 +240,9 @@ TEST_F(HistoryWindowTest, ZoomAndPanStayWithinADayOfTheSession) {
   const QPoint middle = chart.mapFromScene(chart.plotArea().center());
   const auto wheel = [&](int steps) {
     for (int i = 0; i < std::abs(steps); ++i) {
-      QWheelEvent event(middle, chart.viewport()->mapToGlobal(middle), QPoint(), QPoint(0, steps < 0 ? -120 : 120),
-                        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QWheelEvent event(middle, chart.viewport()->mapToGlobal(middle), QPoint(),
+                        QPoint(0, steps < 0 ? -120 : 120), Qt::NoButton, Qt::NoModifier,
+                        Qt::NoScrollPhase, false);
       QCoreApplication::sendEvent(chart.viewport(), &event);
     }
   };
@@ -260,7 +261,8 @@ TEST_F(HistoryWindowTest, ZoomAndPanStayWithinADayOfTheSession) {
   EXPECT_EQ(axis.to() - axis.from(), S(0.1));
   wheel(-20);
   const Nanoseconds width = axis.to() - axis.from();
-  for (const Nanoseconds delta : {std::numeric_limits<Nanoseconds>::max(), std::numeric_limits<Nanoseconds>::min()}) {
+  for (const Nanoseconds delta :
+       {std::numeric_limits<Nanoseconds>::max(), std::numeric_limits<Nanoseconds>::min()}) {
     axis.pan(delta);
     expectWithin("panned");
     EXPECT_EQ(axis.to() - axis.from(), width);
@@ -268,7 +270,8 @@ TEST_F(HistoryWindowTest, ZoomAndPanStayWithinADayOfTheSession) {
   // Dragged to a pointer a million pixels off the chart.
   QTest::mousePress(chart.viewport(), Qt::MiddleButton, Qt::NoModifier, middle);
   QTest::mouseMove(chart.viewport(), QPoint(-1'000'000, middle.y()));
-  QTest::mouseRelease(chart.viewport(), Qt::MiddleButton, Qt::NoModifier, QPoint(-1'000'000, middle.y()));
+  QTest::mouseRelease(chart.viewport(), Qt::MiddleButton, Qt::NoModifier,
+                      QPoint(-1'000'000, middle.y()));
   expectWithin("dragged");
 }
 
@@ -324,7 +327,8 @@ TEST_F(HistoryWindowTest, RecordTextsAreShownAsTheyAreNeverAsMarkup) {
   open();
   m_window->timeAxis().setCursor(S(5));
   QLabel& label = m_window->crosshairLabel();
-  EXPECT_TRUE(label.text().contains("V5 <font color=#00ff00>open</font>")) << label.text().toStdString();
+  EXPECT_TRUE(label.text().contains("V5 <font color=#00ff00>open</font>"))
+      << label.text().toStdString();
   const QImage shot = label.grab().toImage();
   int green = 0;
   for (int y = 0; y < shot.height(); ++y)
@@ -341,7 +345,8 @@ TEST_F(HistoryWindowTest, RecordTextsAreShownAsTheyAreNeverAsMarkup) {
   QCoreApplication::sendEvent(&timeline, &help);
   QTextDocument shown;
   shown.setHtml(QToolTip::text());
-  EXPECT_TRUE(shown.toPlainText().startsWith("V6 <img src=\"/dev/zero\"> since")) << shown.toPlainText().toStdString();
+  EXPECT_TRUE(shown.toPlainText().startsWith("V6 <img src=\"/dev/zero\"> since"))
+      << shown.toPlainText().toStdString();
   QToolTip::hideText();
 }
 
@@ -367,8 +372,10 @@ TEST_F(HistoryWindowTest, AReadThatFailsIsShownAndTheSessionShownStays) {
   // The same in the session followed.
   writer.database().exec("INSERT INTO event VALUES (2, 5, 0, 'warning', 1, randomblob(2000000))");
   EXPECT_NO_THROW(m_window->followEnd());
-  EXPECT_TRUE(m_window->readError().contains(QString::fromStdString(m_path))) << m_window->readError().toStdString();
-  EXPECT_TRUE(m_window->readError().contains("not following")) << m_window->readError().toStdString();
+  EXPECT_TRUE(m_window->readError().contains(QString::fromStdString(m_path)))
+      << m_window->readError().toStdString();
+  EXPECT_TRUE(m_window->readError().contains("not following"))
+      << m_window->readError().toStdString();
   EXPECT_EQ(m_window->data().gauges[0].size(), 1u) << "what was read is still shown";
 }
 

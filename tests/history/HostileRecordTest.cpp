@@ -50,8 +50,9 @@ TEST(HostileRecordTest, AFileMadeToHangExhaustOrFoolTheViewerIsRefusedQuickly) {
     std::string sql;
     const char* says;  // in the message, beside the file's name
   };
-  const std::string stateView = std::string("DROP TABLE device_state; CREATE VIEW device_state(rowid, ") +
-                                kDeviceStateColumns + ") AS ";
+  const std::string stateView =
+      std::string("DROP TABLE device_state; CREATE VIEW device_state(rowid, ") +
+      kDeviceStateColumns + ") AS ";
   const Case cases[] = {
       {"a view with endless rows in place of device_state",
        stateView + "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n)"
@@ -61,7 +62,8 @@ TEST(HostileRecordTest, AFileMadeToHangExhaustOrFoolTheViewerIsRefusedQuickly) {
        stateView + "SELECT 1, 1, 1, 0, 'V5', randomblob(500000000), NULL, 255, 5, NULL",
        "device_state is a view"},
       {"a full-text table in place of event",
-       "DROP TABLE event; CREATE VIRTUAL TABLE event USING fts5(session, t_ns, wall_ns, kind, number, text)",
+       "DROP TABLE event; CREATE VIRTUAL TABLE event USING fts5(session, t_ns, wall_ns, kind, "
+       "number, text)",
        "event is a virtual table"},
       {"a view over json_each in place of event",
        "DROP TABLE event; CREATE VIEW event(rowid, session, t_ns, wall_ns, kind, number, text) AS"
@@ -72,9 +74,11 @@ TEST(HostileRecordTest, AFileMadeToHangExhaustOrFoolTheViewerIsRefusedQuickly) {
        " text AS (printf('%.*c', 400000000, 'x')))",
        "no stored column text"},
       {"a column that stands in for the rowid",
-       "DROP TABLE action; CREATE TABLE action(rowid TEXT, session, t_ns, wall_ns, procedure, device, argument)",
+       "DROP TABLE action; CREATE TABLE action(rowid TEXT, session, t_ns, wall_ns, procedure, "
+       "device, argument)",
        "column named rowid"},
-      {"a column missing", "DROP TABLE device_state; CREATE TABLE device_state(session, t_ns, device, text)",
+      {"a column missing",
+       "DROP TABLE device_state; CREATE TABLE device_state(session, t_ns, device, text)",
        "no stored column detail"},
       {"no session table", "DROP TABLE session", "no table session"},
       {"a text longer than any record holds",
@@ -101,10 +105,12 @@ TEST(HostileRecordTest, AFileMadeToHangExhaustOrFoolTheViewerIsRefusedQuickly) {
 TEST(HostileRecordTest, TablesColumnsAndIndexesALaterLayoutAddsAreLeftAlone) {
   TemporaryDirectory dir;
   const std::string path = dir / "later.halvorn";
-  WriteRecord(path,
-              "CREATE TABLE recipe(step INTEGER, text TEXT); CREATE INDEX event_by_kind ON event(kind);"
-              " ALTER TABLE event ADD COLUMN operator TEXT; CREATE VIEW faults AS SELECT * FROM device_state"
-              " WHERE quality = 3; CREATE VIRTUAL TABLE notes USING fts5(text)");
+  WriteRecord(
+      path,
+      "CREATE TABLE recipe(step INTEGER, text TEXT); CREATE INDEX event_by_kind ON event(kind);"
+      " ALTER TABLE event ADD COLUMN operator TEXT; CREATE VIEW faults AS SELECT * FROM "
+      "device_state"
+      " WHERE quality = 3; CREATE VIRTUAL TABLE notes USING fts5(text)");
   RecordReader reader(path);
   const SessionData data = ReadAll(reader);
   EXPECT_EQ(data.end(), S(testing::Incident::kEnd));
@@ -119,8 +125,8 @@ TEST(HostileRecordTest, AQueryThatDoesNotEndIsInterruptedAndTheNextReadRuns) {
   budget.start();
   const auto started = Clock::now();
   try {
-    record::Statement endless =
-        db.prepare("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT count(*) FROM n");
+    record::Statement endless = db.prepare(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT count(*) FROM n");
     endless.step();
     ADD_FAILURE() << "ended";
   } catch (const DatabaseError& e) {
@@ -134,7 +140,8 @@ TEST(HostileRecordTest, AQueryThatDoesNotEndIsInterruptedAndTheNextReadRuns) {
   // A following viewer reads again and again: each read has its own time.
   budget.start();
   record::Statement sum = db.prepare(
-      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n LIMIT 1000) SELECT sum(i) FROM n");
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n LIMIT 1000) SELECT sum(i) "
+      "FROM n");
   ASSERT_TRUE(sum.step());
   EXPECT_EQ(sum.integer(0), 500500);
   EXPECT_FALSE(budget.expired());
@@ -163,7 +170,8 @@ TEST(HostileRecordTest, RowsInReverseTimeOrderReadInOneSortNotAnInsertionEach) {
   for (int g = 0; g < 2; ++g) {
     const auto& series = data.gauges[static_cast<std::size_t>(g)];
     EXPECT_EQ(series.size(), static_cast<std::size_t>(kRows / 2));
-    EXPECT_TRUE(std::is_sorted(series.begin(), series.end(), [](const Sample& a, const Sample& b) { return a.t < b.t; }));
+    EXPECT_TRUE(std::is_sorted(series.begin(), series.end(),
+                               [](const Sample& a, const Sample& b) { return a.t < b.t; }));
   }
 }
 
@@ -172,10 +180,12 @@ TEST(HostileRecordTest, TimesAtTheEndsOfSixtyFourBitsAreReadAndWrittenWithoutOve
   const std::string path = dir / "far.halvorn";
   constexpr Nanoseconds kMax = std::numeric_limits<Nanoseconds>::max();
   constexpr Nanoseconds kMin = std::numeric_limits<Nanoseconds>::min();
-  WriteRecord(path, "UPDATE session SET started_wall_ns = " + std::to_string(kMax) + ", last_t_ns = " +
-                        std::to_string(kMax) + "; INSERT INTO device_state(" + kDeviceStateColumns +
-                        ") VALUES (1, " + std::to_string(kMin) + ", 0, 'G1', '5.000E 2', 'ok', 255, 0, 500),"
-                        " (1, " + std::to_string(kMax) + ", 0, 'G1', '4.000E 2', 'ok', 255, 0, 400)");
+  WriteRecord(path, "UPDATE session SET started_wall_ns = " + std::to_string(kMax) +
+                        ", last_t_ns = " + std::to_string(kMax) + "; INSERT INTO device_state(" +
+                        kDeviceStateColumns + ") VALUES (1, " + std::to_string(kMin) +
+                        ", 0, 'G1', '5.000E 2', 'ok', 255, 0, 500),"
+                        " (1, " +
+                        std::to_string(kMax) + ", 0, 'G1', '4.000E 2', 'ok', 255, 0, 400)");
   RecordReader reader(path);
   const SessionData data = ReadAll(reader);
   EXPECT_EQ(data.end(), kLongestSession);

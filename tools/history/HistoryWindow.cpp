@@ -383,7 +383,8 @@ bool HistoryWindow::exportTo(const QString& path, const std::function<void(std::
 }
 
 bool HistoryWindow::exportCsv(const QString& path, QString* error) {
-  return exportTo(path, [this](std::ostream& out) { WriteCsv(out, m_data, m_axis.from(), m_axis.to()); }, error);
+  return exportTo(
+      path, [this](std::ostream& out) { WriteCsv(out, m_data, m_axis.from(), m_axis.to()); }, error);
 }
 
 void ShowOpenFailure(const QString& message) {
@@ -400,7 +401,8 @@ bool HistoryWindow::exportPng(const QString& path, QString* error) {
     if (error) *error = "cannot draw the charts for " + path;
     return false;
   }
-  return exportTo(path, [&png](std::ostream& out) { out.write(png.constData(), png.size()); }, error);
+  return exportTo(
+      path, [&png](std::ostream& out) { out.write(png.constData(), png.size()); }, error);
 }
 
 }  // namespace halvorn::history

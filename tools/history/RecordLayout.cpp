@@ -55,9 +55,10 @@ void CheckTable(record::Database& db, const std::string& path, const TableLayout
   kind.bind(1, name);
   if (!kind.step()) Refuse(path, "it has no table " + name);
   const std::string type = kind.text(0);
-  if (type != "table") Refuse(path, "its " + name + " is a " + (type == "view" ? type : type + " table") + ", not a plain table");
-  Statement stored = db.prepare(
-      "SELECT type, sql FROM sqlite_schema WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE");
+  if (type != "table")
+    Refuse(path, "its " + name + " is a " + (type == "view" ? type : type + " table") + ", not a plain table");
+  Statement stored =
+      db.prepare("SELECT type, sql FROM sqlite_schema WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE");
   stored.bind(1, name);
   while (stored.step()) {
     if (stored.text(0) != "table" || Words(stored.text(1)).starts_with("create virtual table"))

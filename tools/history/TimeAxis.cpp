@@ -36,7 +36,8 @@ void TimeAxis::pan(Nanoseconds delta) {
   // within reach.
   const Nanoseconds width = m_to - m_from;
   const Nanoseconds lowest = std::max(-width / 10 * 9, earliest());
-  const Nanoseconds highest = std::max(lowest, std::min(std::max<Nanoseconds>(m_end - width / 10, 0), latest() - width));
+  const Nanoseconds highest =
+      std::max(lowest, std::min(std::max<Nanoseconds>(m_end - width / 10, 0), latest() - width));
   const Nanoseconds from = std::clamp(SaturatingAdd(m_from, delta), lowest, highest);
   setRange(from, from + width);
 }

@@ -14,7 +14,8 @@ TimeNavigator::TimeNavigator(TimeAxis& axis, QWidget* widget, std::function<std:
 Nanoseconds TimeNavigator::timeAt(double x) const {
   const auto [left, right] = m_edges();
   const double fraction = right > left ? (x - left) / (right - left) : 0.0;
-  return SaturatingAdd(m_axis.from(), SaturatingFromDouble(fraction * static_cast<double>(m_axis.to() - m_axis.from())));
+  return SaturatingAdd(m_axis.from(),
+                       SaturatingFromDouble(fraction * static_cast<double>(m_axis.to() - m_axis.from())));
 }
 
 double TimeNavigator::xOf(Nanoseconds t) const {
