@@ -3,16 +3,22 @@
 // crosshair, and following a record that is still being written.
 #include "HistoryWindow.h"
 
+#include <gtest/gtest.h>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QImage>
+#include <QLabel>
 #include <QLineSeries>
 #include <QTableView>
 #include <QTest>
-#include <gtest/gtest.h>
+#include <QTextDocument>
+#include <QToolTip>
 #ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/lsan_interface.h>
 #endif
 
+#include <filesystem>
+#include <limits>
 #include <set>
 
 #include "app/QtApplication.h"
@@ -228,6 +234,47 @@ TEST_F(HistoryWindowTest, ThePointerMovesTheCrosshairAndTheWheelZooms) {
   EXPECT_EQ(axis.to() - axis.from(), width);
 }
 
+TEST_F(HistoryWindowTest, ZoomAndPanStayWithinADayOfTheSession) {
+  TrendChart& chart = m_window->pressureChart();
+  TimeAxis& axis = m_window->timeAxis();
+  const QPoint middle = chart.mapFromScene(chart.plotArea().center());
+  const auto wheel = [&](int steps) {
+    for (int i = 0; i < std::abs(steps); ++i) {
+      QWheelEvent event(middle, chart.viewport()->mapToGlobal(middle), QPoint(),
+                        QPoint(0, steps < 0 ? -120 : 120), Qt::NoButton, Qt::NoModifier,
+                        Qt::NoScrollPhase, false);
+      QCoreApplication::sendEvent(chart.viewport(), &event);
+    }
+  };
+  const Nanoseconds widest = S(Incident::kEnd) + 2 * TimeAxis::kMargin;
+  const auto expectWithin = [&](const char* after) {
+    SCOPED_TRACE(after);
+    EXPECT_GE(axis.from(), -TimeAxis::kMargin);
+    EXPECT_LE(axis.to(), S(Incident::kEnd) + TimeAxis::kMargin);
+    EXPECT_GE(axis.to() - axis.from(), S(0.1));
+  };
+  wheel(-200);  // 1.25^200 times the session: far past 64-bit nanoseconds
+  expectWithin("zoomed out");
+  EXPECT_EQ(axis.to() - axis.from(), widest);
+  wheel(300);
+  expectWithin("zoomed in");
+  EXPECT_EQ(axis.to() - axis.from(), S(0.1));
+  wheel(-20);
+  const Nanoseconds width = axis.to() - axis.from();
+  for (const Nanoseconds delta :
+       {std::numeric_limits<Nanoseconds>::max(), std::numeric_limits<Nanoseconds>::min()}) {
+    axis.pan(delta);
+    expectWithin("panned");
+    EXPECT_EQ(axis.to() - axis.from(), width);
+  }
+  // Dragged to a pointer a million pixels off the chart.
+  QTest::mousePress(chart.viewport(), Qt::MiddleButton, Qt::NoModifier, middle);
+  QTest::mouseMove(chart.viewport(), QPoint(-1'000'000, middle.y()));
+  QTest::mouseRelease(chart.viewport(), Qt::MiddleButton, Qt::NoModifier,
+                      QPoint(-1'000'000, middle.y()));
+  expectWithin("dragged");
+}
+
 TEST_F(HistoryWindowTest, QuickRangesEndAtTheRecordsEnd) {
   TimeAxis& axis = m_window->timeAxis();
   m_window->showQuickRange(HistoryWindow::QuickRange::TenMinutes);
@@ -267,6 +314,71 @@ TEST_F(HistoryWindowTest, FollowsTheEndOfARecordThatIsStillBeingWritten) {
   EXPECT_EQ(m_window->data().gauges[0].size(), 1u);
 }
 
+TEST_F(HistoryWindowTest, RecordTextsAreShownAsTheyAreNeverAsMarkup) {
+  m_path = m_dir / "markup.halvorn";
+  {
+    RecordBuilder b(m_path);
+    b.startSession(kStart);
+    b.deviceCaption(S(1), "V5", "<font color=#00ff00>open</font>");
+    b.deviceCaption(S(1), "V6", "<img src=\"/dev/zero\">");
+    b.gaugeReading(S(2), 1, 5.0);
+    b.endSession(S(10), true);
+  }
+  open();
+  m_window->timeAxis().setCursor(S(5));
+  QLabel& label = m_window->crosshairLabel();
+  EXPECT_TRUE(label.text().contains("V5 <font color=#00ff00>open</font>"))
+      << label.text().toStdString();
+  const QImage shot = label.grab().toImage();
+  int green = 0;
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x) {
+      const QColor c = shot.pixelColor(x, y);
+      green += c.green() > 150 && c.red() < 100 && c.blue() < 100;
+    }
+  EXPECT_EQ(green, 0) << "a caption cannot paint itself the colour of an open valve";
+
+  // The tooltip on V6's band: the caption as typed, no image read.
+  TimelineView& timeline = m_window->timeline();
+  const QRect band = timeline.bandRect(TimelineIndex("V6"));
+  QHelpEvent help(QEvent::ToolTip, band.center(), timeline.mapToGlobal(band.center()));
+  QCoreApplication::sendEvent(&timeline, &help);
+  QTextDocument shown;
+  shown.setHtml(QToolTip::text());
+  EXPECT_TRUE(shown.toPlainText().startsWith("V6 <img src=\"/dev/zero\"> since"))
+      << shown.toPlainText().toStdString();
+  QToolTip::hideText();
+}
+
+TEST_F(HistoryWindowTest, AReadThatFailsIsShownAndTheSessionShownStays) {
+  m_path = m_dir / "live.halvorn";
+  RecordBuilder writer(m_path);
+  writer.startSession(kStart);
+  writer.gaugeReading(S(1), 1, 900.0);
+  writer.startSession(kStart + S(3600));
+  writer.gaugeReading(S(1), 1, 5.0);
+  writer.endSession(S(2), false);
+  open();
+  ASSERT_EQ(m_window->data().session.id, 2);
+  EXPECT_TRUE(m_window->readError().isEmpty());
+
+  // Session 1 now holds a value larger than any record's: choosing it fails.
+  writer.database().exec("INSERT INTO event VALUES (1, 5, 0, 'warning', 1, randomblob(2000000))");
+  m_window->sessionChooser().setCurrentIndex(0);
+  EXPECT_EQ(m_window->data().session.id, 2);
+  EXPECT_EQ(m_window->sessionChooser().currentIndex(), 1) << "the chooser shows what is shown";
+  EXPECT_TRUE(m_window->readError().contains("too big")) << m_window->readError().toStdString();
+
+  // The same in the session followed.
+  writer.database().exec("INSERT INTO event VALUES (2, 5, 0, 'warning', 1, randomblob(2000000))");
+  EXPECT_NO_THROW(m_window->followEnd());
+  EXPECT_TRUE(m_window->readError().contains(QString::fromStdString(m_path)))
+      << m_window->readError().toStdString();
+  EXPECT_TRUE(m_window->readError().contains("not following"))
+      << m_window->readError().toStdString();
+  EXPECT_EQ(m_window->data().gauges[0].size(), 1u) << "what was read is still shown";
+}
+
 TEST_F(HistoryWindowTest, TheChartsGoToAPng) {
   const std::string png = m_dir / "charts.png";
   QString error;
@@ -274,6 +386,15 @@ TEST_F(HistoryWindowTest, TheChartsGoToAPng) {
   const QImage image(QString::fromStdString(png));
   EXPECT_GE(image.width(), 600);
   EXPECT_GE(image.height(), 400);
+  // Chosen in the file dialog, the record itself or its log is refused.
+  const auto size = std::filesystem::file_size(m_path);
+  for (const std::string& out : {m_path, m_path + "-wal"}) {
+    SCOPED_TRACE(out);
+    EXPECT_FALSE(m_window->exportCsv(QString::fromStdString(out), &error));
+    EXPECT_TRUE(error.contains("never writes over the record")) << error.toStdString();
+    EXPECT_FALSE(m_window->exportPng(QString::fromStdString(out), &error));
+  }
+  EXPECT_EQ(std::filesystem::file_size(m_path), size);
 }
 
 }  // namespace

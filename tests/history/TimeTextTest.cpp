@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include <limits>
+
 namespace halvorn::history {
 namespace {
 
@@ -62,6 +64,19 @@ TEST_F(TimeTextTest, ReadsSecondsFromTheStartOrALocalTime) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(ParseTimeArgument(c.text, kStart), c.expected);
   }
+}
+
+TEST_F(TimeTextTest, TimesBeyondSixtyFourBitNanosecondsStopAtTheEnd) {
+  constexpr Nanoseconds kMax = std::numeric_limits<Nanoseconds>::max();
+  constexpr Nanoseconds kMin = std::numeric_limits<Nanoseconds>::min();
+  EXPECT_EQ(ParseTimeArgument("9999-01-01T00:00", kStart), kMax - kStart)
+      << "the latest wall time there is";
+  EXPECT_EQ(ParseTimeArgument("1000-01-01T00:00Z", kStart), kMin);
+  EXPECT_EQ(ParseTimeArgument("2026-12-07T09:00Z", kMin), kMax)
+      << "a session started at the earliest end";
+  EXPECT_EQ(ParseTimeArgument("2026-12-07T09:00Z", kMax), -(kMax - kStart));
+  EXPECT_EQ(FormatLocalIso(kMax).substr(0, 5), "2262-");
+  EXPECT_EQ(FormatLocalIso(kMin).substr(0, 5), "1677-");
 }
 
 TEST_F(TimeTextTest, WhatTheCsvWritesReadsBack) {

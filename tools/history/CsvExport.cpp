@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "Saturating.h"
 #include "TimeText.h"
 
 namespace halvorn::history {
@@ -52,7 +53,7 @@ void WriteCsv(std::ostream& out, const SessionData& data, Nanoseconds from, Nano
     bool anyState = false;
     for (const auto* samples : channels) anyState = anyState || StateAt(*samples, t) != nullptr;
     if (!anyState) continue;  // before the first reading of the session
-    out << FormatLocalIso(data.session.startedWallNs + t);
+    out << FormatLocalIso(SaturatingAdd(data.session.startedWallNs, t));
     for (const auto* samples : channels) {
       out << ',';
       const Sample* state = StateAt(*samples, t);

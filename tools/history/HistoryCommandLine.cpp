@@ -85,7 +85,12 @@ std::string HistoryHelpText() {
          "  --png OUT     draw the charts of the range into a PNG and exit without a window\n"
          "  -h, --help    this text\n"
          "\n"
-         "Exit status 2 for a wrong argument, a missing file or a file that is not a record.\n";
+         "An OUT that is FILE or one of the files beside it (FILE-wal, FILE-shm, FILE-journal) is\n"
+         "refused; an export that fails leaves no half file.\n"
+         "\n"
+         "Exit status 2 for a wrong argument, a missing file, a file that is not a record or not one\n"
+         "this viewer reads safely (views or virtual tables for its tables, oversized values, a read\n"
+         "over 30 s), a refused OUT, or an export that could not be written.\n";
 }
 
 }  // namespace halvorn::history

@@ -1,5 +1,6 @@
 #include "HistoryWindow.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -8,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSplitter>
@@ -16,9 +18,10 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <cmath>
-#include <fstream>
 
 #include "CsvExport.h"
+#include "ExportFile.h"
+#include "Saturating.h"
 
 namespace halvorn::history {
 
@@ -64,6 +67,8 @@ HistoryWindow::HistoryWindow(RecordReader& reader, SessionData data, QWidget* pa
   m_flows = new TrendChart(m_axis, false, "Flows (dashed: setpoints sent)");
   m_timeline = new TimelineView(m_axis);
   m_crosshair = new QLabel;
+  // Captions come from the record: shown as they are, never as markup.
+  m_crosshair->setTextFormat(Qt::PlainText);
   m_crosshair->setWordWrap(true);
   m_crosshair->setTextInteractionFlags(Qt::TextSelectableByMouse);
   chartsLayout->addWidget(m_pressure, 5);
@@ -104,7 +109,13 @@ HistoryWindow::HistoryWindow(RecordReader& reader, SessionData data, QWidget* pa
   split->setStretchFactor(1, 1);
   setCentralWidget(split);
   m_status = new QLabel;
+  m_status->setTextFormat(Qt::PlainText);
   statusBar()->addWidget(m_status, 1);
+  m_readError = new QLabel;
+  m_readError->setTextFormat(Qt::PlainText);
+  m_readError->setStyleSheet("color: #c00000");
+  m_readError->hide();
+  statusBar()->addPermanentWidget(m_readError);
   buildControls();
 
   std::vector<TrendChannel> gauges;
@@ -132,12 +143,16 @@ HistoryWindow::HistoryWindow(RecordReader& reader, SessionData data, QWidget* pa
           [this](const QModelIndex& current) { logRowChosen(current); });
   connect(&m_follow, &QTimer::timeout, this, &HistoryWindow::followEnd);
 
-  updateSessionChoices();
+  m_follow.start(500);
+  try {
+    updateSessionChoices();
+  } catch (const std::exception& e) {
+    readFailed(e);
+  }
   m_sessions->setCurrentIndex(m_sessions->findData(QVariant::fromValue<qint64>(data.session.id)));
   showSession(std::move(data));
   connect(m_sessions, &QComboBox::currentIndexChanged, this,
           [this](int i) { showSession(static_cast<std::int64_t>(m_sessions->itemData(i).toLongLong())); });
-  m_follow.start(500);
   resize(1500, 950);
 }
 
@@ -179,9 +194,32 @@ void HistoryWindow::buildControls() {
 
 void HistoryWindow::showSession(std::int64_t id) {
   SessionData data;
-  if (const auto chosen = ChooseSession(m_reader.sessions(), id)) data.session = *chosen;
-  m_reader.loadMore(data);
+  try {
+    if (const auto chosen = ChooseSession(m_reader.sessions(), id)) data.session = *chosen;
+    m_reader.loadMore(data);
+  } catch (const std::exception& e) {
+    readFailed(e);
+    // The session shown stays, and so does its place in the chooser.
+    const QSignalBlocker quiet(m_sessions);
+    m_sessions->setCurrentIndex(m_sessions->findData(QVariant::fromValue<qint64>(m_data.session.id)));
+    return;
+  }
+  // Read as it should be: follow that one.
+  m_readError->hide();
+  m_readError->clear();
+  if (!m_follow.isActive()) m_follow.start(500);
   showSession(std::move(data));
+}
+
+QString HistoryWindow::readError() const { return m_readError->text(); }
+
+void HistoryWindow::readFailed(const std::exception& e) {
+  const auto* database = dynamic_cast<const record::DatabaseError*>(&e);
+  const bool moment = database && (database->code() == SQLITE_BUSY || database->code() == SQLITE_LOCKED);
+  if (!moment) m_follow.stop();
+  m_readError->setText(QString::fromUtf8(e.what()) + (moment ? "" : "  (not following the record any more)"));
+  m_readError->show();
+  redrawAll();
 }
 
 void HistoryWindow::showSession(SessionData data) {
@@ -210,6 +248,18 @@ void HistoryWindow::updateSessionChoices() {
 }
 
 void HistoryWindow::followEnd() {
+  try {
+    readMore();
+    if (!m_readError->isHidden() && m_follow.isActive()) {
+      m_readError->hide();
+      m_readError->clear();
+    }
+  } catch (const std::exception& e) {
+    readFailed(e);
+  }
+}
+
+void HistoryWindow::readMore() {
   // A panel started again on the same file adds a session to choose.
   if (m_reader.sessions().size() != static_cast<std::size_t>(m_sessions->count()) || !m_data.session.ended)
     updateSessionChoices();
@@ -221,7 +271,8 @@ void HistoryWindow::followEnd() {
   updateLogChoices();
   // The end was in view: keep it there, moving the range with it.
   if (m_axis.to() >= oldEnd && m_axis.from() <= oldEnd) {
-    m_axis.setRange(m_axis.from() + (end - oldEnd), m_axis.to() + (end - oldEnd));
+    const Nanoseconds moved = SaturatingSub(end, oldEnd);
+    m_axis.setRange(SaturatingAdd(m_axis.from(), moved), SaturatingAdd(m_axis.to(), moved));
   }
   redrawAll();
 }
@@ -260,7 +311,7 @@ void HistoryWindow::redrawAll() {
   m_flows->redraw();
   m_timeline->update();
   m_status->setText(QString("%1 to %2").arg(m_axis.clockText(m_axis.from()), m_axis.clockText(m_axis.to())) +
-                    (m_data.session.ended ? "" : "  (following the record)"));
+                    (m_data.session.ended || !m_follow.isActive() ? "" : "  (following the record)"));
 }
 
 void HistoryWindow::alignTimeline() {
@@ -294,7 +345,7 @@ void HistoryWindow::logRowChosen(const QModelIndex& index) {
   // Bring the moment into view if it is outside, at the same zoom.
   if (t < m_axis.from() || t > m_axis.to()) {
     const Nanoseconds width = m_axis.to() - m_axis.from();
-    m_axis.setRange(t - width / 2, t + width / 2);
+    m_axis.setRange(SaturatingSub(t, width / 2), SaturatingAdd(t, width / 2));
   }
   m_axis.setCursor(t);
 }
@@ -320,23 +371,38 @@ QString HistoryWindow::crosshairText() const {
   return parts.join("  ");
 }
 
-bool HistoryWindow::exportCsv(const QString& path, QString* error) {
-  std::ofstream out(path.toStdString(), std::ios::binary);
-  if (out) WriteCsv(out, m_data, m_axis.from(), m_axis.to());
-  out.close();
-  if (!out) {
-    if (error) *error = "cannot write " + path;
-    return false;
+bool HistoryWindow::exportTo(const QString& path, const std::function<void(std::ostream&)>& write, QString* error) {
+  std::string why;
+  if (const auto refused = RefusedOutput(path.toStdString(), m_reader.path())) {
+    why = *refused + ": an export never writes over the record";
+  } else if (WriteExport(path.toStdString(), write, why)) {
+    return true;
   }
-  return true;
+  if (error) *error = QString::fromStdString(why);
+  return false;
+}
+
+bool HistoryWindow::exportCsv(const QString& path, QString* error) {
+  return exportTo(
+      path, [this](std::ostream& out) { WriteCsv(out, m_data, m_axis.from(), m_axis.to()); }, error);
+}
+
+void ShowOpenFailure(const QString& message) {
+  QMessageBox box(QMessageBox::Critical, "Halvorn history", message, QMessageBox::Close);
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
 }
 
 bool HistoryWindow::exportPng(const QString& path, QString* error) {
-  if (!m_charts->grab().save(path, "PNG")) {
-    if (error) *error = "cannot write " + path;
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!m_charts->grab().save(&buffer, "PNG")) {
+    if (error) *error = "cannot draw the charts for " + path;
     return false;
   }
-  return true;
+  return exportTo(
+      path, [&png](std::ostream& out) { out.write(png.constData(), png.size()); }, error);
 }
 
 }  // namespace halvorn::history

@@ -6,6 +6,8 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <functional>
+#include <ostream>
 
 #include "EventLog.h"
 #include "RecordReader.h"
@@ -48,6 +50,9 @@ class HistoryWindow : public QMainWindow {
 
   // Every value at the crosshair's time, as the label under the charts shows it.
   QString crosshairText() const;
+  QLabel& crosshairLabel() { return *m_crosshair; }
+  // Why the last read of the record failed; empty while reading works.
+  QString readError() const;
 
   bool exportCsv(const QString& path, QString* error);
   bool exportPng(const QString& path, QString* error);
@@ -69,6 +74,12 @@ class HistoryWindow : public QMainWindow {
   void updateSessionChoices();
   void alignTimeline();
   void logRowChosen(const QModelIndex& index);
+  void readMore();
+  // Writes an export unless `path` is the record or one of its files.
+  bool exportTo(const QString& path, const std::function<void(std::ostream&)>& write, QString* error);
+  // A read of the record failed: says so under the charts and keeps what is
+  // shown; following stops unless the panel only held a lock for a moment.
+  void readFailed(const std::exception& e);
 
   RecordReader& m_reader;
   SessionData m_data;
@@ -87,7 +98,12 @@ class HistoryWindow : public QMainWindow {
   QComboBox* m_flowUnit = nullptr;
   QLabel* m_crosshair = nullptr;
   QLabel* m_status = nullptr;
+  QLabel* m_readError = nullptr;
   QTimer m_follow;
 };
+
+// Shows why a record cannot be shown, as plain text, until the operator
+// closes the message.
+void ShowOpenFailure(const QString& message);
 
 }  // namespace halvorn::history

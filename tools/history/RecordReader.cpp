@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "RecordLayout.h"
 #include "commands/Setpoints.h"
 
 namespace halvorn::history {
@@ -16,17 +17,9 @@ using record::DatabaseError;
 using record::Quality;
 using record::Statement;
 
-// Rows arrive in commit order, which is time order within a session; a row
-// that is older than the last one kept still goes to its place in time.
-template <typename Row>
-void AddInTimeOrder(std::vector<Row>& rows, Row row) {
-  if (rows.empty() || rows.back().t <= row.t) {
-    rows.push_back(std::move(row));
-    return;
-  }
-  auto at = std::upper_bound(rows.begin(), rows.end(), row.t,
-                             [](Nanoseconds t, const Row& r) { return t < r.t; });
-  rows.insert(at, std::move(row));
+// A row's time, within a century of its session's start.
+Nanoseconds TimeOf(const Statement& row, int column) {
+  return std::clamp<Nanoseconds>(row.integer(column), -kLongestSession, kLongestSession);
 }
 
 Quality QualityOf(std::int64_t stored) {
@@ -56,6 +49,47 @@ Sample ReadingSample(const Statement& row, Nanoseconds t, Quality quality) {
   return s;
 }
 
+// Rows arrive in commit order, which is time order within a session; a row
+// older than the last one kept still goes to its place in time, after the
+// rows of the same time. Rows are appended as they come and put in order
+// once per read, so that however a file orders its rows, a read costs a
+// sort and a merge, never an insertion per row.
+class TimeOrder {
+ public:
+  explicit TimeOrder(SessionData& data) : m_data(data) {
+    ForEach([this](const auto& rows) { m_sizes.push_back(rows.size()); });
+  }
+  TimeOrder(const TimeOrder&) = delete;
+  TimeOrder& operator=(const TimeOrder&) = delete;
+  // Also when a read fails half-way: what it added is kept, in order.
+  ~TimeOrder() {
+    std::size_t i = 0;
+    ForEach([this, &i](auto& rows) { Merge(rows, m_sizes[i++]); });
+  }
+
+ private:
+  template <typename F>
+  void ForEach(F f) {
+    for (auto& rows : m_data.gauges) f(rows);
+    for (auto& rows : m_data.flows) f(rows);
+    for (auto& rows : m_data.setpoints) f(rows);
+    for (auto& rows : m_data.devices) f(rows);
+    f(m_data.commands);
+    f(m_data.events);
+  }
+  template <typename Row>
+  static void Merge(std::vector<Row>& rows, std::size_t kept) {
+    const auto byTime = [](const Row& a, const Row& b) { return a.t < b.t; };
+    const auto added = rows.begin() + static_cast<std::ptrdiff_t>(std::min(kept, rows.size()));
+    if (std::is_sorted(added == rows.begin() ? added : added - 1, rows.end(), byTime)) return;
+    std::stable_sort(added, rows.end(), byTime);
+    std::inplace_merge(rows.begin(), added, rows.end(), byTime);
+  }
+
+  SessionData& m_data;
+  std::vector<std::size_t> m_sizes;
+};
+
 bool LoadStates(Database& db, SessionData& data) {
   // "+session" keeps SQLite on the rowid: following the end of a growing
   // record then reads only the new rows. The controller's uptime is no
@@ -69,12 +103,12 @@ bool LoadStates(Database& db, SessionData& data) {
     any = true;
     data.lastStateRow = rows.integer(0);
     const std::string device = rows.text(1);
-    const Nanoseconds t = rows.integer(2);
+    const Nanoseconds t = TimeOf(rows, 2);
     const Quality quality = QualityOf(rows.integer(6));
     if (const int g = GaugeIndex(device); g >= 0) {
-      AddInTimeOrder(data.gauges[g], ReadingSample(rows, t, quality));
+      data.gauges[g].push_back(ReadingSample(rows, t, quality));
     } else if (const int f = FlowIndex(device); f >= 0) {
-      AddInTimeOrder(data.flows[f], ReadingSample(rows, t, quality));
+      data.flows[f].push_back(ReadingSample(rows, t, quality));
     }
     if (quality != Quality::Fault && TimelineIndex(device) < 0) continue;
     DeviceState state;
@@ -84,7 +118,7 @@ bool LoadStates(Database& db, SessionData& data) {
     state.quality = quality;
     // A gauge's fault text is its state caption; its value caption is "---".
     state.text = rows.isNull(4) || quality != Quality::Fault ? rows.text(3) : rows.text(4);
-    if (const int band = TimelineIndex(device); band >= 0) AddInTimeOrder(data.devices[band], state);
+    if (const int band = TimelineIndex(device); band >= 0) data.devices[band].push_back(state);
     if (quality == Quality::Fault) data.faults.emplace_back(device, std::move(state));
   }
   return any;
@@ -99,13 +133,13 @@ bool LoadCommands(Database& db, SessionData& data) {
   while (rows.step()) {
     any = true;
     data.lastActionRow = rows.integer(0);
-    Command c{rows.integer(1), rows.text(2), rows.text(3), rows.text(4)};
+    Command c{TimeOf(rows, 1), rows.text(2), rows.text(3), rows.text(4)};
     // The panel sends only what its own check accepts; a rejected text is
     // still an action, but no setpoint.
     if (const int f = FlowIndex(c.device); f >= 0 && c.procedure.starts_with("cmdMFC")) {
-      if (const auto percent = CheckSetpoint(c.argument)) AddInTimeOrder(data.setpoints[f], Setpoint{c.t, *percent});
+      if (const auto percent = CheckSetpoint(c.argument)) data.setpoints[f].push_back(Setpoint{c.t, *percent});
     }
-    AddInTimeOrder(data.commands, std::move(c));
+    data.commands.push_back(std::move(c));
   }
   return any;
 }
@@ -118,7 +152,7 @@ bool LoadEvents(Database& db, SessionData& data) {
   while (rows.step()) {
     any = true;
     data.lastEventRow = rows.integer(0);
-    AddInTimeOrder(data.events, Event{rows.integer(1), rows.text(2), rows.optionalInteger(3), rows.text(4)});
+    data.events.push_back(Event{TimeOf(rows, 1), rows.text(2), rows.optionalInteger(3), rows.text(4)});
   }
   return any;
 }
@@ -127,42 +161,74 @@ bool LoadEvents(Database& db, SessionData& data) {
 
 namespace {
 
-// Opens a record for reading only. Reading a write-ahead log needs its
-// shared-memory file; in a folder the reader cannot write to, SQLite cannot
-// create one, and the file is then opened as immutable, which is safe
-// exactly then: without a log file beside it no panel is writing it.
-Database OpenRecord(const std::string& path) {
+// Opens a record for reading only, under `limits` from its first query on.
+// Reading a write-ahead log needs its shared-memory file; in a folder the
+// reader cannot write to, SQLite cannot create one, and the file is then
+// opened as immutable, which is safe exactly then: without a log file
+// beside it no panel is writing it.
+Database OpenRecord(const std::string& path, const ReadLimits& limits, ReadBudget& budget) {
   // SQLite's own message for a missing file is "unable to open database
   // file"; say which file and why.
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error))
     throw DatabaseError(SQLITE_CANTOPEN, "cannot open " + path + ": no such file");
-  try {
-    Database db(path, Database::Mode::ReadOnly);
+  // A name is a name: "file:..." is never read as a URI with parameters.
+  const std::string name = path.starts_with("file:") ? "./" + path : path;
+  const auto open = [&](Database::Mode mode) {
+    Database db(name, mode);
+    Restrict(db, limits, budget);
+    budget.start();
     record::CheckIsRecord(db, path);
+    CheckRecordLayout(db, path);
+    budget.stop();
     return db;
+  };
+  try {
+    return open(Database::Mode::ReadOnly);
   } catch (const DatabaseError& e) {
     const bool noShm = e.code() == SQLITE_READONLY || e.code() == SQLITE_CANTOPEN;
     if (!noShm || std::filesystem::exists(path + "-wal", error)) throw;
   }
-  Database db(path, Database::Mode::Immutable);
-  record::CheckIsRecord(db, path);
-  return db;
+  return open(Database::Mode::Immutable);
 }
 
 }  // namespace
 
-RecordReader::RecordReader(const std::string& path) : m_path(path), m_db(OpenRecord(path)) {
+RecordReader::RecordReader(const std::string& path, const ReadLimits& limits)
+    : m_path(path), m_budget(std::make_unique<ReadBudget>(limits.perRead)), m_db([&] {
+        try {
+          return OpenRecord(path, limits, *m_budget);
+        } catch (const DatabaseError& e) {
+          throw Explained(e);
+        }
+      }()) {
   // A reader in write-ahead-log mode never waits for the panel's writer;
   // the short wait covers only the moment a checkpoint resets the log.
   m_db.setBusyTimeout(250);
 }
 
+record::DatabaseError RecordReader::Explained(const DatabaseError& e) const {
+  if (e.code() == SQLITE_INTERRUPT && m_budget->expired())
+    return DatabaseError(e.code(), m_path + ": reading took longer than " +
+                                       std::to_string(m_budget->perRead().count()) +
+                                       " ms, more than any record needs (" + e.what() + ")");
+  const std::string what = e.what();
+  if (what.find(m_path) != std::string::npos) return e;
+  return DatabaseError(e.code(), m_path + ": " + what);
+}
+
 std::vector<Session> RecordReader::sessions() {
-  Statement rows = m_db.prepare("SELECT id, started_wall_ns, last_t_ns, ended, version FROM session ORDER BY id");
   std::vector<Session> all;
-  while (rows.step())
-    all.push_back(Session{rows.integer(0), rows.integer(1), rows.integer(2), rows.integer(3) != 0, rows.text(4)});
+  try {
+    m_budget->start();
+    Statement rows = m_db.prepare("SELECT id, started_wall_ns, last_t_ns, ended, version FROM session ORDER BY id");
+    while (rows.step())
+      all.push_back(Session{rows.integer(0), rows.integer(1), TimeOf(rows, 2), rows.integer(3) != 0, rows.text(4)});
+  } catch (const DatabaseError& e) {
+    m_budget->stop();
+    throw Explained(e);
+  }
+  m_budget->stop();
   return all;
 }
 
@@ -172,20 +238,29 @@ bool RecordReader::loadMore(SessionData& data) {
   m_db.exec("BEGIN");
   bool any = false;
   try {
+    m_budget->start();
+    const TimeOrder inOrder(data);
     Statement session = m_db.prepare("SELECT last_t_ns, ended FROM session WHERE id = ?1");
     session.bind(1, data.session.id);
     if (session.step()) {
-      any = session.integer(0) != data.session.lastTNs || (session.integer(1) != 0) != data.session.ended;
-      data.session.lastTNs = session.integer(0);
+      const Nanoseconds last = TimeOf(session, 0);
+      any = last != data.session.lastTNs || (session.integer(1) != 0) != data.session.ended;
+      data.session.lastTNs = last;
       data.session.ended = session.integer(1) != 0;
     }
     any = LoadStates(m_db, data) || any;
     any = LoadCommands(m_db, data) || any;
     any = LoadEvents(m_db, data) || any;
+  } catch (const DatabaseError& e) {
+    m_budget->stop();
+    m_db.exec("COMMIT");
+    throw Explained(e);
   } catch (...) {
+    m_budget->stop();
     m_db.exec("COMMIT");
     throw;
   }
+  m_budget->stop();
   m_db.exec("COMMIT");
   return any;
 }

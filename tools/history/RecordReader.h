@@ -3,9 +3,11 @@
 // followed from its end.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "ReadLimits.h"
 #include "SessionData.h"
 #include "record/Database.h"
 
@@ -13,10 +15,11 @@ namespace halvorn::history {
 
 class RecordReader {
  public:
-  // Opens `path` read-only and checks that it is a record; throws
-  // record::DatabaseError with a message for people otherwise (a missing
-  // file included).
-  explicit RecordReader(const std::string& path);
+  // Opens `path` read-only and checks that it is a record whose tables are
+  // as its layout has them; throws record::DatabaseError with a message for
+  // people otherwise (a missing file included). Every read is bounded by
+  // `limits`; one that is not within them throws too, naming the file.
+  explicit RecordReader(const std::string& path, const ReadLimits& limits = {});
 
   // The sessions of the file in the order they were started (re-read on
   // every call: a following panel adds to them).
@@ -27,8 +30,14 @@ class RecordReader {
   // Returns whether anything new arrived.
   bool loadMore(SessionData& data);
 
+  const std::string& path() const { return m_path; }
+
  private:
+  // `e` with the file's name, and why when the read ran out of time.
+  record::DatabaseError Explained(const record::DatabaseError& e) const;
+
   std::string m_path;
+  std::unique_ptr<ReadBudget> m_budget;  // before m_db: the connection holds its address
   record::Database m_db;
 };
 

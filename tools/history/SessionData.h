@@ -21,6 +21,10 @@ namespace halvorn::history {
 
 using Nanoseconds = std::int64_t;
 constexpr Nanoseconds kNanosecondsPerSecond = 1'000'000'000;
+// No session lasts a century: a row's time beyond this, before or after its
+// session's start, is read as this (only a damaged or made-up file has one),
+// so that the difference of any two times of a session is a number.
+constexpr Nanoseconds kLongestSession = 100LL * 365 * 86400 * kNanosecondsPerSecond;
 
 struct Session {
   std::int64_t id = 0;

@@ -3,14 +3,18 @@
 #include <QDateTime>
 #include <algorithm>
 
+#include "Saturating.h"
+
 namespace halvorn::history {
 
 void TimeAxis::setRange(Nanoseconds from, Nanoseconds to) {
   constexpr Nanoseconds kNarrowest = kNanosecondsPerSecond / 10;
   if (to < from) std::swap(from, to);
+  from = std::clamp(from, earliest(), latest());
+  to = std::clamp(to, earliest(), latest());
   if (to - from < kNarrowest) {
     const Nanoseconds middle = from + (to - from) / 2;
-    from = middle - kNarrowest / 2;
+    from = std::clamp(middle - kNarrowest / 2, earliest(), latest() - kNarrowest);
     to = from + kNarrowest;
   }
   if (from == m_from && to == m_to) return;
@@ -20,15 +24,21 @@ void TimeAxis::setRange(Nanoseconds from, Nanoseconds to) {
 }
 
 void TimeAxis::zoom(double factor, Nanoseconds around) {
-  const double left = static_cast<double>(around - m_from) * factor;
-  const double right = static_cast<double>(m_to - around) * factor;
-  setRange(around - static_cast<Nanoseconds>(left), around + static_cast<Nanoseconds>(right));
+  // In floating point: `around` may lie anywhere, and the factor anything.
+  const double left = (static_cast<double>(around) - static_cast<double>(m_from)) * factor;
+  const double right = (static_cast<double>(m_to) - static_cast<double>(around)) * factor;
+  setRange(SaturatingFromDouble(static_cast<double>(around) - left),
+           SaturatingFromDouble(static_cast<double>(around) + right));
 }
 
 void TimeAxis::pan(Nanoseconds delta) {
-  // Keep at least a tenth of the range over the session.
+  // Keep at least a tenth of the range over the session, and all of it
+  // within reach.
   const Nanoseconds width = m_to - m_from;
-  const Nanoseconds from = std::clamp(m_from + delta, -width * 9 / 10, std::max<Nanoseconds>(m_end - width / 10, 0));
+  const Nanoseconds lowest = std::max(-width / 10 * 9, earliest());
+  const Nanoseconds highest =
+      std::max(lowest, std::min(std::max<Nanoseconds>(m_end - width / 10, 0), latest() - width));
+  const Nanoseconds from = std::clamp(SaturatingAdd(m_from, delta), lowest, highest);
   setRange(from, from + width);
 }
 
@@ -39,7 +49,7 @@ void TimeAxis::setCursor(Nanoseconds t) {
 }
 
 QString TimeAxis::clockText(Nanoseconds t) const {
-  const QDateTime local = QDateTime::fromMSecsSinceEpoch((m_startWallNs + t) / 1'000'000);
+  const QDateTime local = QDateTime::fromMSecsSinceEpoch(SaturatingAdd(m_startWallNs, t) / 1'000'000);
   return local.toString(m_to - m_from > 2 * 86400 * kNanosecondsPerSecond ? "yyyy-MM-dd hh:mm:ss" : "hh:mm:ss.z");
 }
 

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <algorithm>
 
 #include "SessionData.h"
 
@@ -26,10 +27,15 @@ class TimeAxis : public QObject {
   Nanoseconds startWallNs() const { return m_startWallNs; }
   void setStartWallNs(Nanoseconds wall) { m_startWallNs = wall; }
   // The session's extent; panning stops a little beyond it.
-  void setExtent(Nanoseconds end) { m_end = end; }
+  void setExtent(Nanoseconds end) { m_end = std::clamp<Nanoseconds>(end, 0, kLongestSession); }
   Nanoseconds extentEnd() const { return m_end; }
+  // How far the range may reach beyond the session on either side: a day,
+  // so that "last day" of a short session still shows a day.
+  static constexpr Nanoseconds kMargin = 86400 * kNanosecondsPerSecond;
+  Nanoseconds earliest() const { return -kMargin; }
+  Nanoseconds latest() const { return m_end + kMargin; }
 
-  // Never narrower than 100 ms.
+  // Never narrower than 100 ms, never beyond earliest() and latest().
   void setRange(Nanoseconds from, Nanoseconds to);
   // factor < 1 zooms in; `around` stays where it is on the screen.
   void zoom(double factor, Nanoseconds around);

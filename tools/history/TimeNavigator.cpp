@@ -4,6 +4,8 @@
 #include <QWheelEvent>
 #include <cmath>
 
+#include "Saturating.h"
+
 namespace halvorn::history {
 
 TimeNavigator::TimeNavigator(TimeAxis& axis, QWidget* widget, std::function<std::pair<double, double>()> edges)
@@ -12,7 +14,8 @@ TimeNavigator::TimeNavigator(TimeAxis& axis, QWidget* widget, std::function<std:
 Nanoseconds TimeNavigator::timeAt(double x) const {
   const auto [left, right] = m_edges();
   const double fraction = right > left ? (x - left) / (right - left) : 0.0;
-  return m_axis.from() + static_cast<Nanoseconds>(fraction * static_cast<double>(m_axis.to() - m_axis.from()));
+  return SaturatingAdd(m_axis.from(),
+                       SaturatingFromDouble(fraction * static_cast<double>(m_axis.to() - m_axis.from())));
 }
 
 double TimeNavigator::xOf(Nanoseconds t) const {
@@ -45,8 +48,8 @@ void TimeNavigator::move(QMouseEvent* event) {
   const QPoint at = event->position().toPoint();
   m_axis.setCursor(timeAt(at.x()));
   if (m_drag == Drag::Pan) {
-    const Nanoseconds shift = timeAt(m_pressed.x()) - timeAt(at.x());
-    m_axis.pan(m_panFrom + shift - m_axis.from());
+    const Nanoseconds shift = SaturatingSub(timeAt(m_pressed.x()), timeAt(at.x()));
+    m_axis.pan(SaturatingSub(SaturatingAdd(m_panFrom, shift), m_axis.from()));
   } else if (m_drag == Drag::Band && m_band) {
     m_band->setGeometry(QRect(QPoint(std::min(at.x(), m_pressed.x()), 0),
                               QSize(std::abs(at.x() - m_pressed.x()) + 1, m_widget->height())));

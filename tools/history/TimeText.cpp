@@ -5,6 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <limits>
+
+#include "Saturating.h"
 
 namespace halvorn::history {
 
@@ -84,7 +87,11 @@ std::optional<Nanoseconds> LocalIso(std::string_view text) {
     if (at != text.size()) return std::nullopt;
     seconds = ::timegm(&fields) - static_cast<std::time_t>(offsetMinutes) * 60;
   }
-  return static_cast<Nanoseconds>(seconds) * kNanosecondsPerSecond + fraction;
+  // Beyond what 64-bit nanoseconds hold (before 1677, after 2262): the end.
+  Nanoseconds wall = 0;
+  if (__builtin_mul_overflow(static_cast<Nanoseconds>(seconds), kNanosecondsPerSecond, &wall))
+    return seconds < 0 ? std::numeric_limits<Nanoseconds>::min() : std::numeric_limits<Nanoseconds>::max();
+  return SaturatingAdd(wall, fraction);
 }
 
 }  // namespace
@@ -112,7 +119,7 @@ std::optional<Nanoseconds> ParseTimeArgument(std::string_view text, Nanoseconds 
   if (text.find('-') == std::string_view::npos) return Seconds(text);
   const auto wall = LocalIso(text);
   if (!wall) return std::nullopt;
-  return *wall - sessionStartWallNs;
+  return SaturatingSub(*wall, sessionStartWallNs);
 }
 
 }  // namespace halvorn::history

@@ -150,7 +150,10 @@ bool TimelineView::event(QEvent* event) {
     if (tip.isEmpty()) {
       QToolTip::hideText();
     } else {
-      QToolTip::showText(help->globalPos(), tip, this);
+      // A record's texts are plain text: markup in one ("<img src=...>",
+      // "<font color=green>") is shown as typed, never followed.
+      // On one line, as a plain tooltip is.
+      QToolTip::showText(help->globalPos(), "<p style='white-space:pre'>" + tip.toHtmlEscaped() + "</p>", this);
     }
     return true;
   }

@@ -2,10 +2,10 @@
 // and exits without a window (for scripts); otherwise it opens the window.
 #include <QApplication>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 
 #include "CsvExport.h"
+#include "ExportFile.h"
 #include "HistoryCommandLine.h"
 #include "HistoryWindow.h"
 #include "RecordReader.h"
@@ -18,6 +18,19 @@ using namespace halvorn::history;
 int Fail(const std::string& message) {
   std::cerr << "halvorn-history: " << message << "\n";
   return kHistoryFailureStatus;
+}
+
+// Whether someone can see a window: a record that fails to open from the
+// desktop says why in one, and not only on a terminal nobody reads.
+bool SomeoneSeesWindows() {
+  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  if (platform == "offscreen" || platform == "minimal") return false;
+  const bool x = !qEnvironmentVariableIsEmpty("DISPLAY");
+  const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+  if (platform.isEmpty()) return x || wayland;
+  if (platform.startsWith("xcb")) return x;
+  if (platform.startsWith("wayland")) return wayland;
+  return true;  // a screen of its own (eglfs, linuxfb, vnc)
 }
 
 struct Range {
@@ -54,6 +67,12 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.outcome == HistoryOptions::Outcome::Fail) return Fail(options.error);
+  // Checked before anything is read: an export never writes over its input.
+  for (const auto& [option, output] : {std::pair{"--csv", &options.csv}, std::pair{"--png", &options.png}}) {
+    if (output->empty()) continue;
+    if (const auto why = RefusedOutput(*output, options.file))
+      return Fail(std::string(option) + " " + *why + ": an export never writes over the record");
+  }
 
   std::optional<RecordReader> reader;
   SessionData data;
@@ -67,17 +86,20 @@ int main(int argc, char** argv) {
     data.session = *session;
     reader->loadMore(data);
   } catch (const std::exception& e) {
-    return Fail(e.what());
+    const int status = Fail(e.what());
+    if (!options.headless() && SomeoneSeesWindows()) {
+      QApplication app(argc, argv);
+      ShowOpenFailure(QString::fromUtf8(e.what()));
+    }
+    return status;
   }
   std::string error;
   const auto range = RangeOf(options, data, error);
   if (!range) return Fail(error);
 
   if (!options.csv.empty()) {
-    std::ofstream out(options.csv, std::ios::binary);
-    if (out) WriteCsv(out, data, range->from, range->to);
-    out.close();
-    if (!out) return Fail("cannot write " + options.csv);
+    const auto write = [&](std::ostream& out) { WriteCsv(out, data, range->from, range->to); };
+    if (!WriteExport(options.csv, write, error)) return Fail(error);
   }
   if (options.headless() && options.png.empty()) return 0;
 

@@ -1,0 +1,93 @@
+#include "RecordLayout.h"
+
+#include <algorithm>
+#include <cctype>
+#include <initializer_list>
+#include <vector>
+
+namespace halvorn::history {
+
+namespace {
+
+using record::DatabaseError;
+using record::Statement;
+
+struct TableLayout {
+  const char* name;
+  std::initializer_list<const char*> columns;
+};
+
+// What RecordReader's queries name, of record layout 1.
+const TableLayout kReadTables[] = {
+    {"session", {"id", "started_wall_ns", "last_t_ns", "ended", "version"}},
+    {"device_state", {"session", "t_ns", "device", "text", "detail", "colour", "quality", "value"}},
+    {"action", {"session", "t_ns", "procedure", "device", "argument"}},
+    {"event", {"session", "t_ns", "kind", "number", "text"}},
+};
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
+}
+
+// A statement's first words in lower case, one space between them.
+std::string Words(const std::string& sql) {
+  std::string words;
+  for (const unsigned char c : sql.substr(0, 64)) {
+    if (std::isspace(c)) {
+      if (!words.empty() && words.back() != ' ') words += ' ';
+    } else {
+      words += static_cast<char>(std::tolower(c));
+    }
+  }
+  return words;
+}
+
+[[noreturn]] void Refuse(const std::string& path, const std::string& why) {
+  throw DatabaseError(SQLITE_MISMATCH, path + " is not a Halvorn record: " + why);
+}
+
+void CheckTable(record::Database& db, const std::string& path, const TableLayout& table) {
+  const std::string name = table.name;
+  // pragma_table_list says what SQLite made of the schema's statement,
+  // whatever its text: "table", "view", "virtual" or "shadow".
+  Statement kind = db.prepare("SELECT type FROM pragma_table_list WHERE schema = 'main' AND name = ?1");
+  kind.bind(1, name);
+  if (!kind.step()) Refuse(path, "it has no table " + name);
+  const std::string type = kind.text(0);
+  if (type != "table")
+    Refuse(path, "its " + name + " is a " + (type == "view" ? type : type + " table") + ", not a plain table");
+  Statement stored =
+      db.prepare("SELECT type, sql FROM sqlite_schema WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE");
+  stored.bind(1, name);
+  while (stored.step()) {
+    if (stored.text(0) != "table" || Words(stored.text(1)).starts_with("create virtual table"))
+      Refuse(path, "its " + name + " is not a plain table");
+  }
+
+  // hidden: 0 a stored column, 1 a virtual table's hidden column, 2 and 3
+  // computed from other columns when read or written.
+  Statement columns = db.prepare("SELECT name, hidden FROM pragma_table_xinfo(?1)");
+  columns.bind(1, name);
+  std::vector<std::string> storedColumns;
+  while (columns.step()) {
+    const std::string column = Lower(columns.text(0));
+    // The viewer follows a growing table by its rowid: a column of that
+    // name would stand in for it.
+    if (column == "rowid" || column == "oid" || column == "_rowid_")
+      Refuse(path, "its " + name + " has a column named " + column);
+    if (columns.integer(1) == 0) storedColumns.push_back(column);
+  }
+  for (const char* needed : table.columns) {
+    if (std::find(storedColumns.begin(), storedColumns.end(), needed) == storedColumns.end())
+      Refuse(path, "its " + name + " has no stored column " + needed);
+  }
+}
+
+}  // namespace
+
+void CheckRecordLayout(record::Database& db, const std::string& path) {
+  for (const TableLayout& table : kReadTables) CheckTable(db, path, table);
+}
+
+}  // namespace halvorn::history
