@@ -40,11 +40,15 @@ std::optional<bool> ParseYesNo(std::string_view value) {
   return std::nullopt;
 }
 
-// The line without a comment that follows a blank: "record = x  # daily"
-// is "record = x", but "run#3.halvorn" keeps its '#'.
+// The line without its comment: a '#' that begins a word (at the start,
+// after a blank or right after the '=') starts one, so "record = x  # daily"
+// is "record = x", but "run#3.halvorn" keeps its '#'. No value can then
+// begin with a '#' or hold one after a blank.
 std::string_view WithoutComment(std::string_view line) {
   for (std::size_t at = line.find('#'); at != std::string_view::npos; at = line.find('#', at + 1)) {
-    if (at > 0 && (line[at - 1] == ' ' || line[at - 1] == '\t')) return line.substr(0, at);
+    if (at == 0 || kBlanks.find(line[at - 1]) != std::string_view::npos || line[at - 1] == '=') {
+      return line.substr(0, at);
+    }
   }
   return line;
 }

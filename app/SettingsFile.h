@@ -1,9 +1,9 @@
 // The panel's settings file, for a plant whose panel always starts the same
 // way: ~/.config/halvorn/panel.conf (or the file --config names), read only
 // when it is there. Plain "key = value" lines; blank lines and lines whose
-// first non-blank character is '#' are ignored, and so is a '#' after a
-// blank with the rest of its line (a '#' inside a word, as in run#3.halvorn,
-// stays part of the value). A UTF-8 byte-order mark at the start is skipped;
+// first non-blank character is '#' are ignored, and so is a '#' that begins
+// a word (after a blank or the '=') with the rest of its line; a '#' inside
+// a word, as in run#3.halvorn, stays part of the value. A UTF-8 byte-order mark at the start is skipped;
 // a NUL byte is refused. At most kMostSettingsBytes are read.
 //   port N = DEVICE      ComN opens DEVICE (N from 1 to 10), as --port N=DEVICE
 //   record = FILE        the session record's file

@@ -88,6 +88,8 @@ TEST(SettingsFileTest, ABadLineIsNamedByFileAndLineNumber) {
       {"reconnect = no\nreconnect = yes\n", "halvorn-panel: /etc/p.conf:2: 'reconnect' is already given on line 1"},
       {"= /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting '' (known: port N, record, reconnect)"},
       {"record = # daily\n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
+      {"record =#daily\n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
+      {"port 1 = \r#x\n", "halvorn-panel: /etc/p.conf:1: 'port 1' names no device"},
       {"port 1 # left cabinet = /dev/x\n",
        "halvorn-panel: /etc/p.conf:1: expected 'key = value', not 'port 1'"},
       {"# ok\nrecord = /var/tmp/a\0b.halvorn\n"sv, "halvorn-panel: /etc/p.conf:2: a NUL byte: this is not a text file"},
