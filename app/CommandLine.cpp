@@ -152,7 +152,7 @@ std::string HelpText() {
          "Settings file (only read when it exists; options given here win):\n"
          "  # a comment\n"
          "  port 1 = /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\n"
-         "  record = /var/tmp/halvorn-session.db   # a comment after a blank\n"
+         "  record = /var/tmp/halvorn-session.db   # a comment after a value\n"
          "  reconnect = yes\n"
          "\n"
          "Examples:\n"
