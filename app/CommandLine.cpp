@@ -152,7 +152,7 @@ std::string HelpText() {
          "Settings file (only read when it exists; options given here win):\n"
          "  # a comment\n"
          "  port 1 = /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\n"
-         "  record = /var/tmp/halvorn-session.db\n"
+         "  record = /var/tmp/halvorn-session.db   # a comment after a value\n"
          "  reconnect = yes\n"
          "\n"
          "Examples:\n"
@@ -163,7 +163,7 @@ std::string HelpText() {
          "A wrong or unknown argument, a bad line in the settings file, or a\n"
          "record file that cannot be opened or is not a Halvorn record, is\n"
          "reported on standard error and the program exits with status 2\n"
-         "without opening its window.\n";
+         "without opening its window; so does a start without a display.\n";
 }
 
 }  // namespace halvorn::shell

@@ -1,18 +1,20 @@
 #include "SettingsFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <utility>
 
 namespace halvorn::shell {
 namespace {
 
 constexpr std::string_view kBlanks = " \t\r";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string_view Trimmed(std::string_view text) {
   const std::size_t first = text.find_first_not_of(kBlanks);
@@ -36,6 +38,36 @@ std::optional<bool> ParseYesNo(std::string_view value) {
   for (const std::string_view no : {"no", "false", "off", "0"})
     if (value == no) return false;
   return std::nullopt;
+}
+
+// The line without its comment: a '#' that begins a word (at the start,
+// after a blank or right after the '=') starts one, so "record = x  # daily"
+// is "record = x", but "run#3.halvorn" keeps its '#'. No value can then
+// begin with a '#' or hold one after a blank.
+std::string_view WithoutComment(std::string_view line) {
+  for (std::size_t at = line.find('#'); at != std::string_view::npos; at = line.find('#', at + 1)) {
+    if (at == 0 || kBlanks.find(line[at - 1]) != std::string_view::npos || line[at - 1] == '=') {
+      return line.substr(0, at);
+    }
+  }
+  return line;
+}
+
+// What a file that is there but is no regular file is, for the message.
+const char* KindOfFile(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
+}
+
+SettingsText ReadFailure(const std::string& why) {
+  SettingsText result;
+  result.state = SettingsText::State::Failed;
+  result.error = why;
+  return result;
 }
 
 // The number N of a key "port N", or nothing for another key.
@@ -63,15 +95,20 @@ CommandLine ApplySettings(std::string_view text, const std::string& fileName, Co
   const std::size_t recordSlot = PortMap::kLastPort + 1;
   const std::size_t reconnectSlot = PortMap::kLastPort + 2;
 
+  // Editors on other systems start a UTF-8 file with a byte-order mark.
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   int lineNumber = 0;
   while (!text.empty()) {
     ++lineNumber;
     const std::size_t end = text.find('\n');
-    const std::string_view line = Trimmed(text.substr(0, end));
+    const std::string_view whole = text.substr(0, end);
     text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-    if (line.empty() || line.front() == '#') continue;
-
     const auto fail = [&](const std::string& what) { return Failed(fileName, lineNumber, what); };
+    // A path would end at the NUL when the file is opened: another file
+    // than the one written here.
+    if (whole.find('\0') != std::string_view::npos) return fail("a NUL byte: this is not a text file");
+    const std::string_view line = Trimmed(WithoutComment(whole));
+    if (line.empty() || line.front() == '#') continue;
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) {
       return fail("expected 'key = value', not " + Quoted(line));
@@ -105,29 +142,66 @@ CommandLine ApplySettings(std::string_view text, const std::string& fileName, Co
   return result;
 }
 
-CommandLine ReadStartOptions(std::span<const std::string_view> arguments,
-                             const std::string& defaultPath) {
+SettingsText ReadSettingsFile(const std::string& path) {
+  // Looked at before it is opened: opening a FIFO for reading waits for a
+  // writer, and opening some devices does something.
+  struct stat named {};
+  if (::stat(path.c_str(), &named) != 0) {
+    const int failure = errno;
+    if (failure == ENOENT || failure == ENOTDIR) return {};
+    return ReadFailure(std::strerror(failure));
+  }
+  if (!S_ISREG(named.st_mode)) return ReadFailure(std::string("it is ") + KindOfFile(named.st_mode));
+  // Non-blocking in case a FIFO took the name since; checked again on what
+  // was opened.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return ReadFailure(std::strerror(errno));
+  SettingsText result;
+  struct stat opened {};
+  if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+    result = ReadFailure(std::string("it is ") + KindOfFile(opened.st_mode));
+  } else {
+    result.state = SettingsText::State::Read;
+    char buffer[16384];
+    for (;;) {
+      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        result = ReadFailure(std::strerror(errno));
+        break;
+      }
+      if (n == 0) break;
+      result.text.append(buffer, static_cast<std::size_t>(n));
+      if (result.text.size() > kMostSettingsBytes) {
+        result = ReadFailure("it is longer than " + std::to_string(kMostSettingsBytes / 1024) + " KiB");
+        break;
+      }
+    }
+  }
+  ::close(fd);
+  return result;
+}
+
+CommandLine ReadStartOptions(std::span<const std::string_view> arguments, const std::string& defaultPath,
+                             const std::function<SettingsText(const std::string&)>& read) {
   CommandLine first = ParseCommandLine(arguments);
   if (first.outcome != CommandLine::Outcome::Run) return first;
   const bool named = !first.configPath.empty();
   const std::string path = named ? first.configPath : defaultPath;
   if (path.empty()) return first;
 
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) {
-    return Failed(path, 0, "cannot read the settings file: it is a directory");
+  const SettingsText file = read(path);
+  switch (file.state) {
+    case SettingsText::State::Missing:
+      // No file, no change; but a file the operator named must be there.
+      if (!named) return first;
+      return Failed(path, 0, std::string("cannot read the settings file: ") + std::strerror(ENOENT));
+    case SettingsText::State::Failed:
+      return Failed(path, 0, "cannot read the settings file: " + file.error);
+    case SettingsText::State::Read:
+      break;
   }
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    const int failure = errno;
-    // No file, no change; but a file the operator named must be there.
-    if (!named && (failure == ENOENT || failure == ENOTDIR)) return first;
-    return Failed(path, 0, std::string("cannot read the settings file: ") + std::strerror(failure));
-  }
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (file.bad()) return Failed(path, 0, "cannot read the settings file");
-  CommandLine base = ApplySettings(text.str(), path);
+  CommandLine base = ApplySettings(file.text, path);
   if (base.outcome != CommandLine::Outcome::Run) return base;
   base.configPath = first.configPath;
   return ParseCommandLine(arguments, std::move(base));

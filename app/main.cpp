@@ -3,33 +3,45 @@
 #include <QSocketNotifier>
 
 #include <signal.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "ClosingRecord.h"
 #include "CommandLine.h"
 #include "MainWindow.h"
+#include "PlatformStart.h"
+#include "QuitSignals.h"
 #include "SessionRecord.h"
 #include "SettingsFile.h"
 #include "serial/SerialDevices.h"
 
 namespace {
 
-// The write end of the pipe that turns SIGTERM, SIGINT and SIGHUP into an
-// orderly quit while a record is kept, so that its last moments are
-// committed and the session marked as closed.
-int g_quitPipe = -1;
+// Qt's X11 platform ends the process with exit(1) when its connection to
+// the X server breaks (the server killed, the session logged out): main()
+// never returns then, so the record is closed from an exit handler. Only
+// while main() holds them are these set.
+struct AtExit {
+  std::optional<halvorn::shell::SessionRecord>* record = nullptr;
+  halvorn::shell::QuitSignals* quitSignals = nullptr;
+};
+AtExit g_atExit;
 
-extern "C" void OnQuitSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t written = ::write(g_quitPipe, &byte, 1);
+extern "C" void CloseRecordAtExit() {
+  if (g_atExit.record && g_atExit.quitSignals) {
+    halvorn::shell::CloseRecord(*g_atExit.record, *g_atExit.quitSignals);
+  }
 }
+
+struct ClearAtExit {
+  ~ClearAtExit() { g_atExit = {}; }
+};
 
 // What the session row keeps of how the panel was started.
 halvorn::record::SessionInfo DescribeRun(int argc, char* argv[], const halvorn::shell::PortMap& ports) {
@@ -73,6 +85,22 @@ int main(int argc, char* argv[]) {
     case CommandLine::Outcome::Run:
       break;
   }
+  // On X, the window's paints go to the server through the socket rather
+  // than shared memory. The panel repaints a few small widgets at a time (a
+  // lamp, a reading), a few kilobytes; with shared memory Qt waits for a
+  // round trip to the server before every paint, which cost the panel more
+  // than a tenth of its processor time while polling and the server a wake-up
+  // each time. Whoever set the variable keeps their choice.
+  if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+  // The window system first: without a display the start ends here with
+  // one line and status 2, before a record is touched.
+  int qtArgc = 1;
+  halvorn::shell::PlatformStart platformStart;
+  QApplication application(qtArgc, argv);
+  // The quit signals are caught before the record opens, so that from its
+  // first session row to its last commit a signal ends the run cleanly.
+  std::optional<halvorn::shell::QuitSignals> quitSignals;
+  if (!commandLine.recordPath.empty()) quitSignals.emplace();
   // The record too: a file that cannot be one stops the start before any
   // window opens, rather than leaving the operator believing the run kept.
   std::optional<halvorn::shell::SessionRecord> record;
@@ -87,28 +115,27 @@ int main(int argc, char* argv[]) {
       return halvorn::shell::kCommandLineExitStatus;
     }
   }
-  // On X, the window's paints go to the server through the socket rather
-  // than shared memory. The panel repaints a few small widgets at a time (a
-  // lamp, a reading), a few kilobytes; with shared memory Qt waits for a
-  // round trip to the server before every paint, which cost the panel more
-  // than a tenth of its processor time while polling and the server a wake-up
-  // each time. Whoever set the variable keeps their choice.
-  if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
-  int qtArgc = 1;
-  QApplication application(qtArgc, argv);
-  halvorn::shell::MainWindow window(commandLine.ports, record ? &*record : nullptr);
-  window.setReconnect(commandLine.reconnect);
-  window.show();
-  int quitPipe[2] = {-1, -1};
+  platformStart.Started();
+  // Without a record (none asked for, or none kept) the quit signals keep
+  // their default action.
+  if (!record || !quitSignals->installed()) quitSignals.reset();
+  const ClearAtExit clearAtExit;
   std::optional<QSocketNotifier> quitNotifier;
-  if (record && ::pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-    g_quitPipe = quitPipe[1];
-    quitNotifier.emplace(quitPipe[0], QSocketNotifier::Read);
-    QObject::connect(&*quitNotifier, &QSocketNotifier::activated, &application, &QApplication::quit);
-    struct sigaction action {};
-    action.sa_handler = OnQuitSignal;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+  if (quitSignals) {
+    g_atExit = {&record, &*quitSignals};
+    std::atexit(CloseRecordAtExit);
+    quitNotifier.emplace(quitSignals->fd(), QSocketNotifier::Read);
+    QObject::connect(&*quitNotifier, &QSocketNotifier::activated, &application, [&quitSignals] {
+      quitSignals->Drain();
+      QApplication::quit();
+    });
   }
-  return QApplication::exec();
+  auto window = std::make_unique<halvorn::shell::MainWindow>(commandLine.ports, record ? &*record : nullptr);
+  window->setReconnect(commandLine.reconnect);
+  window->show();
+  const int status = QApplication::exec();
+  // The window goes first: it feeds the record until then.
+  window.reset();
+  if (quitSignals) halvorn::shell::CloseRecord(record, *quitSignals);
+  return status;
 }

@@ -3,6 +3,7 @@
 #include "SettingsFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <string>
@@ -15,6 +16,7 @@ namespace halvorn::shell {
 namespace {
 
 using Arguments = std::vector<std::string_view>;
+using namespace std::string_view_literals;
 
 TEST(SettingsFileTest, EachKeySetsItsChoiceAndCommentsAndBlanksAreSkipped) {
   const CommandLine read = ApplySettings(
@@ -34,6 +36,22 @@ TEST(SettingsFileTest, EachKeySetsItsChoiceAndCommentsAndBlanksAreSkipped) {
   EXPECT_TRUE(read.reconnect);
 }
 
+// A comment after a value is taken off for every key alike, so that no
+// record file or device is named with it; a '#' inside a word stays.
+TEST(SettingsFileTest, ACommentAfterAValueIsTakenOffAndAByteOrderMarkSkipped) {
+  const CommandLine read = ApplySettings(
+      "\xEF\xBB\xBFport 1 = /dev/ttyUSB0  # left cabinet\n"
+      "port 2 = /dev/serial/by-id/usb-x#2\n"
+      "record = /var/tmp/x.halvorn\t# daily\r\n"
+      "reconnect = yes # always\n",
+      "panel.conf");
+  ASSERT_EQ(read.outcome, CommandLine::Outcome::Run) << read.error;
+  EXPECT_EQ(read.ports.Device(1), "/dev/ttyUSB0");
+  EXPECT_EQ(read.ports.Device(2), "/dev/serial/by-id/usb-x#2");
+  EXPECT_EQ(read.recordPath, "/var/tmp/x.halvorn");
+  EXPECT_TRUE(read.reconnect);
+}
+
 TEST(SettingsFileTest, ReconnectTakesTheUsualWordsForYesAndNo) {
   const std::pair<const char*, bool> words[] = {{"yes", true},  {"true", true},   {"on", true},
                                                 {"1", true},    {"no", false},    {"false", false},
@@ -50,7 +68,7 @@ TEST(SettingsFileTest, ReconnectTakesTheUsualWordsForYesAndNo) {
 
 TEST(SettingsFileTest, ABadLineIsNamedByFileAndLineNumber) {
   struct Case {
-    const char* text;
+    std::string_view text;
     const char* error;
   };
   const Case cases[] = {
@@ -69,6 +87,12 @@ TEST(SettingsFileTest, ABadLineIsNamedByFileAndLineNumber) {
       {"port 3 = /dev/a\n# again\nport 3 = /dev/b\n", "halvorn-panel: /etc/p.conf:3: 'port 3' is already given on line 1"},
       {"reconnect = no\nreconnect = yes\n", "halvorn-panel: /etc/p.conf:2: 'reconnect' is already given on line 1"},
       {"= /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting '' (known: port N, record, reconnect)"},
+      {"record = # daily\n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
+      {"record =#daily\n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
+      {"port 1 = \r#x\n", "halvorn-panel: /etc/p.conf:1: 'port 1' names no device"},
+      {"port 1 # left cabinet = /dev/x\n",
+       "halvorn-panel: /etc/p.conf:1: expected 'key = value', not 'port 1'"},
+      {"# ok\nrecord = /var/tmp/a\0b.halvorn\n"sv, "halvorn-panel: /etc/p.conf:2: a NUL byte: this is not a text file"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -176,6 +200,37 @@ TEST_F(StartOptionsTest, ABadFileFailsButHelpAndListingDoNotReadIt) {
   // A wrong argument is told as such, not as the file's fault.
   const CommandLine wrong = ReadStartOptions(Arguments{"--bogus"}, path);
   EXPECT_EQ(wrong.error.substr(0, wrong.error.find('\n')), "halvorn-panel: unknown option '--bogus'");
+}
+
+// Only a regular file is read, and only so far: a FIFO, a device or an
+// endless file answers at once instead of holding up the start.
+TEST_F(StartOptionsTest, OnlyARegularFileOfBoundedSizeIsRead) {
+  const std::string fifo = (directory / "fifo.conf").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string endless = Write("long.conf", std::string(kMostSettingsBytes + 1, '#'));
+  const std::string bounded = Write("bounded.conf", std::string(kMostSettingsBytes - 20, '#') + "\nreconnect = yes\n");
+  struct Case {
+    std::string path;
+    std::string why;
+  };
+  const Case cases[] = {
+      {fifo, "it is a FIFO"},
+      {"/dev/zero", "it is a character device"},
+      {endless, "it is longer than 1024 KiB"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    for (const bool named : {true, false}) {
+      const std::string option = "--config=" + c.path;
+      const CommandLine read =
+          named ? ReadStartOptions(Arguments{option}, "") : ReadStartOptions({}, c.path);
+      EXPECT_EQ(read.outcome, CommandLine::Outcome::Fail);
+      EXPECT_EQ(read.error, "halvorn-panel: " + c.path + ": cannot read the settings file: " + c.why);
+    }
+  }
+  const CommandLine read = ReadStartOptions({}, bounded);
+  ASSERT_EQ(read.outcome, CommandLine::Outcome::Run) << read.error;
+  EXPECT_TRUE(read.reconnect);
 }
 
 }  // namespace

@@ -1,0 +1,124 @@
+// Writes the seed corpora of the fuzz targets of the programs' texts into
+// the folder given as the only argument, one subfolder per target: settings/
+// (settings files), command-line/ (the panel's arguments, and a settings
+// file after a pair of NULs), history-command-line/ and sim-command-line/.
+// The seeds are the worked examples of the manual pages and the ways each
+// text goes wrong, so that the fuzzer starts from inputs that reach every
+// branch of the parsers.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "TextInput.h"
+
+namespace {
+
+using halvorn::fuzz::JoinArguments;
+using Seeds = std::vector<std::pair<std::string, std::string>>;
+using Words = std::vector<std::string>;
+
+const std::string kById = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+
+Seeds SettingsSeeds() {
+  return {
+      {"plant", "# the plant's panel PC\nport 1 = " + kById + "\nreconnect = yes\n"},
+      {"every-key",
+       "port 1 = /dev/ttyUSB0\nport\t10=/dev/ttyACM0\r\nrecord = /var/tmp/session "
+       "one.db\nreconnect = no"},
+      {"comments", "   # indented\nrecord = x.halvorn  # daily\nport 2 = /dev/run#2 # kept #2\n"},
+      {"byte-order-mark", "\xEF\xBB\xBFport 1 = /dev/ttyUSB0\r\n"},
+      // Found by the fuzzer: a '#' after a carriage return began the value.
+      {"comment-after-cr", "\xEF\xBB\xBFport 1 = \r#e -"},
+      {"crlf", "port 3 = /dev/ttyS9\r\nreconnect = on\r\n"},
+      {"bad-lines", "prot 1 = /dev/x\nport 11 = /dev/x\nport 0 = /dev/x\nreconnect = maybe\n"},
+      {"no-equals", "port 1 /dev/ttyUSB0\n"},
+      {"twice", "port 3 = /dev/a\n# again\nport 3 = /dev/b\n"},
+      {"empty-values", "record =   \nport 2 =\n"},
+      {"nul", std::string("record = /var/tmp/a\0b\n", 22)},
+      {"empty", ""},
+  };
+}
+
+Seeds CommandLineSeeds() {
+  const std::string pair("\0\0", 2);
+  return {
+      {"ports", JoinArguments({"--port", "1=/dev/ttyUSB0", "--port=2=/dev/pts/7", "--reconnect"})},
+      {"record",
+       JoinArguments({"--port", "1=/dev/ttyUSB0", "--record", "/home/op/pump-down.halvorn"})},
+      {"record-inline", JoinArguments({"--record=/tmp/a.db", "--record=/tmp/b.db"})},
+      {"help", JoinArguments({"--port", "1=x", "--help"})},
+      {"list-ports", JoinArguments({"--list-ports"})},
+      {"wrong", JoinArguments({"--bogus", "--port", "11=/dev/x", "-"})},
+      {"missing-values", JoinArguments({"--port", "1", "--record"})},
+      {"config", JoinArguments({"--config", "/etc/halvorn/panel.conf", "--port", "2=/dev/given"})},
+      {"settings", JoinArguments({"--port", "2=/dev/given"}) + pair +
+                       "port 1 = /dev/file-one\nport 2 = /dev/file-two\nrecord = "
+                       "/var/tmp/r.db\nreconnect = no\n"},
+      {"settings-bad", JoinArguments({"--reconnect"}) + pair + "baud = 9600\n"},
+      {"settings-only", pair + "record = x.halvorn  # daily\n"},
+  };
+}
+
+Seeds HistoryCommandLineSeeds() {
+  return {
+      {"window", JoinArguments({"plant.halvorn"})},
+      {"range", JoinArguments({"plant.halvorn", "--session", "3", "--from", "90", "--to",
+                               "2026-12-07T10:31:02"})},
+      {"exports", JoinArguments({"plant.halvorn", "--csv=out.csv", "--png=out.png",
+                                 "--from=2026-12-07 10:31+01:00"})},
+      {"help", JoinArguments({"-h"})},
+      {"wrong", JoinArguments({"a.halvorn", "b.halvorn", "--session", "0", "--bogus"})},
+      {"missing", JoinArguments({"--from"})},
+      {"stdin", JoinArguments({"-", "--session=99999999999999999999"})},
+  };
+}
+
+Seeds SimCommandLineSeeds() {
+  return {
+      {"link", JoinArguments({"--link", "/tmp/controller", "-q", "--console"})},
+      {"device", JoinArguments({"--device", "/dev/ttyUSB1", "--baud", "9600", "--parity=e"})},
+      {"faults", JoinArguments({"--fault", "V3=160", "--warn", "105", "--crc", "0.2", "--badlen",
+                                "gauges=3"})},
+      {"flood", JoinArguments({"--flood", "92160=0.5", "--nocr", "--nocr-bytes", "300", "--silence",
+                               "gauges"})},
+      {"schedule", JoinArguments({"--at", "2.5", "hangup 2", "--do", "stop", "--acks", "--stop"})},
+      {"replay", JoinArguments({"--replay", "plant.halvorn", "--session", "2", "--speed", "4",
+                                "--from", "30", "--to", "90"})},
+      {"list", JoinArguments({"--replay=plant.halvorn", "--list"})},
+      {"wrong", JoinArguments({"--baud", "1200", "--parity", "x", "--quiet=1", "--bogus"})},
+      {"help", JoinArguments({"--help"})},
+  };
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+    return 2;
+  }
+  const std::filesystem::path folder = argv[1];
+  const std::pair<const char*, Seeds> corpora[] = {
+      {"settings", SettingsSeeds()},
+      {"command-line", CommandLineSeeds()},
+      {"history-command-line", HistoryCommandLineSeeds()},
+      {"sim-command-line", SimCommandLineSeeds()}};
+  int written = 0;
+  for (const auto& [target, seeds] : corpora) {
+    std::filesystem::create_directories(folder / target);
+    for (const auto& [name, text] : seeds) {
+      std::ofstream file(folder / target / name, std::ios::binary | std::ios::trunc);
+      file << text;
+      if (!file) {
+        std::fprintf(stderr, "cannot write %s\n", (folder / target / name).c_str());
+        return 1;
+      }
+      ++written;
+    }
+  }
+  std::printf("%d seeds in %s\n", written, folder.c_str());
+  return 0;
+}
