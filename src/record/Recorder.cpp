@@ -72,7 +72,8 @@ void Recorder::EndFailureRun(const Item& stamp) {
     Item item = stamp;
     item.kind = Item::Kind::Event;
     item.number = m_failing;
-    item.text = {std::string_view("open failed"), std::string_view(m_failedAgainText), std::nullopt};
+    item.text = {std::string_view("open failed"), std::string_view(m_failedAgainText),
+                 std::nullopt};
     Push(item);
   }
   m_failing.reset();

@@ -51,7 +51,8 @@ TEST_F(SenderTest, AFrameThePortRefusesLeavesTheLampAtRestAndTheNextGoesOut) {
   port.failWrites = true;
   SendMessage(form, port, "061_");
   EXPECT_TRUE(port.written.empty());
-  EXPECT_EQ(form.shpSend.fillColor, colours::SystemMenu) << "no lamp for a frame that never went out";
+  EXPECT_EQ(form.shpSend.fillColor, colours::SystemMenu)
+      << "no lamp for a frame that never went out";
   EXPECT_FALSE(form.Timer3.enabled);
   EXPECT_EQ(form.Timer3.starts, 0u);
   EXPECT_EQ(form.lblStatus.caption, "Port 1 open successfully");
