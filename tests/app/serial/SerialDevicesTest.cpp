@@ -163,6 +163,39 @@ TEST_F(SerialDevicesTest, TheListingShowsDriverUsbNamesStableNamesAndAccess) {
                 "    /dev/serial/by-id/usb-FTDI_FT232R_alias-if00-port0\n");
 }
 
+TEST_F(SerialDevicesTest, TheWayOutIsToldOnlyWhereThereIsOne) {
+  struct Case {
+    const char* what;
+    uid_t owner;
+    gid_t group;
+    mode_t mode;
+    std::string advice;
+  };
+  const Case cases[] = {
+      {"a serial device as udev leaves it", 0, 20, 0660, "join group " + GroupName(20)},
+      {"a device only its owner may use", 0, 0, 0600, "no group may open it, only its owner root"},
+      {"in group dialout, but the group's bits are off", 0, 20, 0600,
+       "no group may open it, only its owner root"},
+      {"a device nobody may use", 0, 20, 0000, "nobody but root may open it"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SerialDevice device;
+    device.path = "/dev/ttyUSB3";
+    device.driver = "ftdi_sio";
+    device.hasNode = true;
+    device.owner = c.owner;
+    device.group = c.group;
+    device.mode = S_IFCHR | c.mode;
+    const std::string text = ListPortsText({device}, Credentials{1000, 1000, {24}});
+    EXPECT_NE(text.find("you may not open it"), std::string::npos) << text;
+    EXPECT_NE(text.find("; " + c.advice + ")\n"), std::string::npos) << text;
+    if (c.mode != 0660) {
+      EXPECT_EQ(text.find("join group"), std::string::npos) << text;
+    }
+  }
+}
+
 TEST(MayOpenTest, TheKernelLooksAtOneClassOfBitsOnly) {
   struct Case {
     const char* what;
