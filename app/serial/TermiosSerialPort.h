@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -41,7 +42,8 @@ class TermiosSerialPort final : public SerialPort {
 
   // Opens the device of CommPort() exclusively, in raw mode at Settings(),
   // and discards the bytes that were waiting. An open port answers 8005 and
-  // stays as it is.
+  // stays as it is. A device that is not a terminal (/dev/zero, a watchdog,
+  // a file) is not opened at all: 8012, and a line once on the advice sink.
   int Open() override;
   void Close() override;
   bool PortOpen() const override;
@@ -61,9 +63,15 @@ class TermiosSerialPort final : public SerialPort {
   // counts as none): the frame is then lost like one lost on the line.
   bool Output(const std::string& bytes) override;
   std::string Input() override;
+  // Read from sysfs for the device the port's name leads to now.
+  std::optional<std::string> DeviceIdentity() const override;
 
   // How many frames Output() has taken since the port was made.
   std::uint64_t framesTaken() const { return m_framesTaken; }
+
+  // Where sysfs is mounted ("/sys"): it says which devices are terminals and
+  // which adapter each is (serial/DeviceNode.h). A test lays out its own.
+  void SetSysfsRoot(std::filesystem::path sys) { m_sys = std::move(sys); }
 
   // Where the advice goes the first time a device refuses this user (the
   // operator sees only "Port n open failed"); standard error by default.
@@ -86,8 +94,11 @@ class TermiosSerialPort final : public SerialPort {
   bool applyLineSettings();
 
   PortMap m_ports;
+  std::filesystem::path m_sys = "/sys";
   std::function<void(const std::string&)> m_advise;
   bool m_advised = false;
+  // The last device refused for not being a terminal, told once.
+  std::string m_refusedNode;
   int m_commPort = 1;
   std::string m_settingsText = "9600,n,8,1";
   LineSettings m_lineSettings{};
