@@ -75,7 +75,12 @@ int OpenFailureFromErrno(int error) {
   }
 }
 
-std::string PermissionAdvice(const std::string& device, const std::string& group) {
+std::string PermissionAdvice(const std::string& device, const std::string& group, mode_t mode) {
+  if ((mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) {
+    return "halvorn-panel: you may not open " + device +
+           ", and no group may (only its owner): whoever\n"
+           "halvorn-panel: administers the machine can give it to group dialout, mode 0660.\n";
+  }
   return "halvorn-panel: you may not open " + device + " (it belongs to group " + group +
          ").\n"
          "halvorn-panel: on Debian, add yourself to that group and log in again:\n"
@@ -126,7 +131,7 @@ int TermiosSerialPort::Open() {
     // device's group) is told once, where the one who starts it looks.
     if ((error == EACCES || error == EPERM) && !m_advised && m_advise) {
       m_advised = true;
-      m_advise(PermissionAdvice(*device, GroupName(node.st_gid)));
+      m_advise(PermissionAdvice(*device, GroupName(node.st_gid), node.st_mode));
     }
     return OpenFailureFromErrno(error);
   }

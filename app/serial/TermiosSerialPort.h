@@ -8,6 +8,8 @@
 // stops watching it and raises kCommEventLost once; the panel then closes it.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -29,9 +31,12 @@ namespace halvorn::shell {
 int OpenFailureFromErrno(int error);
 
 // What a user who may not open `device` can do about it on Debian, where
-// serial devices belong to a group (`group`, usually "dialout"); one
-// paragraph ending in a newline.
-std::string PermissionAdvice(const std::string& device, const std::string& group);
+// serial devices belong to a group (`group`, usually "dialout") that may
+// read and write them; a node whose `mode` lets no group do so is said to
+// be so, since joining its group would not help. One paragraph ending in a
+// newline.
+[[nodiscard]] std::string PermissionAdvice(const std::string& device, const std::string& group,
+                                           mode_t mode);
 
 class TermiosSerialPort final : public SerialPort {
  public:

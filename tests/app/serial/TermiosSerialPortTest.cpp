@@ -170,7 +170,13 @@ TEST_F(TermiosSerialPortTest, ADeviceThisUserMayNotOpenFailsAndTheWayOutIsToldOn
   const std::string device = terminal.path();
   ASSERT_EQ(::chown(device.c_str(), 0, 20), 0);
   ASSERT_EQ(::chmod(device.c_str(), 0660), 0);
-  const std::string expected = PermissionAdvice(device, GroupName(20));
+  const std::string expected = PermissionAdvice(device, GroupName(20), S_IFCHR | 0660);
+  // A second terminal that only its owner may use: joining a group would
+  // not help, and the advice must not say it would.
+  PseudoTerminal ownersOnly;
+  ASSERT_TRUE(ownersOnly.ok());
+  ASSERT_EQ(::chown(ownersOnly.path().c_str(), 0, 20), 0);
+  ASSERT_EQ(::chmod(ownersOnly.path().c_str(), 0600), 0);
 
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
@@ -183,12 +189,19 @@ TEST_F(TermiosSerialPortTest, ADeviceThisUserMayNotOpenFailsAndTheWayOutIsToldOn
     if (refused.Open() != open_error::CannotOpen) ::_exit(12);
     if (advice.size() != 1) ::_exit(13);
     if (advice.front() != expected) ::_exit(14);
+    TermiosSerialPort ownerOnly(PortsWith(1, ownersOnly.path()));
+    ownerOnly.SetAdviceSink([&](const std::string& text) { advice.push_back(text); });
+    if (ownerOnly.Open() != open_error::CannotOpen) ::_exit(15);
+    if (advice.size() != 2 || advice.back().find("adduser") != std::string::npos ||
+        advice.back().find("no group may") == std::string::npos)
+      ::_exit(16);
     ::_exit(0);
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
-  // 11, 12: not "open failed"; 13: told other than once; 14: another text.
+  // 11, 12, 15: not "open failed"; 13: told other than once; 14: another
+  // text; 16: advice to join a group that may not open the device either.
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_NE(expected.find("sudo adduser \"$USER\" " + GroupName(20)), std::string::npos);
   EXPECT_NE(expected.find(device), std::string::npos);
