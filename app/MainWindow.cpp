@@ -317,6 +317,7 @@ void MainWindow::applyFocusOrder() {
 void MainWindow::handle(const std::function<void()>& procedure) {
   procedure();
   recordOutcome();
+  showRefusedDevice();
   showModel();
 }
 
@@ -324,6 +325,7 @@ void MainWindow::handleTick(const Timer& timer) {
   const std::uint64_t framesBefore = m_port.framesTaken();
   Tick(m_panel, timer);
   recordOutcome();
+  showRefusedDevice();
   m_view.showTimers();
   if (m_port.framesTaken() != framesBefore) {
     m_awaitingAnswer = MessagesCounted(m_panel);
@@ -370,7 +372,23 @@ void MainWindow::showRecordingInTitle(const std::optional<std::string>& failure)
   } else if (m_record) {
     title += " \u2014 recording to " + m_record->path();
   }
+  if (!m_refusedNote.empty()) title += " \u2014 " + m_refusedNote;
   setWindowTitle(QString::fromStdString(title));
+}
+
+void MainWindow::showRefusedDevice() {
+  // Once the port is open again, a device refused after a later loss is
+  // told again.
+  if (m_panel.MSComm2.PortOpen()) m_refusedTold.clear();
+  std::string note = RefusedDeviceNote(m_panel);
+  if (note == m_refusedNote) return;
+  m_refusedNote = std::move(note);
+  const std::string& refused = m_panel.reconnect.refused;
+  if (!refused.empty() && refused != m_refusedTold) {
+    m_refusedTold = refused;
+    std::fprintf(stderr, "halvorn-panel: %s\n", RefusedDeviceLine(m_panel).c_str());
+  }
+  showRecordingInTitle(m_recordingFailed ? m_record->Failure() : std::nullopt);
 }
 
 void MainWindow::handlePortEvent(int commEvent) {

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -52,6 +53,8 @@ class MainWindow : public QWidget, private MenuPopup {
 
   // Whether a lost port is tried again every two seconds (off by default).
   void setReconnect(bool on) { m_panel.reconnect.enabled = on; }
+  // Where the serial port reads sysfs ("/sys"); a test lays out its own.
+  void setSysfsRoot(std::filesystem::path sys) { m_port.SetSysfsRoot(std::move(sys)); }
 
   const Form1& form() const { return m_panel.form; }
   const FrontPanel& panel() const { return m_panel; }
@@ -98,6 +101,9 @@ class MainWindow : public QWidget, private MenuPopup {
   // once if recording has stopped.
   void recordOutcome();
   void showRecordingInTitle(const std::optional<std::string>& failure);
+  // After an event that may have found another device on a lost port, or
+  // opened one: the title says so while one is refused, standard error once.
+  void showRefusedDevice();
   // After the core has taken a port event: the widgets at most once per
   // kShowPeriod, so that a flood of answers costs at most two updates a
   // 60 Hz frame.
@@ -114,6 +120,9 @@ class MainWindow : public QWidget, private MenuPopup {
   record::RecordingSerialPort m_recordedPort;
   FrontPanel m_panel{m_recordedPort};
   bool m_recordingFailed = false;
+  // What the title adds for a device the reconnect did not take.
+  std::string m_refusedNote;
+  std::string m_refusedTold;
   WidgetRefs m_widgets = AllWidgets(m_panel.form);
 
   GroupFrame* m_frame1 = nullptr;

@@ -111,6 +111,18 @@ std::string UserName(uid_t id) {
   return std::to_string(id);
 }
 
+// What would let a user who may not open the device open it. Joining its
+// group helps only where the group may read and write it; a device only
+// its owner may use (0600) needs its mode or group changed by whoever
+// administers the machine.
+std::string AccessAdvice(const SerialDevice& device) {
+  if ((device.mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP))
+    return "join group " + GroupName(device.group);
+  if ((device.mode & (S_IRUSR | S_IWUSR)) == (S_IRUSR | S_IWUSR))
+    return "no group may open it, only its owner " + UserName(device.owner);
+  return "nobody but root may open it";
+}
+
 }  // namespace
 
 std::vector<SerialDevice> FindSerialDevices(const fs::path& root) {
@@ -210,8 +222,8 @@ std::string ListPortsText(const std::vector<SerialDevice>& devices, const Creden
     } else if (MayOpen(device, who)) {
       text += ", you may open it";
     } else {
-      text += ", you may not open it (" + UserName(device.owner) + ":" + GroupName(device.group) + " " +
-              ModeText(device.mode) + "; join group " + GroupName(device.group) + ")";
+      text += ", you may not open it (" + UserName(device.owner) + ":" + GroupName(device.group) +
+              " " + ModeText(device.mode) + "; " + AccessAdvice(device) + ")";
     }
     text += "\n";
     for (const std::string& stable : device.stableNames) text += "    " + stable + "\n";

@@ -1,5 +1,6 @@
 #include "serial/TermiosSerialPort.h"
 
+#include "serial/DeviceNode.h"
 #include "serial/SerialDevices.h"
 
 #include <QSocketNotifier>
@@ -74,7 +75,12 @@ int OpenFailureFromErrno(int error) {
   }
 }
 
-std::string PermissionAdvice(const std::string& device, const std::string& group) {
+std::string PermissionAdvice(const std::string& device, const std::string& group, mode_t mode) {
+  if ((mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) {
+    return "halvorn-panel: you may not open " + device +
+           ", and no group may (only its owner): whoever\n"
+           "halvorn-panel: administers the machine can give it to group dialout, mode 0660.\n";
+  }
   return "halvorn-panel: you may not open " + device + " (it belongs to group " + group +
          ").\n"
          "halvorn-panel: on Debian, add yourself to that group and log in again:\n"
@@ -104,6 +110,19 @@ int TermiosSerialPort::Open() {
   const std::optional<std::string> device = m_ports.Device(m_commPort);
   if (!device) return open_error::NoSuchPort;
 
+  // Looked at before it is opened: opening is itself an act on some devices
+  // (/dev/watchdog as root arms it).
+  struct stat node {};
+  if (::stat(device->c_str(), &node) != 0) return OpenFailureFromErrno(errno);
+  if (!S_ISCHR(node.st_mode) || !IsTerminal(m_sys, node.st_rdev)) {
+    if (m_advise && m_refusedNode != *device) {
+      m_refusedNode = *device;
+      m_advise("halvorn-panel: " + *device +
+               " is not a serial device (no terminal); it was not opened.\n");
+    }
+    return open_error::CannotOpen;
+  }
+
   // No controlling terminal: a hang-up must not send the panel SIGHUP.
   FileDescriptor fd(::open(device->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) {
@@ -112,9 +131,7 @@ int TermiosSerialPort::Open() {
     // device's group) is told once, where the one who starts it looks.
     if ((error == EACCES || error == EPERM) && !m_advised && m_advise) {
       m_advised = true;
-      struct stat node {};
-      m_advise(PermissionAdvice(*device, ::stat(device->c_str(), &node) == 0 ? GroupName(node.st_gid)
-                                                                             : "dialout"));
+      m_advise(PermissionAdvice(*device, GroupName(node.st_gid), node.st_mode));
     }
     return OpenFailureFromErrno(error);
   }
@@ -168,6 +185,14 @@ void TermiosSerialPort::Close() {
 }
 
 bool TermiosSerialPort::PortOpen() const { return m_fd >= 0; }
+
+std::optional<std::string> TermiosSerialPort::DeviceIdentity() const {
+  const std::optional<std::string> device = m_ports.Device(m_commPort);
+  struct stat node {};
+  if (!device || ::stat(device->c_str(), &node) != 0) return std::nullopt;
+  if (!S_ISCHR(node.st_mode)) return std::string();
+  return UsbIdentity(m_sys, node.st_rdev);
+}
 
 int TermiosSerialPort::CommPort() const { return m_commPort; }
 

@@ -8,8 +8,11 @@
 // stops watching it and raises kCommEventLost once; the panel then closes it.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,9 +31,12 @@ namespace halvorn::shell {
 int OpenFailureFromErrno(int error);
 
 // What a user who may not open `device` can do about it on Debian, where
-// serial devices belong to a group (`group`, usually "dialout"); one
-// paragraph ending in a newline.
-std::string PermissionAdvice(const std::string& device, const std::string& group);
+// serial devices belong to a group (`group`, usually "dialout") that may
+// read and write them; a node whose `mode` lets no group do so is said to
+// be so, since joining its group would not help. One paragraph ending in a
+// newline.
+[[nodiscard]] std::string PermissionAdvice(const std::string& device, const std::string& group,
+                                           mode_t mode);
 
 class TermiosSerialPort final : public SerialPort {
  public:
@@ -41,7 +47,8 @@ class TermiosSerialPort final : public SerialPort {
 
   // Opens the device of CommPort() exclusively, in raw mode at Settings(),
   // and discards the bytes that were waiting. An open port answers 8005 and
-  // stays as it is.
+  // stays as it is. A device that is not a terminal (/dev/zero, a watchdog,
+  // a file) is not opened at all: 8012, and a line once on the advice sink.
   int Open() override;
   void Close() override;
   bool PortOpen() const override;
@@ -61,9 +68,15 @@ class TermiosSerialPort final : public SerialPort {
   // counts as none): the frame is then lost like one lost on the line.
   bool Output(const std::string& bytes) override;
   std::string Input() override;
+  // Read from sysfs for the device the port's name leads to now.
+  std::optional<std::string> DeviceIdentity() const override;
 
   // How many frames Output() has taken since the port was made.
   std::uint64_t framesTaken() const { return m_framesTaken; }
+
+  // Where sysfs is mounted ("/sys"): it says which devices are terminals and
+  // which adapter each is (serial/DeviceNode.h). A test lays out its own.
+  void SetSysfsRoot(std::filesystem::path sys) { m_sys = std::move(sys); }
 
   // Where the advice goes the first time a device refuses this user (the
   // operator sees only "Port n open failed"); standard error by default.
@@ -86,8 +99,11 @@ class TermiosSerialPort final : public SerialPort {
   bool applyLineSettings();
 
   PortMap m_ports;
+  std::filesystem::path m_sys = "/sys";
   std::function<void(const std::string&)> m_advise;
   bool m_advised = false;
+  // The last device refused for not being a terminal, told once.
+  std::string m_refusedNode;
   int m_commPort = 1;
   std::string m_settingsText = "9600,n,8,1";
   LineSettings m_lineSettings{};

@@ -24,7 +24,11 @@ void cmdConnect_Click(FrontPanel& panel) {
   SerialPort& port = panel.MSComm2;
   if (port.PortOpen()) return;
   TellOpenOutcome(panel, port.Open());
-  if (port.PortOpen()) StopReconnect(panel);
+  if (!port.PortOpen()) return;
+  // The operator chose this device, whichever it is: it is the one a
+  // reconnect looks for from now on.
+  LearnDevice(panel);
+  StopReconnect(panel);
 }
 
 void TellOpenOutcome(FrontPanel& panel, int failure) {

@@ -12,8 +12,9 @@ namespace halvorn {
 // Frames `text` and writes it to the port, lighting the send lamp and
 // (re)starting Timer3, which puts the lamp back 100 ms after the last send.
 // With the port closed it only shows "Not connected!" in lblStatus. A write
-// that fails on an open port is dropped like a lost frame: the next poll asks
-// again, and the link itself reports a port that has gone away.
+// that fails on an open port is dropped like a lost frame, and the lamp and
+// Timer3 stay as they were: the next poll asks again, and the link itself
+// reports a port that has gone away.
 void SendMessage(Form1& form, SerialPort& port, std::string_view text);
 
 // SendMessage of the command text `operationCode` "_" `argument`.

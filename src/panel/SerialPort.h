@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace halvorn {
@@ -49,6 +50,13 @@ class SerialPort {
   virtual bool Output(const std::string& bytes) = 0;
   // Takes every received byte that waits, possibly none.
   virtual std::string Input() = 0;
+
+  // Which device CommPort() names now, found without opening it: for a USB
+  // adapter its vendor, product and serial number, or its place on the bus
+  // when it has no serial number. Empty for a device with nothing that tells
+  // it from another (an on-board port, a pseudo-terminal); nothing when no
+  // device is there. The panel compares it across a reconnect.
+  [[nodiscard]] virtual std::optional<std::string> DeviceIdentity() const { return std::string(); }
 
   // Called with the event kind (kCommEventReceive when bytes arrived).
   void SetOnComm(std::function<void(int commEvent)> handler) { onComm_ = std::move(handler); }

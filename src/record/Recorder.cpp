@@ -48,6 +48,7 @@ void Recorder::Sent(std::string_view bytes) {
 void Recorder::Action(std::string_view procedure, std::optional<std::string_view> device,
                       std::string_view argument) {
   Item item = Stamped(Item::Kind::Action);
+  EndFailureRun(item);
   item.text = {procedure, device, argument};
   Push(item);
 }
@@ -55,8 +56,28 @@ void Recorder::Action(std::string_view procedure, std::optional<std::string_view
 void Recorder::LinkEvent(Link what, std::int64_t number) {
   // A lost device closes the port: one event, 'lost', not two.
   if (what == Link::Closed && m_pendingCount > 0 && m_pending[m_pendingCount - 1].what == Link::Lost) return;
+  if (what == Link::OpenFailed && m_failing == number && m_pendingCount == 0) {
+    ++m_failedAgain;
+    return;
+  }
   if (m_pendingCount == m_pending.size()) return;
   m_pending[m_pendingCount++] = {what, number};
+}
+
+void Recorder::EndFailureRun(const Item& stamp) {
+  if (m_failedAgain > 0) {
+    m_failedAgainText += "; the same ";
+    AppendPlainNumber(m_failedAgainText, m_failedAgain);
+    m_failedAgainText += m_failedAgain == 1 ? " more time" : " more times";
+    Item item = stamp;
+    item.kind = Item::Kind::Event;
+    item.number = m_failing;
+    item.text = {std::string_view("open failed"), std::string_view(m_failedAgainText),
+                 std::nullopt};
+    Push(item);
+  }
+  m_failing.reset();
+  m_failedAgain = 0;
 }
 
 void Recorder::Warning(std::int64_t number, std::string_view line) {
@@ -100,6 +121,11 @@ void Recorder::Observe(const FrontPanel& panel) {
   const Item stamp = Stamped(Item::Kind::DeviceState);
   const Form1& form = panel.form;
   for (std::size_t i = 0; i < m_pendingCount; ++i) {
+    EndFailureRun(stamp);
+    if (m_pending[i].what == Link::OpenFailed) {
+      m_failing = m_pending[i].number;
+      m_failedAgainText.assign(form.lblStatus.caption);
+    }
     Item item = stamp;
     item.kind = Item::Kind::Event;
     item.number = m_pending[i].number;

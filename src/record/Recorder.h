@@ -41,7 +41,12 @@ class Recorder : public LinkObserver, public ActionObserver {
               std::string_view argument) override;
 
   // What the port did; told in the record by Observe() with the status
-  // text the event procedure then showed.
+  // text the event procedure then showed. While a cable is out the
+  // reconnect fails alike every two seconds: of a run of open failures with
+  // the same number and nothing else in between (no other link event, no
+  // operator action), the first is recorded, and when the run ends an
+  // 'open failed' event with the first one's text and "; the same N more
+  // times".
   enum class Link { Opened, Closed, Lost, OpenFailed };
   void LinkEvent(Link what, std::int64_t number);
 
@@ -89,6 +94,13 @@ class Recorder : public LinkObserver, public ActionObserver {
   std::string m_countersText;
   std::array<PendingLink, 4> m_pending{};
   std::size_t m_pendingCount = 0;
+  // The run of alike open failures going on: its number, how many came
+  // after the recorded first, and the first one's text.
+  std::optional<std::int64_t> m_failing;
+  std::int64_t m_failedAgain = 0;
+  std::string m_failedAgainText;
+  // Ends the run of open failures; its count, if any, is recorded now.
+  void EndFailureRun(const Item& stamp);
 };
 
 }  // namespace halvorn::record

@@ -29,6 +29,7 @@ class RecordingSerialPort : public SerialPort {
   void SetSettings(const std::string& settings) override { m_port.SetSettings(settings); }
   bool Output(const std::string& bytes) override;
   std::string Input() override;
+  std::optional<std::string> DeviceIdentity() const override { return m_port.DeviceIdentity(); }
 
  private:
   SerialPort& m_port;

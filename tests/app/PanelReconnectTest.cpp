@@ -7,6 +7,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <filesystem>
 #include <iostream>
@@ -17,6 +19,7 @@
 #include "MainWindow.h"
 #include "QtApplication.h"
 #include "support/EventLoop.h"
+#include "support/FakeSysfs.h"
 #include "support/PollFrames.h"
 #include "support/PseudoTerminal.h"
 #include "support/TemporaryDirectory.h"
@@ -106,6 +109,41 @@ TEST_F(PanelReconnectTest, DisconnectWhileWaitingGivesUp) {
   testing::RunEventsFor(2500ms);
   EXPECT_EQ(Status(), "Port 1 not open");
   EXPECT_FALSE(window->panel().MSComm2.PortOpen());
+}
+
+TEST_F(PanelReconnectTest, AnotherAdapterUnderTheNameIsNotTakenAndTheTitleSaysSo) {
+  // sysfs of the test's own makes the first pseudo-terminal our FTDI
+  // adapter; "Connect" learns it.
+  testing::FakeSysfs sys(directory / "sys");
+  struct stat node {};
+  ASSERT_EQ(::stat(first->path().c_str(), &node), 0);
+  sys.UsbTerminal(node.st_rdev, "1-2", "0403", "6001", "A50285BI", "ttyUSB0");
+  window->setSysfsRoot(sys.path());
+  QTest::mouseClick(window->view("cmdDisconnect"), Qt::LeftButton);
+  QTest::mouseClick(window->view("cmdConnect"), Qt::LeftButton);
+  ASSERT_EQ(Status(), "Port 1 open successfully");
+  const QString title = window->windowTitle();
+
+  // After a hub reset another adapter comes back under the name.
+  Unplug();
+  PseudoTerminal& back = Replug();
+  ASSERT_EQ(::stat(back.path().c_str(), &node), 0);
+  sys.UsbTerminal(node.st_rdev, "1-3", "067b", "2303", "", "ttyUSB1");
+  ::testing::internal::CaptureStderr();
+  testing::RunEventsFor(4500ms);  // two tries
+  const std::string told = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Status(), "Port 1 lost");
+  EXPECT_FALSE(window->panel().MSComm2.PortOpen());
+  EXPECT_EQ(window->windowTitle(), title + " \u2014 another device is on port 1 and was not taken");
+  const std::string line =
+      "halvorn-panel: port 1 now has USB 067b:2303 at 1-3, interface 1.0, not USB 0403:6001 serial "
+      "A50285BI, interface 1.0, which was connected; it was not opened\n";
+  EXPECT_EQ(told, line) << "said once, saying which";
+
+  // Our adapter is back on that name: taken, and the title is as before.
+  sys.UsbTerminal(node.st_rdev, "1-2", "0403", "6001", "A50285BI", "ttyUSB0");
+  ASSERT_TRUE(testing::RunEventsUntil([&] { return Status() == "Port 1 open successfully"; }, 5s));
+  EXPECT_EQ(window->windowTitle(), title);
 }
 
 // Wall-clock: the first try comes one interval after the loss, and a device

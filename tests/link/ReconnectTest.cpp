@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 #include "link/Connection.h"
 #include "link/Polling.h"
 #include "link/Startup.h"
@@ -151,6 +154,86 @@ TEST_F(ReconnectTest, TheOperatorsConnectEndsTheTryingOnlyWhenItOpensThePort) {
   ReconnectTimer_Timer(panel);
   EXPECT_EQ(port.openCalls, opens);
   EXPECT_TRUE(port.PortOpen());
+}
+
+struct IdentityCase {
+  const char* what;
+  std::optional<std::string> now;  // what the port's name leads to after the loss
+  bool opened;
+  const char* refused;  // what the panel says it found instead, if anything
+};
+
+TEST(ReconnectIdentityTest, ATryOpensOnlyTheAdapterThatWasConnected) {
+  const std::string ours = "USB 0403:6001 serial A50285BI, interface 1.0";
+  const IdentityCase cases[] = {
+      {"the same adapter back", ours, true, ""},
+      {"the second port of a two-port adapter", "USB 0403:6001 serial A50285BI, interface 1.1",
+       false, "USB 0403:6001 serial A50285BI, interface 1.1"},
+      {"another instrument under the name", "USB 067b:2303 at 1-3, interface 1.0", false,
+       "USB 067b:2303 at 1-3, interface 1.0"},
+      {"a terminal without an identity", std::string(), false, "a device that tells no identity"},
+      {"nothing there yet", std::nullopt, false, ""},
+  };
+  for (const IdentityCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeSerialPort port;
+    FrontPanel panel(port);
+    Form_Load(panel);
+    panel.reconnect.enabled = true;
+    port.identity = ours;
+    cmdConnect_Click(panel);
+    port.RaiseEvent(kCommEventLost);
+    port.identity = c.now;
+    const int opensBefore = port.openCalls;
+    ReconnectTimer_Timer(panel);
+    EXPECT_EQ(port.PortOpen(), c.opened);
+    EXPECT_EQ(port.openCalls, opensBefore + (c.opened ? 1 : 0))
+        << "a device not taken is not even opened";
+    EXPECT_EQ(panel.form.lblStatus.caption, c.opened ? "Port 1 open successfully" : "Port 1 lost");
+    EXPECT_EQ(panel.reconnect.timer.enabled, !c.opened);
+    EXPECT_EQ(panel.reconnect.refused, c.refused);
+    const std::string note = RefusedDeviceNote(panel);
+    EXPECT_EQ(note, *c.refused ? "another device is on port 1 and was not taken" : "");
+    const std::string line = RefusedDeviceLine(panel);
+    if (*c.refused) {
+      EXPECT_NE(line.find(c.refused), std::string::npos) << line;
+      EXPECT_NE(line.find(ours), std::string::npos) << line;
+    }
+  }
+}
+
+TEST(ReconnectIdentityTest, TheOperatorsConnectTakesWhateverIsThereAndLooksForItFromThen) {
+  FakeSerialPort port;
+  FrontPanel panel(port);
+  Form_Load(panel);
+  panel.reconnect.enabled = true;
+  port.identity = "USB 0403:6001 serial A";
+  cmdConnect_Click(panel);
+  port.RaiseEvent(kCommEventLost);
+  port.identity = "USB 0403:6001 serial B";
+  ReconnectTimer_Timer(panel);
+  ASSERT_FALSE(port.PortOpen());
+  ASSERT_FALSE(RefusedDeviceNote(panel).empty());
+
+  // The refused adapter goes: the title's note goes with it.
+  port.identity = std::nullopt;
+  ReconnectTimer_Timer(panel);
+  EXPECT_EQ(RefusedDeviceNote(panel), "");
+  port.identity = "USB 0403:6001 serial B";
+  ReconnectTimer_Timer(panel);
+
+  cmdConnect_Click(panel);  // the operator chose it
+  EXPECT_TRUE(port.PortOpen());
+  EXPECT_EQ(panel.form.lblStatus.caption, "Port 1 open successfully");
+  EXPECT_EQ(RefusedDeviceNote(panel), "");
+  port.RaiseEvent(kCommEventLost);
+  port.identity = "USB 0403:6001 serial A";
+  ReconnectTimer_Timer(panel);
+  EXPECT_FALSE(port.PortOpen()) << "now the first adapter is the other one";
+  port.identity = "USB 0403:6001 serial B";
+  ReconnectTimer_Timer(panel);
+  EXPECT_TRUE(port.PortOpen());
+  EXPECT_EQ(RefusedDeviceNote(panel), "");
 }
 
 TEST_F(ReconnectTest, ASecondLossAfterAReconnectIsTriedAgain) {

@@ -45,15 +45,22 @@ TEST_F(SenderTest, EachSendRestartsTheLampTimer) {
   EXPECT_EQ(port.written, "061_246\r062_247\r");
 }
 
-TEST_F(SenderTest, AFailedWriteOnAnOpenPortIsDroppedAndTheNextGoesOut) {
+TEST_F(SenderTest, AFrameThePortRefusesLeavesTheLampAtRestAndTheNextGoesOut) {
   Open();
+  form.lblStatus.caption = "Port 1 open successfully";
   port.failWrites = true;
   SendMessage(form, port, "061_");
   EXPECT_TRUE(port.written.empty());
-  EXPECT_EQ(form.shpSend.fillColor, colours::Yellow);
+  EXPECT_EQ(form.shpSend.fillColor, colours::SystemMenu)
+      << "no lamp for a frame that never went out";
+  EXPECT_FALSE(form.Timer3.enabled);
+  EXPECT_EQ(form.Timer3.starts, 0u);
+  EXPECT_EQ(form.lblStatus.caption, "Port 1 open successfully");
   port.failWrites = false;
   SendMessage(form, port, "062_");
   EXPECT_EQ(port.written, "062_247\r");
+  EXPECT_EQ(form.shpSend.fillColor, colours::Yellow);
+  EXPECT_TRUE(form.Timer3.enabled);
 }
 
 }  // namespace

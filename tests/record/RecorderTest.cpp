@@ -9,6 +9,7 @@
 
 #include "AllocationCounter.h"
 #include "QueuedItems.h"
+#include "commands/Events.h"
 #include "link/Connection.h"
 #include "link/Frame.h"
 #include "link/Polling.h"
@@ -116,6 +117,36 @@ TEST_F(RecorderTest, LinkEventsCarryTheStatusTheyShowed) {
                           "event opened 1 'Port 1 open successfully'",
                           "event lost 1 'Port 1 lost'",  // not also 'closed'
                           "event opened 1 'Port 1 open successfully'", "event closed 1 'Port 1 closed'"));
+}
+
+TEST_F(RecorderTest, TriesOfTheReconnectThatFailAlikeAreRecordedOnceAndThenCounted) {
+  panel.actions = &recorder;
+  panel.reconnect.enabled = true;
+  const auto step = [&](auto&& act) {
+    act();
+    recorder.Observe(panel);
+  };
+  step([&] { cmdConnect_Click(panel); });
+  step([&] { port.RaiseEvent(kCommEventLost); });
+  TakeItems(queue);
+  // Half a minute with the cable out, then an adapter that is not ours to
+  // open, then the operator's own "Connect" (recorded, whatever failed
+  // before), then the adapter back.
+  port.openFailures.assign(15, open_error::NoSuchPort);
+  for (int i = 0; i < 15; ++i) step([&] { Tick(panel, panel.reconnect.timer); });
+  port.openFailures = {open_error::CannotOpen, open_error::CannotOpen, open_error::CannotOpen};
+  for (int i = 0; i < 2; ++i) step([&] { Tick(panel, panel.reconnect.timer); });
+  step([&] { Click(panel, panel.form.cmdConnect); });
+  step([&] { Tick(panel, panel.reconnect.timer); });
+  const auto items = TakeItems(queue);
+  EXPECT_THAT(OfKind(items, Item::Kind::Event),
+              ElementsAre("event open failed 8002 'Port 1 lost'",
+                          "event open failed 8002 'Port 1 lost; the same 14 more times'",
+                          "event open failed 8012 'Port 1 open failed'",
+                          "event open failed 8012 'Port 1 open failed; the same 1 more time'",
+                          "event open failed 8012 'Port 1 open failed'",
+                          "event opened 1 'Port 1 open successfully'"));
+  EXPECT_EQ(OfKind(items, Item::Kind::Action).size(), 1u);
 }
 
 TEST_F(RecorderTest, EveryWarningIsRecordedEvenWhenTheListLooksTheSame) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,6 +44,7 @@ class FakeSerialPort : public SerialPort {
     return true;
   }
   std::string Input() override { return std::exchange(waiting, {}); }
+  std::optional<std::string> DeviceIdentity() const override { return identity; }
 
   // Bytes arrive from the controller: queue them and raise the receive event.
   void Deliver(const std::string& bytes) {
@@ -59,6 +61,8 @@ class FakeSerialPort : public SerialPort {
   std::string written;              // everything written, in order
   std::string waiting;              // received bytes not yet taken
   std::vector<std::string> settingsHistory;
+  // What DeviceIdentity() tells: by default a device without one.
+  std::optional<std::string> identity = std::string();
 
  private:
   bool open_ = false;

@@ -6,12 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "serial/DeviceNode.h"
+#include "support/FakeSysfs.h"
 #include "support/TemporaryDirectory.h"
 
 namespace halvorn::shell {
@@ -161,6 +164,82 @@ TEST_F(SerialDevicesTest, TheListingShowsDriverUsbNamesStableNamesAndAccess) {
                 dialout + " crw-rw----; join group " + dialout + ")\n"
                 "    /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\n"
                 "    /dev/serial/by-id/usb-FTDI_FT232R_alias-if00-port0\n");
+}
+
+TEST_F(SerialDevicesTest, TheWayOutIsToldOnlyWhereThereIsOne) {
+  struct Case {
+    const char* what;
+    uid_t owner;
+    gid_t group;
+    mode_t mode;
+    std::string advice;
+  };
+  const Case cases[] = {
+      {"a serial device as udev leaves it", 0, 20, 0660, "join group " + GroupName(20)},
+      {"a device only its owner may use", 0, 0, 0600, "no group may open it, only its owner root"},
+      {"in group dialout, but the group's bits are off", 0, 20, 0600,
+       "no group may open it, only its owner root"},
+      {"a device nobody may use", 0, 20, 0000, "nobody but root may open it"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SerialDevice device;
+    device.path = "/dev/ttyUSB3";
+    device.driver = "ftdi_sio";
+    device.hasNode = true;
+    device.owner = c.owner;
+    device.group = c.group;
+    device.mode = S_IFCHR | c.mode;
+    const std::string text = ListPortsText({device}, Credentials{1000, 1000, {24}});
+    EXPECT_NE(text.find("you may not open it"), std::string::npos) << text;
+    EXPECT_NE(text.find("; " + c.advice + ")\n"), std::string::npos) << text;
+    if (c.mode != 0660) {
+      EXPECT_EQ(text.find("join group"), std::string::npos) << text;
+    }
+  }
+}
+
+TEST_F(SerialDevicesTest, SysfsTellsWhichNodesAreTerminalsAndWhichAdapterEachIs) {
+  // The fixture's adapters, now with their device numbers; the FTDI one
+  // with its serial number. Beside them /dev/zero and a watchdog.
+  testing::FakeSysfs sys(root / "sys");
+  sys.UsbTerminal(::makedev(188, 0), "1-2", "0403", "6001", "A50285BI", "ttyUSB0");
+  sys.UsbTerminal(::makedev(166, 0), "1-3", "2341", "0043", "", "ttyACM0");
+  sys.Virtual(::makedev(4, 64), "tty", "ttyS0");
+  sys.Virtual(::makedev(1, 5), "mem", "zero");
+  sys.Virtual(::makedev(10, 130), "misc", "watchdog");
+  struct Case {
+    const char* what;
+    unsigned major, minor;
+    bool terminal;
+    const char* identity;
+  };
+  const Case cases[] = {
+      {"FTDI adapter", 188, 0, true, "USB 0403:6001 serial A50285BI, interface 1.0"},
+      {"board without a serial number", 166, 0, true, "USB 2341:0043 at 1-3, interface 1.0"},
+      {"on-board port", 4, 64, true, ""},
+      {"/dev/zero", 1, 5, false, ""},
+      {"/dev/watchdog", 10, 130, false, ""},
+      // Pseudo-terminal slaves have no entry; their majors say what they are.
+      {"/dev/pts/3", 136, 3, true, ""},
+      {"/dev/pts/1048575", 143, 255, true, ""},
+      {"below the pty majors, no entry", 135, 0, false, ""},
+      {"above the pty majors, no entry", 144, 0, false, ""},
+      {"unknown to sysfs", 250, 7, false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const dev_t number = ::makedev(c.major, c.minor);
+    EXPECT_EQ(IsTerminal(sys.path(), number), c.terminal);
+    EXPECT_EQ(UsbIdentity(sys.path(), number), c.identity);
+  }
+  // The second port of a two-port adapter has the same serial number.
+  const std::filesystem::path second =
+      root / "sys/devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.1/ttyUSB1/tty/ttyUSB1";
+  fs::create_directories(second);
+  fs::create_symlink(second, root / "sys/dev/char/188:1");
+  EXPECT_EQ(UsbIdentity(sys.path(), ::makedev(188, 1)),
+            "USB 0403:6001 serial A50285BI, interface 1.1");
 }
 
 TEST(MayOpenTest, TheKernelLooksAtOneClassOfBitsOnly) {

@@ -6,6 +6,7 @@
 #include "serial/SerialDevices.h"
 
 #include "support/EventLoop.h"
+#include "support/FakeSysfs.h"
 #include "support/PseudoTerminal.h"
 #include "support/TemporaryDirectory.h"
 #include "support/TimeBounds.h"
@@ -16,11 +17,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
-#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -160,17 +162,21 @@ TEST_F(TermiosSerialPortTest, OpenFailuresAreToldAsTheThreeNumbers) {
 
 TEST_F(TermiosSerialPortTest, ADeviceThisUserMayNotOpenFailsAndTheWayOutIsToldOnce) {
   // The superuser opens anything; the refusal needs an ordinary user, so a
-  // child process becomes "nobody" and tries a device of group 20
+  // child process becomes "nobody" and tries a terminal of group 20
   // ("dialout" on Debian) with mode 0660.
-  TemporaryDirectory directory;
-  ASSERT_TRUE(directory.ok());
-  ASSERT_EQ(::chmod(directory.path().c_str(), 0755), 0);
-  const std::string device = (directory / "ttyUSB0").string();
-  std::ofstream(device) << "x";
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the device away and become nobody";
+  PseudoTerminal terminal;
+  ASSERT_TRUE(terminal.ok());
+  const std::string device = terminal.path();
   ASSERT_EQ(::chown(device.c_str(), 0, 20), 0);
   ASSERT_EQ(::chmod(device.c_str(), 0660), 0);
-  const std::string expected = PermissionAdvice(device, GroupName(20));
+  const std::string expected = PermissionAdvice(device, GroupName(20), S_IFCHR | 0660);
+  // A second terminal that only its owner may use: joining a group would
+  // not help, and the advice must not say it would.
+  PseudoTerminal ownersOnly;
+  ASSERT_TRUE(ownersOnly.ok());
+  ASSERT_EQ(::chown(ownersOnly.path().c_str(), 0, 20), 0);
+  ASSERT_EQ(::chmod(ownersOnly.path().c_str(), 0600), 0);
 
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
@@ -183,15 +189,86 @@ TEST_F(TermiosSerialPortTest, ADeviceThisUserMayNotOpenFailsAndTheWayOutIsToldOn
     if (refused.Open() != open_error::CannotOpen) ::_exit(12);
     if (advice.size() != 1) ::_exit(13);
     if (advice.front() != expected) ::_exit(14);
+    TermiosSerialPort ownerOnly(PortsWith(1, ownersOnly.path()));
+    ownerOnly.SetAdviceSink([&](const std::string& text) { advice.push_back(text); });
+    if (ownerOnly.Open() != open_error::CannotOpen) ::_exit(15);
+    if (advice.size() != 2 || advice.back().find("adduser") != std::string::npos ||
+        advice.back().find("no group may") == std::string::npos)
+      ::_exit(16);
     ::_exit(0);
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
-  // 11, 12: not "open failed"; 13: told other than once; 14: another text.
+  // 11, 12, 15: not "open failed"; 13: told other than once; 14: another
+  // text; 16: advice to join a group that may not open the device either.
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_NE(expected.find("sudo adduser \"$USER\" " + GroupName(20)), std::string::npos);
   EXPECT_NE(expected.find(device), std::string::npos);
+}
+
+TEST_F(TermiosSerialPortTest, ACharacterDeviceThatIsNoTerminalIsNeverOpened) {
+  // Opening is an act of its own on some devices (a watchdog arms); the
+  // kernel's inotify sees every open of the node, so "never" is checked.
+  for (const char* device : {"/dev/zero", "/dev/null"}) {
+    SCOPED_TRACE(device);
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, device, IN_OPEN), 0);
+    const auto opens = [&] {
+      alignas(inotify_event) char buffer[4096];
+      int count = 0;
+      for (ssize_t got; (got = ::read(watch, buffer, sizeof buffer)) > 0;) {
+        for (char* at = buffer; at < buffer + got;) {
+          const auto* event = reinterpret_cast<const inotify_event*>(at);
+          count += (event->mask & IN_OPEN) != 0;
+          at += sizeof(inotify_event) + event->len;
+        }
+      }
+      return count;
+    };
+    TermiosSerialPort refusing(PortsWith(2, device));
+    refusing.SetCommPort(2);
+    std::vector<std::string> advice;
+    refusing.SetAdviceSink([&](const std::string& text) { advice.push_back(text); });
+    EXPECT_EQ(refusing.Open(), open_error::CannotOpen);
+    EXPECT_EQ(refusing.Open(), open_error::CannotOpen);
+    EXPECT_FALSE(refusing.PortOpen());
+    EXPECT_EQ(opens(), 0) << "opened although it is no terminal";
+    ASSERT_EQ(advice.size(), 1u) << "told once";
+    EXPECT_NE(advice.front().find(std::string(device) + " is not a serial device"),
+              std::string::npos);
+    // The watch does see an open.
+    ::close(::open(device, O_RDONLY | O_CLOEXEC));
+    EXPECT_EQ(opens(), 1);
+    ::close(watch);
+  }
+}
+
+TEST_F(TermiosSerialPortTest, TheIdentityIsSysfsWordForTheNodeTheNameLeadsTo) {
+  TemporaryDirectory directory;
+  ASSERT_TRUE(directory.ok());
+  struct stat node {};
+  ASSERT_EQ(::stat(pty.path().c_str(), &node), 0);
+  // A stable name, as udev makes, leading to the pseudo-terminal; the fake
+  // sysfs makes that terminal an FTDI adapter.
+  const std::filesystem::path stable = directory / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+  std::filesystem::create_symlink(pty.path(), stable);
+  testing::FakeSysfs sys(directory / "sys");
+  sys.UsbTerminal(node.st_rdev, "1-2", "0403", "6001", "A50285BI", "ttyUSB0");
+
+  TermiosSerialPort adapter(PortsWith(1, stable.string()));
+  EXPECT_EQ(adapter.DeviceIdentity(), std::string())
+      << "the machine's sysfs knows no pseudo-terminal";
+  adapter.SetSysfsRoot(sys.path());
+  EXPECT_EQ(adapter.DeviceIdentity(), "USB 0403:6001 serial A50285BI, interface 1.0");
+  EXPECT_EQ(adapter.Open(), open_error::None)
+      << "a pseudo-terminal is a terminal whatever sysfs says";
+  adapter.Close();
+  std::filesystem::remove(stable);
+  EXPECT_EQ(adapter.DeviceIdentity(), std::nullopt) << "unplugged: nothing there";
+  adapter.SetCommPort(11);
+  EXPECT_EQ(adapter.DeviceIdentity(), std::nullopt);
 }
 
 TEST_F(TermiosSerialPortTest, PortNumbersOutsideOneToTenDoNotExist) {
