@@ -73,8 +73,9 @@ int main(int argc, char* argv[]) {
     case CommandLine::Outcome::Run:
       break;
   }
-  // The record too: a file that cannot be one stops the start before any
-  // window opens, rather than leaving the operator believing the run kept.
+  // The record too: a name or file that can never be one stops the start
+  // before any window opens, rather than leaving the operator believing the
+  // run kept. A failure of the moment starts the panel all the same.
   std::optional<halvorn::shell::SessionRecord> record;
   if (!commandLine.recordPath.empty()) {
     // A file size limit reached by the record fails the write, which stops
@@ -82,10 +83,12 @@ int main(int argc, char* argv[]) {
     ::signal(SIGXFSZ, SIG_IGN);
     try {
       record.emplace(commandLine.recordPath, DescribeRun(argc, argv, commandLine.ports));
-    } catch (const halvorn::record::DatabaseError& e) {
+    } catch (const halvorn::record::RecordRefused& e) {
       std::cerr << "halvorn-panel: " << e.what() << '\n';
       return halvorn::shell::kCommandLineExitStatus;
     }
+    if (const auto failure = record->Failure())
+      std::cerr << "halvorn-panel: not recording: " << *failure << '\n';
   }
   // On X, the window's paints go to the server through the socket rather
   // than shared memory. The panel repaints a few small widgets at a time (a

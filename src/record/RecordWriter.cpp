@@ -20,9 +20,19 @@ constexpr int kOpenBusyMilliseconds = 2000;
 }  // namespace
 
 RecordFile::RecordFile(const std::string& path) : m_path(path) {
-  m_lockFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  // Decided on the name before anything is opened: opening a device may
+  // already do something, and SQLite would make its journal beside it.
+  if (std::optional<std::string> problem = RecordPathProblem(path)) throw RecordRefused(*problem);
+  // Non-blocking, so that a FIFO put there since cannot hold the start.
+  m_lockFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
   if (m_lockFd < 0) {
     throw DatabaseError(SQLITE_CANTOPEN, "cannot open the record " + path + ": " + std::strerror(errno));
+  }
+  struct stat opened {};
+  if (::fstat(m_lockFd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+    ::close(m_lockFd);
+    m_lockFd = -1;
+    throw RecordRefused(path + " is not a regular file, not a record file");
   }
   // An advisory lock of our own beside SQLite's: two panels appending
   // sessions to one file at once would interleave their commits, and
@@ -43,7 +53,9 @@ RecordFile::RecordFile(const std::string& path) : m_path(path) {
       empty = IsEmpty(*m_db);
     } catch (const DatabaseError& e) {
       // SQLite's own words ("file is not a database"), not the statement.
-      throw DatabaseError(e.code(), path + " is not a Halvorn record: " + sqlite3_errstr(e.code()));
+      if (IsWrongFile(e.code()))
+        throw RecordRefused(path + " is not a Halvorn record: " + sqlite3_errstr(e.code()));
+      throw DatabaseError(e.code(), "cannot read " + path + ": " + sqlite3_errstr(e.code()));
     }
     if (empty) {
       CreateSchema(*m_db);
@@ -54,12 +66,23 @@ RecordFile::RecordFile(const std::string& path) : m_path(path) {
     // In write-ahead-log mode NORMAL loses nothing committed when the panel
     // is killed; only a power cut may take the last commits.
     m_db->exec("PRAGMA synchronous=NORMAL");
+  } catch (const RecordRefused&) {
+    Close();
+    throw;
+  } catch (const DatabaseError& e) {
+    Close();
+    if (IsWrongFile(e.code())) throw RecordRefused(e.what());
+    throw;
   } catch (...) {
-    m_db.reset();
-    ::close(m_lockFd);
-    m_lockFd = -1;
+    Close();
     throw;
   }
+}
+
+void RecordFile::Close() {
+  m_db.reset();
+  if (m_lockFd >= 0) ::close(m_lockFd);
+  m_lockFd = -1;
 }
 
 RecordFile::RecordFile(RecordFile&& other) noexcept
@@ -68,10 +91,7 @@ RecordFile::RecordFile(RecordFile&& other) noexcept
   other.m_db.reset();
 }
 
-RecordFile::~RecordFile() {
-  m_db.reset();
-  if (m_lockFd >= 0) ::close(m_lockFd);
-}
+RecordFile::~RecordFile() { Close(); }
 
 bool RecordFile::StillThere() const {
   struct stat named {};
@@ -83,10 +103,19 @@ bool RecordFile::StillThere() const {
 RecordWriter::RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo& info)
     : m_file(std::move(file)), m_queue(queue) {
   Database& db = m_file.database();
-  Statement insert = db.prepare(
-      "INSERT INTO session(started_wall_ns, version, command_line, port_map) VALUES(?1, ?2, ?3, ?4)");
-  insert.bind(1, info.startedWallNs).bind(2, info.version).bind(3, info.commandLine).bind(4, info.portMap);
-  insert.step();
+  try {
+    Statement insert = db.prepare(
+        "INSERT INTO session(started_wall_ns, version, command_line, port_map) "
+        "VALUES(?1, ?2, ?3, ?4)");
+    insert.bind(1, info.startedWallNs)
+        .bind(2, info.version)
+        .bind(3, info.commandLine)
+        .bind(4, info.portMap);
+    insert.step();
+  } catch (const DatabaseError& e) {
+    throw DatabaseError(
+        e.code(), "cannot start a session in " + m_file.path() + ": " + sqlite3_errstr(e.code()));
+  }
   m_session = db.lastInsertRowid();
   m_thread = std::thread([this] { Run(); });
 }

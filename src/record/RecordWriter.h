@@ -18,6 +18,7 @@
 
 #include "record/Database.h"
 #include "record/ItemQueue.h"
+#include "record/RecordPath.h"
 
 namespace halvorn::record {
 
@@ -35,9 +36,10 @@ constexpr std::chrono::milliseconds kCommitPeriod{200};
 // file that keeps a second panel from recording into it at the same time.
 class RecordFile {
  public:
-  // Opens or creates `path`. Throws DatabaseError with a message for the
-  // operator when the file cannot be opened, is not a record, or another
-  // panel is recording into it.
+  // Opens or creates `path`. Throws RecordRefused when `path` cannot be a
+  // record (see RecordPath.h), else DatabaseError with a message for the
+  // operator when the file cannot be opened now: another panel records
+  // into it, a lock held past a bounded wait, the disk, a read-only folder.
   explicit RecordFile(const std::string& path);
   RecordFile(RecordFile&& other) noexcept;
   RecordFile& operator=(RecordFile&&) = delete;
@@ -49,6 +51,8 @@ class RecordFile {
   bool StillThere() const;
 
  private:
+  void Close();
+
   std::string m_path;
   int m_lockFd = -1;  // closed only after the database, so SQLite's locks stay
   std::optional<Database> m_db;
