@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -16,6 +17,10 @@ namespace {
 // How long opening the record waits for another program's brief lock (a
 // viewer starting to read) before giving up.
 constexpr int kOpenBusyMilliseconds = 2000;
+// How long one commit waits for a lock during the run.
+constexpr int kRunBusyMilliseconds = 100;
+
+bool IsLock(int code) { return code == SQLITE_BUSY || code == SQLITE_LOCKED; }
 
 }  // namespace
 
@@ -100,8 +105,9 @@ bool RecordFile::StillThere() const {
   return named.st_dev == held.st_dev && named.st_ino == held.st_ino;
 }
 
-RecordWriter::RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo& info)
-    : m_file(std::move(file)), m_queue(queue) {
+RecordWriter::RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo& info,
+                           std::chrono::milliseconds busyPatience)
+    : m_file(std::move(file)), m_queue(queue), m_busyPatience(busyPatience) {
   Database& db = m_file.database();
   try {
     Statement insert = db.prepare(
@@ -117,6 +123,9 @@ RecordWriter::RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo&
         e.code(), "cannot start a session in " + m_file.path() + ": " + sqlite3_errstr(e.code()));
   }
   m_session = db.lastInsertRowid();
+  // From now on a lock is tried again at each commit rather than waited
+  // for, so that Stop() is never held long by another program.
+  db.setBusyTimeout(kRunBusyMilliseconds);
   m_thread = std::thread([this] { Run(); });
 }
 
@@ -158,7 +167,9 @@ void RecordWriter::Run() {
     const bool stopping = m_stopping;
     const std::uint64_t requests = m_flushRequests;
     lock.unlock();
-    CommitQueued();
+    // The last commit waits for a lock as long as the start did.
+    if (stopping) m_file.database().setBusyTimeout(kOpenBusyMilliseconds);
+    CommitQueued(stopping);
     if (stopping && !m_failed) {
       try {
         Statement end = m_file.database().prepare("UPDATE session SET ended = 1, last_t_ns = ?1 WHERE id = ?2");
@@ -174,66 +185,99 @@ void RecordWriter::Run() {
   }
 }
 
-void RecordWriter::CommitQueued() {
+void RecordWriter::CommitQueued(bool last) {
   if (m_failed) {
     m_queue.TakeAll([](const Item&) {});
     return;
   }
-  Database& db = m_file.database();
   try {
-    // Prepared once per commit: a handful of statements every 200 ms is
-    // nothing beside the rows, and no statement outlives a failure.
-    std::optional<Transaction> transaction;
-    std::optional<Statement> traffic, action, device, event;
-    m_queue.TakeAll([&](const Item& item) {
-      if (!transaction) {
-        transaction.emplace(db);
-        traffic.emplace(db.prepare("INSERT INTO traffic VALUES(?1, ?2, ?3, ?4, ?5)"));
-        action.emplace(db.prepare("INSERT INTO action VALUES(?1, ?2, ?3, ?4, ?5, ?6)"));
-        device.emplace(db.prepare("INSERT INTO device_state VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"));
-        event.emplace(db.prepare("INSERT INTO event VALUES(?1, ?2, ?3, ?4, ?5, ?6)"));
-      }
-      Statement* row = nullptr;
-      switch (item.kind) {
-        case Item::Kind::Traffic:
-          row = &*traffic;
-          row->bind(4, item.code).bindBlob(5, item.text[0].value_or(std::string_view{}));
-          break;
-        case Item::Kind::Action:
-          row = &*action;
-          row->bind(4, item.text[0].value_or("")).bind(5, item.text[1]).bind(6, item.text[2].value_or(""));
-          break;
-        case Item::Kind::DeviceState:
-          row = &*device;
-          row->bind(4, item.text[0].value_or("")).bind(5, item.text[1].value_or("")).bind(6, item.text[2]);
-          row->bind(7, item.number).bind(8, item.code).bind(9, item.value);
-          break;
-        case Item::Kind::Event:
-          row = &*event;
-          row->bind(4, item.text[0].value_or("")).bind(5, item.number).bind(6, item.text[1].value_or(""));
-          break;
-      }
-      row->bind(1, m_session).bind(2, item.t_ns).bind(3, item.wall_ns);
-      row->step();
-      row->reset();
-      if (item.t_ns > m_lastT) m_lastT = item.t_ns;
-    });
-    if (transaction) {
-      Statement last = db.prepare("UPDATE session SET last_t_ns = ?1 WHERE id = ?2");
-      last.bind(1, m_lastT).bind(2, m_session).step();
-      traffic.reset();
-      action.reset();
-      device.reset();
-      event.reset();
-      transaction->commit();
-    }
+    const bool retry = m_queue.HoldsBatch();
+    CommitBatch();
+    m_busySince.reset();
+    // The kept batch is in; what came meanwhile need not wait a period.
+    if (retry) CommitBatch();
   } catch (const DatabaseError& e) {
+    if (IsLock(e.code())) {
+      const auto now = std::chrono::steady_clock::now();
+      if (!m_busySince) m_busySince = now;
+      if (!last && now - *m_busySince < m_busyPatience)
+        return;  // the batch is kept for the next commit
+      const auto seconds =
+          std::chrono::duration_cast<std::chrono::seconds>(now - *m_busySince).count();
+      m_queue.Release();
+      Fail(m_file.path() + " is locked by another program (" + e.what() + " for " +
+           std::to_string(seconds) + " s)");
+      return;
+    }
+    m_queue.Release();
     Fail(e.what());
     return;
   }
   // SQLite writes on into a file that was deleted or renamed away, and the
   // operator would believe the record safe.
   if (!m_file.StillThere()) Fail(m_file.path() + " was removed or replaced");
+}
+
+void RecordWriter::CommitBatch() {
+  Database& db = m_file.database();
+  // Prepared once per commit: a handful of statements every 200 ms is
+  // nothing beside the rows, and no statement outlives a failure. Kept by
+  // the queue until committed: a lock that refuses it leaves it whole for
+  // the next try, and the rollback leaves nothing of it in the file.
+  std::optional<Transaction> transaction;
+  std::int64_t newest = m_lastT;
+  std::optional<Statement> traffic, action, device, event;
+  m_queue.Offer([&](const Item& item) {
+    if (!transaction) {
+      transaction.emplace(db);
+      traffic.emplace(db.prepare("INSERT INTO traffic VALUES(?1, ?2, ?3, ?4, ?5)"));
+      action.emplace(db.prepare("INSERT INTO action VALUES(?1, ?2, ?3, ?4, ?5, ?6)"));
+      device.emplace(
+          db.prepare("INSERT INTO device_state VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"));
+      event.emplace(db.prepare("INSERT INTO event VALUES(?1, ?2, ?3, ?4, ?5, ?6)"));
+    }
+    Statement* row = nullptr;
+    switch (item.kind) {
+      case Item::Kind::Traffic:
+        row = &*traffic;
+        row->bind(4, item.code).bindBlob(5, item.text[0].value_or(std::string_view{}));
+        break;
+      case Item::Kind::Action:
+        row = &*action;
+        row->bind(4, item.text[0].value_or(""))
+            .bind(5, item.text[1])
+            .bind(6, item.text[2].value_or(""));
+        break;
+      case Item::Kind::DeviceState:
+        row = &*device;
+        row->bind(4, item.text[0].value_or(""))
+            .bind(5, item.text[1].value_or(""))
+            .bind(6, item.text[2]);
+        row->bind(7, item.number).bind(8, item.code).bind(9, item.value);
+        break;
+      case Item::Kind::Event:
+        row = &*event;
+        row->bind(4, item.text[0].value_or(""))
+            .bind(5, item.number)
+            .bind(6, item.text[1].value_or(""));
+        break;
+    }
+    row->bind(1, m_session).bind(2, item.t_ns).bind(3, item.wall_ns);
+    row->step();
+    row->reset();
+    newest = std::max(newest, item.t_ns);
+  });
+  if (transaction) {
+    Statement last = db.prepare("UPDATE session SET last_t_ns = ?1 WHERE id = ?2");
+    last.bind(1, newest).bind(2, m_session).step();
+    traffic.reset();
+    action.reset();
+    device.reset();
+    event.reset();
+    transaction->commit();
+    m_lastT = newest;
+  }
+  m_queue.Release();
 }
 
 }  // namespace halvorn::record

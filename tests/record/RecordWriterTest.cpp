@@ -1,7 +1,7 @@
 // The writer on real files: what it commits, what it refuses to open and
-// what only fails for the moment, and how it fails without taking the panel
-// down (file size limit, the file removed) or losing the file (killed in the
-// middle of a flood).
+// what only fails for the moment, how it waits out another program's lock,
+// and how it fails without taking the panel down (file size limit, the file
+// removed) or losing the file (killed in the middle of a flood).
 #include "record/RecordWriter.h"
 
 #include <gtest/gtest.h>
@@ -243,6 +243,56 @@ TEST(RecordWriterTest, AReadOnlyFileSystemIsAFailureOfTheMoment) {
   ASSERT_TRUE(WIFEXITED(status));
   if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no mount namespace here";
   EXPECT_EQ(WEXITSTATUS(status), 0) << "see the child's lines above";
+}
+
+TEST(RecordWriterTest, ALockOfTheMomentIsWaitedOutWithTheBatchKept) {
+  TemporaryDirectory dir;
+  const std::string path = dir / "waited.halvorn";
+  ItemQueue queue(1 << 16);
+  RecordWriter writer(RecordFile(path), queue, Info());
+  queue.Push(testing::ReceivedItem(1, "before"));
+  writer.Flush();
+  {
+    HeldLock other(path);
+    for (int i = 2; i <= 6; ++i) {
+      queue.Push(testing::ReceivedItem(i, "during"));
+      writer.Flush();  // refused by the lock, kept
+    }
+    EXPECT_FALSE(writer.Failure());
+  }
+  queue.Push(testing::ReceivedItem(7, "after"));
+  writer.Flush();
+  EXPECT_FALSE(writer.Failure());
+  writer.Stop();
+  Database db(path, Database::Mode::ReadOnly);
+  Statement rows =
+      db.prepare("SELECT group_concat(t_ns, ' ') FROM (SELECT t_ns FROM traffic ORDER BY rowid)");
+  ASSERT_TRUE(rows.step());
+  EXPECT_EQ(rows.text(0), "1 2 3 4 5 6 7") << "each once, in order";
+  EXPECT_EQ(Count(db, "SELECT count(*) FROM session WHERE ended = 1 AND last_t_ns = 7"), 1);
+  EXPECT_EQ(Count(db, "SELECT count(*) FROM event"), 0) << "no gap";
+}
+
+TEST(RecordWriterTest, ALockThatLastsStopsTheRecordingWithTheReason) {
+  TemporaryDirectory dir;
+  const std::string path = dir / "held.halvorn";
+  ItemQueue queue(1 << 16);
+  RecordWriter writer(RecordFile(path), queue, Info(), 500ms);
+  HeldLock other(path);
+  const auto began = std::chrono::steady_clock::now();
+  while (!writer.Failure() && std::chrono::steady_clock::now() - began < 10s) {
+    queue.Push(testing::ReceivedItem(1, "x"));
+    writer.Flush();
+  }
+  EXPECT_GE(std::chrono::steady_clock::now() - began, 500ms) << "not at the first refusal";
+  ASSERT_TRUE(writer.Failure());
+  EXPECT_EQ(
+      writer.Failure()->rfind(path + " is locked by another program (database is locked for ", 0),
+      0u)
+      << *writer.Failure();
+  const auto stopping = std::chrono::steady_clock::now();
+  writer.Stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, 5s);
 }
 
 TEST(RecordWriterTest, ARemovedFileStopsTheRecordingWithTheReason) {
