@@ -69,7 +69,8 @@ class RecordFile {
 class RecordWriter {
  public:
   // Adds the session row (its number is session()); throws DatabaseError.
-  // The thread starts at once.
+  // The thread starts at once. `busyPatience`: how long a lock on the file
+  // is tried again before recording stops.
   RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo& info,
                std::chrono::milliseconds busyPatience = kBusyPatience);
   RecordWriter(const RecordWriter&) = delete;
