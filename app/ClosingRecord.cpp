@@ -20,11 +20,13 @@ constexpr int kLastTryBusyMilliseconds = 400;
 
 }  // namespace
 
-std::string MarkNewestSessionEnded(const std::string& path, int busyMilliseconds) {
+std::string MarkSessionEnded(const std::string& path, std::int64_t session, int busyMilliseconds) {
   try {
     record::Database db(path, record::Database::Mode::ReadWrite);
     db.setBusyTimeout(busyMilliseconds);
-    db.exec("UPDATE session SET ended = 1 WHERE id = (SELECT max(id) FROM session)");
+    record::Statement mark = db.prepare("UPDATE session SET ended = 1 WHERE id = ?1");
+    mark.bind(1, session);
+    mark.step();
     return {};
   } catch (const record::DatabaseError& e) {
     return e.what();
@@ -33,8 +35,10 @@ std::string MarkNewestSessionEnded(const std::string& path, int busyMilliseconds
 
 void CloseRecord(std::optional<SessionRecord>& record, QuitSignals& quitSignals) {
   if (!record) return;
+  const std::optional<std::int64_t> session = record->session();
   int done[2] = {-1, -1};
-  if (!quitSignals.installed() || ::pipe2(done, O_CLOEXEC) != 0) {
+  // A record that never started has no session to close.
+  if (!session || !quitSignals.installed() || ::pipe2(done, O_CLOEXEC) != 0) {
     record.reset();
     return;
   }
@@ -52,7 +56,7 @@ void CloseRecord(std::optional<SessionRecord>& record, QuitSignals& quitSignals)
     if (waits[0].revents != 0) break;
     if (waits[1].revents != 0 && quitSignals.Drain()) {
       quitSignals.ArmDeadline();
-      const std::string failed = MarkNewestSessionEnded(path, kLastTryBusyMilliseconds);
+      const std::string failed = MarkSessionEnded(path, *session, kLastTryBusyMilliseconds);
       if (!failed.empty()) {
         std::cerr << kProgramName << ": the record's session could not be marked ended: " << failed
                   << '\n';

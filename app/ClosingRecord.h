@@ -2,6 +2,7 @@
 // marked as ended, in a bounded time once the operator insists.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -15,11 +16,12 @@ namespace halvorn::shell {
 // try to mark the session ended and ends the process as the signal would.
 void CloseRecord(std::optional<SessionRecord>& record, QuitSignals& quitSignals);
 
-// The last word on a record whose writer is stuck: marks the newest
-// session of `path` ended through a connection of its own, waiting at most
-// `busyMilliseconds` for the writer's lock. The newest session is this
-// panel's: the record's lock keeps any other panel from adding one. Returns
-// why it failed; empty when it worked.
-[[nodiscard]] std::string MarkNewestSessionEnded(const std::string& path, int busyMilliseconds);
+// The last word on a record whose writer is stuck: marks session `session`
+// of `path` ended through a connection of its own, waiting at most
+// `busyMilliseconds` for the writer's lock. By its number, not as the
+// newest: a panel whose record stopped during the run may no longer hold
+// the file, and another panel's session must stay as it is. Returns why it
+// failed; empty when it worked.
+[[nodiscard]] std::string MarkSessionEnded(const std::string& path, std::int64_t session, int busyMilliseconds);
 
 }  // namespace halvorn::shell

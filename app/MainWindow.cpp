@@ -97,12 +97,12 @@ MainWindow::MainWindow(PortMap ports, SessionRecord* record, QWidget* parent)
     : QWidget(parent),
       m_port(std::move(ports)),
       m_record(record),
-      m_recorder(record ? &record->recorder() : nullptr),
+      m_recorder(record ? record->recorder() : nullptr),
       m_recordedPort(m_port, m_recorder) {
   // The core tells the record of warnings and of the operator's actions.
   m_panel.observer = m_recorder;
   m_panel.actions = m_recorder;
-  showRecordingInTitle(std::nullopt);
+  showRecordingInTitle(record ? record->Failure() : std::nullopt);
   setFont(PanelFont());
   setFixedSize(TwipsToPixels(form().clientWidth, logicalDpiX()),
                TwipsToPixels(form().clientHeight, logicalDpiY()));
@@ -368,7 +368,7 @@ void MainWindow::recordOutcome() {
 void MainWindow::showRecordingInTitle(const std::optional<std::string>& failure) {
   std::string title = form().caption;
   if (m_record && failure) {
-    title += " \u2014 recording stopped: " + *failure;
+    title += " \u2014 not recording: " + *failure;
   } else if (m_record) {
     title += " \u2014 recording to " + m_record->path();
   }

@@ -16,8 +16,16 @@ std::int64_t Nanoseconds(clockid_t clock) {
 record::Stamp SystemClock::Now() const { return {Nanoseconds(CLOCK_MONOTONIC), Nanoseconds(CLOCK_REALTIME)}; }
 
 SessionRecord::SessionRecord(const std::string& path, const record::SessionInfo& info)
-    : m_writer(record::RecordFile(path), m_queue, info) {
-  m_recorder.Recording("recording to " + m_writer.path());
+    : m_path(path) {
+  try {
+    m_writer.emplace(record::RecordFile(path), m_queue, info);
+  } catch (const record::RecordRefused&) {
+    throw;
+  } catch (const record::DatabaseError& e) {
+    m_startFailure = e.what();
+    return;
+  }
+  m_recorder.Recording("recording to " + path);
 }
 
 }  // namespace halvorn::shell

@@ -101,8 +101,9 @@ int main(int argc, char* argv[]) {
   // first session row to its last commit a signal ends the run cleanly.
   std::optional<halvorn::shell::QuitSignals> quitSignals;
   if (!commandLine.recordPath.empty()) quitSignals.emplace();
-  // The record too: a file that cannot be one stops the start before any
-  // window opens, rather than leaving the operator believing the run kept.
+  // The record too: a name or file that can never be one stops the start
+  // before any window opens, rather than leaving the operator believing the
+  // run kept. A failure of the moment starts the panel all the same.
   std::optional<halvorn::shell::SessionRecord> record;
   if (!commandLine.recordPath.empty()) {
     // A file size limit reached by the record fails the write, which stops
@@ -110,10 +111,12 @@ int main(int argc, char* argv[]) {
     ::signal(SIGXFSZ, SIG_IGN);
     try {
       record.emplace(commandLine.recordPath, DescribeRun(argc, argv, commandLine.ports));
-    } catch (const halvorn::record::DatabaseError& e) {
+    } catch (const halvorn::record::RecordRefused& e) {
       std::cerr << "halvorn-panel: " << e.what() << '\n';
       return halvorn::shell::kCommandLineExitStatus;
     }
+    if (const auto failure = record->Failure())
+      std::cerr << "halvorn-panel: not recording: " << *failure << '\n';
   }
   platformStart.Started();
   // Without a record (none asked for, or none kept) the quit signals keep

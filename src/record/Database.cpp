@@ -42,11 +42,17 @@ std::string ImmutableUri(const std::string& path) {
   return uri + "?immutable=1";
 }
 
+// SQLite reads a name beginning with "file:" as a URI (this build always
+// does) and ":memory:" as no file at all; "./" makes either a file name.
+std::string FileName(const std::string& path) {
+  return path.starts_with("file:") || path == ":memory:" ? "./" + path : path;
+}
+
 }  // namespace
 
 Database::Database(const std::string& path, Mode mode) {
   sqlite3* raw = nullptr;
-  const std::string name = mode == Mode::Immutable ? ImmutableUri(path) : path;
+  const std::string name = mode == Mode::Immutable ? ImmutableUri(path) : FileName(path);
   // NOMUTEX: each connection is used by one thread only.
   const int rc = sqlite3_open_v2(name.c_str(), &raw, OpenFlags(mode) | SQLITE_OPEN_NOMUTEX, nullptr);
   m_db.reset(raw);  // closed even when the open failed

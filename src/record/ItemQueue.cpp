@@ -79,15 +79,19 @@ bool ItemQueue::Push(const Item& item) {
 }
 
 std::size_t ItemQueue::TakeAll(const std::function<void(const Item&)>& take) {
-  {
+  // Emptied also when `take` throws: a writer that failed keeps nothing.
+  struct Empty {
+    ItemQueue& queue;
+    ~Empty() { queue.Release(); }
+  } empty{*this};
+  return Offer(take);
+}
+
+std::size_t ItemQueue::Offer(const std::function<void(const Item&)>& take) {
+  if (m_taking.empty()) {
     const std::lock_guard lock(m_mutex);
     m_filling.swap(m_taking);  // keeps both reservations
   }
-  // Emptied also when `take` throws: a writer that failed keeps nothing.
-  struct Empty {
-    std::vector<char>& bytes;
-    ~Empty() { bytes.clear(); }
-  } empty{m_taking};
   std::size_t count = 0;
   std::size_t at = 0;
   while (at + sizeof(Header) <= m_taking.size()) {

@@ -53,8 +53,18 @@ class ItemQueue {
 
   // The writer's side: takes everything queued so far, in order, and calls
   // `take` for each item (texts valid during the call only). Returns how
-  // many items were taken.
+  // many items were taken. Nothing taken is kept, even when `take` throws.
   std::size_t TakeAll(const std::function<void(const Item&)>& take);
+
+  // The writer's side in two steps, for a batch that may have to be stored
+  // again: Offer() calls `take` for each item of the batch, which is what is
+  // queued now or, when the last batch offered was not released, that one
+  // again, first and alone. Release() lets the batch go once it is stored.
+  // While a batch is held, the window's thread queues on into the other
+  // buffer, and what does not fit there is counted as lost, as always.
+  std::size_t Offer(const std::function<void(const Item&)>& take);
+  void Release() { m_taking.clear(); }
+  [[nodiscard]] bool HoldsBatch() const { return !m_taking.empty(); }
 
   // Items that did not fit and have not yet been reported by a gap.
   std::uint64_t Lost() const;

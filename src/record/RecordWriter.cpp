@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -16,13 +17,27 @@ namespace {
 // How long opening the record waits for another program's brief lock (a
 // viewer starting to read) before giving up.
 constexpr int kOpenBusyMilliseconds = 2000;
+// How long one commit waits for a lock during the run.
+constexpr int kRunBusyMilliseconds = 100;
+
+bool IsLock(int code) { return code == SQLITE_BUSY || code == SQLITE_LOCKED; }
 
 }  // namespace
 
 RecordFile::RecordFile(const std::string& path) : m_path(path) {
-  m_lockFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  // Decided on the name before anything is opened: opening a device may
+  // already do something, and SQLite would make its journal beside it.
+  if (std::optional<std::string> problem = RecordPathProblem(path)) throw RecordRefused(*problem);
+  // Non-blocking, so that a FIFO put there since cannot hold the start.
+  m_lockFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
   if (m_lockFd < 0) {
     throw DatabaseError(SQLITE_CANTOPEN, "cannot open the record " + path + ": " + std::strerror(errno));
+  }
+  struct stat opened {};
+  if (::fstat(m_lockFd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+    ::close(m_lockFd);
+    m_lockFd = -1;
+    throw RecordRefused(path + " is not a regular file, not a record file");
   }
   // An advisory lock of our own beside SQLite's: two panels appending
   // sessions to one file at once would interleave their commits, and
@@ -43,7 +58,9 @@ RecordFile::RecordFile(const std::string& path) : m_path(path) {
       empty = IsEmpty(*m_db);
     } catch (const DatabaseError& e) {
       // SQLite's own words ("file is not a database"), not the statement.
-      throw DatabaseError(e.code(), path + " is not a Halvorn record: " + sqlite3_errstr(e.code()));
+      if (IsWrongFile(e.code()))
+        throw RecordRefused(path + " is not a Halvorn record: " + sqlite3_errstr(e.code()));
+      throw DatabaseError(e.code(), "cannot read " + path + ": " + sqlite3_errstr(e.code()));
     }
     if (empty) {
       CreateSchema(*m_db);
@@ -54,12 +71,23 @@ RecordFile::RecordFile(const std::string& path) : m_path(path) {
     // In write-ahead-log mode NORMAL loses nothing committed when the panel
     // is killed; only a power cut may take the last commits.
     m_db->exec("PRAGMA synchronous=NORMAL");
+  } catch (const RecordRefused&) {
+    Close();
+    throw;
+  } catch (const DatabaseError& e) {
+    Close();
+    if (IsWrongFile(e.code())) throw RecordRefused(e.what());
+    throw;
   } catch (...) {
-    m_db.reset();
-    ::close(m_lockFd);
-    m_lockFd = -1;
+    Close();
     throw;
   }
+}
+
+void RecordFile::Close() {
+  m_db.reset();
+  if (m_lockFd >= 0) ::close(m_lockFd);
+  m_lockFd = -1;
 }
 
 RecordFile::RecordFile(RecordFile&& other) noexcept
@@ -68,10 +96,7 @@ RecordFile::RecordFile(RecordFile&& other) noexcept
   other.m_db.reset();
 }
 
-RecordFile::~RecordFile() {
-  m_db.reset();
-  if (m_lockFd >= 0) ::close(m_lockFd);
-}
+RecordFile::~RecordFile() { Close(); }
 
 bool RecordFile::StillThere() const {
   struct stat named {};
@@ -80,14 +105,27 @@ bool RecordFile::StillThere() const {
   return named.st_dev == held.st_dev && named.st_ino == held.st_ino;
 }
 
-RecordWriter::RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo& info)
-    : m_file(std::move(file)), m_queue(queue) {
+RecordWriter::RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo& info,
+                           std::chrono::milliseconds busyPatience)
+    : m_file(std::move(file)), m_queue(queue), m_busyPatience(busyPatience) {
   Database& db = m_file.database();
-  Statement insert = db.prepare(
-      "INSERT INTO session(started_wall_ns, version, command_line, port_map) VALUES(?1, ?2, ?3, ?4)");
-  insert.bind(1, info.startedWallNs).bind(2, info.version).bind(3, info.commandLine).bind(4, info.portMap);
-  insert.step();
+  try {
+    Statement insert = db.prepare(
+        "INSERT INTO session(started_wall_ns, version, command_line, port_map) "
+        "VALUES(?1, ?2, ?3, ?4)");
+    insert.bind(1, info.startedWallNs)
+        .bind(2, info.version)
+        .bind(3, info.commandLine)
+        .bind(4, info.portMap);
+    insert.step();
+  } catch (const DatabaseError& e) {
+    throw DatabaseError(
+        e.code(), "cannot start a session in " + m_file.path() + ": " + sqlite3_errstr(e.code()));
+  }
   m_session = db.lastInsertRowid();
+  // From now on a lock is tried again at each commit rather than waited
+  // for, so that Stop() is never held long by another program.
+  db.setBusyTimeout(kRunBusyMilliseconds);
   m_thread = std::thread([this] { Run(); });
 }
 
@@ -129,7 +167,9 @@ void RecordWriter::Run() {
     const bool stopping = m_stopping;
     const std::uint64_t requests = m_flushRequests;
     lock.unlock();
-    CommitQueued();
+    // The last commit waits for a lock as long as the start did.
+    if (stopping) m_file.database().setBusyTimeout(kOpenBusyMilliseconds);
+    CommitQueued(stopping);
     if (stopping && !m_failed) {
       try {
         Statement end = m_file.database().prepare("UPDATE session SET ended = 1, last_t_ns = ?1 WHERE id = ?2");
@@ -145,66 +185,99 @@ void RecordWriter::Run() {
   }
 }
 
-void RecordWriter::CommitQueued() {
+void RecordWriter::CommitQueued(bool last) {
   if (m_failed) {
     m_queue.TakeAll([](const Item&) {});
     return;
   }
-  Database& db = m_file.database();
   try {
-    // Prepared once per commit: a handful of statements every 200 ms is
-    // nothing beside the rows, and no statement outlives a failure.
-    std::optional<Transaction> transaction;
-    std::optional<Statement> traffic, action, device, event;
-    m_queue.TakeAll([&](const Item& item) {
-      if (!transaction) {
-        transaction.emplace(db);
-        traffic.emplace(db.prepare("INSERT INTO traffic VALUES(?1, ?2, ?3, ?4, ?5)"));
-        action.emplace(db.prepare("INSERT INTO action VALUES(?1, ?2, ?3, ?4, ?5, ?6)"));
-        device.emplace(db.prepare("INSERT INTO device_state VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"));
-        event.emplace(db.prepare("INSERT INTO event VALUES(?1, ?2, ?3, ?4, ?5, ?6)"));
-      }
-      Statement* row = nullptr;
-      switch (item.kind) {
-        case Item::Kind::Traffic:
-          row = &*traffic;
-          row->bind(4, item.code).bindBlob(5, item.text[0].value_or(std::string_view{}));
-          break;
-        case Item::Kind::Action:
-          row = &*action;
-          row->bind(4, item.text[0].value_or("")).bind(5, item.text[1]).bind(6, item.text[2].value_or(""));
-          break;
-        case Item::Kind::DeviceState:
-          row = &*device;
-          row->bind(4, item.text[0].value_or("")).bind(5, item.text[1].value_or("")).bind(6, item.text[2]);
-          row->bind(7, item.number).bind(8, item.code).bind(9, item.value);
-          break;
-        case Item::Kind::Event:
-          row = &*event;
-          row->bind(4, item.text[0].value_or("")).bind(5, item.number).bind(6, item.text[1].value_or(""));
-          break;
-      }
-      row->bind(1, m_session).bind(2, item.t_ns).bind(3, item.wall_ns);
-      row->step();
-      row->reset();
-      if (item.t_ns > m_lastT) m_lastT = item.t_ns;
-    });
-    if (transaction) {
-      Statement last = db.prepare("UPDATE session SET last_t_ns = ?1 WHERE id = ?2");
-      last.bind(1, m_lastT).bind(2, m_session).step();
-      traffic.reset();
-      action.reset();
-      device.reset();
-      event.reset();
-      transaction->commit();
-    }
+    const bool retry = m_queue.HoldsBatch();
+    CommitBatch();
+    m_busySince.reset();
+    // The kept batch is in; what came meanwhile need not wait a period.
+    if (retry) CommitBatch();
   } catch (const DatabaseError& e) {
+    if (IsLock(e.code())) {
+      const auto now = std::chrono::steady_clock::now();
+      if (!m_busySince) m_busySince = now;
+      if (!last && now - *m_busySince < m_busyPatience)
+        return;  // the batch is kept for the next commit
+      const auto seconds =
+          std::chrono::duration_cast<std::chrono::seconds>(now - *m_busySince).count();
+      m_queue.Release();
+      Fail(m_file.path() + " is locked by another program (" + e.what() + " for " +
+           std::to_string(seconds) + " s)");
+      return;
+    }
+    m_queue.Release();
     Fail(e.what());
     return;
   }
   // SQLite writes on into a file that was deleted or renamed away, and the
   // operator would believe the record safe.
   if (!m_file.StillThere()) Fail(m_file.path() + " was removed or replaced");
+}
+
+void RecordWriter::CommitBatch() {
+  Database& db = m_file.database();
+  // Prepared once per commit: a handful of statements every 200 ms is
+  // nothing beside the rows, and no statement outlives a failure. Kept by
+  // the queue until committed: a lock that refuses it leaves it whole for
+  // the next try, and the rollback leaves nothing of it in the file.
+  std::optional<Transaction> transaction;
+  std::int64_t newest = m_lastT;
+  std::optional<Statement> traffic, action, device, event;
+  m_queue.Offer([&](const Item& item) {
+    if (!transaction) {
+      transaction.emplace(db);
+      traffic.emplace(db.prepare("INSERT INTO traffic VALUES(?1, ?2, ?3, ?4, ?5)"));
+      action.emplace(db.prepare("INSERT INTO action VALUES(?1, ?2, ?3, ?4, ?5, ?6)"));
+      device.emplace(
+          db.prepare("INSERT INTO device_state VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"));
+      event.emplace(db.prepare("INSERT INTO event VALUES(?1, ?2, ?3, ?4, ?5, ?6)"));
+    }
+    Statement* row = nullptr;
+    switch (item.kind) {
+      case Item::Kind::Traffic:
+        row = &*traffic;
+        row->bind(4, item.code).bindBlob(5, item.text[0].value_or(std::string_view{}));
+        break;
+      case Item::Kind::Action:
+        row = &*action;
+        row->bind(4, item.text[0].value_or(""))
+            .bind(5, item.text[1])
+            .bind(6, item.text[2].value_or(""));
+        break;
+      case Item::Kind::DeviceState:
+        row = &*device;
+        row->bind(4, item.text[0].value_or(""))
+            .bind(5, item.text[1].value_or(""))
+            .bind(6, item.text[2]);
+        row->bind(7, item.number).bind(8, item.code).bind(9, item.value);
+        break;
+      case Item::Kind::Event:
+        row = &*event;
+        row->bind(4, item.text[0].value_or(""))
+            .bind(5, item.number)
+            .bind(6, item.text[1].value_or(""));
+        break;
+    }
+    row->bind(1, m_session).bind(2, item.t_ns).bind(3, item.wall_ns);
+    row->step();
+    row->reset();
+    newest = std::max(newest, item.t_ns);
+  });
+  if (transaction) {
+    Statement last = db.prepare("UPDATE session SET last_t_ns = ?1 WHERE id = ?2");
+    last.bind(1, newest).bind(2, m_session).step();
+    traffic.reset();
+    action.reset();
+    device.reset();
+    event.reset();
+    transaction->commit();
+    m_lastT = newest;
+  }
+  m_queue.Release();
 }
 
 }  // namespace halvorn::record

@@ -5,7 +5,10 @@
 //
 // A failure while writing (disk full, file size limit, the file removed,
 // an I/O error) stops the recording, never the panel: Failure() then says
-// why, and what is queued afterwards is dropped.
+// why, and what is queued afterwards is dropped. A lock that another
+// program holds on the file (SQLITE_BUSY, SQLITE_LOCKED) is not a failure
+// until it has lasted kBusyPatience: the batch it refused is kept and tried
+// again at each commit, while the queue takes what follows.
 #pragma once
 
 #include <chrono>
@@ -18,6 +21,7 @@
 
 #include "record/Database.h"
 #include "record/ItemQueue.h"
+#include "record/RecordPath.h"
 
 namespace halvorn::record {
 
@@ -30,14 +34,20 @@ struct SessionInfo {
 };
 
 constexpr std::chrono::milliseconds kCommitPeriod{200};
+// How long the writer tries again while another program locks the file,
+// before recording stops for the rest of the run. A steady plant fills the
+// queue in more than an hour, a flood in about a minute: within this,
+// nothing is lost to the lock.
+constexpr std::chrono::milliseconds kBusyPatience{60'000};
 
 // An open record: the database, checked or newly made, and a lock on the
 // file that keeps a second panel from recording into it at the same time.
 class RecordFile {
  public:
-  // Opens or creates `path`. Throws DatabaseError with a message for the
-  // operator when the file cannot be opened, is not a record, or another
-  // panel is recording into it.
+  // Opens or creates `path`. Throws RecordRefused when `path` cannot be a
+  // record (see RecordPath.h), else DatabaseError with a message for the
+  // operator when the file cannot be opened now: another panel records
+  // into it, a lock held past a bounded wait, the disk, a read-only folder.
   explicit RecordFile(const std::string& path);
   RecordFile(RecordFile&& other) noexcept;
   RecordFile& operator=(RecordFile&&) = delete;
@@ -49,6 +59,8 @@ class RecordFile {
   bool StillThere() const;
 
  private:
+  void Close();
+
   std::string m_path;
   int m_lockFd = -1;  // closed only after the database, so SQLite's locks stay
   std::optional<Database> m_db;
@@ -57,8 +69,10 @@ class RecordFile {
 class RecordWriter {
  public:
   // Adds the session row (its number is session()); throws DatabaseError.
-  // The thread starts at once.
-  RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo& info);
+  // The thread starts at once. `busyPatience`: how long a lock on the file
+  // is tried again before recording stops.
+  RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo& info,
+               std::chrono::milliseconds busyPatience = kBusyPatience);
   RecordWriter(const RecordWriter&) = delete;
   RecordWriter& operator=(const RecordWriter&) = delete;
   // Stops if not stopped.
@@ -74,18 +88,24 @@ class RecordWriter {
   std::optional<std::string> Failure() const;
 
   // Commits what is queued now, from the writer thread; for tests that
-  // read the file while the writer runs. Returns once committed.
+  // read the file while the writer runs. Returns once committed, or once
+  // tried while the file is locked.
   void Flush();
 
  private:
   void Run();
-  void CommitQueued();
+  // `last`: at Stop(), where a locked file is not waited for again.
+  void CommitQueued(bool last);
+  void CommitBatch();
   void Fail(const std::string& why);
 
   RecordFile m_file;
   ItemQueue& m_queue;
   std::int64_t m_session = 0;
   std::int64_t m_lastT = 0;
+  std::chrono::milliseconds m_busyPatience;
+  // Since when the kept batch has met a lock; the writer thread's own.
+  std::optional<std::chrono::steady_clock::time_point> m_busySince;
 
   mutable std::mutex m_mutex;
   std::condition_variable m_wake;

@@ -2,18 +2,24 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 #include "plant/StatusCodes.h"
 
 namespace halvorn::record {
 namespace {
 
-// A number that fills `text` exactly, or nothing.
-std::optional<double> WholeNumber(std::string_view text) {
+// A plain decimal number that fills `text` exactly: digits with a sign and
+// a point where they are, and an exponent only where `exponent` allows it.
+// Never "inf", "nan" or a hexadecimal float, whatever the controller sent:
+// the record keeps such a caption as text, not as a reading.
+std::optional<double> PlainNumber(std::string_view text, bool exponent) {
+  const std::string_view allowed = exponent ? std::string_view("0123456789.-+E") : std::string_view("0123456789.-");
+  if (text.empty() || text.find_first_not_of(allowed) != std::string_view::npos) return std::nullopt;
   double number = 0.0;
   const char* end = text.data() + text.size();
   const auto [stop, error] = std::from_chars(text.data(), end, number);
-  if (text.empty() || error != std::errc{} || stop != end) return std::nullopt;
+  if (error != std::errc{} || stop != end || !std::isfinite(number)) return std::nullopt;
   return number;
 }
 
@@ -31,7 +37,7 @@ std::optional<double> Pressure(std::string_view caption) {
     if (i == e + 1 && caption[i] == ' ') continue;
     text[length++] = caption[i];
   }
-  return WholeNumber(std::string_view(text, length));
+  return PlainNumber(std::string_view(text, length), true);
 }
 
 }  // namespace
@@ -56,7 +62,7 @@ Reading ReadingOf(DeviceKind kind, std::string_view caption, std::optional<Colou
         // The controller right-aligns its four characters: " 0.0%".
         std::string_view digits = caption.substr(0, caption.size() - 1);
         digits.remove_prefix(std::min(digits.find_first_not_of(' '), digits.size()));
-        if (const std::optional<double> percent = WholeNumber(digits)) return {Quality::Valid, percent};
+        if (const std::optional<double> percent = PlainNumber(digits, false)) return {Quality::Valid, percent};
       }
       return {Quality::NotANumber, std::nullopt};
   }
@@ -66,7 +72,7 @@ Reading ReadingOf(DeviceKind kind, std::string_view caption, std::optional<Colou
 Reading UptimeReading(std::string_view text) {
   if (text.empty()) return {Quality::NoData, std::nullopt};
   if (text.ends_with('s')) {
-    if (const std::optional<double> seconds = WholeNumber(text.substr(0, text.size() - 1)))
+    if (const std::optional<double> seconds = PlainNumber(text.substr(0, text.size() - 1), false))
       return {Quality::Valid, seconds};
   }
   return {Quality::NotANumber, std::nullopt};

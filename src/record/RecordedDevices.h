@@ -41,7 +41,9 @@ constexpr Label Form1::*RecordedDetail(const Device& device) {
 constexpr std::string_view kUptimeDevice = "UPTIME";
 
 // What device_state.quality and .value say of a device showing `caption`
-// on `colour` (nullopt: the device has no shape).
+// on `colour` (nullopt: the device has no shape). Only a plain decimal
+// number is a valid reading: a caption such as " inf%" or " nan%" is kept
+// as text with quality NotANumber and no value.
 struct Reading {
   Quality quality = Quality::NotANumber;
   std::optional<double> value;

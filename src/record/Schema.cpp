@@ -1,5 +1,7 @@
 #include "record/Schema.h"
 
+#include "record/RecordPath.h"
+
 namespace halvorn::record {
 
 const char* const kSchemaSql = R"sql(
@@ -85,7 +87,9 @@ void CheckIsRecord(Database& db, const std::string& path) {
     id = db.pragmaInteger("application_id");
     version = db.pragmaInteger("user_version");
   } catch (const DatabaseError& e) {
-    // SQLite reads the header only now: a text file fails here.
+    // SQLite reads the header only now: a text file fails here. A lock
+    // held elsewhere or the disk fails here too, and says so itself.
+    if (!IsWrongFile(e.code())) throw;
     throw DatabaseError(e.code(), path + " is not a Halvorn record: " + e.what());
   }
   if (id != kApplicationId)

@@ -1,6 +1,7 @@
 // The window with a session record: the title says where, each operator
 // action is recorded once with what it was given, and a record that fails
-// during the run says so in the title while the panel goes on.
+// at the start or during the run says so in the title while the panel goes
+// on.
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
@@ -79,9 +80,22 @@ TEST_F(RecordedWindowTest, ARecordThatFailsStopsRecordingNotThePanel) {
   ASSERT_TRUE(testing::RunEventsUntil([&] { return record.Failure().has_value(); }, 5s));
   QTest::mouseClick(window.view("cmdClearError"), Qt::LeftButton);
   EXPECT_EQ(window.windowTitle().toStdString(),
-            window.form().caption + " \u2014 recording stopped: " + path + " was removed or replaced");
+            window.form().caption + " \u2014 not recording: " + path + " was removed or replaced");
   QTest::mouseClick(window.view("cmdConnect"), Qt::LeftButton);
   EXPECT_EQ(window.form().lblStatus.caption, "Port 1 does not exist") << "the panel goes on";
+}
+
+// Another panel records into the file: this one starts all the same, says
+// so in its title, and keeps nothing.
+TEST_F(RecordedWindowTest, ARecordThatCannotStartNowLeavesThePanelWorkingAndSaysWhy) {
+  record::RecordFile otherPanel(path);
+  SessionRecord record(path, {});
+  MainWindow window(ports, &record);
+  EXPECT_EQ(window.windowTitle().toStdString(), window.form().caption + " \u2014 not recording: " +
+                                                    path + " is being recorded by another panel");
+  QTest::mouseClick(window.view("cmdConnect"), Qt::LeftButton);
+  EXPECT_EQ(window.form().lblStatus.caption, "Port 1 does not exist");
+  EXPECT_EQ(Rows(path, "SELECT count(*) FROM session"), (std::vector<std::string>{"0"}));
 }
 
 }  // namespace

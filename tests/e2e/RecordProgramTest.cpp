@@ -1,17 +1,20 @@
-// The real halvorn-panel program recording: a file that is no record stops
-// the start, and a panel killed with SIGKILL in the middle of a flood leaves
+// The real halvorn-panel program recording: what can never be a record
+// stops the start, a record that fails for the moment does not, and a
+// panel killed with SIGKILL in the middle of a flood leaves
 // a file that opens without repair, passes SQLite's integrity check and
 // holds the run up to its last moments. The panel is started unchanged;
 // the performance probe's plugin presses its "Connect" button.
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -48,29 +51,105 @@ std::vector<std::string> ProbeEnvironment(const std::string& report) {
           "QT_QPA_GENERIC_PLUGINS=halvornprobe", "HALVORN_PROBE_REPORT=" + report, "HALVORN_PROBE_CONNECT=1"};
 }
 
-// Named on the command line or in the settings file, the record is opened
-// the same way before any window.
-TEST(RecordProgramTest, AFileThatIsNoRecordStopsTheStartWithStatusTwo) {
+std::set<std::string> Names(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename());
+  return names;
+}
+
+// Named on the command line or in the settings file, what can never be a
+// record stops the start before any window, with status 2 and a line that
+// says why; nothing is made beside it.
+TEST(RecordProgramTest, WhatCanNeverBeARecordStopsTheStartWithStatusTwo) {
   testing::TemporaryDirectory dir;
-  const std::string notes = dir / "notes.txt";
+  const std::string names = dir / "names";
+  std::filesystem::create_directory(names);
+  const std::string notes = names + "/notes.txt";
   std::ofstream(notes) << "pump-down notes, not a database\n";
+  const std::string fifo = names + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const std::string folder = names + "/folder";
+  std::filesystem::create_directory(folder);
+  const std::string uri = "file:" + names + "/plant.halvorn?mode=memory";
   const std::string settings = dir / "panel.conf";
   std::ofstream(settings) << "record = " << notes << "\n";
-  const std::vector<std::string> starts[] = {{"--record", notes}, {"--config", settings}};
-  for (const std::vector<std::string>& arguments : starts) {
-    SCOPED_TRACE(arguments.front());
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--record", notes}, notes + " is not a Halvorn record: file is not a database"},
+      {{"--config", settings}, notes + " is not a Halvorn record: file is not a database"},
+      {{"--record", fifo}, fifo + " is a FIFO, not a record file"},
+      {{"--record", folder}, folder + " is a folder, not a record file"},
+      {{"--record", "/dev/zero"}, "/dev/zero is a device, not a record file"},
+      {{"--record", uri},
+       uri + " is an SQLite name, not a file: a record is a file (write ./" + uri + " for a file of that name)"},
+  };
+  const bool journalBefore = std::filesystem::exists("/dev/zero-journal");
+  const std::set<std::string> before = Names(names);
+  for (const auto& [arguments, says] : cases) {
+    SCOPED_TRACE(arguments.back());
     const std::string report = dir / "probe.txt";
     std::filesystem::remove(report);
-    perf::ChildProcess panel(
-        {HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(report), dir / "panel.err"});
+    perf::ChildProcess panel({HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(report), dir / "panel.err"});
     ASSERT_GT(panel.pid(), 0);
     ASSERT_TRUE(panel.Wait(10s));
     ASSERT_TRUE(panel.exitStatus() && WIFEXITED(*panel.exitStatus()));
     EXPECT_EQ(WEXITSTATUS(*panel.exitStatus()), 2);
-    EXPECT_EQ(ReadFile(dir / "panel.err"), "halvorn-panel: " + notes + " is not a Halvorn record: file is not a database\n");
+    EXPECT_EQ(ReadFile(dir / "panel.err"), "halvorn-panel: " + says + "\n");
     EXPECT_EQ(ReadFile(report), "") << "no window was opened";
-    EXPECT_EQ(ReadFile(notes), "pump-down notes, not a database\n");
   }
+  EXPECT_EQ(Names(names), before);
+  EXPECT_EQ(ReadFile(notes), "pump-down notes, not a database\n");
+  EXPECT_EQ(std::filesystem::exists("/dev/zero-journal"), journalBefore);
+}
+
+// The panel is the operator's window on the plant: a record that fails for
+// the moment (a panel that hangs holding the file, another program's lock)
+// never keeps it from appearing, nor holds it long.
+TEST(RecordProgramTest, ARecordThatFailsForTheMomentStillStartsThePanel) {
+  testing::TemporaryDirectory dir;
+  const std::string path = dir / "plant.halvorn";
+  const std::vector<std::string> arguments = {"--port", "1=" + std::string(dir / "nothing"), "--record", path};
+  const auto shown = [&](const std::string& report) {
+    const auto deadline = std::chrono::steady_clock::now() + 15s;
+    while (ReadFile(report).find("connected") == std::string::npos) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(50ms);
+    }
+    return true;
+  };
+  perf::ChildProcess hung({HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(dir / "hung.txt"), dir / "hung.err"});
+  ASSERT_TRUE(shown(dir / "hung.txt")) << ReadFile(dir / "hung.err");
+  hung.Signal(SIGSTOP);
+  {
+    perf::ChildProcess panel(
+        {HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(dir / "second.txt"), dir / "second.err"});
+    EXPECT_TRUE(shown(dir / "second.txt")) << ReadFile(dir / "second.err");
+    panel.Signal(SIGTERM);
+    ASSERT_TRUE(panel.Wait(10s));
+    EXPECT_EQ(panel.exitStatus(), 0);
+    const std::string said = ReadFile(dir / "second.err");
+    EXPECT_EQ(said.rfind("halvorn-panel: not recording: " + path + " is being recorded by another panel\n", 0), 0u)
+        << said;
+  }
+  hung.Signal(SIGCONT);
+  hung.Signal(SIGTERM);
+  ASSERT_TRUE(hung.Wait(10s));
+  {
+    Database other(path, Database::Mode::ReadWrite);
+    other.exec("BEGIN EXCLUSIVE");
+    perf::ChildProcess panel(
+        {HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(dir / "third.txt"), dir / "third.err"});
+    EXPECT_TRUE(shown(dir / "third.txt")) << ReadFile(dir / "third.err");
+    panel.Signal(SIGTERM);
+    ASSERT_TRUE(panel.Wait(10s));
+    EXPECT_EQ(panel.exitStatus(), 0);
+    const std::string said = ReadFile(dir / "third.err");
+    EXPECT_EQ(
+        said.rfind("halvorn-panel: not recording: cannot start a session in " + path + ": database is locked\n", 0), 0u)
+        << said;
+  }
+  Database db(path, Database::Mode::ReadOnly);
+  EXPECT_EQ(Count(db, "SELECT count(*) FROM session"), 1) << "the first panel's alone";
+  EXPECT_EQ(Count(db, "SELECT ended FROM session"), 1);
 }
 
 TEST(RecordProgramTest, SigtermClosesTheRecordCleanly) {

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <thread>
 
 #include "QueuedItems.h"
@@ -60,6 +61,33 @@ TEST(ItemQueueTest, WhatDoesNotFitIsCountedAndToldAsAGapWhenThereIsRoom) {
   EXPECT_EQ(items[0].Describe(), "event gap 2 '" + std::string(kGapText) + "'");
   EXPECT_EQ(items[0].t_ns, 200) << "the gap is told when room returns";
   EXPECT_EQ(items[1].Describe(), "in 'after'");
+}
+
+// The writer met a lock: the batch it could not store comes again, alone
+// and whole, while the window fills the other buffer and what does not fit
+// there is still told as a gap.
+TEST(ItemQueueTest, ABatchNotReleasedIsOfferedAgainFirstWhileTheWindowQueuesOn) {
+  ItemQueue queue(1024);
+  ASSERT_TRUE(queue.Push(testing::ReceivedItem(1, "kept")));
+  EXPECT_THROW(queue.Offer([](const Item&) { throw std::runtime_error("database is locked"); }),
+               std::runtime_error);
+  EXPECT_TRUE(queue.HoldsBatch());
+  std::size_t queued = 0;
+  while (queue.Push(
+      testing::ReceivedItem(10 + static_cast<std::int64_t>(queued), std::string(100, 'x'))))
+    ++queued;
+  EXPECT_EQ(queue.Lost(), 1u);
+  std::vector<std::int64_t> offered;
+  const auto note = [&](const Item& item) { offered.push_back(item.t_ns); };
+  EXPECT_EQ(queue.Offer(note), 1u);
+  EXPECT_EQ(queue.Offer(note), 1u) << "offered until released";
+  EXPECT_EQ(offered, (std::vector<std::int64_t>{1, 1}));
+  queue.Release();
+  EXPECT_FALSE(queue.HoldsBatch());
+  EXPECT_EQ(TakeItems(queue).size(), queued);
+  ASSERT_TRUE(queue.Push(testing::ReceivedItem(500, "after")));
+  EXPECT_THAT(Described(TakeItems(queue)),
+              ElementsAre("event gap 1 '" + std::string(kGapText) + "'", "in 'after'"));
 }
 
 TEST(ItemQueueTest, AnItemLargerThanTheQueueIsLostNotSplit) {

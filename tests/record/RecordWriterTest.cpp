@@ -1,19 +1,25 @@
-// The writer on real files: what it commits, what it refuses to open, and
-// how it fails without taking the panel down (file size limit, the file
+// The writer on real files: what it commits, what it refuses to open and
+// what only fails for the moment, how it waits out another program's lock,
+// and how it fails without taking the panel down (file size limit, the file
 // removed) or losing the file (killed in the middle of a flood).
 #include "record/RecordWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 
 #include "QueuedItems.h"
@@ -76,46 +82,217 @@ TEST(RecordWriterTest, AnotherProgramReadsWhatIsCommittedWhileThePanelWrites) {
   EXPECT_EQ(Count(viewer, "SELECT ended FROM session"), 0) << "still running";
 }
 
-TEST(RecordWriterTest, WhatCannotBeARecordIsRefusedWithASayingMessage) {
-  TemporaryDirectory dir;
-  struct Case {
-    const char* name;
-    void (*make)(const std::string& path);
-    const char* says;
-  };
-  const Case cases[] = {
-      {"notes.txt", [](const std::string& p) { std::ofstream(p) << "pump-down notes, not a database\n"; },
-       "is not a Halvorn record"},
-      {"recipes.db",
-       [](const std::string& p) { Database(p, Database::Mode::ReadWriteCreate).exec("CREATE TABLE recipe (x)"); },
-       "another program's database"},
-      {"no/such/dir/run.halvorn", [](const std::string&) {}, "cannot open the record"},
-      {"a-directory", [](const std::string& p) { std::filesystem::create_directory(p); }, "cannot open the record"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string path = dir / c.name;
-    c.make(path);
-    try {
-      RecordFile file(path);
-      ADD_FAILURE() << "opened";
-    } catch (const DatabaseError& e) {
-      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
-      EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
-    }
+// How a start of the record came out: a refusal is for the operator to
+// mend, a failure of the moment lets the panel start without a record.
+struct Start {
+  enum Kind { Opened, Refused, OfTheMoment } kind;
+  std::string message;
+};
+
+Start TryToRecord(const std::string& path) {
+  try {
+    ItemQueue queue(1 << 12);
+    RecordWriter writer(RecordFile(path), queue, Info());
+    return {Start::Opened, ""};
+  } catch (const RecordRefused& e) {
+    return {Start::Refused, e.what()};
+  } catch (const DatabaseError& e) {
+    return {Start::OfTheMoment, e.what()};
   }
 }
 
-TEST(RecordWriterTest, ASecondPanelCannotRecordIntoAFileInUse) {
-  TemporaryDirectory dir;
-  const std::string path = dir / "shared.halvorn";
-  RecordFile first(path);
-  try {
-    RecordFile second(path);
-    ADD_FAILURE() << "opened twice";
-  } catch (const DatabaseError& e) {
-    EXPECT_EQ(std::string(e.what()), path + " is being recorded by another panel");
+std::set<std::string> Names(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.insert(entry.path().filename());
+  return names;
+}
+
+// Another program's connection holding the write lock, as `sqlite3 FILE`
+// does after BEGIN EXCLUSIVE.
+struct HeldLock {
+  explicit HeldLock(const std::string& path) : db(path, Database::Mode::ReadWriteCreate) {
+    db.exec("BEGIN EXCLUSIVE");
   }
+  Database db;
+};
+
+TEST(RecordWriterTest, WhatCanNeverBeARecordIsRefusedBeforeAnythingIsMadeBesideIt) {
+  TemporaryDirectory dir;
+  const std::string folder = dir.path();
+  struct Case {
+    std::string path;
+    void (*make)(const std::string& path);
+    const char* says;
+  };
+  const auto nothing = [](const std::string&) {};
+  const Case cases[] = {
+      {dir / "notes.txt",
+       [](const std::string& p) { std::ofstream(p) << "pump-down notes, not a database\n"; },
+       "is not a Halvorn record: file is not a database"},
+      {dir / "recipes.db",
+       [](const std::string& p) {
+         Database(p, Database::Mode::ReadWriteCreate).exec("CREATE TABLE recipe (x)");
+       },
+       "another program's database"},
+      {dir / "newer.halvorn",
+       [](const std::string& p) {
+         { RecordFile make(p); }
+         Database(p, Database::Mode::ReadWrite).exec("PRAGMA user_version=2");
+       },
+       "was written by a newer panel"},
+      {dir / "no/such/dir/run.halvorn", nothing, "the folder of"},
+      {dir / "a-directory", [](const std::string& p) { std::filesystem::create_directory(p); },
+       "is a folder"},
+      {dir / "a-fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); },
+       "is a FIFO"},
+      {dir / "dangling",
+       [](const std::string& p) { std::filesystem::create_symlink("gone.halvorn", p); },
+       "a link to nothing"},
+      // Looked at, never opened: as root, SQLite would make /dev/zero-journal.
+      {"/dev/zero", nothing, "is a device"},
+      {"file:" + std::string(dir / "memory.halvorn") + "?mode=memory", nothing,
+       "is an SQLite name, not a file"},
+      {"file:" + std::string(dir / "shared.halvorn") + "?nolock=1", nothing,
+       "is an SQLite name, not a file"},
+      {":memory:", nothing, "is an SQLite name, not a file"},
+  };
+  const bool journalBefore = std::filesystem::exists("/dev/zero-journal");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    c.make(c.path);
+    const std::set<std::string> before = Names(folder);
+    const Start start = TryToRecord(c.path);
+    EXPECT_EQ(start.kind, Start::Refused) << start.message;
+    EXPECT_NE(start.message.find(c.says), std::string::npos) << start.message;
+    EXPECT_NE(start.message.find(c.path), std::string::npos) << start.message;
+    EXPECT_EQ(Names(folder), before) << "nothing made beside it";
+  }
+  EXPECT_EQ(std::filesystem::exists("/dev/zero-journal"), journalBefore);
+  EXPECT_FALSE(std::filesystem::exists(":memory:"));
+}
+
+// SQLite, as built here, reads any name beginning with "file:" as a URI.
+// Through the wrapper such a name is a file in the current folder, and
+// "./file:..." is how the panel is given one.
+TEST(RecordWriterTest, ANameBeginningWithFileIsOnlyEverAFileName) {
+  TemporaryDirectory dir;
+  const std::filesystem::path back = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  Database("file:plain.db?mode=memory", Database::Mode::ReadWriteCreate).exec("CREATE TABLE t (x)");
+  const Start start = TryToRecord("./file:run.halvorn?nolock=1");
+  std::filesystem::current_path(back);
+  EXPECT_TRUE(std::filesystem::exists(dir / "file:plain.db?mode=memory"));
+  EXPECT_EQ(start.kind, Start::Opened) << start.message;
+  EXPECT_TRUE(std::filesystem::exists(dir / "file:run.halvorn?nolock=1"));
+}
+
+TEST(RecordWriterTest, ALockOrAnotherPanelIsAFailureOfTheMomentWithABoundedWait) {
+  TemporaryDirectory dir;
+  const std::string recorded = dir / "recorded.halvorn";
+  const std::string walRecord = dir / "locked.halvorn";
+  const std::string newFile = dir / "new.halvorn";
+  { RecordFile make(walRecord); }
+  RecordFile otherPanel(recorded);
+  HeldLock onRecord(walRecord);
+  HeldLock onNewFile(newFile);  // an empty database, its whole file locked
+  const std::pair<std::string, std::string> cases[] = {
+      {recorded, recorded + " is being recorded by another panel"},
+      {walRecord, "cannot start a session in " + walRecord + ": database is locked"},
+      {newFile, "cannot read " + newFile + ": database is locked"},
+  };
+  for (const auto& [path, says] : cases) {
+    SCOPED_TRACE(path);
+    const auto began = std::chrono::steady_clock::now();
+    const Start start = TryToRecord(path);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 10s)
+        << "a lock is not waited for without end";
+    EXPECT_EQ(start.kind, Start::OfTheMoment);
+    EXPECT_EQ(start.message, says);
+  }
+}
+
+// Root writes through any mode bits, so the folder is bound read-only in a
+// mount namespace of the child's own.
+TEST(RecordWriterTest, AReadOnlyFileSystemIsAFailureOfTheMoment) {
+  TemporaryDirectory dir;
+  const std::string existing = dir / "kept.halvorn";
+  { RecordFile make(existing); }
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const char* folder = dir.path().c_str();
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount(folder, folder, nullptr, MS_BIND, nullptr) != 0 ||
+        ::mount(nullptr, folder, nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+      ::_exit(77);
+    }
+    for (const std::string& path : {existing, std::string(dir / "new.halvorn")}) {
+      const Start start = TryToRecord(path);
+      if (start.kind != Start::OfTheMoment ||
+          start.message.find("Read-only file system") == std::string::npos) {
+        std::fprintf(stderr, "%s: %d %s\n", path.c_str(), start.kind, start.message.c_str());
+        ::_exit(1);
+      }
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no mount namespace here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "see the child's lines above";
+}
+
+TEST(RecordWriterTest, ALockOfTheMomentIsWaitedOutWithTheBatchKept) {
+  TemporaryDirectory dir;
+  const std::string path = dir / "waited.halvorn";
+  ItemQueue queue(1 << 16);
+  RecordWriter writer(RecordFile(path), queue, Info());
+  queue.Push(testing::ReceivedItem(1, "before"));
+  writer.Flush();
+  {
+    HeldLock other(path);
+    for (int i = 2; i <= 6; ++i) {
+      queue.Push(testing::ReceivedItem(i, "during"));
+      writer.Flush();  // refused by the lock, kept
+    }
+    EXPECT_FALSE(writer.Failure());
+  }
+  queue.Push(testing::ReceivedItem(7, "after"));
+  writer.Flush();
+  EXPECT_FALSE(writer.Failure());
+  writer.Stop();
+  Database db(path, Database::Mode::ReadOnly);
+  Statement rows =
+      db.prepare("SELECT group_concat(t_ns, ' ') FROM (SELECT t_ns FROM traffic ORDER BY rowid)");
+  ASSERT_TRUE(rows.step());
+  EXPECT_EQ(rows.text(0), "1 2 3 4 5 6 7") << "each once, in order";
+  EXPECT_EQ(Count(db, "SELECT count(*) FROM session WHERE ended = 1 AND last_t_ns = 7"), 1);
+  EXPECT_EQ(Count(db, "SELECT count(*) FROM event"), 0) << "no gap";
+}
+
+TEST(RecordWriterTest, ALockThatLastsStopsTheRecordingWithTheReason) {
+  TemporaryDirectory dir;
+  const std::string path = dir / "held.halvorn";
+  ItemQueue queue(1 << 16);
+  RecordWriter writer(RecordFile(path), queue, Info(), 500ms);
+  HeldLock other(path);
+  const auto began = std::chrono::steady_clock::now();
+  while (!writer.Failure() && std::chrono::steady_clock::now() - began < 10s) {
+    queue.Push(testing::ReceivedItem(1, "x"));
+    writer.Flush();
+  }
+  EXPECT_GE(std::chrono::steady_clock::now() - began, 500ms) << "not at the first refusal";
+  ASSERT_TRUE(writer.Failure());
+  EXPECT_EQ(
+      writer.Failure()->rfind(path + " is locked by another program (database is locked for ", 0),
+      0u)
+      << *writer.Failure();
+  const auto stopping = std::chrono::steady_clock::now();
+  writer.Stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, 5s);
 }
 
 TEST(RecordWriterTest, ARemovedFileStopsTheRecordingWithTheReason) {

@@ -42,6 +42,15 @@ TEST(RecordedDevicesTest, CaptionsReadAsTheOperatorReadsThem) {
       {DeviceKind::Flow, "  5 %", flow, Quality::NotANumber, std::nullopt},
       {DeviceKind::Flow, "%", flow, Quality::NotANumber, std::nullopt},
       {DeviceKind::Flow, "    %", flow, Quality::NotANumber, std::nullopt},
+      // What the controller's four characters may also say: never a
+      // valid reading, however the window shows them.
+      {DeviceKind::Flow, " inf%", flow, Quality::NotANumber, std::nullopt},
+      {DeviceKind::Flow, "-inf%", flow, Quality::NotANumber, std::nullopt},
+      {DeviceKind::Flow, " nan%", flow, Quality::NotANumber, std::nullopt},
+      {DeviceKind::Flow, "1e99%", flow, Quality::NotANumber, std::nullopt},
+      {DeviceKind::Flow, "0x1p%", flow, Quality::NotANumber, std::nullopt},
+      {DeviceKind::Gauge, "1.000E 999", white, Quality::NotANumber, std::nullopt},
+      {DeviceKind::Gauge, "infE 0", white, Quality::NotANumber, std::nullopt},
       {DeviceKind::Flow, "Overtemperature", indicator_colour::Fault, Quality::Fault, std::nullopt},
       {DeviceKind::Valve, "open", colours::Green, Quality::NotANumber, std::nullopt},
       {DeviceKind::Pump, "state", indicator_colour::NoData, Quality::NoData, std::nullopt},
@@ -65,7 +74,12 @@ TEST(RecordedDevicesTest, UptimeIsSecondsOnceShown) {
   const Reading shown = UptimeReading("86400s");
   EXPECT_EQ(shown.quality, Quality::Valid);
   EXPECT_EQ(shown.value, 86400.0);
-  EXPECT_EQ(UptimeReading("s").quality, Quality::NotANumber);
+  for (const char* text : {"s", "infs", "nans", "1e9s"}) {
+    SCOPED_TRACE(text);
+    const Reading reading = UptimeReading(text);
+    EXPECT_EQ(reading.quality, Quality::NotANumber);
+    EXPECT_FALSE(reading.value);
+  }
 }
 
 // The viewer reads device names from the schema's comment: every name
