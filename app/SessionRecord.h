@@ -32,7 +32,9 @@ class SessionRecord {
   SessionRecord(const SessionRecord&) = delete;
   SessionRecord& operator=(const SessionRecord&) = delete;
   // Commits the rest and closes the session cleanly.
-  ~SessionRecord() = default;
+  ~SessionRecord() {
+    if (m_writer) m_recorder.Finish();
+  }
 
   // What the window feeds; nullptr when recording could not start.
   record::Recorder* recorder() { return m_writer ? &m_recorder : nullptr; }

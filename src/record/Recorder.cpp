@@ -57,28 +57,33 @@ void Recorder::LinkEvent(Link what, std::int64_t number) {
   // A lost device closes the port: one event, 'lost', not two.
   if (what == Link::Closed && m_pendingCount > 0 && m_pending[m_pendingCount - 1].what == Link::Lost) return;
   if (what == Link::OpenFailed && m_failing == number && m_pendingCount == 0) {
-    ++m_failedAgain;
+    if (++m_failedAgain == kFailuresPerCountRow) CountFailureRun(Stamped(Item::Kind::Event));
     return;
   }
   if (m_pendingCount == m_pending.size()) return;
   m_pending[m_pendingCount++] = {what, number};
 }
 
-void Recorder::EndFailureRun(const Item& stamp) {
-  if (m_failedAgain > 0) {
-    m_failedAgainText += "; the same ";
-    AppendPlainNumber(m_failedAgainText, m_failedAgain);
-    m_failedAgainText += m_failedAgain == 1 ? " more time" : " more times";
-    Item item = stamp;
-    item.kind = Item::Kind::Event;
-    item.number = m_failing;
-    item.text = {std::string_view("open failed"), std::string_view(m_failedAgainText),
-                 std::nullopt};
-    Push(item);
-  }
-  m_failing.reset();
+void Recorder::CountFailureRun(const Item& stamp) {
+  if (m_failedAgain == 0) return;
+  m_countText = m_failedAgainText;
+  m_countText += "; the same ";
+  AppendPlainNumber(m_countText, m_failedAgain);
+  m_countText += m_failedAgain == 1 ? " more time" : " more times";
+  Item item = stamp;
+  item.kind = Item::Kind::Event;
+  item.number = m_failing;
+  item.text = {std::string_view("open failed"), std::string_view(m_countText), std::nullopt};
+  Push(item);
   m_failedAgain = 0;
 }
+
+void Recorder::EndFailureRun(const Item& stamp) {
+  CountFailureRun(stamp);
+  m_failing.reset();
+}
+
+void Recorder::Finish() { EndFailureRun(Stamped(Item::Kind::Event)); }
 
 void Recorder::Warning(std::int64_t number, std::string_view line) {
   Item item = Stamped(Item::Kind::Event);

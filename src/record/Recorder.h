@@ -24,6 +24,8 @@ namespace halvorn::record {
 // Uptime and counters change with every answer; the record keeps them at
 // most this often.
 constexpr std::int64_t kSlowItemPeriodNs = 60'000'000'000;
+// Failed tries of the reconnect counted in one row at the most.
+constexpr std::int64_t kFailuresPerCountRow = 1800;
 
 class Recorder : public LinkObserver, public ActionObserver {
  public:
@@ -46,9 +48,15 @@ class Recorder : public LinkObserver, public ActionObserver {
   // the same number and nothing else in between (no other link event, no
   // operator action), the first is recorded, and when the run ends an
   // 'open failed' event with the first one's text and "; the same N more
-  // times".
+  // times". A run that goes on is counted so at least every
+  // kFailuresPerCountRow tries (an hour of tries), so that a viewer
+  // following the record sees the cable still out.
   enum class Link { Opened, Closed, Lost, OpenFailed };
   void LinkEvent(Link what, std::int64_t number);
+
+  // The run is ending: records what is counted but not yet recorded (a
+  // run of failed tries still going on).
+  void Finish();
 
   // After each event: records the link events told since the last call,
   // every device whose caption or colour changed, and the uptime and the
@@ -99,6 +107,9 @@ class Recorder : public LinkObserver, public ActionObserver {
   std::optional<std::int64_t> m_failing;
   std::int64_t m_failedAgain = 0;
   std::string m_failedAgainText;
+  std::string m_countText;
+  // Records the count of the run so far, if any, and counts on from 0.
+  void CountFailureRun(const Item& stamp);
   // Ends the run of open failures; its count, if any, is recorded now.
   void EndFailureRun(const Item& stamp);
 };

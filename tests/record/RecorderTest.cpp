@@ -147,6 +147,19 @@ TEST_F(RecorderTest, TriesOfTheReconnectThatFailAlikeAreRecordedOnceAndThenCount
                           "event open failed 8012 'Port 1 open failed'",
                           "event opened 1 'Port 1 open successfully'"));
   EXPECT_EQ(OfKind(items, Item::Kind::Action).size(), 1u);
+
+  // A cable out for hours: counted every hour of tries, and what is counted
+  // when the run ends is kept.
+  step([&] { port.RaiseEvent(kCommEventLost); });
+  TakeItems(queue);
+  const int tries = 1 + static_cast<int>(kFailuresPerCountRow) + 5;
+  port.openFailures.assign(static_cast<std::size_t>(tries), open_error::NoSuchPort);
+  for (int i = 0; i < tries; ++i) step([&] { Tick(panel, panel.reconnect.timer); });
+  recorder.Finish();
+  EXPECT_THAT(OfKind(TakeItems(queue), Item::Kind::Event),
+              ElementsAre("event open failed 8002 'Port 1 lost'",
+                          "event open failed 8002 'Port 1 lost; the same 1800 more times'",
+                          "event open failed 8002 'Port 1 lost; the same 5 more times'"));
 }
 
 TEST_F(RecorderTest, EveryWarningIsRecordedEvenWhenTheListLooksTheSame) {
