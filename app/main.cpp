@@ -19,6 +19,7 @@
 #include "QuitSignals.h"
 #include "SessionRecord.h"
 #include "SettingsFile.h"
+#include "record/RecordPath.h"
 #include "serial/SerialDevices.h"
 
 namespace {
@@ -84,6 +85,15 @@ int main(int argc, char* argv[]) {
       return halvorn::shell::kCommandLineExitStatus;
     case CommandLine::Outcome::Run:
       break;
+  }
+  // A name that can never be a record is told as a wrong argument is, with
+  // or without a display; the file itself is opened only once the window
+  // system has started, so that a start without one leaves no session.
+  if (!commandLine.recordPath.empty()) {
+    if (const auto problem = halvorn::record::RecordPathProblem(commandLine.recordPath)) {
+      std::cerr << "halvorn-panel: " << *problem << '\n';
+      return halvorn::shell::kCommandLineExitStatus;
+    }
   }
   // On X, the window's paints go to the server through the socket rather
   // than shared memory. The panel repaints a few small widgets at a time (a

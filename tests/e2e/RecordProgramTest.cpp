@@ -73,28 +73,48 @@ TEST(RecordProgramTest, WhatCanNeverBeARecordStopsTheStartWithStatusTwo) {
   const std::string uri = "file:" + names + "/plant.halvorn?mode=memory";
   const std::string settings = dir / "panel.conf";
   std::ofstream(settings) << "record = " << notes << "\n";
-  const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"--record", notes}, notes + " is not a Halvorn record: file is not a database"},
-      {{"--config", settings}, notes + " is not a Halvorn record: file is not a database"},
-      {{"--record", fifo}, fifo + " is a FIFO, not a record file"},
-      {{"--record", folder}, folder + " is a folder, not a record file"},
-      {{"--record", "/dev/zero"}, "/dev/zero is a device, not a record file"},
-      {{"--record", uri},
-       uri + " is an SQLite name, not a file: a record is a file (write ./" + uri + " for a file of that name)"},
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string says;
+    bool byItsName;  // told from the name and the file's kind, without opening it
   };
+  const Case cases[] = {
+      {{"--record", notes}, notes + " is not a Halvorn record: file is not a database", false},
+      {{"--config", settings}, notes + " is not a Halvorn record: file is not a database", false},
+      {{"--record", fifo}, fifo + " is a FIFO, not a record file", true},
+      {{"--record", folder}, folder + " is a folder, not a record file", true},
+      {{"--record", "/dev/zero"}, "/dev/zero is a device, not a record file", true},
+      {{"--record", uri},
+       uri + " is an SQLite name, not a file: a record is a file (write ./" + uri + " for a file of that name)",
+       true},
+  };
+
   const bool journalBefore = std::filesystem::exists("/dev/zero-journal");
   const std::set<std::string> before = Names(names);
-  for (const auto& [arguments, says] : cases) {
-    SCOPED_TRACE(arguments.back());
-    const std::string report = dir / "probe.txt";
-    std::filesystem::remove(report);
-    perf::ChildProcess panel({HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(report), dir / "panel.err"});
-    ASSERT_GT(panel.pid(), 0);
-    ASSERT_TRUE(panel.Wait(10s));
-    ASSERT_TRUE(panel.exitStatus() && WIFEXITED(*panel.exitStatus()));
-    EXPECT_EQ(WEXITSTATUS(*panel.exitStatus()), 2);
-    EXPECT_EQ(ReadFile(dir / "panel.err"), "halvorn-panel: " + says + "\n");
-    EXPECT_EQ(ReadFile(report), "") << "no window was opened";
+  const std::string report = dir / "probe.txt";
+  // The same refusal whether or not a display is there: the wrong name is
+  // the operator's to mend first.
+  struct Display {
+    bool there;
+    std::vector<std::string> environment;
+  };
+  const Display displays[] = {
+      {true, ProbeEnvironment(report)},
+      {false, {"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY="}},
+  };
+  for (const auto& [there, environment] : displays) {
+    for (const auto& [arguments, says, byItsName] : cases) {
+      if (!there && !byItsName) continue;
+      SCOPED_TRACE((there ? "display: " : "no display: ") + arguments.back());
+      std::filesystem::remove(report);
+      perf::ChildProcess panel({HALVORN_PANEL_PROGRAM, arguments, environment, dir / "panel.err"});
+      ASSERT_GT(panel.pid(), 0);
+      ASSERT_TRUE(panel.Wait(10s));
+      ASSERT_TRUE(panel.exitStatus() && WIFEXITED(*panel.exitStatus()));
+      EXPECT_EQ(WEXITSTATUS(*panel.exitStatus()), 2);
+      EXPECT_EQ(ReadFile(dir / "panel.err"), "halvorn-panel: " + says + "\n");
+      EXPECT_EQ(ReadFile(report), "") << "no window was opened";
+    }
   }
   EXPECT_EQ(Names(names), before);
   EXPECT_EQ(ReadFile(notes), "pump-down notes, not a database\n");
