@@ -11,16 +11,5 @@ target_include_directories(halvorn_fuzz_time_text_parser PUBLIC ${CMAKE_CURRENT_
 target_link_libraries(halvorn_fuzz_time_text_parser PUBLIC halvorn_record)
 halvorn_warnings(halvorn_fuzz_time_text_parser)
 
-if(HALVORN_LIBFUZZER)
-  add_executable(halvorn_fuzz_time_text TimeTextFuzzer.cpp)
-  target_compile_options(halvorn_fuzz_time_text PRIVATE -fno-sanitize=fuzzer-no-link)
-  target_link_options(halvorn_fuzz_time_text PRIVATE -fsanitize=fuzzer)
-  set(halvorn_time_text_harness halvorn_fuzz_time_text)
-else()
-  add_executable(halvorn_fuzz_time_text_replay TimeTextFuzzer.cpp ReplayMain.cpp)
-  set(halvorn_time_text_harness halvorn_fuzz_time_text_replay)
-  add_test(NAME fuzz_time_text_seeds_replayed
-           COMMAND halvorn_fuzz_time_text_replay ${CMAKE_CURRENT_SOURCE_DIR}/time-text-seeds)
-endif()
-target_link_libraries(${halvorn_time_text_harness} PRIVATE halvorn_fuzz_time_text_parser)
-halvorn_warnings(${halvorn_time_text_harness})
+halvorn_fuzz_target(time_text TimeTextFuzzer.cpp SEEDS ${CMAKE_CURRENT_SOURCE_DIR}/time-text-seeds
+                    LIBS halvorn_fuzz_time_text_parser)
