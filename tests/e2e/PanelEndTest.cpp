@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "ProbedPanel.h"
 #include "record/Database.h"
 #include "support/TemporaryDirectory.h"
 #include "support/TimeBounds.h"
@@ -27,21 +28,10 @@ using namespace std::chrono_literals;
 using record::Database;
 using record::Statement;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::int64_t Ended(const std::string& path) {
   Database db(path, Database::Mode::ReadOnly);
   Statement s = db.prepare("SELECT ended FROM session ORDER BY id DESC LIMIT 1");
   return s.step() ? s.integer(0) : -1;
-}
-
-// The probe in the panel says "shown" once the window is painted.
-std::vector<std::string> ProbeEnvironment(const std::string& report, const std::string& platform) {
-  return {"QT_QPA_PLATFORM=" + platform, "QT_PLUGIN_PATH=" HALVORN_PROBE_PLUGIN_DIR,
-          "QT_QPA_GENERIC_PLUGINS=halvornprobe", "HALVORN_PROBE_REPORT=" + report};
 }
 
 bool AwaitShown(const std::string& report, std::chrono::seconds patience) {

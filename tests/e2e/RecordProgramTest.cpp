@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "ProbedPanel.h"
 #include "record/Database.h"
 #include "support/TemporaryDirectory.h"
 
@@ -39,16 +40,6 @@ std::int64_t WallNs() {
 std::int64_t Count(Database& db, const std::string& sql) {
   Statement s = db.prepare(sql);
   return s.step() ? s.integer(0) : -1;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::string> ProbeEnvironment(const std::string& report) {
-  return {"QT_QPA_PLATFORM=offscreen", "QT_PLUGIN_PATH=" HALVORN_PROBE_PLUGIN_DIR,
-          "QT_QPA_GENERIC_PLUGINS=halvornprobe", "HALVORN_PROBE_REPORT=" + report, "HALVORN_PROBE_CONNECT=1"};
 }
 
 std::set<std::string> Names(const std::string& folder) {
@@ -99,7 +90,7 @@ TEST(RecordProgramTest, WhatCanNeverBeARecordStopsTheStartWithStatusTwo) {
     std::vector<std::string> environment;
   };
   const Display displays[] = {
-      {true, ProbeEnvironment(report)},
+      {true, ProbeEnvironment(report, "offscreen", true)},
       {false, {"QT_QPA_PLATFORM=", "DISPLAY=", "WAYLAND_DISPLAY="}},
   };
   for (const auto& [there, environment] : displays) {
@@ -136,12 +127,13 @@ TEST(RecordProgramTest, ARecordThatFailsForTheMomentStillStartsThePanel) {
     }
     return true;
   };
-  perf::ChildProcess hung({HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(dir / "hung.txt"), dir / "hung.err"});
+  perf::ChildProcess hung(
+      {HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(dir / "hung.txt", "offscreen", true), dir / "hung.err"});
   ASSERT_TRUE(shown(dir / "hung.txt")) << ReadFile(dir / "hung.err");
   hung.Signal(SIGSTOP);
   {
-    perf::ChildProcess panel(
-        {HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(dir / "second.txt"), dir / "second.err"});
+    perf::ChildProcess panel({HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(dir / "second.txt", "offscreen", true),
+                              dir / "second.err"});
     EXPECT_TRUE(shown(dir / "second.txt")) << ReadFile(dir / "second.err");
     panel.Signal(SIGTERM);
     ASSERT_TRUE(panel.Wait(10s));
@@ -157,7 +149,7 @@ TEST(RecordProgramTest, ARecordThatFailsForTheMomentStillStartsThePanel) {
     Database other(path, Database::Mode::ReadWrite);
     other.exec("BEGIN EXCLUSIVE");
     perf::ChildProcess panel(
-        {HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(dir / "third.txt"), dir / "third.err"});
+        {HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(dir / "third.txt", "offscreen", true), dir / "third.err"});
     EXPECT_TRUE(shown(dir / "third.txt")) << ReadFile(dir / "third.err");
     panel.Signal(SIGTERM);
     ASSERT_TRUE(panel.Wait(10s));
@@ -178,7 +170,7 @@ TEST(RecordProgramTest, SigtermClosesTheRecordCleanly) {
   const std::string report = dir / "probe.txt";
   perf::ChildProcess panel({HALVORN_PANEL_PROGRAM,
                             {"--port", "1=" + std::string(dir / "nothing"), "--record", path},
-                            ProbeEnvironment(report),
+                            ProbeEnvironment(report, "offscreen", true),
                             dir / "panel.err"});
   const auto deadline = std::chrono::steady_clock::now() + 15s;
   while (ReadFile(report).find("connected") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
@@ -200,11 +192,11 @@ TEST(RecordProgramTest, AFileSizeLimitStopsTheRecordingButNotThePanel) {
   ASSERT_TRUE(sim.ReadLineStartingWith("halvorn-sim: link ", 5s));
   // 2048 blocks of 512 bytes: a megabyte, a few seconds of flood.
   const std::string errors = dir / "panel.err";
-  perf::ChildProcess panel({"/bin/sh",
-                            {"-c", "ulimit -f 2048 && exec \"$0\" --port 1=\"$1\" --record \"$2\"",
-                             HALVORN_PANEL_PROGRAM, link, path},
-                            ProbeEnvironment(dir / "probe.txt"),
-                            errors});
+  perf::ChildProcess panel(
+      {"/bin/sh",
+       {"-c", "ulimit -f 2048 && exec \"$0\" --port 1=\"$1\" --record \"$2\"", HALVORN_PANEL_PROGRAM, link, path},
+       ProbeEnvironment(dir / "probe.txt", "offscreen", true),
+       errors});
   const auto deadline = std::chrono::steady_clock::now() + 60s;
   while (ReadFile(errors).find("recording stopped") == std::string::npos &&
          std::chrono::steady_clock::now() < deadline) {
@@ -233,7 +225,7 @@ std::int64_t FloodAndKill(const testing::TemporaryDirectory& dir, const std::str
   const std::string report = dir / "probe.txt";
   perf::ChildProcess panel({HALVORN_PANEL_PROGRAM,
                             {"--port", "1=" + link, "--record", recordPath},
-                            ProbeEnvironment(report),
+                            ProbeEnvironment(report, "offscreen", true),
                             dir / "panel.err"});
   const auto deadline = std::chrono::steady_clock::now() + 15s;
   while (ReadFile(report).find("connected") == std::string::npos) {
@@ -270,8 +262,8 @@ TEST(RecordProgramTimingTest, KilledDuringAFloodTheRecordLosesAtMostTheLastQuart
   ASSERT_NE(killedAt, 0) << ReadFile(dir / "panel.err");
   Database db(path, Database::Mode::ReadOnly);
   const std::int64_t newest = Count(db, "SELECT max(wall_ns) FROM traffic");
-  EXPECT_LE(killedAt - newest, 250'000'000) << "the newest row is " << (killedAt - newest) / 1'000'000
-                                            << " ms older than the kill";
+  EXPECT_LE(killedAt - newest, 250'000'000)
+      << "the newest row is " << (killedAt - newest) / 1'000'000 << " ms older than the kill";
 }
 
 }  // namespace
