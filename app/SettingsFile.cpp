@@ -22,7 +22,24 @@ std::string_view Trimmed(std::string_view text) {
   return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+// A part of the file as the error message shows it: control bytes as \xNN,
+// so that a file from elsewhere cannot send escape sequences to the
+// operator's terminal.
+std::string Quoted(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string quoted = "'";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) {
+      quoted += "\\x";
+      quoted += kHex[byte >> 4];
+      quoted += kHex[byte & 0xf];
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
 
 CommandLine Failed(const std::string& fileName, int lineNumber, const std::string& what) {
   CommandLine result;

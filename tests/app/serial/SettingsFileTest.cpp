@@ -93,6 +93,8 @@ TEST(SettingsFileTest, ABadLineIsNamedByFileAndLineNumber) {
       {"port 1 # left cabinet = /dev/x\n",
        "halvorn-panel: /etc/p.conf:1: expected 'key = value', not 'port 1'"},
       {"# ok\nrecord = /var/tmp/a\0b.halvorn\n"sv, "halvorn-panel: /etc/p.conf:2: a NUL byte: this is not a text file"},
+      {"reconnect = \x1b]0;owned\x07\n",
+       "halvorn-panel: /etc/p.conf:1: 'reconnect' must be yes or no, not '\\x1b]0;owned\\x07'"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
