@@ -81,6 +81,7 @@ class ItemQueue {
 };
 
 // The text of the gap event for `lost` items.
-constexpr std::string_view kGapText = "items not recorded: the disk did not keep up";
+constexpr std::string_view kGapText =
+    "items not recorded: the record fell behind (a slow disk or another program's lock)";
 
 }  // namespace halvorn::record
