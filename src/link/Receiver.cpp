@@ -69,13 +69,15 @@ void ShowCount(Label& label, std::int32_t count, std::string_view wording) {
 
 // Characters 6 to 15 of the uptime answer, as many as there are. Ten digits
 // need more than 32 bits; the 64-bit reading shows any of them as sent.
-void ShowUptime(TextBox& box, std::string_view message) {
+void ShowUptime(Form1& form, std::string_view message) {
   const std::string_view digits = message.size() > kUptimeStart
                                       ? message.substr(kUptimeStart, kUptimeDigits)
                                       : std::string_view{};
-  box.text.clear();
-  AppendPlainNumber(box.text, ReadLeadingNumber(digits));
-  box.text += 's';
+  const std::int64_t seconds = ReadLeadingNumber(digits);
+  form.txtUptime.text.clear();
+  AppendPlainNumber(form.txtUptime.text, seconds);
+  form.txtUptime.text += 's';
+  form.uptime = {Quality::Valid, static_cast<double>(seconds)};
 }
 
 }  // namespace
@@ -159,7 +161,7 @@ void ProcessMessage(FrontPanel& panel, std::string_view message) {
       flags.FlowsUpdated = 1;
       break;
     case answer::Uptime:
-      ShowUptime(form.txtUptime, message);
+      ShowUptime(form, message);
       break;
     case answer::PneumaticPressureWarning:
       AddWarning(panel, answerType, "OP_ERR_PNEUMATIC_PRESSURE");

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <tuple>
 
 #include "panel/Form1.h"
 
@@ -175,6 +176,7 @@ struct Device {
   Label Form1::*state;
   Label Form1::*value;
   bool fixed = false;  // shown the same whatever happens (the needle valve)
+  std::size_t slot = 0;  // of its typed reading in Form1::readings
 };
 
 // Every device: valves V1 to CV2, the unswitched valves, pumps by number,
@@ -198,8 +200,33 @@ inline constexpr auto kDevices = [] {
     all[i++] = {DeviceKind::Flow, f.number, f.name, f.shape, f.value, nullptr};
   for (const ElectrodeReadout& e : kElectrodeReadouts)
     all[i++] = {DeviceKind::Electrode, 0, e.name, nullptr, e.state, nullptr};
+  for (std::size_t slot = 0; slot < all.size(); ++slot) all[slot].slot = slot;
   return all;
 }();
+static_assert(kDevices.size() == std::tuple_size_v<decltype(Form1::readings)>);
+
+// The slot of the first device of `kind` in kDevices; the numbered devices
+// of a kind follow it by number, the electrode's position before its
+// cooling.
+constexpr std::size_t FirstSlot(DeviceKind kind) {
+  std::size_t slot = 0;
+  while (slot < kDevices.size() && kDevices[slot].kind != kind) ++slot;
+  return slot;
+}
+static_assert([] {
+  for (const Device& d : kDevices) {
+    if (d.number > 0 && FirstSlot(d.kind) + static_cast<std::size_t>(d.number - 1) != d.slot)
+      return false;
+  }
+  return true;
+}());
+
+// The typed reading of device `number` of `kind` (a number its table holds).
+template <DeviceKind kind>
+Reading& ReadingOf(Form1& form, std::int16_t number) {
+  constexpr std::size_t first = FirstSlot(kind);
+  return form.readings[first + static_cast<std::size_t>(number - 1)];
+}
 
 // "valve", "pump", "gauge", "flow", "electrode".
 std::string_view KindName(DeviceKind kind);

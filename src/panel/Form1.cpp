@@ -11,7 +11,13 @@ constexpr int kStateRowTop = 8160;
 constexpr int kStateRowPitch = 240;
 }  // namespace
 
-Form1::Form1() = default;
+Form1::Form1() {
+  // The start picture's red valves and pumps: nothing answered yet.
+  for (const Device& device : kDevices) {
+    if (device.kind == DeviceKind::Valve || device.kind == DeviceKind::Pump)
+      readings[device.slot].quality = Quality::Fault;
+  }
+}
 
 std::array<Label, 8> Form1::GaugeStateCaptions() {
   std::array<Label, 8> captions;

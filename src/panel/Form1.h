@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "panel/Layout.h"
+#include "panel/Reading.h"
 #include "panel/Widgets.h"
 
 namespace halvorn {
@@ -298,6 +299,12 @@ struct Form1 {
   CommandButton cmdSwitchOffElectrodeCooling =
       layout::Button("cmdSwitchOffElectrodeCooling", Container::Form1, {12360, 8160, 1455, 495},
                      "Switch off electrode cooling");
+
+  // --- What the devices show, typed ---------------------------------------
+  // One per device of kDevices, in its order (Device::slot); written by the
+  // decoders and the greying with the captions and colours.
+  std::array<Reading, 37> readings{};
+  Reading uptime{Quality::NoData, std::nullopt};  // of txtUptime
 
   // --- Timers ------------------------------------------------------------
   Timer Timer1 = {"Timer1", 200, true};   // polling cycle

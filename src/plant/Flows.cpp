@@ -1,11 +1,42 @@
 #include "plant/Flows.h"
 
+#include <algorithm>
+#include <charconv>
+#include <optional>
 #include <string>
 
 #include "panel/Devices.h"
 #include "plant/StatusCodes.h"
 
 namespace halvorn {
+
+namespace {
+
+// The controller's four characters as percent of full scale, when they are
+// a plain decimal: spaces before, an optional sign, digits with at most one
+// point. " inf", "nan" or "1e99" are shown as they came but read as none.
+std::optional<double> Percent(std::string_view text) {
+  text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
+  const bool negative = text.starts_with('-');
+  if (negative || text.starts_with('+')) text.remove_prefix(1);
+  std::size_t digits = 0;
+  std::size_t points = 0;
+  for (const char c : text) {
+    if (c == '.') {
+      ++points;
+    } else if (c >= '0' && c <= '9') {
+      ++digits;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (digits == 0 || points > 1) return std::nullopt;
+  double percent = 0.0;
+  std::from_chars(text.data(), text.data() + text.size(), percent);
+  return negative ? -percent : percent;
+}
+
+}  // namespace
 
 void DecodeFlowMessage(Form1& form, std::string_view message) {
   if (message.size() != kFlowAnswerLength) return;
@@ -24,14 +55,21 @@ void ShowFlowReading(Form1& form, std::int16_t number, std::string_view field) {
     std::string& caption = (form.*flow->value).caption;
     caption.assign(field.substr(1));
     caption += '%';
+    const std::optional<double> percent = Percent(field.substr(1));
+    ReadingOf<DeviceKind::Flow>(form, number) = {percent ? Quality::Valid : Quality::State,
+                                                 percent};
   } else {
     (form.*flow->shape).fillColor = indicator_colour::Fault;
     (form.*flow->value).caption = StatusCodeText(status);
+    ReadingOf<DeviceKind::Flow>(form, number) = {Quality::Fault, std::nullopt};
   }
 }
 
 void ResetFlowDisplay(Form1& form) {
-  for (const FlowDevice& flow : kFlows) (form.*flow.shape).fillColor = indicator_colour::NoData;
+  for (const FlowDevice& flow : kFlows) {
+    (form.*flow.shape).fillColor = indicator_colour::NoData;
+    ReadingOf<DeviceKind::Flow>(form, flow.number) = {Quality::NoData, std::nullopt};
+  }
 }
 
 }  // namespace halvorn

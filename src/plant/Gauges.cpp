@@ -1,5 +1,6 @@
 #include "plant/Gauges.h"
 
+#include <charconv>
 #include <string>
 
 #include "panel/Devices.h"
@@ -16,17 +17,21 @@ constexpr int kExponentBias = 20;
 // gauges, read down to 1E-4 mBar. The bound goes by number, not by caption.
 constexpr std::int16_t kLastCapacitiveGauge = 5;
 
+bool AreDigits(std::string_view text) {
+  return text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 // Writes the caption for the six digit characters of a valid reading into
-// the value label's own storage.
-void ShowPressure(std::string& caption, std::int16_t number, std::string_view digits) {
+// the value label's own storage, and says what it reads.
+Reading ShowPressure(std::string& caption, std::int16_t number, std::string_view digits) {
   // Below the gauge's range: the controller sends all zeros.
   if (digits == "000000") {
     caption = number <= kLastCapacitiveGauge ? "<1" : "<1.000E-4";
-    return;
+    return {Quality::BelowRange, std::nullopt};
   }
   if (digits == "999999") {
     caption = "over range";
-    return;
+    return {Quality::OverRange, std::nullopt};
   }
   // Two characters read leniently give -99 to 99, so -119 to 79 after the
   // bias: well inside 16 bits.
@@ -38,6 +43,15 @@ void ShowPressure(std::string& caption, std::int16_t number, std::string_view di
   caption += digits.substr(1, 3);
   caption += 'E';
   AppendSignedNumber(caption, exponent);
+  // A pressure only when the mantissa is four digits; the caption shows
+  // whatever came. The number rounds once from the decimal, as the
+  // controller's digits mean it.
+  if (!AreDigits(digits.substr(0, 4))) return {Quality::State, std::nullopt};
+  char text[16] = {digits[0], '.', digits[1], digits[2], digits[3], 'E'};
+  const char* end = std::to_chars(text + 6, std::end(text), exponent).ptr;
+  double mbar = 0.0;
+  std::from_chars(text, end, mbar);
+  return {Quality::Valid, mbar};
 }
 
 }  // namespace
@@ -53,20 +67,24 @@ void ShowGaugeReading(Form1& form, std::int16_t number, std::string_view field) 
   const GaugeDevice* gauge = DeviceByNumber(kGauges, number);
   if (!gauge) return;
   const std::int16_t status = ByteCode(field[0]);
+  Reading& reading = ReadingOf<DeviceKind::Gauge>(form, number);
   if (status == kStatusOk) {
-    ShowPressure((form.*gauge->value).caption, number, field.substr(1));
+    reading = ShowPressure((form.*gauge->value).caption, number, field.substr(1));
     (form.*gauge->shape).fillColor = indicator_colour::GaugeValid;
     (form.*gauge->state).caption = "ok";
   } else {
     (form.*gauge->value).caption = "---";
     (form.*gauge->shape).fillColor = indicator_colour::Fault;
     (form.*gauge->state).caption = StatusCodeText(status);
+    reading = {Quality::Fault, std::nullopt};
   }
 }
 
 void ResetGaugeDisplay(Form1& form) {
-  for (const GaugeDevice& gauge : kGauges)
+  for (const GaugeDevice& gauge : kGauges) {
     (form.*gauge.shape).fillColor = indicator_colour::NoData;
+    ReadingOf<DeviceKind::Gauge>(form, gauge.number) = {Quality::NoData, std::nullopt};
+  }
 }
 
 }  // namespace halvorn

@@ -35,6 +35,8 @@ void ShowPumpState(Form1& form, std::int16_t number, std::string_view field) {
   const SwitchedDevice* pump = DeviceByNumber(kPumps, number);
   if (!pump) return;
   const std::int16_t code = ByteCode(field[0]);
+  Reading& reading = ReadingOf<DeviceKind::Pump>(form, number);
+  reading = {Quality::State, std::nullopt};
   if (code >= kPumpStopped && code <= kPumpStarted) {
     const PumpState& state = kPumpStates[static_cast<std::size_t>(code - kPumpStopped)];
     (form.*pump->shape).fillColor = state.colour;
@@ -43,11 +45,15 @@ void ShowPumpState(Form1& form, std::int16_t number, std::string_view field) {
     // "ok" (140) is not a pump state: it shows red like any fault.
     (form.*pump->shape).fillColor = indicator_colour::Fault;
     (form.*pump->state).caption = StatusCodeText(code);
+    reading.quality = Quality::Fault;
   }
 }
 
 void ResetPumpDisplay(Form1& form) {
-  for (const SwitchedDevice& pump : kPumps) (form.*pump.shape).fillColor = indicator_colour::NoData;
+  for (const SwitchedDevice& pump : kPumps) {
+    (form.*pump.shape).fillColor = indicator_colour::NoData;
+    ReadingOf<DeviceKind::Pump>(form, pump.number) = {Quality::NoData, std::nullopt};
+  }
 }
 
 }  // namespace halvorn

@@ -10,6 +10,8 @@ namespace {
 void Show(Form1& form, const SwitchedDevice& valve, std::int16_t code) {
   Label& state = form.*valve.state;
   Shape& shape = form.*valve.shape;
+  Reading& reading = ReadingOf<DeviceKind::Valve>(form, valve.number);
+  reading = {Quality::State, std::nullopt};
   if (code == kValveClosed) {
     state.caption = "closed";
     shape.fillColor = indicator_colour::ValveClosed;
@@ -20,6 +22,7 @@ void Show(Form1& form, const SwitchedDevice& valve, std::int16_t code) {
     // "ok" (140) is not a valve state either: it shows red like any fault.
     state.caption = StatusCodeText(code);
     shape.fillColor = indicator_colour::Fault;
+    reading.quality = Quality::Fault;
   }
 }
 
@@ -35,10 +38,10 @@ void ShowValveState(Form1& form, std::int16_t number, std::int16_t code) {
 }
 
 void ResetValveDisplay(Form1& form) {
-  for (const SwitchedDevice& valve : kValves)
+  for (const Device& valve : kDevices) {
+    if (valve.kind != DeviceKind::Valve || valve.fixed) continue;
     (form.*valve.shape).fillColor = indicator_colour::NoData;
-  for (const UnswitchedValve& valve : kUnswitchedValves) {
-    if (valve.greyedWithValves) (form.*valve.shape).fillColor = indicator_colour::NoData;
+    form.readings[valve.slot] = {Quality::NoData, std::nullopt};
   }
 }
 

@@ -1,5 +1,5 @@
-// The devices whose display the record follows, and how a caption reads as
-// a number.
+// The devices whose display the record follows, and how their typed
+// readings are stored.
 //
 // They are the core's devices (panel/Devices.h) under the core's names,
 // which are the record's device names: 'V1'..'V14', 'CV1', 'CV2',
@@ -14,8 +14,8 @@
 #include <optional>
 #include <string_view>
 
-#include "panel/Colour.h"
 #include "panel/Devices.h"
+#include "panel/Reading.h"
 #include "record/Schema.h"
 
 namespace halvorn::record {
@@ -40,17 +40,17 @@ constexpr Label Form1::*RecordedDetail(const Device& device) {
 // Not a device: the uptime box, recorded at most once a minute.
 constexpr std::string_view kUptimeDevice = "UPTIME";
 
-// What device_state.quality and .value say of a device showing `caption`
-// on `colour` (nullopt: the device has no shape). Only a plain decimal
-// number is a valid reading: a caption such as " inf%" or " nan%" is kept
-// as text with quality NotANumber and no value.
-struct Reading {
-  Quality quality = Quality::NotANumber;
-  std::optional<double> value;
-};
-Reading ReadingOf(DeviceKind kind, std::string_view caption, std::optional<Colour> colour);
-
-// The uptime box's "12345s" as seconds; NoData while it is empty.
-Reading UptimeReading(std::string_view text);
+// What device_state.quality says of a device's typed reading.
+constexpr Quality StoredQuality(halvorn::Quality quality) {
+  switch (quality) {
+    case halvorn::Quality::Valid: return Quality::Valid;
+    case halvorn::Quality::BelowRange: return Quality::BelowRange;
+    case halvorn::Quality::OverRange: return Quality::OverRange;
+    case halvorn::Quality::Fault: return Quality::Fault;
+    case halvorn::Quality::NoData: return Quality::NoData;
+    case halvorn::Quality::State: return Quality::NotANumber;
+  }
+  return Quality::NotANumber;
+}
 
 }  // namespace halvorn::record

@@ -99,13 +99,15 @@ void Recorder::Recording(std::string_view text) {
 }
 
 bool Recorder::Shown::Update(const std::string& now, const std::string* nowDetail,
-                             std::optional<Colour> nowColour) {
+                             std::optional<Colour> nowColour, const halvorn::Reading& nowReading) {
   const Colour fill = nowColour.value_or(0);
-  const bool same = text == now && colour == fill && (!nowDetail || detail == *nowDetail);
+  const bool same = text == now && colour == fill && (!nowDetail || detail == *nowDetail) &&
+                    reading == nowReading;
   if (recorded && same) return false;
   recorded = true;
   text = now;  // within the storage it already has, once warmed up
   colour = fill;
+  reading = nowReading;
   if (nowDetail) detail = *nowDetail;
   return true;
 }
@@ -115,7 +117,7 @@ void Recorder::RecordDevice(const Item& stamp, std::string_view name, const Read
                             std::optional<Colour> colour) {
   Item item = stamp;
   item.kind = Item::Kind::DeviceState;
-  item.code = static_cast<std::int32_t>(reading.quality);
+  item.code = static_cast<std::int32_t>(StoredQuality(reading.quality));
   item.value = reading.value;
   if (colour) item.number = static_cast<std::int64_t>(*colour);
   item.text = {name, std::string_view(text), detail ? std::optional<std::string_view>(*detail) : std::nullopt};
@@ -146,16 +148,17 @@ void Recorder::Observe(const FrontPanel& panel) {
     const Label Form1::*detailLabel = RecordedDetail(device);
     const std::string* detail = detailLabel ? &(form.*detailLabel).caption : nullptr;
     const std::string& text = (form.*RecordedText(device)).caption;
-    if (m_devices[i].Update(text, detail, colour)) {
-      RecordDevice(stamp, device.name, ReadingOf(device.kind, text, colour), text, detail, colour);
+    const halvorn::Reading& reading = form.readings[device.slot];
+    if (m_devices[i].Update(text, detail, colour, reading)) {
+      RecordDevice(stamp, device.name, reading, text, detail, colour);
     }
   }
 
   const bool uptimeDue = !m_uptimeAt || stamp.t_ns - *m_uptimeAt >= kSlowItemPeriodNs;
-  if (uptimeDue && m_uptime.Update(form.txtUptime.text, nullptr, std::nullopt)) {
+  if (uptimeDue && m_uptime.Update(form.txtUptime.text, nullptr, std::nullopt, form.uptime)) {
     m_uptimeAt = stamp.t_ns;
     const std::string& uptime = form.txtUptime.text;
-    RecordDevice(stamp, kUptimeDevice, UptimeReading(uptime), uptime, nullptr, std::nullopt);
+    RecordDevice(stamp, kUptimeDevice, form.uptime, uptime, nullptr, std::nullopt);
   }
 
   const bool countersDue = !m_countersAt || stamp.t_ns - *m_countersAt >= kSlowItemPeriodNs;

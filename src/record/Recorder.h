@@ -75,9 +75,10 @@ class Recorder : public LinkObserver, public ActionObserver {
     std::string text;
     std::string detail;
     Colour colour = 0;
+    halvorn::Reading reading;
     // Takes what the device shows now; false when it is what was recorded.
     bool Update(const std::string& now, const std::string* nowDetail,
-                std::optional<Colour> nowColour);
+                std::optional<Colour> nowColour, const halvorn::Reading& nowReading);
   };
   struct PendingLink {
     Link what;
@@ -86,7 +87,7 @@ class Recorder : public LinkObserver, public ActionObserver {
 
   Item Stamped(Item::Kind kind) const;
   void Push(const Item& item) { m_queue.Push(item); }
-  void RecordDevice(const Item& stamp, std::string_view name, const Reading& reading,
+  void RecordDevice(const Item& stamp, std::string_view name, const halvorn::Reading& reading,
                     const std::string& text, const std::string* detail,
                     std::optional<Colour> colour);
 
