@@ -1,7 +1,6 @@
 #include "plant/Flows.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <string>
 
@@ -19,20 +18,25 @@ std::optional<double> Percent(std::string_view text) {
   text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
   const bool negative = text.starts_with('-');
   if (negative || text.starts_with('+')) text.remove_prefix(1);
+  // At most four digits and a point: the whole digits divided by a power
+  // of ten, which rounds once, as the decimal does.
+  std::int64_t whole = 0;
   std::size_t digits = 0;
   std::size_t points = 0;
+  double scale = 1.0;
   for (const char c : text) {
     if (c == '.') {
       ++points;
     } else if (c >= '0' && c <= '9') {
       ++digits;
+      whole = whole * 10 + (c - '0');
+      if (points > 0) scale *= 10.0;
     } else {
       return std::nullopt;
     }
   }
   if (digits == 0 || points > 1) return std::nullopt;
-  double percent = 0.0;
-  std::from_chars(text.data(), text.data() + text.size(), percent);
+  const double percent = static_cast<double>(whole) / scale;
   return negative ? -percent : percent;
 }
 

@@ -1,5 +1,6 @@
 #include "plant/Gauges.h"
 
+#include <array>
 #include <charconv>
 #include <string>
 
@@ -16,6 +17,10 @@ constexpr int kExponentBias = 20;
 // G1 to G5, the "cpt" gauges, read no lower than 1 mBar; G6 to G8, the "ppt"
 // gauges, read down to 1E-4 mBar. The bound goes by number, not by caption.
 constexpr std::int16_t kLastCapacitiveGauge = 5;
+
+constexpr std::array<double, 23> kExactPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 bool AreDigits(std::string_view text) {
   return text.find_first_not_of("0123456789") == std::string_view::npos;
@@ -47,6 +52,15 @@ Reading ShowPressure(std::string& caption, std::int16_t number, std::string_view
   // whatever came. The number rounds once from the decimal, as the
   // controller's digits mean it.
   if (!AreDigits(digits.substr(0, 4))) return {Quality::State, std::nullopt};
+  // Four digits times a power of ten that a double holds exactly round
+  // once, as the decimal does; the rest go through the decimal text.
+  const int mantissa = (digits[0] - '0') * 1000 + (digits[1] - '0') * 100 + (digits[2] - '0') * 10 +
+                       (digits[3] - '0');
+  const int power = exponent - 3;
+  if (power >= 0 && power < static_cast<int>(kExactPowers.size()))
+    return {Quality::Valid, mantissa * kExactPowers[static_cast<std::size_t>(power)]};
+  if (power < 0 && -power < static_cast<int>(kExactPowers.size()))
+    return {Quality::Valid, mantissa / kExactPowers[static_cast<std::size_t>(-power)]};
   char text[16] = {digits[0], '.', digits[1], digits[2], digits[3], 'E'};
   const char* end = std::to_chars(text + 6, std::end(text), exponent).ptr;
   double mbar = 0.0;

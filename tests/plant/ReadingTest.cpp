@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <functional>
 #include <string>
 
@@ -94,6 +95,25 @@ TEST(ReadingTest, EachDecoderSaysWhatItsCaptionReads) {
     ASSERT_EQ(reading.value.has_value(), c.value.has_value());
     if (c.value) {
       EXPECT_DOUBLE_EQ(*reading.value, *c.value);
+    }
+  }
+}
+
+// Every exponent the field can carry: the pressure is the decimal the
+// caption shows, rounded once.
+TEST(ReadingTest, APressureIsTheDecimalItsCaptionShows) {
+  Form1 form;
+  for (const char* mantissa : {"1234", "9998", "0001", "5000"}) {
+    for (int e = 0; e <= 99; ++e) {
+      const std::string exponent = {static_cast<char>('0' + e / 10),
+                                    static_cast<char>('0' + e % 10)};
+      ShowGaugeReading(form, 7, kValid + mantissa + exponent);
+      std::string decimal = form.lblG7Value.caption;
+      if (const auto space = decimal.find(' '); space != std::string::npos) decimal.erase(space, 1);
+      SCOPED_TRACE(decimal);
+      double expected = 0.0;
+      std::from_chars(decimal.data(), decimal.data() + decimal.size(), expected);
+      EXPECT_EQ(ReadingOf<DeviceKind::Gauge>(form, 7).value, expected);
     }
   }
 }
