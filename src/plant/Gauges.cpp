@@ -23,7 +23,10 @@ constexpr std::array<double, 23> kExactPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1
                                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 bool AreDigits(std::string_view text) {
-  return text.find_first_not_of("0123456789") == std::string_view::npos;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
 }
 
 // Writes the caption for the six digit characters of a valid reading into
