@@ -94,18 +94,22 @@ struct GaugeDevice {
   Label Form1::*value;  // the pressure, or "---"
   Label Form1::*state;  // "ok" or the fault text
   std::size_t position;  // of the seven-byte field
+  // The lowest pressure it reads, in mBar, and what it shows below it: the
+  // capacitive gauges G1 to G5 read down to 1 mBar, the others to 1E-4.
+  double lowestMbar;
+  std::string_view belowRange;
 };
 
 // G1 to G8 by number; gauge n's field starts at character 6 + 7 * (n - 1).
 inline constexpr std::array<GaugeDevice, 8> kGauges = {{
-    {1, "G1", &Form1::shpG1, &Form1::lblG1Value, &Form1::lblG1State, 5},
-    {2, "G2", &Form1::shpG2, &Form1::lblG2Value, &Form1::lblG2State, 12},
-    {3, "G3", &Form1::shpG3, &Form1::lblG3Value, &Form1::lblG3State, 19},
-    {4, "G4", &Form1::shpG4, &Form1::lblG4Value, &Form1::lblG4State, 26},
-    {5, "G5", &Form1::shpG5, &Form1::lblG5Value, &Form1::lblG5State, 33},
-    {6, "G6", &Form1::shpG6, &Form1::lblG6Value, &Form1::lblG6State, 40},
-    {7, "G7", &Form1::shpG7, &Form1::lblG7Value, &Form1::lblG7State, 47},
-    {8, "G8", &Form1::shpG8, &Form1::lblG8Value, &Form1::lblG8State, 54},
+    {1, "G1", &Form1::shpG1, &Form1::lblG1Value, &Form1::lblG1State, 5, 1.0, "<1"},
+    {2, "G2", &Form1::shpG2, &Form1::lblG2Value, &Form1::lblG2State, 12, 1.0, "<1"},
+    {3, "G3", &Form1::shpG3, &Form1::lblG3Value, &Form1::lblG3State, 19, 1.0, "<1"},
+    {4, "G4", &Form1::shpG4, &Form1::lblG4Value, &Form1::lblG4State, 26, 1.0, "<1"},
+    {5, "G5", &Form1::shpG5, &Form1::lblG5Value, &Form1::lblG5State, 33, 1.0, "<1"},
+    {6, "G6", &Form1::shpG6, &Form1::lblG6Value, &Form1::lblG6State, 40, 1e-4, "<1.000E-4"},
+    {7, "G7", &Form1::shpG7, &Form1::lblG7Value, &Form1::lblG7State, 47, 1e-4, "<1.000E-4"},
+    {8, "G8", &Form1::shpG8, &Form1::lblG8Value, &Form1::lblG8State, 54, 1e-4, "<1.000E-4"},
 }};
 
 // A mass-flow controller with its setpoint box and send button.

@@ -14,9 +14,6 @@ namespace {
 
 // The exponent digits count powers of ten from -20 (00) to 79 (99).
 constexpr int kExponentBias = 20;
-// G1 to G5, the "cpt" gauges, read no lower than 1 mBar; G6 to G8, the "ppt"
-// gauges, read down to 1E-4 mBar. The bound goes by number, not by caption.
-constexpr std::int16_t kLastCapacitiveGauge = 5;
 
 constexpr std::array<double, 23> kExactPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
@@ -31,10 +28,10 @@ bool AreDigits(std::string_view text) {
 
 // Writes the caption for the six digit characters of a valid reading into
 // the value label's own storage, and says what it reads.
-Reading ShowPressure(std::string& caption, std::int16_t number, std::string_view digits) {
+Reading ShowPressure(std::string& caption, const GaugeDevice& gauge, std::string_view digits) {
   // Below the gauge's range: the controller sends all zeros.
   if (digits == "000000") {
-    caption = number <= kLastCapacitiveGauge ? "<1" : "<1.000E-4";
+    caption = gauge.belowRange;
     return {Quality::BelowRange, std::nullopt};
   }
   if (digits == "999999") {
@@ -86,7 +83,7 @@ void ShowGaugeReading(Form1& form, std::int16_t number, std::string_view field) 
   const std::int16_t status = ByteCode(field[0]);
   Reading& reading = ReadingOf<DeviceKind::Gauge>(form, number);
   if (status == kStatusOk) {
-    reading = ShowPressure((form.*gauge->value).caption, number, field.substr(1));
+    reading = ShowPressure((form.*gauge->value).caption, *gauge, field.substr(1));
     (form.*gauge->shape).fillColor = indicator_colour::GaugeValid;
     (form.*gauge->state).caption = "ok";
   } else {

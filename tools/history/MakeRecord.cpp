@@ -16,6 +16,7 @@
 
 #include "RecordBuilder.h"
 #include "TimeText.h"
+#include "panel/Devices.h"
 
 namespace {
 
@@ -174,7 +175,7 @@ int Run(const std::string& path, const Scenario& scenario) {
           }
           if (n == 3) gaugeFaulted = false;
           const double p = Pressure(n, s, sccm) * (1.0 + 0.01 * noise(random));
-          const double lowest = n <= 5 ? 1.0 : 1e-4;
+          const double lowest = halvorn::kGauges[static_cast<std::size_t>(n - 1)].lowestMbar;
           if (p < lowest) {
             record.gaugeBelowRange(answered, n);
           } else {

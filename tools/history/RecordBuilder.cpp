@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "panel/Devices.h"
 #include "plant/StatusCodes.h"
 #include "record/Schema.h"
 
@@ -127,9 +128,8 @@ void RecordBuilder::gaugeReading(Nanoseconds t, int n, double mbar) {
 }
 
 void RecordBuilder::gaugeBelowRange(Nanoseconds t, int n) {
-  // G1 to G5 read down to 1 mBar, G6 to G8 down to 1e-4 mBar.
-  state(t, "G" + std::to_string(n), n <= 5 ? "<1" : "<1.000E-4", "ok", indicator_colour::GaugeValid,
-        Quality::BelowRange, std::nullopt);
+  state(t, "G" + std::to_string(n), std::string(kGauges[static_cast<std::size_t>(n - 1)].belowRange), "ok",
+        indicator_colour::GaugeValid, Quality::BelowRange, std::nullopt);
 }
 
 void RecordBuilder::gaugeOverRange(Nanoseconds t, int n) {

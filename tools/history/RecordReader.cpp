@@ -7,6 +7,7 @@
 
 #include "RecordLayout.h"
 #include "commands/Setpoints.h"
+#include "panel/Devices.h"
 
 namespace halvorn::history {
 
@@ -27,24 +28,15 @@ Quality QualityOf(std::int64_t stored) {
                                                                                  : Quality::Fault;
 }
 
-// The bound of a reading below range, from the caption the panel showed
-// ("<1", "<1.000E-4"); NaN when the caption carries none.
-double BelowRangeBound(const std::string& caption) {
-  if (caption.size() < 2 || caption[0] != '<') return std::nan("");
-  char* end = nullptr;
-  const double bound = std::strtod(caption.c_str() + 1, &end);
-  return end == caption.c_str() + 1 || !(bound > 0) ? std::nan("") : bound;
-}
-
-// The caption is read only for a reading below range: most rows are valid
-// readings, and a day holds a million of them.
-Sample ReadingSample(const Statement& row, Nanoseconds t, Quality quality) {
+// `lowest`: the bound a reading below range stands at (the gauge's lowest
+// pressure), NaN for a device that has none.
+Sample ReadingSample(const Statement& row, Nanoseconds t, Quality quality, double lowest) {
   Sample s;
   s.t = t;
   s.quality = quality;
   const std::optional<double> value = row.optionalReal(7);
   if (quality == Quality::Valid && value) s.value = *value;
-  if (quality == Quality::BelowRange) s.value = BelowRangeBound(row.text(3));
+  if (quality == Quality::BelowRange) s.value = lowest;
   if (quality == Quality::Valid && !value) s.quality = Quality::NoData;  // a valid row without a value says nothing
   return s;
 }
@@ -106,9 +98,9 @@ bool LoadStates(Database& db, SessionData& data) {
     const Nanoseconds t = TimeOf(rows, 2);
     const Quality quality = QualityOf(rows.integer(6));
     if (const int g = GaugeIndex(device); g >= 0) {
-      data.gauges[g].push_back(ReadingSample(rows, t, quality));
+      data.gauges[g].push_back(ReadingSample(rows, t, quality, kGauges[static_cast<std::size_t>(g)].lowestMbar));
     } else if (const int f = FlowIndex(device); f >= 0) {
-      data.flows[f].push_back(ReadingSample(rows, t, quality));
+      data.flows[f].push_back(ReadingSample(rows, t, quality, std::nan("")));
     }
     if (quality != Quality::Fault && TimelineIndex(device) < 0) continue;
     DeviceState state;

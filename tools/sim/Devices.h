@@ -1,6 +1,10 @@
 // The simulated controller's device groups and devices, named as the console
 // and the command line name them, with where each device's status byte
 // stands in its group's answer text.
+//
+// The simulator keeps these facts (and its gauges' ranges) in tables of its
+// own rather than reading the panel's (panel/Devices.h): as an independent
+// account of the controller it catches a panel table that went wrong.
 #pragma once
 
 #include <array>
