@@ -122,16 +122,17 @@ struct FlowDevice {
   TextBox Form1::*setpoint;
   CommandButton Form1::*send;
   std::size_t position;  // of the five-byte field
+  double fullScaleSccm;  // what 100 % of its reading stands for
 };
 
 // MFC1 to MFC4 by number; controller n's field starts at character
 // 6 + 5 * (n - 1).
 inline constexpr std::array<FlowDevice, 4> kFlows = {{
     // clang-format off
-    {1, "MFC1", &Form1::shpMFC1, &Form1::lblMKS, &Form1::lblMFC1Value, &Form1::txtMFC1, &Form1::cmdMFC1_send, 5},
-    {2, "MFC2", &Form1::shpMFC2, &Form1::Label4, &Form1::lblMFC2Value, &Form1::txtMFC2, &Form1::cmdMFC2_send, 10},
-    {3, "MFC3", &Form1::shpMFC3, &Form1::Label9, &Form1::lblMFC3Value, &Form1::txtMFC3, &Form1::cmdMFC3_send, 15},
-    {4, "MFC4", &Form1::shpMFC4, &Form1::Label14, &Form1::lblMFC4Value, &Form1::txtMFC4, &Form1::cmdMFC4_send, 20},
+    {1, "MFC1", &Form1::shpMFC1, &Form1::lblMKS, &Form1::lblMFC1Value, &Form1::txtMFC1, &Form1::cmdMFC1_send, 5, 100.0},
+    {2, "MFC2", &Form1::shpMFC2, &Form1::Label4, &Form1::lblMFC2Value, &Form1::txtMFC2, &Form1::cmdMFC2_send, 10, 500.0},
+    {3, "MFC3", &Form1::shpMFC3, &Form1::Label9, &Form1::lblMFC3Value, &Form1::txtMFC3, &Form1::cmdMFC3_send, 15, 500.0},
+    {4, "MFC4", &Form1::shpMFC4, &Form1::Label14, &Form1::lblMFC4Value, &Form1::txtMFC4, &Form1::cmdMFC4_send, 20, 2000.0},
     // clang-format on
 }};
 
@@ -180,6 +181,7 @@ struct Device {
   Label Form1::*state;
   Label Form1::*value;
   bool fixed = false;  // shown the same whatever happens (the needle valve)
+  bool band = false;   // has a band on the history viewer's timeline
   std::size_t slot = 0;  // of its typed reading in Form1::readings
 };
 
@@ -191,12 +193,12 @@ inline constexpr auto kDevices = [] {
       all{};
   std::size_t i = 0;
   for (const SwitchedDevice& v : kValves)
-    all[i++] = {v.kind, v.number, v.name, v.shape, v.state, nullptr};
+    all[i++] = {v.kind, v.number, v.name, v.shape, v.state, nullptr, false, true};
   for (const UnswitchedValve& v : kUnswitchedValves)
     all[i++] = {DeviceKind::Valve, 0, v.name, v.shape, v.state, nullptr, !v.greyedWithValves};
   for (std::int16_t number = 1; number <= static_cast<std::int16_t>(kPumps.size()); ++number) {
     const SwitchedDevice& p = *DeviceByNumber(kPumps, number);
-    all[i++] = {p.kind, p.number, p.name, p.shape, p.state, nullptr};
+    all[i++] = {p.kind, p.number, p.name, p.shape, p.state, nullptr, false, true};
   }
   for (const GaugeDevice& g : kGauges)
     all[i++] = {DeviceKind::Gauge, g.number, g.name, g.shape, g.state, g.value};

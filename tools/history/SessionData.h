@@ -7,6 +7,7 @@
 // stores changes only, so a steady pressure may be one row for hours.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
@@ -15,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "panel/Devices.h"
 #include "record/Schema.h"
 
 namespace halvorn::history {
@@ -77,13 +79,23 @@ struct Setpoint {
 constexpr int kGaugeCount = 8;
 constexpr int kFlowCount = 4;
 // Full scale of MFC1 to MFC4 in sccm; the controller reports percent of it.
-constexpr std::array<double, kFlowCount> kFlowFullScaleSccm = {100.0, 500.0, 500.0, 2000.0};
+constexpr auto kFlowFullScaleSccm = [] {
+  std::array<double, kFlows.size()> sccm{};
+  for (std::size_t i = 0; i < kFlows.size(); ++i) sccm[i] = kFlows[i].fullScaleSccm;
+  return sccm;
+}();
 
 // The valves and pumps that the timeline shows, top to bottom, as the record
 // names them.
-constexpr std::array<std::string_view, 19> kTimelineDevices = {
-    "V1", "V2",  "V3",  "V4",  "V5",  "V6",  "V7",      "V8",      "V9", "V10",
-    "V11", "V12", "V13", "V14", "CV1", "CV2", "ROTARY1", "ROTARY2", "TMP"};
+constexpr auto kTimelineDevices = [] {
+  constexpr auto banded = [](const Device& device) { return device.band; };
+  std::array<std::string_view, std::ranges::count_if(kDevices, banded)> names{};
+  std::size_t i = 0;
+  for (const Device& device : kDevices) {
+    if (device.band) names[i++] = device.name;
+  }
+  return names;
+}();
 
 struct SessionData {
   Session session;
