@@ -31,15 +31,24 @@ endfunction()
 
 set(HALVORN_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/halvorn-panel)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${HALVORN_DOC_DIR})
-set(changelog ${CMAKE_BINARY_DIR}/changelog.Debian)
-add_custom_command(
-  OUTPUT ${changelog}.gz
-  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/changelog ${changelog}
-  COMMAND gzip -9nf ${changelog}
-  DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog
-  VERBATIM)
-add_custom_target(halvorn_changelog ALL DEPENDS ${changelog}.gz)
-install(FILES ${changelog}.gz DESTINATION ${HALVORN_DOC_DIR})
+
+# halvorn_install_doc(<source> <name>): installs a file of the source tree
+# into the package's documents as <name>.gz, compressed as Debian wants it.
+function(halvorn_install_doc source name)
+  set(doc ${CMAKE_BINARY_DIR}/doc/${name})
+  add_custom_command(
+    OUTPUT ${doc}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/${source} ${doc}
+    COMMAND gzip -9nf ${doc}
+    DEPENDS ${CMAKE_SOURCE_DIR}/${source}
+    VERBATIM)
+  string(MAKE_C_IDENTIFIER ${name} target)
+  add_custom_target(halvorn_doc_${target} ALL DEPENDS ${doc}.gz)
+  install(FILES ${doc}.gz DESTINATION ${HALVORN_DOC_DIR})
+endfunction()
+halvorn_install_doc(packaging/changelog changelog.Debian)
+# How to read a record with sqlite3, for the plant's engineers.
+halvorn_install_doc(docs/record.md record.md)
 
 # One Debian package with every program. The libraries it needs are worked
 # out from the binaries by dpkg-shlibdeps; what no binary links but the
