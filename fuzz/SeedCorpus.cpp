@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "FuzzInput.h"
+#include "SeedFolder.h"
 #include "link/Frame.h"
 
 namespace {
@@ -142,22 +143,10 @@ std::vector<Seed> Seeds() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
-    return 2;
-  }
-  const std::filesystem::path folder = argv[1];
-  std::filesystem::create_directories(folder);
-  int written = 0;
-  for (const Seed& seed : Seeds()) {
-    std::ofstream file(folder / seed.name, std::ios::binary | std::ios::trunc);
-    file << EncodeFuzzInput(seed.reads, seed.fixChecksums);
-    if (!file) {
-      std::fprintf(stderr, "cannot write %s\n", (folder / seed.name).c_str());
-      return 1;
-    }
-    ++written;
-  }
-  std::printf("%d seeds in %s\n", written, folder.c_str());
-  return 0;
+  const std::filesystem::path folder = halvorn::fuzz::SeedFolderArgument(argc, argv);
+  if (folder.empty()) return 2;
+  halvorn::fuzz::SeedFiles files;
+  for (const Seed& seed : Seeds())
+    files.emplace_back(seed.name, EncodeFuzzInput(seed.reads, seed.fixChecksums));
+  return halvorn::fuzz::WriteSeedFolder(folder, files) ? 0 : 1;
 }

@@ -12,12 +12,13 @@
 #include <utility>
 #include <vector>
 
+#include "SeedFolder.h"
 #include "TextInput.h"
 
 namespace {
 
 using halvorn::fuzz::JoinArguments;
-using Seeds = std::vector<std::pair<std::string, std::string>>;
+using Seeds = halvorn::fuzz::SeedFiles;
 using Words = std::vector<std::string>;
 
 const std::string kById = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
@@ -96,29 +97,15 @@ Seeds SimCommandLineSeeds() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
-    return 2;
-  }
-  const std::filesystem::path folder = argv[1];
+  const std::filesystem::path folder = halvorn::fuzz::SeedFolderArgument(argc, argv);
+  if (folder.empty()) return 2;
   const std::pair<const char*, Seeds> corpora[] = {
       {"settings", SettingsSeeds()},
       {"command-line", CommandLineSeeds()},
       {"history-command-line", HistoryCommandLineSeeds()},
       {"sim-command-line", SimCommandLineSeeds()}};
-  int written = 0;
   for (const auto& [target, seeds] : corpora) {
-    std::filesystem::create_directories(folder / target);
-    for (const auto& [name, text] : seeds) {
-      std::ofstream file(folder / target / name, std::ios::binary | std::ios::trunc);
-      file << text;
-      if (!file) {
-        std::fprintf(stderr, "cannot write %s\n", (folder / target / name).c_str());
-        return 1;
-      }
-      ++written;
-    }
+    if (!halvorn::fuzz::WriteSeedFolder(folder / target, seeds)) return 1;
   }
-  std::printf("%d seeds in %s\n", written, folder.c_str());
   return 0;
 }
