@@ -9,12 +9,13 @@ namespace {
 // What goes into the buffer before an item's texts.
 struct Header {
   Item::Kind kind;
-  std::uint8_t present;  // bit 0 number, bit 1 value, bits 2-4 texts
+  std::uint8_t present;  // bit 0 number, bit 1 value, bits 2-4 texts, bit 5 began_ns
   std::int32_t code;
   std::int64_t t_ns;
   std::int64_t wall_ns;
   std::int64_t number;
   double value;
+  std::int64_t began_ns;
   std::array<std::uint32_t, 3> length;
 };
 static_assert(std::is_trivially_copyable_v<Header>);
@@ -22,6 +23,7 @@ static_assert(std::is_trivially_copyable_v<Header>);
 constexpr std::uint8_t kHasNumber = 1;
 constexpr std::uint8_t kHasValue = 2;
 constexpr std::uint8_t TextBit(std::size_t i) { return static_cast<std::uint8_t>(4u << i); }
+constexpr std::uint8_t kHasBegan = 32;
 
 }  // namespace
 
@@ -40,9 +42,10 @@ bool ItemQueue::Append(const Item& item) {
   const std::size_t size = EncodedSize(item);
   if (m_filling.size() + size > m_capacity) return false;
   Header header{item.kind, 0, item.code, item.t_ns, item.wall_ns, item.number.value_or(0),
-                item.value.value_or(0.0), {}};
+                item.value.value_or(0.0), item.began_ns.value_or(0), {}};
   if (item.number) header.present |= kHasNumber;
   if (item.value) header.present |= kHasValue;
+  if (item.began_ns) header.present |= kHasBegan;
   for (std::size_t i = 0; i < item.text.size(); ++i) {
     if (!item.text[i]) continue;
     header.present |= TextBit(i);
@@ -65,6 +68,7 @@ bool ItemQueue::Push(const Item& item) {
     gap.t_ns = item.t_ns;
     gap.wall_ns = item.wall_ns;
     gap.number = static_cast<std::int64_t>(m_lost);
+    gap.began_ns = m_lostSince;
     gap.text = {std::string_view("gap"), kGapText, std::nullopt};
     // Both or neither, so that the gap is told before what follows it.
     if (m_filling.size() + EncodedSize(gap) + EncodedSize(item) > m_capacity || !Append(gap)) {
@@ -74,7 +78,7 @@ bool ItemQueue::Push(const Item& item) {
     m_lost = 0;
   }
   if (Append(item)) return true;
-  ++m_lost;
+  if (m_lost++ == 0) m_lostSince = item.t_ns;
   return false;
 }
 
@@ -105,6 +109,7 @@ std::size_t ItemQueue::Offer(const std::function<void(const Item&)>& take) {
     item.wall_ns = header.wall_ns;
     if (header.present & kHasNumber) item.number = header.number;
     if (header.present & kHasValue) item.value = header.value;
+    if (header.present & kHasBegan) item.began_ns = header.began_ns;
     for (std::size_t i = 0; i < item.text.size(); ++i) {
       if (!(header.present & TextBit(i))) continue;
       item.text[i] = std::string_view(m_taking.data() + at, header.length[i]);

@@ -5,8 +5,8 @@
 // The window's thread appends items into a buffer reserved once; the writer
 // swaps the whole buffer for its own empty one and decodes it at leisure.
 // An item that does not fit is not kept but counted, and when there is room
-// again a 'gap' event with that count goes in first, so the record says
-// where it is incomplete.
+// again a 'gap' event with that count and the time of the first item lost
+// goes in first, so the record says where it is incomplete.
 #pragma once
 
 #include <array>
@@ -23,17 +23,21 @@ namespace halvorn::record {
 // One row for one of the record's tables (see Schema.h); which fields mean
 // what depends on `kind`.
 struct Item {
-  enum class Kind : std::uint8_t { Traffic, Action, DeviceState, Event };
+  enum class Kind : std::uint8_t { Traffic, Action, DeviceState, Event, Command };
   Kind kind = Kind::Event;
   std::int64_t t_ns = 0;
   std::int64_t wall_ns = 0;
   // traffic: direction; device_state: quality.
   std::int32_t code = 0;
-  // event: number; device_state: colour.
+  // event: number; device_state: colour; action: the action's number in
+  // its session (1, 2, ...); command: the number of the action that sent it.
   std::optional<std::int64_t> number;
+  // event 'gap': t_ns of the first item lost; the gap's own t_ns is when
+  // items were kept again.
+  std::optional<std::int64_t> began_ns;
   // device_state: the reading in mBar or percent.
   std::optional<double> value;
-  // traffic: {bytes}; action: {procedure, device, argument};
+  // traffic and command: {bytes}; action: {procedure, device, argument};
   // device_state: {device, text, detail}; event: {kind, text}.
   // A field that is nullopt is stored as NULL.
   std::array<std::optional<std::string_view>, 3> text{};
@@ -78,6 +82,7 @@ class ItemQueue {
   std::vector<char> m_filling;  // guarded by m_mutex
   std::vector<char> m_taking;   // the writer's, outside the lock
   std::uint64_t m_lost = 0;     // guarded by m_mutex
+  std::int64_t m_lostSince = 0; // t_ns of the first item lost; guarded by m_mutex
 };
 
 // The text of the gap event for `lost` items.

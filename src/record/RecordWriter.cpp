@@ -238,6 +238,10 @@ void RecordWriter::CommitBatch() {
     }
     Statement* row = nullptr;
     switch (item.kind) {
+      case Item::Kind::Command:
+        // The command table comes with the next layout; until then the
+        // frame is in the traffic already.
+        return;
       case Item::Kind::Traffic:
         row = &*traffic;
         row->bind(4, item.code).bindBlob(5, item.text[0].value_or(std::string_view{}));

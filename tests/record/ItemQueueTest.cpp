@@ -60,6 +60,7 @@ TEST(ItemQueueTest, WhatDoesNotFitIsCountedAndToldAsAGapWhenThereIsRoom) {
   ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[0].Describe(), "event gap 2 '" + std::string(kGapText) + "'");
   EXPECT_EQ(items[0].t_ns, 200) << "the gap is told when room returns";
+  EXPECT_EQ(items[0].began_ns, std::optional<std::int64_t>(kept)) << "and says when dropping began";
   EXPECT_EQ(items[1].Describe(), "in 'after'");
 }
 

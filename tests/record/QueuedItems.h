@@ -28,6 +28,7 @@ struct QueuedItem {
   std::int32_t code;
   std::optional<std::int64_t> number;
   std::optional<double> value;
+  std::optional<std::int64_t> began_ns;
   std::vector<std::optional<std::string>> text;
 
   // "event opened 1 'Port 1 open successfully'", "state V6 'open' colour 65280 q5"...
@@ -35,6 +36,8 @@ struct QueuedItem {
     auto quoted = [](const std::optional<std::string>& t) { return t ? "'" + *t + "'" : std::string("NULL"); };
     switch (kind) {
       case Item::Kind::Traffic: return (code == 0 ? "in " : "out ") + quoted(text[0]);
+      case Item::Kind::Command:
+        return "command " + (number ? std::to_string(*number) : std::string("NULL")) + " " + quoted(text[0]);
       case Item::Kind::Action: return "action " + *text[0] + " " + quoted(text[1]) + " " + quoted(text[2]);
       case Item::Kind::Event:
         return "event " + *text[0] + (number ? " " + std::to_string(*number) : "") + " " + quoted(text[1]);
@@ -54,7 +57,7 @@ struct QueuedItem {
 inline std::vector<QueuedItem> TakeItems(ItemQueue& queue) {
   std::vector<QueuedItem> items;
   queue.TakeAll([&](const Item& item) {
-    QueuedItem copy{item.kind, item.t_ns, item.wall_ns, item.code, item.number, item.value, {}};
+    QueuedItem copy{item.kind, item.t_ns, item.wall_ns, item.code, item.number, item.value, item.began_ns, {}};
     for (const auto& t : item.text) copy.text.push_back(t ? std::optional<std::string>(std::string(*t)) : std::nullopt);
     items.push_back(copy);
   });
