@@ -97,11 +97,9 @@ MainWindow::MainWindow(PortMap ports, SessionRecord* record, QWidget* parent)
     : QWidget(parent),
       m_port(std::move(ports)),
       m_record(record),
-      m_recorder(record ? record->recorder() : nullptr),
-      m_recordedPort(m_port, m_recorder) {
-  // The core tells the record of warnings and of the operator's actions.
-  m_panel.observer = m_recorder;
-  m_panel.actions = m_recorder;
+      m_recorder(record ? record->recorder() : nullptr) {
+  // The record hears everything the core tells.
+  if (m_recorder) m_panel.feed.Listen(*m_recorder);
   showRecordingInTitle(record ? record->Failure() : std::nullopt);
   setFont(PanelFont());
   setFixedSize(TwipsToPixels(form().clientWidth, logicalDpiX()),
@@ -124,7 +122,7 @@ MainWindow::MainWindow(PortMap ports, SessionRecord* record, QWidget* parent)
   // once the core has taken it, so that what arrived is shown.
   m_panel.portEventHandled = [this](int commEvent) { handlePortEvent(commEvent); };
 
-  handle([this] { Form_Load(m_panel); });
+  handle([this] { Load(m_panel); });
 }
 
 MainWindow::~MainWindow() = default;
@@ -355,9 +353,7 @@ std::optional<std::chrono::milliseconds> MainWindow::timerDueWithin(
 }
 
 void MainWindow::recordOutcome() {
-  if (!m_recorder) return;
-  m_recorder->Observe(m_panel);
-  if (m_recordingFailed) return;
+  if (!m_recorder || m_recordingFailed) return;
   if (std::optional<std::string> failure = m_record->Failure()) {
     m_recordingFailed = true;
     std::fprintf(stderr, "halvorn-panel: recording stopped: %s\n", failure->c_str());

@@ -24,7 +24,7 @@
 #include "ModelView.h"
 #include "link/FrontPanel.h"
 #include "panel/MenuPopup.h"
-#include "record/RecordingSerialPort.h"
+#include "record/Recorder.h"
 #include "serial/PortMap.h"
 #include "serial/TermiosSerialPort.h"
 #include "TouchPress.h"
@@ -117,8 +117,7 @@ class MainWindow : public QWidget, private MenuPopup {
   TermiosSerialPort m_port;
   SessionRecord* m_record = nullptr;
   record::Recorder* m_recorder = nullptr;
-  record::RecordingSerialPort m_recordedPort;
-  FrontPanel m_panel{m_recordedPort};
+  FrontPanel m_panel{m_port};
   bool m_recordingFailed = false;
   // What the title adds for a device the reconnect did not take.
   std::string m_refusedNote;

@@ -11,17 +11,21 @@
 #include "link/Connection.h"
 #include "link/Polling.h"
 #include "link/Reconnect.h"
+#include "link/Startup.h"
 #include "panel/Devices.h"
 #include "plant/Watchdog.h"
 
 namespace halvorn {
 namespace {
 
-// Tells the onlooker, if any, of the operator's event on `widget` before
-// its procedure runs.
-void TellAction(FrontPanel& panel, const std::string& widget,
-                std::optional<std::string_view> device, std::string_view argument) {
-  if (panel.actions) panel.actions->Action(widget + "_Click", device, argument);
+// Runs `procedure` as the operator's event on `widget`: the feed hears of
+// the action before it runs, so that the frames it sends are known as its.
+template <typename Procedure>
+void AsAction(FrontPanel& panel, const std::string& widget, std::optional<std::string_view> device,
+              std::string_view argument, Procedure&& procedure) {
+  if (panel.feed.Heard()) panel.feed.BeginAction(widget + "_Click", device, argument);
+  procedure();
+  panel.feed.EndAction();
 }
 
 }  // namespace
@@ -50,16 +54,17 @@ const std::array<TimerTick, 5> kTimerTicks = {{
 void Click(FrontPanel& panel, const CommandButton& button) {
   for (const ButtonClick& row : kButtonClicks) {
     if (&(panel.form.*row.button) == &button) {
-      TellAction(panel, button.name, std::nullopt, button.caption);
-      row.click(panel);
+      AsAction(panel, button.name, std::nullopt, button.caption, [&] { row.click(panel); });
+      panel.feed.TellChanges(panel.form);
       return;
     }
   }
   // A send button of its controller, with the setpoint as typed, or nothing.
   for (const FlowDevice& flow : kFlows) {
     if (&(panel.form.*flow.send) == &button) {
-      TellAction(panel, button.name, flow.name, (panel.form.*flow.setpoint).text);
-      cmdMFC_send_Click(panel, button);
+      AsAction(panel, button.name, flow.name, (panel.form.*flow.setpoint).text,
+               [&] { cmdMFC_send_Click(panel, button); });
+      panel.feed.TellChanges(panel.form);
       return;
     }
   }
@@ -67,9 +72,11 @@ void Click(FrontPanel& panel, const CommandButton& button) {
 
 void Click(FrontPanel& panel, const MenuItem& item) {
   if (const SwitchedDevice* device = DeviceOfItem(panel.form, item)) {
-    TellAction(panel, item.name, device->name, item.caption);
+    AsAction(panel, item.name, device->name, item.caption, [&] { MenuItem_Click(panel, item); });
+  } else {
+    MenuItem_Click(panel, item);
   }
-  MenuItem_Click(panel, item);
+  panel.feed.TellChanges(panel.form);
 }
 
 void Tick(FrontPanel& panel, const Timer& timer) {
@@ -81,6 +88,8 @@ void Tick(FrontPanel& panel, const Timer& timer) {
   for (const TimerTick& row : kTimerTicks) {
     if (&(panel.form.*row.timer) == &timer) {
       row.tick(panel);
+      // Only the watchdog changes what a device shows.
+      if (row.timer == &Form1::Timer5) panel.feed.TellChanges(panel.form);
       return;
     }
   }
@@ -93,9 +102,16 @@ void Choose(FrontPanel& panel, ComboBox& combo, int index) {
   if (own) {
     const std::string_view choice =
         listed ? std::string_view(combo.items[static_cast<std::size_t>(index)]) : std::string_view();
-    TellAction(panel, combo.name, std::nullopt, choice);
+    AsAction(panel, combo.name, std::nullopt, choice, [&] { SetListIndex(panel, combo, index); });
+  } else {
+    SetListIndex(panel, combo, index);
   }
-  SetListIndex(panel, combo, index);
+}
+
+void Load(FrontPanel& panel) {
+  Form_Load(panel);
+  // The picture the panel starts with.
+  panel.feed.TellChanges(panel.form);
 }
 
 void Edit(FrontPanel& panel, TextBox& box, std::string text) {

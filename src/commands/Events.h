@@ -4,8 +4,9 @@
 // the shell only forwards and never chooses.
 //
 // Widgets are told by identity: pass references into panel.form. A button,
-// menu item or list choice of the panel is told to `panel.actions` (if set)
-// just before it runs, as '<widget>_Click'.
+// menu item or list choice of the panel is told to the feed as an action
+// just before it runs, as '<widget>_Click'; what the event changed on the
+// devices is told after it.
 #pragma once
 
 #include <array>
@@ -34,6 +35,8 @@ struct TimerTick {
 // Timer1 to Timer5 with their procedures.
 extern const std::array<TimerTick, 5> kTimerTicks;
 
+// The window opened: Form_Load.
+void Load(FrontPanel& panel);
 // A button's Click.
 void Click(FrontPanel& panel, const CommandButton& button);
 // A device menu item's Click.

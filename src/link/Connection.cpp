@@ -49,6 +49,16 @@ void TellOpenOutcome(FrontPanel& panel, int failure) {
       break;
   }
   if (port.PortOpen()) panel.form.lblStatus.caption = PortText(port) + " open successfully";
+  TellOpenTried(panel, failure);
+}
+
+void TellOpenTried(FrontPanel& panel, int failure) {
+  const SerialPort& port = panel.MSComm2;
+  if (failure == open_error::None) {
+    panel.feed.Link(LinkEvent::Opened, port.CommPort(), panel.form.lblStatus.caption);
+  } else {
+    panel.feed.Link(LinkEvent::OpenFailed, failure, panel.form.lblStatus.caption);
+  }
 }
 
 void cmdDisconnect_Click(FrontPanel& panel) {
@@ -58,6 +68,7 @@ void cmdDisconnect_Click(FrontPanel& panel) {
   if (port.PortOpen()) {
     panel.form.lblStatus.caption = PortText(port) + " closed";
     port.Close();
+    panel.feed.Link(LinkEvent::Closed, port.CommPort(), panel.form.lblStatus.caption);
   } else {
     panel.form.lblStatus.caption = PortText(port) + " not open";
   }
@@ -68,6 +79,7 @@ void PortLost(FrontPanel& panel) {
   if (!port.PortOpen()) return;
   panel.form.lblStatus.caption = PortText(port) + " lost";
   port.Close();
+  panel.feed.Link(LinkEvent::Lost, port.CommPort(), panel.form.lblStatus.caption);
   StartReconnect(panel);
 }
 

@@ -16,8 +16,12 @@ namespace halvorn {
 void cmdConnect_Click(FrontPanel& panel);
 
 // Tells in lblStatus the outcome of an attempt to open the port, with
-// `failure` the number the attempt returned, exactly as "Connect" does.
+// `failure` the number the attempt returned, exactly as "Connect" does, and
+// tells the feed.
 void TellOpenOutcome(FrontPanel& panel, int failure);
+// Tells the feed that the port opened or, with `failure`, did not, with what
+// lblStatus shows now.
+void TellOpenTried(FrontPanel& panel, int failure);
 
 // "Disconnect": closes an open port ("Port n closed", written while the port
 // is still open) or says "Port n not open".

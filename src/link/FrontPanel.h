@@ -12,8 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "link/ActionObserver.h"
-#include "link/LinkObserver.h"
+#include "link/Feed.h"
 #include "link/Reconnect.h"
 #include "panel/Form1.h"
 #include "panel/SerialPort.h"
@@ -37,10 +36,11 @@ struct FrontPanel {
   // The poll request the next Timer1 tick sends, 0 to 6.
   std::int16_t PollStep = 0;
   WatchdogFlags watchdog;
-  // Told of warnings as they are listed; none unless the run is recorded.
-  LinkObserver* observer = nullptr;
-  // Told of each operator action by the event entries; none unless recorded.
-  ActionObserver* actions = nullptr;
+  // Frames the port took since the start: the window knows from this that
+  // a poll went out and its answer is due.
+  std::uint64_t FramesWritten = 0;
+  // Whoever follows what happens (the record); nobody unless chosen.
+  Feed feed;
   // Trying a lost port again (off unless chosen at start).
   Reconnect reconnect;
 

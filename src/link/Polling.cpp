@@ -15,7 +15,7 @@ std::string PollRequest(std::int16_t step) {
 void Timer1_Timer(FrontPanel& panel) {
   if (panel.MSComm2.PortOpen()) {
     const std::string request = PollRequest(panel.PollStep);
-    if (!request.empty()) SendMessage(panel.form, panel.MSComm2, request);
+    if (!request.empty()) SendMessage(panel, request, Outgoing::Poll);
   }
   // The cycle runs on while the link is closed, so a connect resumes it at
   // whatever step is due.

@@ -56,7 +56,7 @@ void AddWarning(FrontPanel& panel, std::int64_t answerType, std::string_view nam
   entry += " (";
   entry += name;
   entry += ')';
-  if (panel.observer) panel.observer->Warning(answerType, entry);
+  panel.feed.Warning(answerType, entry);
 }
 
 // Rewrites a counter's caption in the storage it already holds: the count
@@ -89,6 +89,7 @@ void MSComm2_OnComm(FrontPanel& panel, int commEvent) {
   }
   if (commEvent != kCommEventReceive) return;
   const std::string waiting = panel.MSComm2.Input();
+  if (!waiting.empty()) panel.feed.Received(waiting);
   std::string_view rest = waiting;
   while (!rest.empty()) {
     const std::size_t end = rest.find(kCarriageReturn);
@@ -126,6 +127,7 @@ void ProcessMessage(FrontPanel& panel, std::string_view message) {
   if (CrcError(message)) {
     CountUp(panel.CrcErrorCount);
     ShowCount(form.lblCrcErrors, panel.CrcErrorCount, " received message(s) with crc error");
+    panel.feed.Counted(panel.CorrectMessageCount, panel.CrcErrorCount);
     return;
   }
 
@@ -136,32 +138,39 @@ void ProcessMessage(FrontPanel& panel, std::string_view message) {
   switch (answerType) {
     case answer::Gauges:
       DecodeGaugeMessage(form, message);
+      panel.feed.TellChanges(form, DeviceKind::Gauge);
       flags.GaugesUpdated = 1;
       break;
     case answer::Valves:
       DecodeValveMessage(form, message);
+      panel.feed.TellChanges(form, DeviceKind::Valve);
       flags.ValvesUpdated = 1;
       break;
     case answer::Pumps:
       DecodePumpMessage(form, message);
+      panel.feed.TellChanges(form, DeviceKind::Pump);
       flags.PumpsUpdated = 1;
       break;
     case answer::Flows:
       DecodeFlowMessage(form, message);
+      panel.feed.TellChanges(form, DeviceKind::Flow);
       flags.FlowsUpdated = 1;
       break;
     // The electrode answers have no group of their own for the watchdog; they
     // count as flow answers, so while they arrive the flow shapes stay lit.
     case answer::ElectrodePosition:
       DecodeElectrodePositionMessage(form, message);
+      panel.feed.TellChanges(form, DeviceKind::Electrode);
       flags.FlowsUpdated = 1;
       break;
     case answer::ElectrodeCooling:
       DecodeElectrodeCoolingMessage(form, message);
+      panel.feed.TellChanges(form, DeviceKind::Electrode);
       flags.FlowsUpdated = 1;
       break;
     case answer::Uptime:
       ShowUptime(form, message);
+      panel.feed.TellUptime(form);
       break;
     case answer::PneumaticPressureWarning:
       AddWarning(panel, answerType, "OP_ERR_PNEUMATIC_PRESSURE");
@@ -181,6 +190,7 @@ void ProcessMessage(FrontPanel& panel, std::string_view message) {
   TrimList(form.lstMessages);
   CountUp(panel.CorrectMessageCount);
   ShowCount(form.lblStatus2, panel.CorrectMessageCount, " correct message(s) received from pic");
+  panel.feed.Counted(panel.CorrectMessageCount, panel.CrcErrorCount);
 }
 
 }  // namespace halvorn

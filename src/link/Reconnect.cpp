@@ -49,7 +49,10 @@ void ReconnectTimer_Timer(FrontPanel& panel) {
   }
   const int failure = port.Open();
   // The device is still away: "Port n lost" stands until it is back.
-  if (failure == open_error::NoSuchPort) return;
+  if (failure == open_error::NoSuchPort) {
+    TellOpenTried(panel, failure);
+    return;
+  }
   TellOpenOutcome(panel, failure);
   if (port.PortOpen()) {
     LearnDevice(panel);

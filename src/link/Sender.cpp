@@ -5,20 +5,25 @@
 
 namespace halvorn {
 
-void SendMessage(Form1& form, SerialPort& port, std::string_view text) {
+void SendMessage(FrontPanel& panel, std::string_view text, Outgoing kind) {
+  Form1& form = panel.form;
+  SerialPort& port = panel.MSComm2;
   if (!port.PortOpen()) {
     form.lblStatus.caption = "Not connected!";
     return;
   }
   // The lamp tells a frame that went out: one the port did not take (the
   // line full, the device failing) leaves it as it was.
-  if (!port.Output(BuildFrame(text))) return;
+  const std::string frame = BuildFrame(text);
+  if (!port.Output(frame)) return;
+  ++panel.FramesWritten;
+  panel.feed.Written(frame, kind == Outgoing::Poll);
   form.shpSend.fillColor = colours::Yellow;
   form.Timer3.Start();
 }
 
 void SendCommand(FrontPanel& panel, int operationCode, std::string_view argument) {
-  SendMessage(panel.form, panel.MSComm2, CommandText(operationCode, argument));
+  SendMessage(panel, CommandText(operationCode, argument), Outgoing::Command);
 }
 
 }  // namespace halvorn

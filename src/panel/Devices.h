@@ -234,6 +234,16 @@ Reading& ReadingOf(Form1& form, std::int16_t number) {
   return form.readings[first + static_cast<std::size_t>(number - 1)];
 }
 
+// The caption the operator reads as a device's text: a gauge's reading, the
+// state of any other device.
+constexpr Label Form1::*TextLabel(const Device& device) {
+  return device.value ? device.value : device.state;
+}
+// The caption beside it: a gauge's state ("ok" or a fault), else none.
+constexpr Label Form1::*DetailLabel(const Device& device) {
+  return device.value ? device.state : nullptr;
+}
+
 // "valve", "pump", "gauge", "flow", "electrode".
 std::string_view KindName(DeviceKind kind);
 

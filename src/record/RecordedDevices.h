@@ -27,16 +27,6 @@ inline constexpr auto kRecordedDevices = [] {
   return kept;
 }();
 
-// The caption the record stores as a device's text: a gauge's reading, the
-// state of any other device.
-constexpr Label Form1::*RecordedText(const Device& device) {
-  return device.value ? device.value : device.state;
-}
-// The caption kept beside it: a gauge's state ("ok" or a fault), else none.
-constexpr Label Form1::*RecordedDetail(const Device& device) {
-  return device.value ? device.state : nullptr;
-}
-
 // Not a device: the uptime box, recorded at most once a minute.
 constexpr std::string_view kUptimeDevice = "UPTIME";
 

@@ -5,12 +5,12 @@
 namespace halvorn::record {
 namespace {
 
-std::string_view LinkKind(Recorder::Link what) {
+std::string_view LinkKind(LinkEvent what) {
   switch (what) {
-    case Recorder::Link::Opened: return "opened";
-    case Recorder::Link::Closed: return "closed";
-    case Recorder::Link::Lost: return "lost";
-    case Recorder::Link::OpenFailed: return "open failed";
+    case LinkEvent::Opened: return "opened";
+    case LinkEvent::Closed: return "closed";
+    case LinkEvent::Lost: return "lost";
+    case LinkEvent::OpenFailed: return "open failed";
   }
   return "";
 }
@@ -31,6 +31,47 @@ Item Recorder::Stamped(Item::Kind kind) const {
   return item;
 }
 
+void Recorder::Push(const Item& item) {
+  if (!m_queue.Push(item)) {
+    m_dropping = true;
+    return;
+  }
+  if (!m_dropping) return;
+  // The gap event went in just before `item`; what the devices show now
+  // follows, so that no state is carried across the gap. Whatever of it
+  // does not fit waits for the next item kept.
+  m_dropping = false;
+  PushPicture(item);
+}
+
+void Recorder::Shown::Take(const DeviceShown& now) {
+  known = true;
+  reading = now.reading;
+  text.assign(now.text);
+  hasDetail = now.detail.has_value();
+  if (now.detail) detail.assign(*now.detail);
+  colour = now.colour;
+}
+
+void Recorder::PushDevice(const Item& stamp, std::string_view name, const Shown& shown) {
+  Item item = stamp;
+  item.kind = Item::Kind::DeviceState;
+  item.code = static_cast<std::int32_t>(StoredQuality(shown.reading.quality));
+  item.value = shown.reading.value;
+  item.number = shown.colour ? std::optional<std::int64_t>(*shown.colour) : std::nullopt;
+  item.text = {name, std::string_view(shown.text),
+               shown.hasDetail ? std::optional<std::string_view>(shown.detail) : std::nullopt};
+  Push(item);
+}
+
+void Recorder::PushPicture(const Item& stamp) {
+  for (const Device& device : kDevices) {
+    if (m_dropping) return;
+    if (m_devices[device.slot].known) PushDevice(stamp, device.name, m_devices[device.slot]);
+  }
+  if (!m_dropping && m_uptime.known) PushDevice(stamp, kUptimeDevice, m_uptime);
+}
+
 void Recorder::Received(std::string_view bytes) {
   Item item = Stamped(Item::Kind::Traffic);
   item.code = static_cast<std::int32_t>(Direction::Received);
@@ -38,30 +79,67 @@ void Recorder::Received(std::string_view bytes) {
   Push(item);
 }
 
-void Recorder::Sent(std::string_view bytes) {
+void Recorder::Written(std::string_view frame, bool poll, std::optional<std::int64_t> action) {
   Item item = Stamped(Item::Kind::Traffic);
   item.code = static_cast<std::int32_t>(Direction::Sent);
-  item.text[0] = bytes;
+  item.text[0] = frame;
+  Push(item);
+  if (poll) return;
+  item.kind = Item::Kind::Command;
+  item.code = 0;
+  item.number = action;
   Push(item);
 }
 
-void Recorder::Action(std::string_view procedure, std::optional<std::string_view> device,
-                      std::string_view argument) {
+void Recorder::Action(std::int64_t number, std::string_view procedure,
+                      std::optional<std::string_view> device, std::string_view argument) {
   Item item = Stamped(Item::Kind::Action);
   EndFailureRun(item);
+  item.number = number;
   item.text = {procedure, device, argument};
   Push(item);
 }
 
-void Recorder::LinkEvent(Link what, std::int64_t number) {
-  // A lost device closes the port: one event, 'lost', not two.
-  if (what == Link::Closed && m_pendingCount > 0 && m_pending[m_pendingCount - 1].what == Link::Lost) return;
-  if (what == Link::OpenFailed && m_failing == number && m_pendingCount == 0) {
-    if (++m_failedAgain == kFailuresPerCountRow) CountFailureRun(Stamped(Item::Kind::Event));
+void Recorder::DeviceChanged(const Device& device, const DeviceShown& shown) {
+  Shown& kept = m_devices[device.slot];
+  kept.Take(shown);
+  PushDevice(Stamped(Item::Kind::DeviceState), device.name, kept);
+}
+
+void Recorder::UptimeChanged(const Reading& reading, std::string_view text) {
+  m_uptime.Take({reading, text, std::nullopt, std::nullopt});
+  const Item stamp = Stamped(Item::Kind::DeviceState);
+  if (m_uptimeAt && stamp.t_ns - *m_uptimeAt < kSlowItemPeriodNs) return;
+  m_uptimeAt = stamp.t_ns;
+  PushDevice(stamp, kUptimeDevice, m_uptime);
+}
+
+void Recorder::Counted(std::int32_t correct, std::int32_t crcErrors) {
+  Item item = Stamped(Item::Kind::Event);
+  if (m_countersAt && item.t_ns - *m_countersAt < kSlowItemPeriodNs) return;
+  m_countersAt = item.t_ns;
+  m_countersText.assign("good ");
+  AppendPlainNumber(m_countersText, correct);
+  m_countersText += " crc ";
+  AppendPlainNumber(m_countersText, crcErrors);
+  item.text = {std::string_view("counters"), std::string_view(m_countersText), std::nullopt};
+  Push(item);
+}
+
+void Recorder::Link(LinkEvent what, std::int64_t number, std::string_view status) {
+  Item item = Stamped(Item::Kind::Event);
+  if (what == LinkEvent::OpenFailed && m_failing == number) {
+    if (++m_failedAgain == kFailuresPerCountRow) CountFailureRun(item);
     return;
   }
-  if (m_pendingCount == m_pending.size()) return;
-  m_pending[m_pendingCount++] = {what, number};
+  EndFailureRun(item);
+  if (what == LinkEvent::OpenFailed) {
+    m_failing = number;
+    m_failedAgainText.assign(status);
+  }
+  item.number = number;
+  item.text = {LinkKind(what), status, std::nullopt};
+  Push(item);
 }
 
 void Recorder::CountFailureRun(const Item& stamp) {
@@ -96,86 +174,6 @@ void Recorder::Recording(std::string_view text) {
   Item item = Stamped(Item::Kind::Event);
   item.text = {std::string_view("recording"), text, std::nullopt};
   Push(item);
-}
-
-bool Recorder::Shown::Update(const std::string& now, const std::string* nowDetail,
-                             std::optional<Colour> nowColour, const halvorn::Reading& nowReading) {
-  const Colour fill = nowColour.value_or(0);
-  const bool same = text == now && colour == fill && (!nowDetail || detail == *nowDetail) &&
-                    reading == nowReading;
-  if (recorded && same) return false;
-  recorded = true;
-  text = now;  // within the storage it already has, once warmed up
-  colour = fill;
-  reading = nowReading;
-  if (nowDetail) detail = *nowDetail;
-  return true;
-}
-
-void Recorder::RecordDevice(const Item& stamp, std::string_view name, const Reading& reading,
-                            const std::string& text, const std::string* detail,
-                            std::optional<Colour> colour) {
-  Item item = stamp;
-  item.kind = Item::Kind::DeviceState;
-  item.code = static_cast<std::int32_t>(StoredQuality(reading.quality));
-  item.value = reading.value;
-  if (colour) item.number = static_cast<std::int64_t>(*colour);
-  item.text = {name, std::string_view(text), detail ? std::optional<std::string_view>(*detail) : std::nullopt};
-  Push(item);
-}
-
-void Recorder::Observe(const FrontPanel& panel) {
-  const Item stamp = Stamped(Item::Kind::DeviceState);
-  const Form1& form = panel.form;
-  for (std::size_t i = 0; i < m_pendingCount; ++i) {
-    EndFailureRun(stamp);
-    if (m_pending[i].what == Link::OpenFailed) {
-      m_failing = m_pending[i].number;
-      m_failedAgainText.assign(form.lblStatus.caption);
-    }
-    Item item = stamp;
-    item.kind = Item::Kind::Event;
-    item.number = m_pending[i].number;
-    item.text = {LinkKind(m_pending[i].what), std::string_view(form.lblStatus.caption), std::nullopt};
-    Push(item);
-  }
-  m_pendingCount = 0;
-
-  for (std::size_t i = 0; i < kRecordedDevices.size(); ++i) {
-    const Device& device = kRecordedDevices[i];
-    const std::optional<Colour> colour =
-        device.shape ? std::optional<Colour>((form.*device.shape).fillColor) : std::nullopt;
-    const Label Form1::*detailLabel = RecordedDetail(device);
-    const std::string* detail = detailLabel ? &(form.*detailLabel).caption : nullptr;
-    const std::string& text = (form.*RecordedText(device)).caption;
-    const halvorn::Reading& reading = form.readings[device.slot];
-    if (m_devices[i].Update(text, detail, colour, reading)) {
-      RecordDevice(stamp, device.name, reading, text, detail, colour);
-    }
-  }
-
-  const bool uptimeDue = !m_uptimeAt || stamp.t_ns - *m_uptimeAt >= kSlowItemPeriodNs;
-  if (uptimeDue && m_uptime.Update(form.txtUptime.text, nullptr, std::nullopt, form.uptime)) {
-    m_uptimeAt = stamp.t_ns;
-    const std::string& uptime = form.txtUptime.text;
-    RecordDevice(stamp, kUptimeDevice, form.uptime, uptime, nullptr, std::nullopt);
-  }
-
-  const bool countersDue = !m_countersAt || stamp.t_ns - *m_countersAt >= kSlowItemPeriodNs;
-  if (countersDue && (panel.CorrectMessageCount != m_good || panel.CrcErrorCount != m_crc)) {
-    m_countersAt = stamp.t_ns;
-    m_good = panel.CorrectMessageCount;
-    m_crc = panel.CrcErrorCount;
-    m_countersText.assign("good ");
-    AppendPlainNumber(m_countersText, m_good);
-    m_countersText += " crc ";
-    AppendPlainNumber(m_countersText, m_crc);
-    Item item = stamp;
-    item.kind = Item::Kind::Event;
-    item.number = std::nullopt;
-    item.text = {std::string_view("counters"), std::string_view(m_countersText), std::nullopt};
-    Push(item);
-  }
 }
 
 }  // namespace halvorn::record

@@ -189,10 +189,10 @@ TEST(EventsTest, ListsBoxesAndMenuItemsReachTheirProcedures) {
 
 // Lines "procedure device argument" as an onlooker hears them, each with
 // what the port had been sent by then.
-struct HeardActions : ActionObserver {
+struct HeardActions : FeedListener {
   const FakeSerialPort* port = nullptr;
   std::vector<std::string> lines;
-  void Action(std::string_view procedure, std::optional<std::string_view> device,
+  void Action(std::int64_t, std::string_view procedure, std::optional<std::string_view> device,
               std::string_view argument) override {
     lines.push_back(std::string(procedure) + " " + std::string(device.value_or("-")) + " " +
                     std::string(argument) + " after '" + port->written + "'");
@@ -228,7 +228,7 @@ TEST(EventsTest, OperatorActionsAreToldOnceBeforeTheyRun) {
     Rig rig;
     HeardActions heard;
     heard.port = &rig.port;
-    rig.panel.actions = &heard;
+    rig.panel.feed.Listen(heard);
     c.event(rig);
     const std::vector<std::string> expected =
         *c.heard ? std::vector<std::string>{c.heard} : std::vector<std::string>{};

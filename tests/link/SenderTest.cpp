@@ -9,15 +9,16 @@ namespace {
 
 class SenderTest : public ::testing::Test {
  protected:
-  Form1 form;
   testing::FakeSerialPort port;
+  FrontPanel panel{port};
+  Form1& form = panel.form;
 
   void Open() { ASSERT_EQ(port.Open(), open_error::None); }
 };
 
 TEST_F(SenderTest, ClosedPortSaysNotConnectedAndTouchesNothingElse) {
   form.lblStatus.caption = "Port 1 not open";
-  SendMessage(form, port, "020_05");
+  SendMessage(panel, "020_05", Outgoing::Command);
   EXPECT_EQ(form.lblStatus.caption, "Not connected!");
   EXPECT_TRUE(port.writes.empty());
   EXPECT_EQ(form.shpSend.fillColor, colours::SystemMenu);
@@ -28,7 +29,7 @@ TEST_F(SenderTest, ClosedPortSaysNotConnectedAndTouchesNothingElse) {
 TEST_F(SenderTest, OpenPortGetsTheWholeFrameInOneWrite) {
   Open();
   form.lblStatus.caption = "Port 1 open successfully";
-  SendMessage(form, port, "061_");
+  SendMessage(panel, "061_", Outgoing::Poll);
   ASSERT_EQ(port.writes.size(), 1u);
   EXPECT_EQ(port.writes[0], std::string("\x30\x36\x31\x5F\x32\x34\x36\x0D", 8));
   EXPECT_EQ(form.shpSend.fillColor, colours::Yellow);
@@ -38,9 +39,9 @@ TEST_F(SenderTest, OpenPortGetsTheWholeFrameInOneWrite) {
 
 TEST_F(SenderTest, EachSendRestartsTheLampTimer) {
   Open();
-  SendMessage(form, port, "061_");
+  SendMessage(panel, "061_", Outgoing::Poll);
   const unsigned afterFirst = form.Timer3.starts;
-  SendMessage(form, port, "062_");
+  SendMessage(panel, "062_", Outgoing::Poll);
   EXPECT_NE(form.Timer3.starts, afterFirst);
   EXPECT_EQ(port.written, "061_246\r062_247\r");
 }
@@ -49,16 +50,18 @@ TEST_F(SenderTest, AFrameThePortRefusesLeavesTheLampAtRestAndTheNextGoesOut) {
   Open();
   form.lblStatus.caption = "Port 1 open successfully";
   port.failWrites = true;
-  SendMessage(form, port, "061_");
+  SendMessage(panel, "061_", Outgoing::Poll);
   EXPECT_TRUE(port.written.empty());
   EXPECT_EQ(form.shpSend.fillColor, colours::SystemMenu)
       << "no lamp for a frame that never went out";
   EXPECT_FALSE(form.Timer3.enabled);
   EXPECT_EQ(form.Timer3.starts, 0u);
   EXPECT_EQ(form.lblStatus.caption, "Port 1 open successfully");
+  EXPECT_EQ(panel.FramesWritten, 0u) << "the window waits for no answer to it";
   port.failWrites = false;
-  SendMessage(form, port, "062_");
+  SendMessage(panel, "062_", Outgoing::Poll);
   EXPECT_EQ(port.written, "062_247\r");
+  EXPECT_EQ(panel.FramesWritten, 1u);
   EXPECT_EQ(form.shpSend.fillColor, colours::Yellow);
   EXPECT_TRUE(form.Timer3.enabled);
 }

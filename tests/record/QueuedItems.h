@@ -38,7 +38,9 @@ struct QueuedItem {
       case Item::Kind::Traffic: return (code == 0 ? "in " : "out ") + quoted(text[0]);
       case Item::Kind::Command:
         return "command " + (number ? std::to_string(*number) : std::string("NULL")) + " " + quoted(text[0]);
-      case Item::Kind::Action: return "action " + *text[0] + " " + quoted(text[1]) + " " + quoted(text[2]);
+      case Item::Kind::Action:
+        return "action " + (number ? std::to_string(*number) + " " : "") + *text[0] + " " + quoted(text[1]) +
+               " " + quoted(text[2]);
       case Item::Kind::Event:
         return "event " + *text[0] + (number ? " " + std::to_string(*number) : "") + " " + quoted(text[1]);
       case Item::Kind::DeviceState: {

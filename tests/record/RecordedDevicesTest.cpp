@@ -27,10 +27,10 @@ TEST(RecordedDevicesTest, EveryDeviceIsNamedOnceAndAsTheSchemaSays) {
     if (!numbered) {
       EXPECT_NE(listed.find("'" + std::string(device.name) + "'"), std::string::npos);
     }
-    EXPECT_EQ(RecordedDetail(device) != nullptr, device.kind == DeviceKind::Gauge);
+    EXPECT_EQ(DetailLabel(device) != nullptr, device.kind == DeviceKind::Gauge);
     // A gauge's text is its reading, not the "ok" beside it.
     if (device.kind == DeviceKind::Gauge) {
-      EXPECT_EQ(&(form.*RecordedText(device)), &(form.*device.value));
+      EXPECT_EQ(&(form.*TextLabel(device)), &(form.*device.value));
     }
     all += std::string(device.name) + ' ';
   }

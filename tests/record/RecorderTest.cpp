@@ -1,6 +1,7 @@
-// What the recorder makes of a run of the core: the bytes both ways, the
-// link's events with the status they showed, every change of a device once,
-// warnings each time, the slow items at most once a minute, and no memory
+// What the recorder makes of what the core tells: the bytes both ways, the
+// commands linked to their actions, the link's events with the status they
+// showed, every change of a device once, warnings each time, the slow items
+// at most once a minute, the whole picture again after a gap, and no memory
 // taken per healthy answer.
 #include "record/Recorder.h"
 
@@ -15,7 +16,6 @@
 #include "link/Polling.h"
 #include "link/Receiver.h"
 #include "link/Startup.h"
-#include "record/RecordingSerialPort.h"
 #include "support/FakeSerialPort.h"
 
 namespace halvorn::record {
@@ -48,15 +48,14 @@ std::vector<std::string> OfKind(const std::vector<testing::QueuedItem>& items, I
 class RecorderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Form_Load(panel);
-    recorder.Observe(panel);
+    panel.feed.Listen(recorder);
+    Load(panel);
   }
   ManualClock clock;
   ItemQueue queue{1 << 20};
   Recorder recorder{queue, clock};
   halvorn::testing::FakeSerialPort port;
-  RecordingSerialPort recorded{port, &recorder};
-  FrontPanel panel{recorded};
+  FrontPanel panel{port};
 };
 
 TEST_F(RecorderTest, TheStartPictureIsRecordedOnceAndThenOnlyChanges) {
@@ -64,20 +63,17 @@ TEST_F(RecorderTest, TheStartPictureIsRecordedOnceAndThenOnlyChanges) {
   EXPECT_EQ(OfKind(start, Item::Kind::DeviceState).size(), kRecordedDevices.size() + 1) << "and the uptime";
   EXPECT_THAT(Described(start), Contains("state V1 'state' colour 2147483665 q4"));
 
-  recorder.Observe(panel);
+  for (const TimerTick& timer : kTimerTicks) Tick(panel, panel.form.*timer.timer);
   EXPECT_THAT(Described(TakeItems(queue)), IsEmpty()) << "nothing changed, nothing recorded";
 
   cmdConnect_Click(panel);
-  recorder.Observe(panel);
   TakeItems(queue);
   port.Deliver(ValveLine("\x18" + std::string(15, '\x17')));
-  recorder.Observe(panel);
   const auto valves = OfKind(TakeItems(queue), Item::Kind::DeviceState);
   EXPECT_EQ(valves.size(), 16u);
   EXPECT_EQ(valves.front(), "state V1 'open' colour " + std::to_string(colours::Green) + " q5");
 
   port.Deliver(ValveLine("\x17\x18" + std::string(14, '\x17')));
-  recorder.Observe(panel);
   EXPECT_THAT(OfKind(TakeItems(queue), Item::Kind::DeviceState),
               ElementsAre("state V1 'closed' colour " + std::to_string(colours::Yellow) + " q5",
                           "state V2 'open' colour " + std::to_string(colours::Green) + " q5"));
@@ -103,15 +99,10 @@ TEST_F(RecorderTest, LinkEventsCarryTheStatusTheyShowed) {
   TakeItems(queue);
   port.openFailures = {open_error::NoSuchPort};
   cmdConnect_Click(panel);
-  recorder.Observe(panel);
   cmdConnect_Click(panel);
-  recorder.Observe(panel);
   port.RaiseEvent(kCommEventLost);
-  recorder.Observe(panel);
   cmdConnect_Click(panel);
-  recorder.Observe(panel);
   cmdDisconnect_Click(panel);
-  recorder.Observe(panel);
   EXPECT_THAT(OfKind(TakeItems(queue), Item::Kind::Event),
               ElementsAre("event open failed 8002 'Port 1 does not exist'",
                           "event opened 1 'Port 1 open successfully'",
@@ -120,12 +111,8 @@ TEST_F(RecorderTest, LinkEventsCarryTheStatusTheyShowed) {
 }
 
 TEST_F(RecorderTest, TriesOfTheReconnectThatFailAlikeAreRecordedOnceAndThenCounted) {
-  panel.actions = &recorder;
   panel.reconnect.enabled = true;
-  const auto step = [&](auto&& act) {
-    act();
-    recorder.Observe(panel);
-  };
+  const auto step = [&](auto&& act) { act(); };
   step([&] { cmdConnect_Click(panel); });
   step([&] { port.RaiseEvent(kCommEventLost); });
   TakeItems(queue);
@@ -163,13 +150,12 @@ TEST_F(RecorderTest, TriesOfTheReconnectThatFailAlikeAreRecordedOnceAndThenCount
 }
 
 TEST_F(RecorderTest, EveryWarningIsRecordedEvenWhenTheListLooksTheSame) {
-  panel.observer = &recorder;
   cmdConnect_Click(panel);
-  recorder.Observe(panel);
   TakeItems(queue);
   for (int i = 0; i < 12; ++i) port.Deliver(OnLine("100"));
   const auto events = OfKind(TakeItems(queue), Item::Kind::Event);
-  EXPECT_EQ(events.size(), 12u);
+  const auto warnings = std::ranges::count_if(events, [](const std::string& e) { return e.starts_with("event warning"); });
+  EXPECT_EQ(warnings, 12);
   EXPECT_EQ(events.back(), "event warning 100 ' 100 (OP_ERR_PNEUMATIC_PRESSURE)'");
 }
 
@@ -184,16 +170,70 @@ TEST_F(RecorderTest, UptimeAndCountersAtMostOnceAMinute) {
     }
     return lines;
   };
-  for (int second = 1; second <= 59; ++second) {
+  const auto uptimeAnswer = [&](int second) {
     clock.monotonic += 1'000'000'000;
     port.Deliver(OnLine("010__" + std::string(10 - std::to_string(second).size(), '0') + std::to_string(second)));
-    recorder.Observe(panel);
+  };
+  uptimeAnswer(1);
+  EXPECT_THAT(slowItems(), ElementsAre("event counters 'good 1 crc 0'"))
+      << "the first count; the start's uptime box was recorded a second ago";
+  for (int second = 2; second <= 59; ++second) uptimeAnswer(second);
+  EXPECT_THAT(slowItems(), IsEmpty());
+  uptimeAnswer(60);
+  uptimeAnswer(61);
+  EXPECT_THAT(slowItems(), ElementsAre("state UPTIME '60s' q0 60.000000", "event counters 'good 61 crc 0'"));
+}
+
+// What the operator sent is kept as it went out, linked to the action that
+// sent it; a poll is traffic only, and an action that sent nothing (the
+// port closed: "Not connected!") has no command.
+TEST_F(RecorderTest, CommandsAreTheFramesActionsPutOnTheLine) {
+  Edit(panel, panel.form.txtMFC2, "35");
+  Click(panel, panel.form.cmdMFC2_send);
+  Click(panel, panel.form.cmdConnect);
+  Timer1_Timer(panel);
+  Click(panel, panel.form.mnuV6Open);
+  Click(panel, panel.form.cmdMFC2_send);
+  const auto items = TakeItems(queue);
+  std::vector<std::string> lines;
+  for (const auto& item : items) {
+    if (item.kind == Item::Kind::Action || item.kind == Item::Kind::Command || item.kind == Item::Kind::Traffic)
+      lines.push_back(item.Describe());
   }
-  EXPECT_THAT(slowItems(), IsEmpty()) << "the start's were less than a minute ago";
-  clock.monotonic += 1'000'000'000;
-  port.Deliver(OnLine("010__0000000060"));
-  recorder.Observe(panel);
-  EXPECT_THAT(slowItems(), ElementsAre("state UPTIME '60s' q0 60.000000", "event counters 'good 60 crc 0'"));
+  EXPECT_THAT(lines, ElementsAre("action 1 cmdMFC2_send_Click 'MFC2' '35'",
+                                 "action 2 cmdConnect_Click NULL 'Connect'", "out '" + port.writes[0] + "'",
+                                 "action 3 mnuV6Open_Click 'V6' 'Open'", "out '" + BuildFrame("020_06") + "'",
+                                 "command 3 '" + BuildFrame("020_06") + "'",
+                                 "action 4 cmdMFC2_send_Click 'MFC2' '35'", "out '" + port.writes[2] + "'",
+                                 "command 4 '" + port.writes[2] + "'"));
+}
+
+// The queue overflowed while V1 opened: once there is room, the gap is told
+// and then the whole picture as it is now, V1 open among it.
+TEST_F(RecorderTest, AfterAGapTheWholePictureIsRecordedAgain) {
+  ItemQueue small{4096};
+  Recorder gapped{small, clock};
+  halvorn::testing::FakeSerialPort line;
+  FrontPanel watched{line};
+  watched.feed.Listen(gapped);
+  Load(watched);
+  cmdConnect_Click(watched);
+  TakeItems(small);
+  const std::string closed = ValveLine(std::string(16, '\x17'));
+  line.Deliver(closed);
+  while (small.Lost() == 0) line.Deliver(OnLine("100"));  // warnings until it is full
+  line.Deliver(ValveLine("\x18" + std::string(15, '\x17')));  // V1 opens, not kept
+  TakeItems(small);
+  clock.monotonic += 1'000'000;
+  line.Deliver(OnLine("100"));
+  const auto items = TakeItems(small);
+  ASSERT_FALSE(items.empty());
+  EXPECT_EQ(items[0].text[0], "gap");
+  ASSERT_TRUE(items[0].began_ns.has_value());
+  EXPECT_LT(*items[0].began_ns, items[0].t_ns) << "the gap says when dropping began and when it ended";
+  const auto states = OfKind(items, Item::Kind::DeviceState);
+  EXPECT_EQ(states.size(), kRecordedDevices.size() + 1) << "every device and the uptime";
+  EXPECT_THAT(states, Contains("state V1 'open' colour " + std::to_string(colours::Green) + " q5"));
 }
 
 TEST_F(RecorderTest, AHealthyAnswerTakesNoMemoryOnTheWindowsThread) {
@@ -201,16 +241,12 @@ TEST_F(RecorderTest, AHealthyAnswerTakesNoMemoryOnTheWindowsThread) {
   const std::string first = ValveLine(std::string(16, '\x18'));
   const std::string second = ValveLine(std::string(16, '\x17'));
   // Warm up: every caption has held its longest text once.
-  for (const std::string* answer : {&first, &second, &first}) {
-    port.Deliver(*answer);
-    recorder.Observe(panel);
-  }
+  for (const std::string* answer : {&first, &second, &first}) port.Deliver(*answer);
   for (int round = 0; round < 10; ++round) {
     const std::string& answer = round % 2 ? first : second;
     port.waiting = answer;  // the port's own buffer, filled outside the count
     const std::uint64_t before = bench::HeapAllocations();
     port.RaiseEvent(kCommEventReceive);
-    recorder.Observe(panel);
     EXPECT_EQ(bench::HeapAllocations() - before, 0u) << "round " << round;
   }
   EXPECT_EQ(queue.Lost(), 0u);

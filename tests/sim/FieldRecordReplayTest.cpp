@@ -38,7 +38,7 @@ TEST(FieldRecordReplayTest, ThePanelFedTheReplayOfPanel01sRecordEndsAsItWasRecor
     last.reset();
     last.bind(1, std::string(device.name));
     ASSERT_TRUE(last.step());
-    EXPECT_EQ((panel.form.*record::RecordedText(device)).caption, last.text(0));
+    EXPECT_EQ((panel.form.*TextLabel(device)).caption, last.text(0));
     if (device.shape) {
       EXPECT_EQ(static_cast<std::int64_t>((panel.form.*device.shape).fillColor), last.integer(1));
     }
