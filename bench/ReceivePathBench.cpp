@@ -15,11 +15,14 @@
 #include <utility>
 #include <vector>
 
+#include <chrono>
+
 #include "AllocationCounter.h"
 #include "link/Frame.h"
 #include "link/FrontPanel.h"
 #include "link/Receiver.h"
 #include "panel/SerialPort.h"
+#include "record/Recorder.h"
 
 namespace halvorn::bench {
 namespace {
@@ -183,6 +186,67 @@ void BM_HealthyCycleThroughTheReceiveEvent(benchmark::State& state) {
   state.counters["allocs/answer"] = static_cast<double>(allocations) / total;
 }
 BENCHMARK(BM_HealthyCycleThroughTheReceiveEvent);
+
+class SteadyClock : public record::Clock {
+ public:
+  record::Stamp Now() const override {
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                        std::chrono::steady_clock::now().time_since_epoch())
+                        .count();
+    return {ns, ns};
+  }
+};
+
+// The same with the session record listening: every answer's bytes are
+// queued, and every gauge and flow changes on every cycle (two cycles
+// alternate), so each cycle queues a dozen device changes. The writer's
+// side (taking the queue) runs outside the timing, as it does on its own
+// thread; its allocations are not counted.
+void BM_HealthyCycleRecorded(benchmark::State& state) {
+  std::vector<std::string> other = HealthyCycle();
+  other[1] = BuildFrame("060__" + kOk + "223415" + kOk + "600022" + kOk + "200020" + kOk + "350000" + kOk +
+                        "100015" + kOk + "000000" + kOk + "999999" + kOk + "223415");
+  other[3] = BuildFrame("063__" + kOk + "22.5" + kOk + "60.0" + kOk + "89.9" + kOk + " 1.0");
+  std::string batches[2];
+  for (const std::string& line : HealthyCycle()) batches[0] += line;
+  for (const std::string& line : other) batches[1] += line;
+  ReplayPort port;
+  SteadyClock clock;
+  record::ItemQueue queue(4 * 1024 * 1024);
+  record::Recorder recorder(queue, clock);
+  FrontPanel panel(port);
+  panel.feed.Listen(recorder);
+  const auto drain = [&] { queue.TakeAll([](const record::Item& item) { benchmark::DoNotOptimize(item.t_ns); }); };
+  for (int i = 0; i < 16; ++i) {
+    port.batch = batches[i % 2];
+    port.Arrive();
+  }
+  drain();
+  const std::int32_t correctBefore = panel.CorrectMessageCount;
+
+  std::uint64_t allocations = 0;
+  std::int64_t cycle = 0;
+  for (auto _ : state) {
+    port.batch.assign(batches[cycle++ % 2]);  // within the batch's storage
+    const std::uint64_t before = HeapAllocations();
+    port.Arrive();
+    allocations += HeapAllocations() - before - 1;  // the port's copy per read
+    if (cycle % 256 == 0) {
+      state.PauseTiming();
+      drain();
+      state.ResumeTiming();
+    }
+  }
+
+  const auto total = static_cast<double>(state.iterations() * std::ssize(other));
+  if (panel.CrcErrorCount != 0 ||
+      panel.CorrectMessageCount - correctBefore != static_cast<std::int64_t>(total))
+    state.SkipWithError("an answer was not counted as correct");
+  if (queue.Lost() != 0) state.SkipWithError("the record's queue overflowed");
+  state.counters["answers/s"] = benchmark::Counter(total, benchmark::Counter::kIsRate);
+  state.counters["allocs/answer"] = static_cast<double>(allocations) / total;
+}
+BENCHMARK(BM_HealthyCycleRecorded);
 
 }  // namespace
 }  // namespace halvorn::bench

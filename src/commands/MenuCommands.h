@@ -17,11 +17,11 @@ namespace halvorn {
 void MenuItem_Click(FrontPanel& panel, const MenuItem& item);
 
 // The device whose menu holds `item` (a reference into `form`), or null.
-const SwitchedDevice* DeviceOfItem(const Form1& form, const MenuItem& item);
+[[nodiscard]] const SwitchedDevice* DeviceOfItem(const Form1& form, const MenuItem& item);
 
 // The procedure the item with `on` true (first item) or false runs for a
 // device of `kind`, or null for a kind without a menu.
 using SwitchingProcedure = void (*)(FrontPanel&, std::int16_t);
-SwitchingProcedure SwitchingOf(DeviceKind kind, bool on);
+[[nodiscard]] SwitchingProcedure SwitchingOf(DeviceKind kind, bool on);
 
 }  // namespace halvorn

@@ -19,7 +19,7 @@ namespace halvorn {
 // one or more of the digits 0 to 9 only (leading zeros allowed, no sign, no
 // space, no decimal point) with a value of 0 to 100. A run of digits of any
 // length whose value exceeds 100 is rejected without overflow.
-std::optional<std::int16_t> CheckSetpoint(std::string_view text);
+[[nodiscard]] std::optional<std::int16_t> CheckSetpoint(std::string_view text);
 
 // Hands SendMessage "070_" + the MFC number (one digit) + the setpoint (three
 // digits): SendFlowSetpoint(panel, 1, 50) sends "070_1050". An MFC number

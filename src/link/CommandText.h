@@ -11,9 +11,9 @@ namespace halvorn {
 
 // `value` in decimal with at least `digits` digits, zeros in front; a
 // negative value keeps its minus sign in front of the zeros ("-01").
-std::string ZeroPadded(int value, int digits);
+[[nodiscard]] std::string ZeroPadded(int value, int digits);
 
 // The operation code in three digits, "_", then `argument`: "020_05".
-std::string CommandText(int operationCode, std::string_view argument);
+[[nodiscard]] std::string CommandText(int operationCode, std::string_view argument);
 
 }  // namespace halvorn

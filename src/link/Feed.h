@@ -96,7 +96,7 @@ class Feed {
     std::string detail;
     Colour colour = 0;
     // Takes what is shown now; false when it is what was told.
-    bool Update(const DeviceShown& now);
+    [[nodiscard]] bool Update(const DeviceShown& now);
   };
   void TellDevice(const Form1& form, const Device& device);
 

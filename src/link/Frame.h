@@ -13,19 +13,19 @@ namespace halvorn {
 constexpr char kCarriageReturn = '\r';
 
 // Sum of the unsigned byte values of `text`, modulo 256.
-int Checksum(std::string_view text);
+[[nodiscard]] int Checksum(std::string_view text);
 
 // The three checksum digits with leading zeros, "000" to "255".
-std::string ChecksumField(int checksum);
+[[nodiscard]] std::string ChecksumField(int checksum);
 
 // `text`, its checksum field and byte 13: the bytes to write to the line.
-std::string BuildFrame(std::string_view text);
+[[nodiscard]] std::string BuildFrame(std::string_view text);
 
 // True when a received message (answer text and checksum field, without the
 // carriage return) does not carry the checksum of its text. A message shorter
 // than three bytes, or whose last three bytes are not all decimal digits, has
 // no valid checksum field and is an error too, so every message cut from the
 // line is either correct or corrupt.
-bool CrcError(std::string_view message);
+[[nodiscard]] bool CrcError(std::string_view message);
 
 }  // namespace halvorn

@@ -1,21 +1,17 @@
 #include "panel/Devices.h"
 
+#include <array>
+#include <cassert>
+
 namespace halvorn {
 
 std::string_view KindName(DeviceKind kind) {
-  switch (kind) {
-    case DeviceKind::Valve:
-      return "valve";
-    case DeviceKind::Pump:
-      return "pump";
-    case DeviceKind::Gauge:
-      return "gauge";
-    case DeviceKind::Flow:
-      return "flow";
-    case DeviceKind::Electrode:
-      return "electrode";
-  }
-  return "";
+  // In DeviceKind's order.
+  constexpr std::array<std::string_view, 5> kNames = {"valve", "pump", "gauge", "flow", "electrode"};
+  static_assert(static_cast<std::size_t>(DeviceKind::Electrode) + 1 == kNames.size());
+  const auto index = static_cast<std::size_t>(kind);
+  assert(index < kNames.size());
+  return kNames[index];
 }
 
 }  // namespace halvorn

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -231,6 +232,9 @@ static_assert([] {
 template <DeviceKind kind>
 Reading& ReadingOf(Form1& form, std::int16_t number) {
   constexpr std::size_t first = FirstSlot(kind);
+  // Callers looked the device up in its table first.
+  assert(number >= 1 && first + static_cast<std::size_t>(number - 1) < kDevices.size() &&
+         kDevices[first + static_cast<std::size_t>(number - 1)].kind == kind);
   return form.readings[first + static_cast<std::size_t>(number - 1)];
 }
 
@@ -245,6 +249,6 @@ constexpr Label Form1::*DetailLabel(const Device& device) {
 }
 
 // "valve", "pump", "gauge", "flow", "electrode".
-std::string_view KindName(DeviceKind kind);
+[[nodiscard]] std::string_view KindName(DeviceKind kind);
 
 }  // namespace halvorn

@@ -15,30 +15,30 @@
 namespace halvorn {
 
 // "shpV1 0x0000FF00"; an element of a group is written "shpBuffer(1)".
-std::string DumpShape(const Shape& shape);
+[[nodiscard]] std::string DumpShape(const Shape& shape);
 // "lblV1state \"open\"".
-std::string DumpLabel(const Label& label);
+[[nodiscard]] std::string DumpLabel(const Label& label);
 
 // One line per device, in device order, each line ending in "\n".
 // Valves: V1 to V14, CV1, CV2, then the three mechanical valves and the
 // needle valve, which no answer reports.
-std::string DumpValves(const Form1& form);
+[[nodiscard]] std::string DumpValves(const Form1& form);
 // Gauges G1 to G8: shape | value label | state label.
-std::string DumpGauges(const Form1& form);
+[[nodiscard]] std::string DumpGauges(const Form1& form);
 // MFC1 to MFC4: shape | value label.
-std::string DumpFlows(const Form1& form);
+[[nodiscard]] std::string DumpFlows(const Form1& form);
 // Rotary pump 1, rotary pump 2, TMP, then the pneumatics and TMP cooling
 // shapes, which no answer reports.
-std::string DumpPumps(const Form1& form);
+[[nodiscard]] std::string DumpPumps(const Form1& form);
 // The electrode position and cooling labels.
-std::string DumpElectrode(const Form1& form);
+[[nodiscard]] std::string DumpElectrode(const Form1& form);
 // What the receiver shows: the two counters, the uptime, both message
 // lists, the receive lamp and its timer.
-std::string DumpReceiveStatus(const Form1& form);
+[[nodiscard]] std::string DumpReceiveStatus(const Form1& form);
 
 // Every label, shape, button, text box, list, drop-down list, frame and
 // timer of the window with its changeable state (not its geometry), one per
 // line, in the order of AllWidgets().
-std::string DumpForm(const Form1& form);
+[[nodiscard]] std::string DumpForm(const Form1& form);
 
 }  // namespace halvorn

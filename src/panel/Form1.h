@@ -373,7 +373,7 @@ struct Form1 {
   MenuItem mnuCV2Close = {"mnuCV2Close", "Close", "mnuCV2"};
 
  private:
-  static std::array<Label, 8> GaugeStateCaptions();
+  [[nodiscard]] static std::array<Label, 8> GaugeStateCaptions();
   static Label GaugeStateReadout(std::string name, int row);
 };
 
@@ -392,9 +392,9 @@ struct WidgetRefs {
   std::vector<Menu*> menus;
   std::vector<MenuItem*> menuItems;
 };
-WidgetRefs AllWidgets(Form1& form);
+[[nodiscard]] WidgetRefs AllWidgets(Form1& form);
 
 // Names of the widgets that take the keyboard focus, first to last.
-std::vector<std::string_view> FocusOrder();
+[[nodiscard]] std::vector<std::string_view> FocusOrder();
 
 }  // namespace halvorn

@@ -27,11 +27,11 @@ constexpr std::int16_t Middle = 4;
 // (X, Y) in window twips, or null. The geometry is read from `form` now, in
 // single precision; the comparisons are strict, so a point on an edge of a
 // shape is outside it.
-const Menu* DeviceMenuAt(const Form1& form, float X, float Y);
+[[nodiscard]] const Menu* DeviceMenuAt(const Form1& form, float X, float Y);
 
 // The menu of the device `label` names or whose state it shows, or null for
 // any other label. The label is told by identity: pass a reference into `form`.
-const Menu* DeviceMenuOfLabel(const Form1& form, const Label& label);
+[[nodiscard]] const Menu* DeviceMenuOfLabel(const Form1& form, const Label& label);
 
 // MouseDown of the window: X and Y in the client area's twips. A right
 // button press on a device shape pops up its menu; anything else, or a point

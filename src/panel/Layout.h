@@ -10,51 +10,51 @@
 namespace halvorn::layout {
 
 // Valves (plain rectangles 735 x 615) and pumps (rounded, 975 x 735) start red.
-Shape ValveShape(std::string name, int left, int top);
-Shape PumpShape(std::string name, int left, int top);
+[[nodiscard]] Shape ValveShape(std::string name, int left, int top);
+[[nodiscard]] Shape PumpShape(std::string name, int left, int top);
 // A white gauge circle, 975 x 975.
-Shape GaugeCircle(std::string name, int left, int top);
+[[nodiscard]] Shape GaugeCircle(std::string name, int left, int top);
 // A light-yellow flow controller rectangle, 975 x 1335.
-Shape FlowShape(std::string name, int left, int top);
-Shape Rectangle(std::string name, int element, Container c, Rect r, Colour fill);
+[[nodiscard]] Shape FlowShape(std::string name, int left, int top);
+[[nodiscard]] Shape Rectangle(std::string name, int element, Container c, Rect r, Colour fill);
 
 // The two captions of a switchable device: a bold name 120 twips below the
 // shape's top and a state 360 below, both as wide as the shape, centred and
 // transparent, 195 high.
-Label NameOn(std::string name, const Shape& shape, std::string caption);
-Label StateOn(std::string name, const Shape& shape, std::string caption, bool bold = false);
+[[nodiscard]] Label NameOn(std::string name, const Shape& shape, std::string caption);
+[[nodiscard]] Label StateOn(std::string name, const Shape& shape, std::string caption, bool bold = false);
 
 // A centred, transparent caption placed at an offset from a shape's corner.
-Label CaptionOn(std::string name, int element, const Shape& shape, int dx, int dy, int width,
+[[nodiscard]] Label CaptionOn(std::string name, int element, const Shape& shape, int dx, int dy, int width,
                 int height, std::string caption, bool bold);
 
 // Gauge captions at their fixed offsets: the name, the gauge type ("cpt" or
 // "ppt"), the reading and the unit. `upperRow` is true for G1 to G3, whose
 // reading and unit sit 5 twips higher than the others'.
-Label GaugeName(std::string name, int element, const Shape& gauge, std::string caption);
-Label GaugeType(int element, const Shape& gauge, std::string type);
-Label GaugeReading(std::string name, const Shape& gauge, bool upperRow);
-Label GaugeUnit(int element, const Shape& gauge, bool upperRow);
+[[nodiscard]] Label GaugeName(std::string name, int element, const Shape& gauge, std::string caption);
+[[nodiscard]] Label GaugeType(int element, const Shape& gauge, std::string type);
+[[nodiscard]] Label GaugeReading(std::string name, const Shape& gauge, bool upperRow);
+[[nodiscard]] Label GaugeUnit(int element, const Shape& gauge, bool upperRow);
 
 // Flow-controller widgets at their offsets from the rectangle.
-Label FlowTitle(std::string name, const Shape& mfc, std::string caption);
-Label FlowReading(std::string name, const Shape& mfc);
-Label FlowRange(int element, const Shape& mfc, std::string caption, bool wide);
-TextBox SetpointBox(std::string name, const Shape& mfc, Colour back);
-CommandButton SendButton(std::string name, const Shape& mfc);
+[[nodiscard]] Label FlowTitle(std::string name, const Shape& mfc, std::string caption);
+[[nodiscard]] Label FlowReading(std::string name, const Shape& mfc);
+[[nodiscard]] Label FlowRange(int element, const Shape& mfc, std::string caption, bool wide);
+[[nodiscard]] TextBox SetpointBox(std::string name, const Shape& mfc, Colour back);
+[[nodiscard]] CommandButton SendButton(std::string name, const Shape& mfc);
 
 // A label with every property given.
-Label Plain(std::string name, int element, Container c, Rect r, std::string caption, bool bold,
+[[nodiscard]] Label Plain(std::string name, int element, Container c, Rect r, std::string caption, bool bold,
             Align align, bool transparent);
 // Regular, centred, transparent: the fixed captions of the picture.
-Label PictureCaption(std::string name, Rect r, std::string caption, bool bold = false);
+[[nodiscard]] Label PictureCaption(std::string name, Rect r, std::string caption, bool bold = false);
 // Bold, left-aligned, opaque: the status texts and readout captions.
-Label BoldText(std::string name, int element, Container c, Rect r, std::string caption);
+[[nodiscard]] Label BoldText(std::string name, int element, Container c, Rect r, std::string caption);
 // The same, sized to whatever the panel writes into it: link status,
 // message counts and the readouts.
-Label BoldReadout(std::string name, Container c, Rect r, std::string caption);
+[[nodiscard]] Label BoldReadout(std::string name, Container c, Rect r, std::string caption);
 
-CommandButton Button(std::string name, Container c, Rect r, std::string caption);
-Line Pipe(int element, int x1, int y1, int x2, int y2);
+[[nodiscard]] CommandButton Button(std::string name, Container c, Rect r, std::string caption);
+[[nodiscard]] Line Pipe(int element, int x1, int y1, int x2, int y2);
 
 }  // namespace halvorn::layout

@@ -111,7 +111,7 @@ struct ComboBox {
   bool enabled = true;
 
   // The selected entry's text, or empty when nothing is selected.
-  std::string Text() const;
+  [[nodiscard]] std::string Text() const;
 };
 
 struct Frame {

@@ -15,11 +15,11 @@ namespace halvorn {
 // feed) at the front are skipped, then one optional "+" or "-", then digits up
 // to the first character that is not a digit. No digits read 0. A value
 // beyond the 64-bit range stops at the range's end, so no input overflows.
-std::int64_t ReadLeadingNumber(std::string_view text);
+[[nodiscard]] std::int64_t ReadLeadingNumber(std::string_view text);
 
 // The signed conversion of the counters, warnings and gauge exponents: a
 // space in place of the plus sign, so 3 is " 3" and -5 is "-5".
-std::string SignedNumberText(std::int64_t value);
+[[nodiscard]] std::string SignedNumberText(std::int64_t value);
 
 // The same signed conversion, written at the end of `text`, so that a caption
 // can be rebuilt in the storage it already holds.

@@ -15,7 +15,7 @@ namespace halvorn {
 
 // The text the controller's status `code` stands for, or "Unknown error code"
 // for any value it does not define.
-std::string StatusCodeText(std::int16_t code);
+[[nodiscard]] std::string StatusCodeText(std::int16_t code);
 
 // The status byte that marks a valid gauge or flow reading.
 constexpr std::int16_t kStatusOk = 140;

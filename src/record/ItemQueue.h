@@ -71,10 +71,10 @@ class ItemQueue {
   [[nodiscard]] bool HoldsBatch() const { return !m_taking.empty(); }
 
   // Items that did not fit and have not yet been reported by a gap.
-  std::uint64_t Lost() const;
+  [[nodiscard]] std::uint64_t Lost() const;
 
  private:
-  bool Append(const Item& item);
+  [[nodiscard]] bool Append(const Item& item);
   static std::size_t EncodedSize(const Item& item);
 
   mutable std::mutex m_mutex;

@@ -31,16 +31,13 @@ inline constexpr auto kRecordedDevices = [] {
 constexpr std::string_view kUptimeDevice = "UPTIME";
 
 // What device_state.quality says of a device's typed reading.
-constexpr Quality StoredQuality(halvorn::Quality quality) {
-  switch (quality) {
-    case halvorn::Quality::Valid: return Quality::Valid;
-    case halvorn::Quality::BelowRange: return Quality::BelowRange;
-    case halvorn::Quality::OverRange: return Quality::OverRange;
-    case halvorn::Quality::Fault: return Quality::Fault;
-    case halvorn::Quality::NoData: return Quality::NoData;
-    case halvorn::Quality::State: return Quality::NotANumber;
-  }
-  return Quality::NotANumber;
-}
+// The numbers are the same on both sides; the record's names are its own.
+constexpr Quality StoredQuality(halvorn::Quality quality) { return static_cast<Quality>(quality); }
+static_assert(StoredQuality(halvorn::Quality::Valid) == Quality::Valid &&
+              StoredQuality(halvorn::Quality::BelowRange) == Quality::BelowRange &&
+              StoredQuality(halvorn::Quality::OverRange) == Quality::OverRange &&
+              StoredQuality(halvorn::Quality::Fault) == Quality::Fault &&
+              StoredQuality(halvorn::Quality::NoData) == Quality::NoData &&
+              StoredQuality(halvorn::Quality::State) == Quality::NotANumber);
 
 }  // namespace halvorn::record

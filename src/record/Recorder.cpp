@@ -1,18 +1,21 @@
 #include "record/Recorder.h"
 
+#include <array>
+#include <cassert>
+
 #include "plant/Numbers.h"
 
 namespace halvorn::record {
 namespace {
 
+// event.kind of each link event, in LinkEvent's order.
+constexpr std::array<std::string_view, 4> kLinkKinds = {"opened", "closed", "lost", "open failed"};
+static_assert(static_cast<std::size_t>(LinkEvent::OpenFailed) + 1 == kLinkKinds.size());
+
 std::string_view LinkKind(LinkEvent what) {
-  switch (what) {
-    case LinkEvent::Opened: return "opened";
-    case LinkEvent::Closed: return "closed";
-    case LinkEvent::Lost: return "lost";
-    case LinkEvent::OpenFailed: return "open failed";
-  }
-  return "";
+  const auto index = static_cast<std::size_t>(what);
+  assert(index < kLinkKinds.size());
+  return kLinkKinds[index];
 }
 
 }  // namespace

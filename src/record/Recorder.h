@@ -76,7 +76,7 @@ class Recorder : public FeedListener {
     void Take(const DeviceShown& now);
   };
 
-  Item Stamped(Item::Kind kind) const;
+  [[nodiscard]] Item Stamped(Item::Kind kind) const;
   // Queues `item`; when it is the first kept after a gap, the current
   // picture follows it.
   void Push(const Item& item);

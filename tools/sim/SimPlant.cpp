@@ -1,6 +1,7 @@
 #include "SimPlant.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstdio>
 #include <numeric>
@@ -127,13 +128,12 @@ std::size_t At(int oneBased) { return static_cast<std::size_t>(oneBased - 1); }
 }  // namespace
 
 const char* PumpStateName(PumpState state) {
-  switch (state) {
-    case PumpState::Stopped: return "stopped";
-    case PumpState::Accelerating: return "accelerating";
-    case PumpState::Started: return "started";
-    case PumpState::Stopping: return "stopping";
-  }
-  return "?";
+  // In PumpState's order.
+  constexpr std::array<const char*, 4> kNames = {"stopped", "accelerating", "started", "stopping"};
+  static_assert(static_cast<std::size_t>(PumpState::Stopping) + 1 == kNames.size());
+  const auto index = static_cast<std::size_t>(state);
+  assert(index < kNames.size());
+  return kNames[index];
 }
 
 SimPlant::SimPlant() { m_pressure.fill(kAtmosphereMbar); }
