@@ -92,7 +92,7 @@ std::string CommandsFromTrafficSql(const std::string& condition) {
   // action_by_time finds the newest action at or before each frame.
   return "SELECT t.session, t.t_ns, t.wall_ns,"
          " (SELECT a.rowid FROM action a WHERE a.session = t.session AND a.t_ns <= t.t_ns"
-         "  ORDER BY a.t_ns DESC, a.rowid DESC LIMIT 1),"
+         "  ORDER BY a.t_ns DESC, a.rowid DESC LIMIT 1) AS action,"
          " t.bytes, t.rowid FROM traffic t"
          " WHERE t.direction = 1 AND t.bytes NOT IN (" + polls + ") AND (" + condition + ")";
 }
