@@ -67,6 +67,9 @@ RecordFile::RecordFile(const std::string& path) : m_path(path) {
     } else {
       CheckIsRecord(*m_db, path);
       m_db->exec("PRAGMA journal_mode=WAL");
+      // A record of an older layout gets this one's tables before a session
+      // of this layout goes in.
+      UpgradeSchema(*m_db);
     }
     // In write-ahead-log mode NORMAL loses nothing committed when the panel
     // is killed; only a power cut may take the last commits.
@@ -226,7 +229,8 @@ void RecordWriter::CommitBatch() {
   // the next try, and the rollback leaves nothing of it in the file.
   std::optional<Transaction> transaction;
   std::int64_t newest = m_lastT;
-  std::optional<Statement> traffic, action, device, event;
+  std::optional<std::pair<std::int64_t, std::int64_t>> pendingAction;
+  std::optional<Statement> traffic, action, device, event, command;
   m_queue.Offer([&](const Item& item) {
     if (!transaction) {
       transaction.emplace(db);
@@ -234,14 +238,21 @@ void RecordWriter::CommitBatch() {
       action.emplace(db.prepare("INSERT INTO action VALUES(?1, ?2, ?3, ?4, ?5, ?6)"));
       device.emplace(
           db.prepare("INSERT INTO device_state VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"));
-      event.emplace(db.prepare("INSERT INTO event VALUES(?1, ?2, ?3, ?4, ?5, ?6)"));
+      event.emplace(db.prepare("INSERT INTO event VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)"));
+      command.emplace(db.prepare("INSERT INTO command VALUES(?1, ?2, ?3, ?4, ?5)"));
     }
     Statement* row = nullptr;
     switch (item.kind) {
-      case Item::Kind::Command:
-        // The command table comes with the next layout; until then the
-        // frame is in the traffic already.
-        return;
+      case Item::Kind::Command: {
+        row = &*command;
+        // The panel sends an action's frames while the action runs, so the
+        // action of a command is the last one stored, or none known.
+        const auto& last = pendingAction ? pendingAction : m_lastAction;
+        const bool ours = item.number && last && last->first == *item.number;
+        row->bind(4, ours ? std::optional(last->second) : std::nullopt)
+            .bindBlob(5, item.text[0].value_or(std::string_view{}));
+        break;
+      }
       case Item::Kind::Traffic:
         row = &*traffic;
         row->bind(4, item.code).bindBlob(5, item.text[0].value_or(std::string_view{}));
@@ -263,12 +274,14 @@ void RecordWriter::CommitBatch() {
         row = &*event;
         row->bind(4, item.text[0].value_or(""))
             .bind(5, item.number)
-            .bind(6, item.text[1].value_or(""));
+            .bind(6, item.text[1].value_or(""))
+            .bind(7, item.began_ns);
         break;
     }
     row->bind(1, m_session).bind(2, item.t_ns).bind(3, item.wall_ns);
     row->step();
     row->reset();
+    if (item.kind == Item::Kind::Action && item.number) pendingAction = {*item.number, db.lastInsertRowid()};
     newest = std::max(newest, item.t_ns);
   });
   if (transaction) {
@@ -278,8 +291,11 @@ void RecordWriter::CommitBatch() {
     action.reset();
     device.reset();
     event.reset();
+    command.reset();
     transaction->commit();
     m_lastT = newest;
+    // Only once committed: a batch rolled back is offered again whole.
+    if (pendingAction) m_lastAction = pendingAction;
   }
   m_queue.Release();
 }

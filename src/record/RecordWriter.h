@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "record/Database.h"
 #include "record/ItemQueue.h"
@@ -103,6 +104,9 @@ class RecordWriter {
   ItemQueue& m_queue;
   std::int64_t m_session = 0;
   std::int64_t m_lastT = 0;
+  // The number of the newest action stored and its rowid; the writer
+  // thread's own.
+  std::optional<std::pair<std::int64_t, std::int64_t>> m_lastAction;
   std::chrono::milliseconds m_busyPatience;
   // Since when the kept batch has met a lock; the writer thread's own.
   std::optional<std::chrono::steady_clock::time_point> m_busySince;

@@ -1,5 +1,6 @@
 #include "record/Schema.h"
 
+#include "link/PollFrame.h"
 #include "record/RecordPath.h"
 
 namespace halvorn::record {
@@ -59,10 +60,42 @@ CREATE TABLE event (
   wall_ns INTEGER NOT NULL,     -- wall clock, ns since 1970 UTC
   kind TEXT NOT NULL,           -- 'opened', 'closed', 'lost', 'open failed', 'warning', 'counters', 'gap', 'recording' (the session's first row: where it is recorded)
   number INTEGER,               -- port number (link), error number (open failed), warning number, items lost (gap)
-  text TEXT NOT NULL            -- what the panel showed ('Port 1 lost', the warning line), or the counters 'good 1234 crc 5'; for a gap why
+  text TEXT NOT NULL,           -- what the panel showed ('Port 1 lost', the warning line), or the counters 'good 1234 crc 5'; for a gap why
+  began_t_ns INTEGER            -- for a gap: t_ns of the first item lost (t_ns is when items were kept again); NULL otherwise
 );
 CREATE INDEX event_by_time ON event(session, t_ns);
 )sql";
+
+const char* const kCommandTableSql = R"sql(
+-- Every frame an operator's action put on the line (every sent frame that is not a poll).
+CREATE TABLE command (
+  session INTEGER NOT NULL REFERENCES session(id),
+  t_ns INTEGER NOT NULL,        -- monotonic ns from the session's start
+  wall_ns INTEGER NOT NULL,     -- wall clock, ns since 1970 UTC
+  action INTEGER,               -- rowid of the action row that sent it; NULL when not known
+  bytes BLOB NOT NULL           -- the frame as written, checksum and carriage return included
+);
+CREATE INDEX command_by_time ON command(session, t_ns);
+)sql";
+
+std::string CommandsFromTrafficSql(const std::string& condition) {
+  std::string polls;
+  for (const std::string& frame : PollFrames()) {
+    polls += polls.empty() ? "X'" : ", X'";
+    for (const unsigned char byte : frame) {
+      constexpr char kHex[] = "0123456789ABCDEF";
+      polls += kHex[byte >> 4];
+      polls += kHex[byte & 15];
+    }
+    polls += "'";
+  }
+  // action_by_time finds the newest action at or before each frame.
+  return "SELECT t.session, t.t_ns, t.wall_ns,"
+         " (SELECT a.rowid FROM action a WHERE a.session = t.session AND a.t_ns <= t.t_ns"
+         "  ORDER BY a.t_ns DESC, a.rowid DESC LIMIT 1) AS action,"
+         " t.bytes, t.rowid FROM traffic t"
+         " WHERE t.direction = 1 AND t.bytes NOT IN (" + polls + ") AND (" + condition + ")";
+}
 
 void CreateSchema(Database& db) {
   // WAL must be chosen outside a transaction; it lets a viewer read while
@@ -70,9 +103,26 @@ void CreateSchema(Database& db) {
   db.exec("PRAGMA journal_mode=WAL");
   Transaction create(db);
   db.exec(kSchemaSql);
+  db.exec(kCommandTableSql);
   db.exec("PRAGMA application_id=" + std::to_string(kApplicationId));
   db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
   create.commit();
+}
+
+std::int64_t LayoutOf(Database& db) { return db.pragmaInteger("user_version"); }
+
+void UpgradeSchema(Database& db) {
+  // Asked first: a record of this layout is not locked for nothing.
+  if (LayoutOf(db) >= kSchemaVersion) return;
+  Transaction upgrade(db);
+  // Read inside the transaction: a second panel cannot upgrade it meanwhile.
+  if (LayoutOf(db) >= kSchemaVersion) return;
+  db.exec("ALTER TABLE event ADD COLUMN began_t_ns INTEGER");
+  db.exec(kCommandTableSql);
+  db.exec("INSERT INTO command SELECT session, t_ns, wall_ns, action, bytes FROM (" +
+          CommandsFromTrafficSql() + ") ORDER BY session, t_ns");
+  db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
+  upgrade.commit();
 }
 
 bool IsEmpty(Database& db) {

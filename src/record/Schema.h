@@ -19,10 +19,14 @@ namespace halvorn::record {
 // database is refused rather than written into.
 constexpr std::int32_t kApplicationId = 0x48414C56;
 // The layout below; a file with a higher number was written by a newer panel.
-constexpr std::int32_t kSchemaVersion = 1;
+// Layout 1 had neither the command table nor event.began_t_ns.
+constexpr std::int32_t kSchemaVersion = 2;
 
 // The tables, as `sqlite3 FILE .schema` shows them (comments included).
 extern const char* const kSchemaSql;
+// The command table of layout 2, after kSchemaSql; apart, so that the
+// upgrade of a layout-1 record makes it from the same statement.
+extern const char* const kCommandTableSql;
 
 // What `device_state.quality` says of the reading it holds.
 enum class Quality : std::int8_t {
@@ -45,6 +49,21 @@ void CreateSchema(Database& db);
 // record: ...") unless `db` is a record this program can read: an empty
 // file is not a record either.
 void CheckIsRecord(Database& db, const std::string& path);
+
+// The record's layout number (`user_version`).
+[[nodiscard]] std::int64_t LayoutOf(Database& db);
+
+// Brings a layout-1 record to this layout in one transaction: adds
+// event.began_t_ns and the command table, filled from the sessions' traffic
+// (see CommandsFromTrafficSql). Does nothing to a record of this layout.
+void UpgradeSchema(Database& db);
+
+// A SELECT of what the command table holds for a layout-1 record, from its
+// traffic: every frame sent (direction 1) that is not a poll request, with
+// the newest action of its session at or before it. Columns: session, t_ns,
+// wall_ns, action, bytes, then the traffic row's rowid; `condition` is
+// ANDed onto the traffic rows, which are named `t`.
+[[nodiscard]] std::string CommandsFromTrafficSql(const std::string& condition = "1");
 
 // Whether the database has no tables at all (a new or empty file).
 bool IsEmpty(Database& db);

@@ -6,6 +6,9 @@
 #include <string>
 
 #include "RecordReader.h"
+#include "link/PollFrame.h"
+#include "record/RecordWriter.h"
+#include "record/Schema.h"
 #include "support/FieldRecord.h"
 
 namespace halvorn::history {
@@ -91,6 +94,59 @@ TEST(FieldRecordTest, ARecordOfPanel01ReadsAsItWasShown) {
     if (e.kind == "lost" || e.kind == "opened") link.push_back(e.kind + " " + e.text);
   EXPECT_EQ(link, (std::vector<std::string>{"opened Port 1 open successfully", "lost Port 1 lost",
                                             "opened Port 1 open successfully"}));
+}
+
+}  // namespace
+}  // namespace halvorn::history
+
+namespace halvorn::history {
+namespace {
+
+// Appending to a layout-1 record upgrades it: its commands are the frames
+// sent that are not polls, each with the newest action before it, and the
+// viewer draws the same setpoints from them as it derived before.
+TEST(FieldRecordTest, AppendingUpgradesALayout1RecordWithItsCommandsFromTheTraffic) {
+  testing::TemporaryDirectory dir;
+  const std::string path = testing::CopyOfFixture(dir, testing::kFieldRecordLayout1);
+  const auto setpointsOf = [&path] {
+    RecordReader reader(path);
+    SessionData data;
+    data.session = reader.sessions().front();
+    reader.loadMore(data);
+    return data.setpoints;
+  };
+  const auto before = setpointsOf();
+  { record::RecordFile appending(path); }
+  record::Database db(path, record::Database::Mode::ReadOnly);
+  EXPECT_EQ(record::LayoutOf(db), record::kSchemaVersion);
+  // Told apart here by IsPollFrame, frame by frame, not by the upgrade's SQL.
+  std::vector<std::pair<std::int64_t, std::string>> sent;
+  record::Statement traffic = db.prepare("SELECT t_ns, bytes FROM traffic WHERE direction = 1 ORDER BY rowid");
+  while (traffic.step())
+    if (!IsPollFrame(traffic.text(1))) sent.emplace_back(traffic.integer(0), traffic.text(1));
+  std::vector<std::pair<std::int64_t, std::string>> commands;
+  record::Statement rows = db.prepare(
+      "SELECT c.t_ns, c.bytes, a.t_ns, (SELECT count(*) FROM action b WHERE b.session = c.session"
+      " AND b.t_ns > a.t_ns AND b.t_ns <= c.t_ns) FROM command c LEFT JOIN action a ON a.rowid = c.action"
+      " ORDER BY c.rowid");
+  while (rows.step()) {
+    commands.emplace_back(rows.integer(0), rows.text(1));
+    SCOPED_TRACE(rows.integer(0));
+    ASSERT_FALSE(rows.isNull(2));
+    EXPECT_LE(rows.integer(2), rows.integer(0));
+    EXPECT_EQ(rows.integer(3), 0) << "a newer action came before this command";
+  }
+  EXPECT_FALSE(commands.empty());
+  EXPECT_EQ(commands, sent);
+  const auto after = setpointsOf();
+  for (std::size_t f = 0; f < after.size(); ++f) {
+    SCOPED_TRACE(f);
+    ASSERT_EQ(after[f].size(), before[f].size());
+    for (std::size_t i = 0; i < after[f].size(); ++i) {
+      EXPECT_EQ(after[f][i].t, before[f][i].t);
+      EXPECT_EQ(after[f][i].percent, before[f][i].percent);
+    }
+  }
 }
 
 }  // namespace

@@ -82,7 +82,7 @@ TEST(HostileRecordTest, AFileMadeToHangExhaustOrFoolTheViewerIsRefusedQuickly) {
        "no stored column detail"},
       {"no session table", "DROP TABLE session", "no table session"},
       {"a text longer than any record holds",
-       "INSERT INTO event VALUES (1, 5, 0, 'warning', 1, randomblob(2000000))", "too big"},
+       "INSERT INTO event VALUES (1, 5, 0, 'warning', 1, randomblob(2000000), NULL)", "too big"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -215,3 +215,29 @@ TEST(RecordReaderTest, RefusesWhatIsNotARecordWithItsName) {
 
 }  // namespace
 }  // namespace halvorn::history
+
+namespace halvorn::history {
+namespace {
+
+// A setpoint typed while the port was closed is an action but sent nothing
+// ("Not connected!"): no step is drawn for it.
+TEST(RecordReaderTest, ASetpointTypedWhileThePortWasClosedIsNoSetpoint) {
+  testing::TemporaryDirectory dir;
+  const std::string path = dir / "closed.halvorn";
+  {
+    RecordBuilder b(path);
+    b.startSession(1'700'000'000'000'000'000);
+    b.gaugeReading(1'000'000'000, 1, 5.0);
+  }
+  record::Database(path, record::Database::Mode::ReadWrite)
+      .exec("INSERT INTO action VALUES(1, 2000000000, 0, 'cmdMFC1_send_Click', 'MFC1', '40')");
+  RecordReader reader(path);
+  SessionData data;
+  data.session = reader.sessions().front();
+  reader.loadMore(data);
+  EXPECT_EQ(data.commands.size(), 1u);
+  EXPECT_TRUE(data.setpoints[0].empty());
+}
+
+}  // namespace
+}  // namespace halvorn::history

@@ -138,7 +138,7 @@ TEST(RecordWriterTest, WhatCanNeverBeARecordIsRefusedBeforeAnythingIsMadeBesideI
       {dir / "newer.halvorn",
        [](const std::string& p) {
          { RecordFile make(p); }
-         Database(p, Database::Mode::ReadWrite).exec("PRAGMA user_version=2");
+         Database(p, Database::Mode::ReadWrite).exec("PRAGMA user_version=" + std::to_string(kSchemaVersion + 1));
        },
        "was written by a newer panel"},
       {dir / "no/such/dir/run.halvorn", nothing, "the folder of"},

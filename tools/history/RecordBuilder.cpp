@@ -3,6 +3,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "commands/Setpoints.h"
+#include "link/CommandText.h"
+#include "link/Frame.h"
+#include "link/Protocol.h"
 #include "panel/Devices.h"
 #include "plant/StatusCodes.h"
 #include "record/Schema.h"
@@ -87,6 +91,20 @@ void RecordBuilder::action(Nanoseconds t, const std::string& procedure, const st
     insert.bind(5, device);
   }
   insert.step();
+  // What the panel puts on the line for a setpoint it accepts, with the
+  // port open: the viewer's setpoints come from these rows.
+  const int flow = device.starts_with("MFC") && device.size() == 4 ? device[3] - '0' : 0;
+  if (const auto setpoint = CheckSetpoint(argument); setpoint && flow >= 1 && flow <= 4 &&
+                                                     procedure.starts_with("cmdMFC")) {
+    const std::int64_t sentBy = m_db.lastInsertRowid();
+    m_db.prepare("INSERT INTO command(session, t_ns, wall_ns, action, bytes) VALUES (?1, ?2, ?3, ?4, ?5)")
+        .bind(1, m_session)
+        .bind(2, t)
+        .bind(3, m_startedWallNs + t)
+        .bind(4, sentBy)
+        .bindBlob(5, BuildFrame(CommandText(operation::FlowSetpoint, ZeroPadded(flow, 1) + ZeroPadded(*setpoint, 3))))
+        .step();
+  }
 }
 
 void RecordBuilder::event(Nanoseconds t, const std::string& kind, std::optional<std::int64_t> number,

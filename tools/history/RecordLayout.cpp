@@ -1,5 +1,7 @@
 #include "RecordLayout.h"
 
+#include "record/Schema.h"
+
 #include <algorithm>
 #include <cctype>
 #include <initializer_list>
@@ -23,6 +25,12 @@ const TableLayout kReadTables[] = {
     {"device_state", {"session", "t_ns", "device", "text", "detail", "colour", "quality", "value"}},
     {"action", {"session", "t_ns", "procedure", "device", "argument"}},
     {"event", {"session", "t_ns", "kind", "number", "text"}},
+};
+
+// And what they name of layout 2 besides.
+const TableLayout kReadTables2[] = {
+    {"event", {"began_t_ns"}},
+    {"command", {"session", "t_ns", "bytes"}},
 };
 
 std::string Lower(std::string text) {
@@ -88,6 +96,8 @@ void CheckTable(record::Database& db, const std::string& path, const TableLayout
 
 void CheckRecordLayout(record::Database& db, const std::string& path) {
   for (const TableLayout& table : kReadTables) CheckTable(db, path, table);
+  if (record::LayoutOf(db) >= 2)
+    for (const TableLayout& table : kReadTables2) CheckTable(db, path, table);
 }
 
 }  // namespace halvorn::history

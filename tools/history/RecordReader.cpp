@@ -6,7 +6,9 @@
 #include <filesystem>
 
 #include "RecordLayout.h"
-#include "commands/Setpoints.h"
+#include "link/CommandText.h"
+#include "link/Frame.h"
+#include "link/Protocol.h"
 #include "panel/Devices.h"
 
 namespace halvorn::history {
@@ -125,13 +127,44 @@ bool LoadCommands(Database& db, SessionData& data) {
   while (rows.step()) {
     any = true;
     data.lastActionRow = rows.integer(0);
-    Command c{TimeOf(rows, 1), rows.text(2), rows.text(3), rows.text(4)};
-    // The panel sends only what its own check accepts; a rejected text is
-    // still an action, but no setpoint.
-    if (const int f = FlowIndex(c.device); f >= 0 && c.procedure.starts_with("cmdMFC")) {
-      if (const auto percent = CheckSetpoint(c.argument)) data.setpoints[f].push_back(Setpoint{c.t, *percent});
-    }
-    data.commands.push_back(std::move(c));
+    data.commands.push_back(Command{TimeOf(rows, 1), rows.text(2), rows.text(3), rows.text(4)});
+  }
+  return any;
+}
+
+// A flow setpoint frame as the panel writes it: "070_", the controller's
+// digit, the setpoint in three digits, the checksum digits and byte 13.
+std::optional<std::pair<int, int>> FlowSetpointOf(std::string_view frame) {
+  const std::string head = CommandText(operation::FlowSetpoint, "");
+  if (frame.size() != head.size() + 4 + 4 || !frame.starts_with(head) || frame.back() != kCarriageReturn ||
+      CrcError(frame.substr(0, frame.size() - 1)))
+    return std::nullopt;
+  int digits[4] = {};
+  for (std::size_t i = 0; i < 4; ++i) {
+    const char c = frame[head.size() + i];
+    if (c < '0' || c > '9') return std::nullopt;
+    digits[i] = c - '0';
+  }
+  const int percent = digits[1] * 100 + digits[2] * 10 + digits[3];
+  if (digits[0] < 1 || digits[0] > kFlowCount || percent > 100) return std::nullopt;
+  return std::pair(digits[0] - 1, percent);
+}
+
+// The setpoints are what went out on the line, never what was typed: a
+// text typed while the port was closed sent nothing. A layout-1 record has
+// no command rows; they are derived from its traffic as the upgrade does.
+bool LoadSetpoints(Database& db, SessionData& data, std::int64_t layout) {
+  Statement rows = db.prepare(
+      layout >= 2 ? std::string("SELECT session, t_ns, wall_ns, action, bytes, rowid FROM command"
+                                " WHERE +session = ?1 AND rowid > ?2 ORDER BY rowid")
+                  : record::CommandsFromTrafficSql("+t.session = ?1 AND t.rowid > ?2") + " ORDER BY t.rowid");
+  rows.bind(1, data.session.id).bind(2, data.lastCommandRow);
+  bool any = false;
+  while (rows.step()) {
+    any = true;
+    data.lastCommandRow = rows.integer(5);
+    if (const auto setpoint = FlowSetpointOf(rows.text(4)))
+      data.setpoints[static_cast<std::size_t>(setpoint->first)].push_back(Setpoint{TimeOf(rows, 1), setpoint->second});
   }
   return any;
 }
@@ -197,6 +230,7 @@ RecordReader::RecordReader(const std::string& path, const ReadLimits& limits)
   // A reader in write-ahead-log mode never waits for the panel's writer;
   // the short wait covers only the moment a checkpoint resets the log.
   m_db.setBusyTimeout(250);
+  m_layout = record::LayoutOf(m_db);
 }
 
 record::DatabaseError RecordReader::Explained(const DatabaseError& e) const {
@@ -242,6 +276,7 @@ bool RecordReader::loadMore(SessionData& data) {
     }
     any = LoadStates(m_db, data) || any;
     any = LoadCommands(m_db, data) || any;
+    any = LoadSetpoints(m_db, data, m_layout) || any;
     any = LoadEvents(m_db, data) || any;
   } catch (const DatabaseError& e) {
     m_budget->stop();

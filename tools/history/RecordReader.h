@@ -39,6 +39,7 @@ class RecordReader {
   std::string m_path;
   std::unique_ptr<ReadBudget> m_budget;  // before m_db: the connection holds its address
   record::Database m_db;
+  std::int64_t m_layout = 0;
 };
 
 // The session with number `id`, or the newest when `id` is 0; nullopt when

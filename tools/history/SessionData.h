@@ -69,8 +69,8 @@ struct Event {
   std::string text;
 };
 
-// A flow setpoint the panel sent: the operator's text as the panel's own
-// check accepted it (a rejected text sent nothing and is no step).
+// A flow setpoint the panel sent: a flow setpoint frame that went out on
+// the line (a text rejected, or typed while the port was closed, is none).
 struct Setpoint {
   Nanoseconds t = 0;
   int percent = 0;
@@ -113,6 +113,7 @@ struct SessionData {
   std::int64_t lastStateRow = 0;
   std::int64_t lastActionRow = 0;
   std::int64_t lastEventRow = 0;
+  std::int64_t lastCommandRow = 0;  // of the command table, or of the traffic of a layout-1 record
 
   // The end of what is known: the session's last item, or the newest row
   // read when the session row lags behind.
