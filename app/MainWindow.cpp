@@ -320,12 +320,12 @@ void MainWindow::handle(const std::function<void()>& procedure) {
 }
 
 void MainWindow::handleTick(const Timer& timer) {
-  const std::uint64_t framesBefore = m_port.framesTaken();
+  const std::uint64_t framesBefore = m_panel.FramesWritten;
   Tick(m_panel, timer);
   recordOutcome();
   showRefusedDevice();
   m_view.showTimers();
-  if (m_port.framesTaken() != framesBefore) {
+  if (m_panel.FramesWritten != framesBefore) {
     m_awaitingAnswer = MessagesCounted(m_panel);
     holdShow(kAnswerWait);
   } else if (const auto due = timerDueWithin(kTimerWait)) {

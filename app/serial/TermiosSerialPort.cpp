@@ -237,7 +237,6 @@ bool TermiosSerialPort::Output(const std::string& bytes) {
     m_unsent.assign(bytes, written);
     m_writeNotifier->setEnabled(true);
   }
-  ++m_framesTaken;
   return true;
 }
 

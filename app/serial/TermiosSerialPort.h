@@ -71,9 +71,6 @@ class TermiosSerialPort final : public SerialPort {
   // Read from sysfs for the device the port's name leads to now.
   std::optional<std::string> DeviceIdentity() const override;
 
-  // How many frames Output() has taken since the port was made.
-  std::uint64_t framesTaken() const { return m_framesTaken; }
-
   // Where sysfs is mounted ("/sys"): it says which devices are terminals and
   // which adapter each is (serial/DeviceNode.h). A test lays out its own.
   void SetSysfsRoot(std::filesystem::path sys) { m_sys = std::move(sys); }
@@ -119,7 +116,6 @@ class TermiosSerialPort final : public SerialPort {
   // The rest of a frame the device took only in part, and the notifier that
   // is on only while there is such a rest.
   std::string m_unsent;
-  std::uint64_t m_framesTaken = 0;
   std::unique_ptr<QSocketNotifier> m_writeNotifier;
   // While the controller's bytes come back to back, the port stops watching
   // for a few milliseconds at a time and then takes all that came at once:
