@@ -78,6 +78,8 @@ TEST_F(CsvExportTest, ACellIsEmptyWhereTheReadingWasNoValue) {
       {"G1 below range", 290, 1},
       {"G2 greyed after the port was lost", Incident::kGrey + 1, 2},
       {"MFC1 greyed", Incident::kGrey + 1, 9},
+      {"G1 lost in the record's gap", Incident::kGapFrom + 0.1, 1},
+      {"MFC1 lost in the record's gap", Incident::kGapFrom + 0.1, 9},
   };
   const auto rows = Rows(Csv(0, S(Incident::kEnd)));
   for (const Case& c : cases) {

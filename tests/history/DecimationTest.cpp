@@ -100,28 +100,54 @@ TEST(DecimationTest, AColumnWithManyReadingsGivesItsLowestAndHighest) {
   EXPECT_EQ(trend.segments[0].size(), 2000u) << "two points a column, whatever the number of rows";
 }
 
-TEST(DecimationTest, SetpointsAreStepsFromTheOneInForce) {
+TEST(DecimationTest, SetpointsAreStepsFromTheOneInForceAndEndAtAGap) {
   const std::vector<Setpoint> setpoints = {{2 * kS, 50}, {5 * kS, 20}, {20 * kS, 0}};
+  std::vector<Setpoint> lost = setpoints;
+  lost.insert(lost.begin() + 2, Setpoint{7 * kS, 0, true});
+  lost.push_back(Setpoint{25 * kS, 0, true});
   struct Case {
     const char* what;
+    const std::vector<Setpoint>& setpoints;
     Nanoseconds from, to, end;
-    std::vector<std::pair<double, double>> expected;  // seconds, percent
+    std::vector<std::vector<std::pair<double, double>>> expected;  // lines of (seconds, percent)
   };
   const Case cases[] = {
-      {"the whole range", 0, 10 * kS, 30 * kS, {{2, 50}, {5, 50}, {5, 20}, {10, 20}}},
-      {"starting after the first", 3 * kS, 10 * kS, 30 * kS, {{3, 50}, {5, 50}, {5, 20}, {10, 20}}},
-      {"ending at the record's end", 0, 10 * kS, 4 * kS, {{2, 50}, {4, 50}}},
-      {"before any setpoint", 0, kS, 30 * kS, {}},
+      {"the whole range", setpoints, 0, 10 * kS, 30 * kS, {{{2, 50}, {5, 50}, {5, 20}, {10, 20}}}},
+      {"starting after the first", setpoints, 3 * kS, 10 * kS, 30 * kS, {{{3, 50}, {5, 50}, {5, 20}, {10, 20}}}},
+      {"ending at the record's end", setpoints, 0, 10 * kS, 4 * kS, {{{2, 50}, {4, 50}}}},
+      {"before any setpoint", setpoints, 0, kS, 30 * kS, {}},
+      {"a gap ends the line until the next one sent",
+       lost, 0, 30 * kS, 30 * kS, {{{2, 50}, {5, 50}, {5, 20}, {7, 20}}, {{20, 0}, {25, 0}}}},
+      {"nothing is in force inside a gap", lost, 8 * kS, 19 * kS, 30 * kS, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const auto steps = SetpointSteps(setpoints, c.from, c.to, c.end);
-    ASSERT_EQ(steps.size(), c.expected.size());
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-      EXPECT_EQ(steps[i].t, static_cast<Nanoseconds>(c.expected[i].first * kS)) << i;
-      EXPECT_EQ(steps[i].value, c.expected[i].second) << i;
+    const StepLines lines = SetpointSteps(c.setpoints, c.from, c.to, c.end);
+    ASSERT_EQ(lines.size(), c.expected.size());
+    for (std::size_t l = 0; l < lines.size(); ++l) {
+      ASSERT_EQ(lines[l].size(), c.expected[l].size()) << "line " << l;
+      for (std::size_t i = 0; i < lines[l].size(); ++i) {
+        EXPECT_EQ(lines[l][i].t, static_cast<Nanoseconds>(c.expected[l][i].first * kS)) << l << ":" << i;
+        EXPECT_EQ(lines[l][i].value, c.expected[l][i].second) << l << ":" << i;
+      }
     }
   }
+}
+
+TEST(DecimationTest, NoReadingIsCarriedAcrossAGap) {
+  // The record lost items from 3 s to 6 s; the gauge read 20 before and
+  // 40 again once recording resumed.
+  std::vector<Sample> samples = {Valid(1.0, 20), Valid(6.0, 40)};
+  samples.insert(samples.begin() + 1, Sample{3 * kS, NAN, Quality::NoData, true});
+  const std::vector<std::string> expected = {"-", "20..20", "20..20", "-", "-", "-", "40..40", "40..40"};
+  const auto columns = Decimate(samples, 0, 8 * kS, 8, 8 * kS);
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    SCOPED_TRACE("column " + std::to_string(i));
+    EXPECT_EQ(Describe(columns[i]), expected[i]);
+  }
+  EXPECT_EQ(StateAt(samples, 2 * kS)->value, 20);
+  EXPECT_EQ(StateAt(samples, 5 * kS), nullptr);
+  EXPECT_EQ(TrendOf(columns, 0, 8 * kS).segments.size(), 2u);
 }
 
 }  // namespace

@@ -71,18 +71,27 @@ TEST(RecordReaderTest, ReadsReadingsGapsStatesAndCommandsOfASession) {
   for (const auto& series : data.gauges)
     EXPECT_TRUE(std::is_sorted(series.begin(), series.end(), [](const Sample& a, const Sample& b) { return a.t < b.t; }));
 
-  // The panel's own check decides what was sent: "5.5" was refused.
-  ASSERT_EQ(data.setpoints[0].size(), 1u);
+  // The panel's own check decides what was sent: "5.5" was refused. The
+  // gap ends the setpoint in force.
+  ASSERT_EQ(data.setpoints[0].size(), 2u);
   EXPECT_EQ(data.setpoints[0][0].percent, 50);
   EXPECT_EQ(data.setpoints[0][0].t, S(Incident::kSetpoint));
+  EXPECT_TRUE(data.setpoints[0][1].gap);
   EXPECT_EQ(data.commands.size(), 3u);
 
+  // Nothing is carried across the gap: V5 is unknown from its start until
+  // its next row, a gauge until its next reading.
   const auto& v5 = data.devices[static_cast<std::size_t>(TimelineIndex("V5"))];
-  ASSERT_EQ(v5.size(), 5u);
+  ASSERT_EQ(v5.size(), 6u);
   EXPECT_EQ(v5[2].text, "no response from icpcon bus");
   EXPECT_EQ(v5[2].colour, std::optional<std::uint32_t>(0x000000FF));
-  EXPECT_EQ(v5[4].quality, Quality::NoData);
-  EXPECT_EQ(v5[4].colour, std::optional<std::uint32_t>(0x80000011));
+  EXPECT_EQ(StateAt(v5, S(Incident::kGapFrom - 0.1))->text, "open");
+  EXPECT_EQ(v5[4].t, S(Incident::kGapFrom));
+  EXPECT_EQ(StateAt(v5, S(Incident::kGrey - 1)), nullptr);
+  EXPECT_EQ(v5[5].quality, Quality::NoData);
+  EXPECT_EQ(v5[5].colour, std::optional<std::uint32_t>(0x80000011));
+  EXPECT_EQ(StateAt(data.gauges[0], S(Incident::kGapFrom + 0.1)), nullptr);
+  ASSERT_NE(StateAt(data.gauges[0], S(Incident::kGapTo + 1)), nullptr);
 
   // Faults carry their text: the state caption for a gauge, not its "---".
   std::vector<std::string> faults;

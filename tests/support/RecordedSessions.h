@@ -22,6 +22,7 @@ struct Incident {
   static constexpr double kV5FaultFrom = 120, kV5FaultTo = 130;
   static constexpr double kSetpoint = 30, kRejectedSetpoint = 40;
   static constexpr double kLost = 200, kGrey = 203, kReopened = 220;
+  static constexpr double kGapFrom = 148.5, kGapTo = 150;  // items lost; no device is written again after it
   static constexpr double kEnd = 300;
   static constexpr double kPoll = 1.4;  // every group is asked once a cycle
 };
@@ -51,7 +52,7 @@ inline void WriteIncidentSession(RecordBuilder& b, Nanoseconds startWall) {
   b.flowNoData(S(I::kGrey), 1);
   b.deviceNoData(S(I::kGrey), "V5", "open");
   b.event(S(I::kReopened), "opened", 1, "Port 1 opened");
-  b.event(S(150), "gap", 12, "record fell behind");
+  b.event(S(I::kGapTo), "gap", 12, "record fell behind", S(I::kGapFrom));
   b.event(S(10), "counters", std::nullopt, "good 50 crc 0");
   // The panel stores changes only: a fault or a bound shown again is no row.
   enum class Shown { Reading, Fault, Below, Grey };

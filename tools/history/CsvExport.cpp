@@ -50,9 +50,9 @@ void WriteCsv(std::ostream& out, const SessionData& data, Nanoseconds from, Nano
   if (to < from) return;
   const auto channels = Channels(data);
   for (const Nanoseconds t : RowTimes(channels, from, to)) {
-    bool anyState = false;
-    for (const auto* samples : channels) anyState = anyState || StateAt(*samples, t) != nullptr;
-    if (!anyState) continue;  // before the first reading of the session
+    bool begun = false;
+    for (const auto* samples : channels) begun = begun || (!samples->empty() && samples->front().t <= t);
+    if (!begun) continue;  // before the first reading of the session
     out << FormatLocalIso(SaturatingAdd(data.session.startedWallNs, t));
     for (const auto* samples : channels) {
       out << ',';

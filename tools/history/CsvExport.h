@@ -2,8 +2,8 @@
 // moment a gauge or flow reading arrived, columns `time` (ISO 8601, local),
 // `G1`..`G8` in mBar and `MFC1`..`MFC4` in percent. A cell holds the reading
 // in force at that moment when it was a valid value, and is empty otherwise
-// (below or over range, a fault, no data, nothing yet): a gap is never filled
-// with the reading before it.
+// (below or over range, a fault, no data, nothing yet, or lost by the record
+// in a gap): a gap is never filled with the reading before it.
 #pragma once
 
 #include <ostream>

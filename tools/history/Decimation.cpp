@@ -8,6 +8,7 @@ namespace halvorn::history {
 namespace {
 
 void Add(Column& c, const Sample& s) {
+  if (s.gap) return;
   switch (s.quality) {
     case record::Quality::Valid:
       c.min = c.hasValue() ? std::min(c.min, s.value) : s.value;
@@ -79,20 +80,30 @@ Trend TrendOf(const std::vector<Column>& columns, Nanoseconds from, Nanoseconds 
   return trend;
 }
 
-std::vector<TrendPoint> SetpointSteps(const std::vector<Setpoint>& setpoints, Nanoseconds from, Nanoseconds to,
-                                      Nanoseconds end) {
-  std::vector<TrendPoint> steps;
+StepLines SetpointSteps(const std::vector<Setpoint>& setpoints, Nanoseconds from, Nanoseconds to, Nanoseconds end) {
+  StepLines lines;
   const Nanoseconds stop = std::min(to, end);
-  if (stop <= from) return steps;
+  if (stop <= from) return lines;
+  std::vector<TrendPoint> line;
+  const auto close = [&](Nanoseconds t) {
+    if (line.empty()) return;
+    line.push_back({t, line.back().value});
+    lines.push_back(std::move(line));
+    line.clear();
+  };
   auto at = std::upper_bound(setpoints.begin(), setpoints.end(), from,
                              [](Nanoseconds t, const Setpoint& s) { return t < s.t; });
-  if (at != setpoints.begin()) steps.push_back({from, static_cast<double>((at - 1)->percent)});
+  if (at != setpoints.begin() && !(at - 1)->gap) line.push_back({from, static_cast<double>((at - 1)->percent)});
   for (; at != setpoints.end() && at->t <= stop; ++at) {
-    if (!steps.empty()) steps.push_back({at->t, steps.back().value});
-    steps.push_back({at->t, static_cast<double>(at->percent)});
+    if (at->gap) {
+      close(at->t);
+      continue;
+    }
+    if (!line.empty()) line.push_back({at->t, line.back().value});
+    line.push_back({at->t, static_cast<double>(at->percent)});
   }
-  if (!steps.empty()) steps.push_back({stop, steps.back().value});
-  return steps;
+  close(stop);
+  return lines;
 }
 
 }  // namespace halvorn::history

@@ -46,10 +46,11 @@ struct Trend {
 
 Trend TrendOf(const std::vector<Column>& columns, Nanoseconds from, Nanoseconds to);
 
-// The setpoints as a step line over [from, min(to, end)]: the setpoint in
+// The setpoints as step lines over [from, min(to, end)]: the setpoint in
 // force at `from` (if any was sent before) and a vertical step at each new
-// one.
-std::vector<TrendPoint> SetpointSteps(const std::vector<Setpoint>& setpoints, Nanoseconds from, Nanoseconds to,
-                                      Nanoseconds end);
+// one; a line ends where a gap begins, and the next starts at the next
+// setpoint sent.
+using StepLines = std::vector<std::vector<TrendPoint>>;
+StepLines SetpointSteps(const std::vector<Setpoint>& setpoints, Nanoseconds from, Nanoseconds to, Nanoseconds end);
 
 }  // namespace halvorn::history

@@ -34,7 +34,7 @@ RecordBuilder::RecordBuilder(const std::string& path)
       m_action(m_db.prepare(
           "INSERT INTO action(session, t_ns, wall_ns, procedure, device, argument) VALUES (?1, ?2, ?3, ?4, ?5, ?6)")),
       m_event(m_db.prepare(
-          "INSERT INTO event(session, t_ns, wall_ns, kind, number, text) VALUES (?1, ?2, ?3, ?4, ?5, ?6)")),
+          "INSERT INTO event(session, t_ns, wall_ns, kind, number, text, began_t_ns) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)")),
       m_traffic(m_db.prepare(
           "INSERT INTO traffic(session, t_ns, wall_ns, direction, bytes) VALUES (?1, ?2, ?3, ?4, ?5)")) {}
 
@@ -108,7 +108,7 @@ void RecordBuilder::action(Nanoseconds t, const std::string& procedure, const st
 }
 
 void RecordBuilder::event(Nanoseconds t, const std::string& kind, std::optional<std::int64_t> number,
-                          const std::string& text) {
+                          const std::string& text, std::optional<Nanoseconds> began) {
   reuse(m_event)
       .bind(1, m_session)
       .bind(2, t)
@@ -116,6 +116,7 @@ void RecordBuilder::event(Nanoseconds t, const std::string& kind, std::optional<
       .bind(4, kind)
       .bind(5, number)
       .bind(6, text)
+      .bind(7, began)
       .step();
 }
 

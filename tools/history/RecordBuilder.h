@@ -30,7 +30,9 @@ class RecordBuilder {
              const std::optional<std::string>& detail, std::optional<std::uint32_t> colour, record::Quality quality,
              std::optional<double> value);
   void action(Nanoseconds t, const std::string& procedure, const std::string& device, const std::string& argument);
-  void event(Nanoseconds t, const std::string& kind, std::optional<std::int64_t> number, const std::string& text);
+  // `began`: for a gap, when the first item was lost.
+  void event(Nanoseconds t, const std::string& kind, std::optional<std::int64_t> number, const std::string& text,
+             std::optional<Nanoseconds> began = std::nullopt);
   void traffic(Nanoseconds t, record::Direction direction, const std::string& bytes);
 
   // Gauge `n` (1..8) as the panel shows it: a valid reading in mBar (caption

@@ -169,15 +169,21 @@ bool LoadSetpoints(Database& db, SessionData& data, std::int64_t layout) {
   return any;
 }
 
-bool LoadEvents(Database& db, SessionData& data) {
-  Statement rows = db.prepare(
-      "SELECT rowid, t_ns, kind, number, text FROM event WHERE +session = ?1 AND rowid > ?2 ORDER BY rowid");
+// A gap holds from the first item lost to when items were kept again; a
+// layout-1 record knows only the second, and nothing is carried across
+// either.
+bool LoadEvents(Database& db, SessionData& data, std::int64_t layout) {
+  Statement rows = db.prepare(std::string("SELECT rowid, t_ns, kind, number, text, ") +
+                              (layout >= 2 ? "began_t_ns" : "NULL") +
+                              " FROM event WHERE +session = ?1 AND rowid > ?2 ORDER BY rowid");
   rows.bind(1, data.session.id).bind(2, data.lastEventRow);
   bool any = false;
   while (rows.step()) {
     any = true;
     data.lastEventRow = rows.integer(0);
     data.events.push_back(Event{TimeOf(rows, 1), rows.text(2), rows.optionalInteger(3), rows.text(4)});
+    if (data.events.back().kind == "gap")
+      MarkGap(data, rows.isNull(5) ? data.events.back().t : std::min(TimeOf(rows, 5), data.events.back().t));
   }
   return any;
 }
@@ -277,7 +283,7 @@ bool RecordReader::loadMore(SessionData& data) {
     any = LoadStates(m_db, data) || any;
     any = LoadCommands(m_db, data) || any;
     any = LoadSetpoints(m_db, data, m_layout) || any;
-    any = LoadEvents(m_db, data) || any;
+    any = LoadEvents(m_db, data, m_layout) || any;
   } catch (const DatabaseError& e) {
     m_budget->stop();
     m_db.exec("COMMIT");

@@ -44,10 +44,26 @@ namespace {
 template <typename Row>
 const Row* LastAtOrBefore(const std::vector<Row>& rows, Nanoseconds t) {
   auto after = std::upper_bound(rows.begin(), rows.end(), t, [](Nanoseconds time, const Row& r) { return time < r.t; });
-  return after == rows.begin() ? nullptr : &*(after - 1);
+  return after == rows.begin() || (after - 1)->gap ? nullptr : &*(after - 1);
+}
+
+template <typename Series>
+void AppendGap(Series& all, Nanoseconds began) {
+  for (auto& rows : all) {
+    rows.emplace_back();
+    rows.back().t = began;
+    rows.back().gap = true;
+  }
 }
 
 }  // namespace
+
+void MarkGap(SessionData& data, Nanoseconds began) {
+  AppendGap(data.gauges, began);
+  AppendGap(data.flows, began);
+  AppendGap(data.setpoints, began);
+  AppendGap(data.devices, began);
+}
 
 const Sample* StateAt(const std::vector<Sample>& samples, Nanoseconds t) { return LastAtOrBefore(samples, t); }
 const DeviceState* StateAt(const std::vector<DeviceState>& states, Nanoseconds t) { return LastAtOrBefore(states, t); }

@@ -4,7 +4,10 @@
 //
 // Times are nanoseconds on the session's monotonic clock (`t_ns`). A stored
 // state holds from its time until the next row of the same device: the panel
-// stores changes only, so a steady pressure may be one row for hours.
+// stores changes only, so a steady pressure may be one row for hours. Where
+// the record lost items (a gap), every series gets a gap row at the first
+// item lost: nothing is known from there until the device's next row, which
+// the panel writes for every device as soon as it records again.
 #pragma once
 
 #include <algorithm>
@@ -43,6 +46,7 @@ struct Sample {
   Nanoseconds t = 0;
   double value = std::numeric_limits<double>::quiet_NaN();
   record::Quality quality = record::Quality::NoData;
+  bool gap = false;  // nothing is known from here on
 };
 
 // One change of a valve or pump as the panel showed it.
@@ -51,6 +55,7 @@ struct DeviceState {
   std::optional<std::uint32_t> colour;  // 0x00BBGGRR or 0x800000nn, as stored
   record::Quality quality = record::Quality::NotANumber;
   std::string text;
+  bool gap = false;  // nothing is known from here on
 };
 
 // What the operator did (one `action` row).
@@ -74,6 +79,7 @@ struct Event {
 struct Setpoint {
   Nanoseconds t = 0;
   int percent = 0;
+  bool gap = false;  // a setpoint sent from here on may be lost
 };
 
 constexpr int kGaugeCount = 8;
@@ -126,8 +132,11 @@ int GaugeIndex(std::string_view device);
 int FlowIndex(std::string_view device);
 int TimelineIndex(std::string_view device);
 
-// The last sample (state) at or before `t`, or nullptr when the series
-// starts later.
+// Marks every series with a gap that began at `began`.
+void MarkGap(SessionData& data, Nanoseconds began);
+
+// The last sample (state) at or before `t`, or nullptr when nothing is
+// known there: the series starts later, or a gap began since.
 const Sample* StateAt(const std::vector<Sample>& samples, Nanoseconds t);
 const DeviceState* StateAt(const std::vector<DeviceState>& states, Nanoseconds t);
 

@@ -54,11 +54,12 @@ class TrendChart::Traces : public QGraphicsItem {
       for (const auto& segment : trend.segments) points += segment.size();
       painter->setPen(QPen(channel.colour, points > plot.width() ? 1.0 : 1.6));
       painter->drawPath(path);
-      const auto& steps = m_chart.m_steps[static_cast<std::size_t>(c)];
-      if (steps.size() > 1) {
-        QPainterPath stepPath;
+      QPainterPath stepPath;
+      for (const auto& steps : m_chart.m_steps[static_cast<std::size_t>(c)]) {
         stepPath.moveTo(nav.xOf(steps.front().t), m_chart.yOf(steps.front().value * channel.scale));
         for (const TrendPoint& p : steps) stepPath.lineTo(nav.xOf(p.t), m_chart.yOf(p.value * channel.scale));
+      }
+      if (!stepPath.isEmpty()) {
         painter->setPen(QPen(channel.colour, 1.2, Qt::DashLine));
         painter->drawPath(stepPath);
       }
@@ -217,7 +218,7 @@ void TrendChart::redraw() {
   for (std::size_t c = 0; c < m_channels.size(); ++c) {
     const TrendChannel& channel = m_channels[c];
     m_trends[c] = channel.samples ? TrendOf(Decimate(*channel.samples, from, to, columns, m_end), from, to) : Trend{};
-    m_steps[c] = channel.setpoints ? SetpointSteps(*channel.setpoints, from, to, m_end) : std::vector<TrendPoint>{};
+    m_steps[c] = channel.setpoints ? SetpointSteps(*channel.setpoints, from, to, m_end) : StepLines{};
   }
   const qint64 startMs = m_axis.startWallNs() / 1'000'000;
   m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(startMs + from / 1'000'000),
@@ -243,7 +244,8 @@ void TrendChart::fitValueAxis() {
       }
     for (const TrendPoint& p : m_trends[c].belowRange)
       if (!std::isnan(p.value)) low = std::min(low, p.value * scale);
-    for (const TrendPoint& p : m_steps[c]) high = std::max(high, p.value * scale);
+    for (const auto& steps : m_steps[c])
+      for (const TrendPoint& p : steps) high = std::max(high, p.value * scale);
   }
   if (m_logarithmic) {
     if (!(low > 0) || !(high >= low)) {

@@ -80,7 +80,7 @@ class TrendChart : public QChartView {
   TimeNavigator m_navigator;
   std::vector<TrendChannel> m_channels;
   std::vector<Trend> m_trends;
-  std::vector<std::vector<TrendPoint>> m_steps;
+  std::vector<StepLines> m_steps;
   std::vector<QLineSeries*> m_legend;
   QDateTimeAxis* m_timeAxis = nullptr;
   QAbstractAxis* m_valueAxis = nullptr;
