@@ -175,6 +175,27 @@ TEST(HostileRecordTest, RowsInReverseTimeOrderReadInOneSortNotAnInsertionEach) {
   }
 }
 
+TEST(HostileRecordTest, AFileOfGapsCostsOneMarkPerSeriesNotOnePerGap) {
+  TemporaryDirectory dir;
+  const std::string path = dir / "gaps.halvorn";
+  {
+    RecordBuilder b(path);
+    b.startSession(kStart);
+    b.begin();
+    b.gaugeReading(S(1), 1, 900.0);
+    for (int i = 0; i < 50'000; ++i) b.event(S(2 + i), "gap", 1, "record fell behind", S(1.5 + i));
+    b.commit();
+    b.endSession(S(60'000), true);
+  }
+  RecordReader reader(path);
+  const SessionData data = ReadAll(reader);
+  EXPECT_EQ(data.events.size(), 50'000u);
+  EXPECT_EQ(data.gauges[0].size(), 2u) << "the reading and one gap";
+  for (const auto& band : data.devices) EXPECT_EQ(band.size(), 1u);
+  EXPECT_EQ(StateAt(data.gauges[0], S(1.4))->value, 900.0);
+  EXPECT_EQ(StateAt(data.gauges[0], S(1.5)), nullptr);
+}
+
 TEST(HostileRecordTest, TimesAtTheEndsOfSixtyFourBitsAreReadAndWrittenWithoutOverflow) {
   TemporaryDirectory dir;
   const std::string path = dir / "far.halvorn";

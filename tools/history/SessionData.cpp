@@ -47,9 +47,12 @@ const Row* LastAtOrBefore(const std::vector<Row>& rows, Nanoseconds t) {
   return after == rows.begin() || (after - 1)->gap ? nullptr : &*(after - 1);
 }
 
+// A device already unknown since an earlier gap needs no second mark; so
+// a file of nothing but gap events costs a row per series, not per event.
 template <typename Series>
 void AppendGap(Series& all, Nanoseconds began) {
   for (auto& rows : all) {
+    if (!rows.empty() && rows.back().gap) continue;
     rows.emplace_back();
     rows.back().t = began;
     rows.back().gap = true;
