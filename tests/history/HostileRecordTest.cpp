@@ -119,7 +119,8 @@ TEST(HostileRecordTest, TablesColumnsAndIndexesALaterLayoutAddsAreLeftAlone) {
 }
 
 TEST(HostileRecordTest, AQueryThatDoesNotEndIsInterruptedAndTheNextReadRuns) {
-  Database db(":memory:", Database::Mode::ReadWriteCreate);
+  TemporaryDirectory dir;
+  Database db(dir / "endless.db", Database::Mode::ReadWriteCreate);
   ReadBudget budget(std::chrono::milliseconds(200));
   Restrict(db, ReadLimits{std::chrono::milliseconds(200), 1 << 20}, budget);
   budget.start();
