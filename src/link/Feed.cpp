@@ -42,6 +42,10 @@ bool Feed::Told::Update(const DeviceShown& now) {
   return true;
 }
 
+void Feed::WatchdogTicked() const {
+  for (FeedListener* listener : m_listeners) listener->WatchdogTicked();
+}
+
 void Feed::TellDevice(const Form1& form, const Device& device) {
   const Label Form1::*detail = DetailLabel(device);
   const DeviceShown shown{

@@ -61,6 +61,8 @@ class FeedListener {
   virtual void Warning(std::int64_t /*number*/, std::string_view /*line*/) {}
   // A message was counted, whole or garbled.
   virtual void Counted(std::int32_t /*correct*/, std::int32_t /*crcErrors*/) {}
+  // The watchdog ticked (every 3 s); what it greyed was told before.
+  virtual void WatchdogTicked() {}
 };
 
 class Feed {
@@ -78,6 +80,7 @@ class Feed {
   void Link(LinkEvent what, std::int64_t number, std::string_view status) const;
   void Warning(std::int64_t number, std::string_view line) const;
   void Counted(std::int32_t correct, std::int32_t crcErrors) const;
+  void WatchdogTicked() const;
 
   // Tells every device of `kind` whose display differs from what was last
   // told, and the uptime box after an uptime answer.

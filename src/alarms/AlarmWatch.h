@@ -1,0 +1,64 @@
+// What raises and returns the installation's alarms: the core's feed. A
+// device is in alarm while it shows a fault, the port while it is lost, a
+// group while the watchdog keeps it grey with the port open (from the
+// second tick after the port opened, so that a connect raises nothing), a
+// controller warning or restart for 30 s after it was last seen.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <optional>
+
+#include "alarms/AlarmBoard.h"
+#include "link/Feed.h"
+
+namespace halvorn::alarms {
+
+// A warning or a restart stands this long after it was last seen.
+constexpr Milliseconds kEventAlarmHold = 30'000;
+
+class AlarmWatch : public FeedListener {
+ public:
+  // `now`: the panel's monotonic clock in milliseconds.
+  AlarmWatch(AlarmBoard& board, std::function<Milliseconds()> now);
+
+  void DeviceChanged(const Device& device, const DeviceShown& shown) override;
+  void UptimeChanged(const Reading& reading, std::string_view text) override;
+  void Link(LinkEvent what, std::int64_t number, std::string_view status) override;
+  void Warning(std::int64_t number, std::string_view line) override;
+  void WatchdogTicked() override;
+
+ private:
+  // A group the watchdog greys as one: its alarm point and how many of its
+  // devices are grey now.
+  struct Group {
+    DeviceKind kind;
+    std::size_t point = 0;
+    std::size_t devices = 0;
+    std::size_t grey = 0;
+    const char* text;
+  };
+  // A point raised by something seen, back to normal when not seen again.
+  struct Held {
+    std::size_t point = 0;
+    Milliseconds lastSeen = 0;
+  };
+  Group* GroupOf(DeviceKind kind);
+  void Seen(Held& held, std::string_view text);
+  void SetGroups();
+
+  AlarmBoard& m_board;
+  std::function<Milliseconds()> m_now;
+  std::array<std::optional<std::size_t>, kDevices.size()> m_devicePoints{};
+  std::array<bool, kDevices.size()> m_grey{};
+  std::array<Group, 4> m_groups;
+  std::size_t m_port = 0;
+  bool m_open = false;
+  int m_ticksOpen = 0;
+  std::array<Held, 3> m_warnings{};  // 100, 105, 106
+  Held m_restart;
+  std::optional<double> m_uptime;
+};
+
+}  // namespace halvorn::alarms
