@@ -24,10 +24,7 @@
 #include "ShapeView.h"
 #include "Twips.h"
 #include "WrappingButton.h"
-#include "commands/Events.h"
-#include "link/Startup.h"
-#include "panel/HitTest.h"
-#include "panel/Menus.h"
+#include "door/Events.h"
 
 namespace halvorn::shell {
 
@@ -63,12 +60,6 @@ constexpr std::chrono::milliseconds kAnswerWait{4};
 // was from its poll; a change waits for a timer due within this long, which
 // wakes the window anyway.
 constexpr std::chrono::milliseconds kTimerWait{4};
-
-// Messages the core has counted, whole or garbled: an answer is in when
-// this moves.
-std::int64_t MessagesCounted(const FrontPanel& panel) {
-  return std::int64_t{panel.CorrectMessageCount} + panel.CrcErrorCount;
-}
 
 std::int16_t ButtonCode(Qt::MouseButton button) {
   switch (button) {
@@ -193,12 +184,10 @@ void MainWindow::buildFrame(GroupFrame* frame, Container container) {
       view->setFont(bold);
     }
     view->installEventFilter(this);
-    // The message counters follow a flood at a pace an eye can follow; the
-    // model counts every message all the same.
-    const bool paced = label == &m_panel.form.lblStatus2 || label == &m_panel.form.lblCrcErrors;
+    const bool paced =
+        std::any_of(kPacedCaptions.begin(), kPacedCaptions.end(),
+                    [&](Label Form1::*row) { return &(m_panel.form.*row) == label; });
     m_labels.push_back({label, view, {}, paced});
-    // A plain caption on a lamp (its "Send") is drawn by the lamp: one
-    // paint, not two, each time the lamp blinks.
     if (ShapeView* lamp = lampUnder(*label)) {
       m_labels.back().drawnOn = lamp;
       view->hide();
@@ -207,21 +196,10 @@ void MainWindow::buildFrame(GroupFrame* frame, Container container) {
 }
 
 ShapeView* MainWindow::lampUnder(const Label& label) const {
-  // Only a caption that is nobody's handle: no device menu, nothing
-  // beneath it to show through, no text that could grow out of the lamp.
-  if (!label.transparent || label.autoSize || DeviceMenuOfLabel(m_panel.form, label) != nullptr)
-    return nullptr;
-  // The link's two lamps, which blink with every poll; a device's shape
-  // and captions keep their own widgets.
-  const Shape* const lamps[] = {&m_panel.form.shpSend, &m_panel.form.shpRecv};
-  for (const ModelView::ShapeViewRef& shape : m_shapes) {
-    const Shape& model = *shape.model;
-    if (std::find(std::begin(lamps), std::end(lamps), &model) == std::end(lamps)) continue;
-    const Rect& on = model.rect;
-    const Rect& caption = label.rect;
-    const bool inside = caption.left >= on.left && caption.top >= on.top && caption.right() <= on.right() &&
-                        caption.bottom() <= on.bottom();
-    if (model.container == label.container && model.kind == ShapeKind::Rectangle && inside) return shape.view;
+  for (const LampCaption& row : kLampCaptions) {
+    if (&(m_panel.form.*row.caption) != &label) continue;
+    for (const ModelView::ShapeViewRef& shape : m_shapes)
+      if (shape.model == &(m_panel.form.*row.lamp)) return shape.view;
   }
   return nullptr;
 }
@@ -434,14 +412,10 @@ void MainWindow::paintEvent(QPaintEvent*) {
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
-  // Twips of the client area, the coordinates of the device hit table.
-  const QPointF at = event->position();
-  const auto X = static_cast<float>(at.x() * kTwipsPerInch / logicalDpiX());
-  const auto Y = static_cast<float>(at.y() * kTwipsPerInch / logicalDpiY());
-  const std::int16_t button = ButtonCode(event->button());
-  const std::int16_t shift = ShiftCode(event->modifiers());
   event->accept();
-  handle([&] { Form_MouseDown(m_panel.form, *this, button, shift, X, Y); });
+  const QPointF at = event->position();
+  popUp(MouseDown(m_panel, ButtonCode(event->button()), ShiftCode(event->modifiers()),
+                  twipsX(at.x()), twipsY(at.y())));
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -449,16 +423,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const auto label = std::find_if(m_labels.begin(), m_labels.end(),
                                     [&](const LabelView& l) { return l.view == watched; });
     if (label != m_labels.end()) {
+      // A press on a caption stops there, whatever the core makes of it.
       auto* mouse = static_cast<QMouseEvent*>(event);
-      const std::int16_t button = ButtonCode(mouse->button());
-      const std::int16_t shift = ShiftCode(mouse->modifiers());
-      const auto X = static_cast<float>(mouse->position().x() * kTwipsPerInch / logicalDpiX());
-      const auto Y = static_cast<float>(mouse->position().y() * kTwipsPerInch / logicalDpiY());
-      const Label& model = *label->model;
-      // Only the device captions have a handler; a click on any other
-      // caption stops there and opens nothing.
-      if (DeviceMenuOfLabel(m_panel.form, model) != nullptr)
-        handle([&] { DeviceLabel_MouseDown(m_panel.form, *this, model, button, shift, X, Y); });
+      const QPointF at = mouse->position();
+      popUp(MouseDown(m_panel, *label->model, ButtonCode(mouse->button()),
+                      ShiftCode(mouse->modifiers()), twipsX(at.x()), twipsY(at.y())));
       return true;
     }
     if (watched == m_frame1 || watched == m_frame2) return true;
@@ -474,26 +443,27 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void MainWindow::PopupMenu(const Menu& menu, int) {
+float MainWindow::twipsX(qreal pixels) const {
+  return static_cast<float>(pixels * kTwipsPerInch / logicalDpiX());
+}
+float MainWindow::twipsY(qreal pixels) const {
+  return static_cast<float>(pixels * kTwipsPerInch / logicalDpiY());
+}
+
+void MainWindow::popUp(const std::optional<DevicePopup>& popup) {
+  if (!popup) return;
   // The device's two items at the pointer (or the finger); the menu's own
-  // caption is not part of the pop-up. Choosing an item runs its Click
-  // before we return; dismissing it does nothing.
-  QMenu popup(this);
-  popup.setObjectName(QString::fromStdString(menu.name));
-  const auto items = ItemsOf(m_panel.form, menu);
-  for (const MenuItem* item : items) {
-    if (!item) continue;
-    QAction* action = popup.addAction(QString::fromStdString(item->caption));
-    action->setObjectName(QString::fromStdString(item->name));
+  // caption is not part of the pop-up. Choosing an item is its Click, an
+  // event of its own; dismissing the menu does nothing.
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->setObjectName(QString::fromStdString(popup->menu->name));
+  for (const MenuItem* item : popup->items) {
+    QAction* action = menu->addAction(QString::fromStdString(item->caption));
+    connect(action, &QAction::triggered, this,
+            [this, item] { handle([&] { Click(m_panel, *item); }); });
   }
-  const QAction* chosen = popup.exec(m_touch.heldAt().value_or(QCursor::pos()));
-  if (!chosen) return;
-  for (const MenuItem* item : items) {
-    if (item && chosen->objectName() == QString::fromStdString(item->name)) {
-      Click(m_panel, *item);
-      return;
-    }
-  }
+  menu->popup(m_touch.heldAt().value_or(QCursor::pos()));
 }
 
 }  // namespace halvorn::shell

@@ -22,12 +22,11 @@
 #include <vector>
 
 #include "ModelView.h"
-#include "link/FrontPanel.h"
-#include "panel/MenuPopup.h"
+#include "TouchPress.h"
+#include "door/Events.h"
 #include "record/Recorder.h"
 #include "serial/PortMap.h"
 #include "serial/TermiosSerialPort.h"
-#include "TouchPress.h"
 
 class QComboBox;
 class QLineEdit;
@@ -41,7 +40,7 @@ class GroupFrame;
 class SessionRecord;
 class ShapeView;
 
-class MainWindow : public QWidget, private MenuPopup {
+class MainWindow : public QWidget {
   Q_OBJECT
 
  public:
@@ -74,7 +73,11 @@ class MainWindow : public QWidget, private MenuPopup {
   using ComboView = ModelView::ComboView;
   using TimerView = ModelView::TimerView;
 
-  void PopupMenu(const Menu& menu, int flags) override;
+  // Pops up the menu the core found under the pointer, if any.
+  void popUp(const std::optional<DevicePopup>& popup);
+  // Window pixels as the twips the core's mouse entries take.
+  float twipsX(qreal pixels) const;
+  float twipsY(qreal pixels) const;
 
   void buildPicture();
   void buildFrame(GroupFrame* frame, Container container);

@@ -1,13 +1,13 @@
 // The core's one entry per event kind: every button and timer of the window
 // reaches its own procedure, the lists and text boxes theirs, and a widget
 // that is not the panel's (or has no procedure) changes nothing.
-#include "commands/Events.h"
+#include "door/Events.h"
 
 #include <gtest/gtest.h>
 
 #include <iterator>
-#include <ostream>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,9 +35,9 @@ struct Observed {
 
   friend bool operator==(const Observed&, const Observed&) = default;
   friend std::ostream& operator<<(std::ostream& out, const Observed& o) {
-    return out << "written \"" << o.written << "\" open " << o.portOpen << " status \""
-               << o.status << "\" com \"" << o.comStatus << "\" warnings " << o.warnings
-               << " send " << o.send << " recv " << o.recv << " V1 " << o.v1;
+    return out << "written \"" << o.written << "\" open " << o.portOpen << " status \"" << o.status
+               << "\" com \"" << o.comStatus << "\" warnings " << o.warnings << " send " << o.send
+               << " recv " << o.recv << " V1 " << o.v1;
   }
 };
 
@@ -81,8 +81,8 @@ void ExpectOutcome(Widget Form1::*member, void (*expect)(Observed&), bool portOp
   expect(expected);
   event(rig.panel, widget);
   const Observed actual = rig.Observe();
-  SCOPED_TRACE(::testing::Message() << widget.name << "\n expected " << expected
-                                    << "\n actual   " << actual);
+  SCOPED_TRACE(::testing::Message()
+               << widget.name << "\n expected " << expected << "\n actual   " << actual);
   EXPECT_EQ(actual, expected);
 }
 
@@ -115,8 +115,7 @@ TEST(EventsTest, EveryButtonReachesItsOwnProcedure) {
       {&Form1::cmdOpenUVLampShutter, [](Observed& o) { o.written = BuildFrame("030_01"); }},
       {&Form1::cmdCloseUVLampShutter, [](Observed& o) { o.written = BuildFrame("031_01"); }},
       {&Form1::cmdSwitchOnElectrodeCooling, [](Observed& o) { o.written = BuildFrame("120_1"); }},
-      {&Form1::cmdSwitchOffElectrodeCooling,
-       [](Observed& o) { o.written = BuildFrame("120_0"); }},
+      {&Form1::cmdSwitchOffElectrodeCooling, [](Observed& o) { o.written = BuildFrame("120_0"); }},
   };
   Rig reference;
   ASSERT_EQ(std::size(cases), AllWidgets(reference.form).buttons.size()) << "a button lacks a case";
@@ -210,18 +209,22 @@ TEST(EventsTest, OperatorActionsAreToldOnceBeforeTheyRun) {
   const Case cases[] = {
       {"button", [](Rig& r) { Click(r.panel, r.form.cmdMoveElectrodeIn); },
        "cmdMoveElectrodeIn_Click - Move electrode in after ''"},
-      {"send", [](Rig& r) { Click(r.panel, r.form.cmdMFC2_send); }, "cmdMFC2_send_Click MFC2 50 after ''"},
-      {"valve item", [](Rig& r) { Click(r.panel, r.form.mnuV6Open); }, "mnuV6Open_Click V6 Open after ''"},
+      {"send", [](Rig& r) { Click(r.panel, r.form.cmdMFC2_send); },
+       "cmdMFC2_send_Click MFC2 50 after ''"},
+      {"valve item", [](Rig& r) { Click(r.panel, r.form.mnuV6Open); },
+       "mnuV6Open_Click V6 Open after ''"},
       {"pump item", [](Rig& r) { Click(r.panel, r.form.mnuRotary1Off); },
        "mnuRotary1Off_Click ROTARY1 Switch off after ''"},
       {"list", [](Rig& r) { Choose(r.panel, r.form.Combo1, 2); }, "Combo1_Click - 38400 after ''"},
       {"timer", [](Rig& r) { Tick(r.panel, r.form.Timer1); }, ""},
       {"typing", [](Rig& r) { Edit(r.panel, r.form.txtMFC1, "7"); }, ""},
       {"focus", [](Rig& r) { GotFocus(r.panel, r.form.txtMFC1); }, ""},
-      {"another window's list", [](Rig& r) {
+      {"another window's list",
+       [](Rig& r) {
          Form1 other;
          Choose(r.panel, other.Combo1, 2);
-       }, ""},
+       },
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

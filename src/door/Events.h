@@ -1,7 +1,12 @@
-// One entry per kind of event the window raises. Each finds the procedure
+// The core's door for the shell: one entry per kind of event the window
+// raises, and the few queries it shows from. Each entry finds the procedure
 // of the widget the event happened to, by identity, and runs it; a widget
 // with no procedure for that event does nothing (there is no fall-back), so
 // the shell only forwards and never chooses.
+//
+// The port's own events (bytes in, a lost device) reach the core without the
+// shell: the panel wires its port to the receiver when it is made, and tells
+// the window of each through FrontPanel::portEventHandled once it has taken it.
 //
 // Widgets are told by identity: pass references into panel.form. A button,
 // menu item or list choice of the panel is told to the feed as an action
@@ -10,9 +15,12 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "link/FrontPanel.h"
+#include "panel/HitTest.h"
 
 namespace halvorn {
 
@@ -49,5 +57,19 @@ void Choose(FrontPanel& panel, ComboBox& combo, int index);
 void Edit(FrontPanel& panel, TextBox& box, std::string text);
 // A text box took the keyboard focus.
 void GotFocus(FrontPanel& panel, const TextBox& box);
+
+// A mouse button went down on the picture, at (X, Y) in the window's twips
+// (Form_MouseDown), or on a caption (its MouseDown, which only the device
+// captions have). Returns the device menu to pop up at the pointer, if any;
+// the item the operator then chooses comes back as its Click.
+[[nodiscard]] std::optional<DevicePopup> MouseDown(const FrontPanel& panel, std::int16_t button,
+                                                   std::int16_t shift, float X, float Y);
+[[nodiscard]] std::optional<DevicePopup> MouseDown(const FrontPanel& panel, const Label& label,
+                                                   std::int16_t button, std::int16_t shift, float X,
+                                                   float Y);
+
+// Messages the core has counted, whole or garbled: an answer is in when
+// this moves.
+[[nodiscard]] std::int64_t MessagesCounted(const FrontPanel& panel);
 
 }  // namespace halvorn

@@ -1,4 +1,4 @@
-#include "commands/Events.h"
+#include "door/Events.h"
 
 #include <optional>
 #include <string_view>
@@ -101,7 +101,8 @@ void Choose(FrontPanel& panel, ComboBox& combo, int index) {
   const bool listed = index >= 0 && static_cast<std::size_t>(index) < combo.items.size();
   if (own) {
     const std::string_view choice =
-        listed ? std::string_view(combo.items[static_cast<std::size_t>(index)]) : std::string_view();
+        listed ? std::string_view(combo.items[static_cast<std::size_t>(index)])
+               : std::string_view();
     AsAction(panel, combo.name, std::nullopt, choice, [&] { SetListIndex(panel, combo, index); });
   } else {
     SetListIndex(panel, combo, index);
@@ -125,5 +126,19 @@ void Edit(FrontPanel& panel, TextBox& box, std::string text) {
 }
 
 void GotFocus(FrontPanel& panel, const TextBox& box) { txtMFC_GotFocus(panel, box); }
+
+std::optional<DevicePopup> MouseDown(const FrontPanel& panel, std::int16_t button,
+                                     std::int16_t shift, float X, float Y) {
+  return Form_MouseDown(panel.form, button, shift, X, Y);
+}
+
+std::optional<DevicePopup> MouseDown(const FrontPanel& panel, const Label& label,
+                                     std::int16_t button, std::int16_t shift, float X, float Y) {
+  return DeviceLabel_MouseDown(panel.form, label, button, shift, X, Y);
+}
+
+std::int64_t MessagesCounted(const FrontPanel& panel) {
+  return std::int64_t{panel.CorrectMessageCount} + panel.CrcErrorCount;
+}
 
 }  // namespace halvorn
