@@ -55,6 +55,7 @@ ModelView::ModelView(QWidget& window) : m_window(window) {
 }
 
 void ModelView::build(Form1& form, const std::vector<Timer*>& moreTimers) {
+  m_form = &form;
   QFont bold = m_window.font();
   bold.setWeight(QFont::Bold);
   m_tabularDigits = TabularDigits(m_window.font()) && TabularDigits(bold);
@@ -197,6 +198,19 @@ const TextBox* ModelView::textBoxOf(const QObject* view) const {
 bool ModelView::isFrame(const QObject* view) const {
   return std::any_of(m_frames.begin(), m_frames.end(),
                      [&](const auto& frame) { return frame.first == view; });
+}
+
+const Timer* ModelView::lampDueWith(const Timer& ticked) const {
+  const auto isLamp = [&](const Timer* timer) {
+    return std::any_of(kLampTimers.begin(), kLampTimers.end(),
+                       [&](Timer Form1::*lamp) { return &(m_form->*lamp) == timer; });
+  };
+  if (!isLamp(&ticked)) return nullptr;
+  for (const TimerView& other : m_timers) {
+    if (other.model == &ticked || !isLamp(other.model) || !other.timer->isActive()) continue;
+    if (other.timer->remainingTimeAsDuration() <= ShowScheduler::kTimerWait) return other.model;
+  }
+  return nullptr;
 }
 
 void ModelView::operated() {

@@ -100,6 +100,10 @@ class ModelView {
   void ticked(bool framesWent, std::int64_t messages);
   void portEvent(bool received, std::int64_t messages);
 
+  // When `ticked` is a lamp's timer: the other lamp's, if it is due within
+  // ShowScheduler::kTimerWait, to tick in the same wake-up.
+  [[nodiscard]] const Timer* lampDueWith(const Timer& ticked) const;
+
   // The model widget a view shows, or null when it shows none of that kind.
   [[nodiscard]] const Label* labelOf(const QObject* view) const;
   [[nodiscard]] const TextBox* textBoxOf(const QObject* view) const;
@@ -128,6 +132,7 @@ class ModelView {
   bool sameWidth(const std::string& before, const std::string& after) const;
 
   QWidget& m_window;
+  const Form1* m_form = nullptr;
   ShowScheduler m_schedule;
   QTimer m_wake;
   std::optional<ShowScheduler::Time> m_wakeFor;

@@ -410,6 +410,11 @@ inline constexpr std::array<LampCaption, 2> kLampCaptions = {{
     {&Form1::shpRecv, &Form1::Label23},
 }};
 
+// The timers that put the two lamps back, 100 ms after each lit: a poll and
+// its answer light them a millisecond or two apart, and the window puts them
+// out together, in one wake-up, rather than a millisecond or two apart.
+inline constexpr std::array<Timer Form1::*, 2> kLampTimers = {&Form1::Timer3, &Form1::Timer4};
+
 // The message counters, which a flood changes hundreds of times a second:
 // the window shows them at a pace an eye can follow, while the model counts
 // every message all the same.
