@@ -111,12 +111,12 @@ void MainWindow::handle(const std::function<void()>& entry) {
 
 void MainWindow::handleTick(const Timer& timer) {
   const std::uint64_t framesBefore = m_panel.FramesWritten;
-  Tick(m_panel, timer);
+  bool changed = Tick(m_panel, timer);
   // The other lamp, about to go out, goes out with this one.
-  if (const Timer* lamp = m_view.lampDueWith(timer)) Tick(m_panel, *lamp);
+  if (const Timer* lamp = m_view.lampDueWith(timer)) changed = Tick(m_panel, *lamp) || changed;
   recordOutcome();
   showRefusedDevice();
-  m_view.ticked(m_panel.FramesWritten != framesBefore, MessagesCounted(m_panel));
+  m_view.ticked(m_panel.FramesWritten != framesBefore, changed, MessagesCounted(m_panel));
 }
 
 void MainWindow::handlePortEvent(int commEvent) {

@@ -218,10 +218,11 @@ void ModelView::operated() {
   armWake();
 }
 
-void ModelView::ticked(bool framesWent, std::int64_t messages) {
+void ModelView::ticked(bool framesWent, bool changed, std::int64_t messages) {
   showTimers();
   const auto now = std::chrono::steady_clock::now();
-  if (m_schedule.Ticked(now, framesWent, messages, nextTimer()) == ShowScheduler::Show::Now)
+  if (m_schedule.Ticked(now, framesWent, changed, messages, nextTimer()) ==
+      ShowScheduler::Show::Now)
     showModel();
   armWake();
 }

@@ -97,7 +97,7 @@ class ModelView {
   // After each kind of event, the model is shown now or when the scheduler
   // says (see ShowScheduler); the Qt timers follow the model's at once.
   void operated();
-  void ticked(bool framesWent, std::int64_t messages);
+  void ticked(bool framesWent, bool changed, std::int64_t messages);
   void portEvent(bool received, std::int64_t messages);
 
   // When `ticked` is a lamp's timer: the other lamp's, if it is due within

@@ -49,8 +49,12 @@ void Load(FrontPanel& panel);
 void Click(FrontPanel& panel, const CommandButton& button);
 // A device menu item's Click.
 void Click(FrontPanel& panel, const MenuItem& item);
-// A timer's tick (its Timer event).
-void Tick(FrontPanel& panel, const Timer& timer);
+// A timer's tick (its Timer event). Returns false when it left everything
+// the window shows as it was, so that the window need not compare: the poll
+// cycle's tick while the port stays closed, the link status's while the
+// link is as it was, the watchdog's while every group answered. Any other
+// tick may have changed something.
+bool Tick(FrontPanel& panel, const Timer& timer);
 // The operator chose entry `index` of a drop-down list (see SetListIndex).
 void Choose(FrontPanel& panel, ComboBox& combo, int index);
 // The operator changed a text box's text; a read-only box keeps its own.

@@ -23,7 +23,8 @@ void ShowScheduler::hold(Time until) {
 
 ShowScheduler::Show ShowScheduler::Operated() { return showAll(); }
 
-ShowScheduler::Show ShowScheduler::Ticked(Time now, bool framesWent, std::int64_t messages,
+ShowScheduler::Show ShowScheduler::Ticked(Time now, bool framesWent, bool changed,
+                                          std::int64_t messages,
                                           std::optional<Duration> nextTimer) {
   if (framesWent) {
     // The answer is shown with the poll's send lamp, or the lamp alone
@@ -32,6 +33,7 @@ ShowScheduler::Show ShowScheduler::Ticked(Time now, bool framesWent, std::int64_
     hold(now + kAnswerWait);
     return Show::Later;
   }
+  if (!changed) return Show::Later;
   if (nextTimer && *nextTimer <= kTimerWait) {
     // Shown by that timer's own tick; the hold is only a bound.
     hold(now + *nextTimer + kEarly);

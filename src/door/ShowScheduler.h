@@ -57,9 +57,11 @@ class ShowScheduler {
   [[nodiscard]] Show Operated();
 
   // A timer ticked. `framesWent`: it sent a poll, whose answer is awaited
-  // while `messages` is the count of messages taken; `nextTimer`: how long
-  // until the soonest running timer fires, if one runs.
-  [[nodiscard]] Show Ticked(Time now, bool framesWent, std::int64_t messages,
+  // while `messages` is the count of messages taken; `changed`: it may have
+  // changed what the window shows (if neither, nothing is shown and a held
+  // change stays held); `nextTimer`: how long until the soonest running
+  // timer fires, if one runs.
+  [[nodiscard]] Show Ticked(Time now, bool framesWent, bool changed, std::int64_t messages,
                             std::optional<Duration> nextTimer);
 
   // The core took an event of the port: `received` bytes (else the device

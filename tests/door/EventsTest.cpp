@@ -142,7 +142,45 @@ TEST(EventsTest, EveryTimerReachesItsOwnProcedure) {
   };
   Rig reference;
   ASSERT_EQ(std::size(cases), AllWidgets(reference.form).timers.size()) << "a timer lacks a case";
-  for (const TimerCase& c : cases) ExpectOutcome<Timer>(c.timer, c.expect, true, Tick);
+  for (const TimerCase& c : cases)
+    ExpectOutcome<Timer>(c.timer, c.expect, true,
+                         [](FrontPanel& p, const Timer& t) { Tick(p, t); });
+}
+
+// A tick that says it changed nothing the window shows must have left the
+// whole window as it was, or the window would miss a change.
+TEST(EventsTest, ATickSaysWhenItLeftTheWholeWindowAsItWas) {
+  struct Case {
+    const char* what;
+    bool portOpen;
+    Timer Form1::*timer;
+    bool answered;  // every group answered since the watchdog's last tick
+    int ticksBefore;
+    bool changed;
+  };
+  const Case cases[] = {
+      {"the poll cycle, port closed", false, &Form1::Timer1, false, 0, false},
+      {"the poll cycle, port open", true, &Form1::Timer1, false, 0, true},
+      {"the link status, first after opening", true, &Form1::Timer2, false, 0, true},
+      {"the link status, as it was", true, &Form1::Timer2, false, 1, false},
+      {"the link status, closed as it was", false, &Form1::Timer2, false, 1, false},
+      {"the watchdog, every group answered", true, &Form1::Timer5, true, 0, false},
+      {"the watchdog, a group silent", true, &Form1::Timer5, false, 0, true},
+      {"the send lamp", true, &Form1::Timer3, false, 0, true},
+      {"the receive lamp", true, &Form1::Timer4, false, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Rig rig(c.portOpen);
+    const Timer& timer = rig.form.*c.timer;
+    for (int i = 0; i < c.ticksBefore; ++i) Tick(rig.panel, timer);
+    if (c.answered) rig.panel.watchdog = {1, 1, 1, 1};
+    const std::string before = DumpForm(rig.form);
+    EXPECT_EQ(Tick(rig.panel, timer), c.changed);
+    if (!c.changed) {
+      EXPECT_EQ(DumpForm(rig.form), before);
+    }
+  }
 }
 
 // No fall-back: a button, timer, list or box of another window, and a

@@ -27,14 +27,14 @@ class ShowSchedulerTest : public ::testing::Test {
 };
 
 TEST_F(ShowSchedulerTest, APollWaitsForItsWholeAnswerOrAtMostFourMilliseconds) {
-  EXPECT_EQ(show.Ticked(t0, true, 7, std::nullopt), Show::Later);
+  EXPECT_EQ(show.Ticked(t0, true, true, 7, std::nullopt), Show::Later);
   EXPECT_EQ(WakeIn(), std::optional<ShowScheduler::Duration>(4ms));
   EXPECT_EQ(show.PortEvent(At(1ms), true, 7), Show::Later) << "a first part of the answer";
   EXPECT_EQ(show.PortEvent(At(2ms), true, 8), Show::Now);
   EXPECT_EQ(show.WakeAt(), std::nullopt);
 
   // No answer: the send lamp alone, when the wait is up.
-  EXPECT_EQ(show.Ticked(At(200ms), true, 8, std::nullopt), Show::Later);
+  EXPECT_EQ(show.Ticked(At(200ms), true, true, 8, std::nullopt), Show::Later);
   EXPECT_EQ(show.Woke(At(202ms)), Show::Later) << "woken early";
   EXPECT_EQ(show.Woke(At(203ms)), Show::Now) << "a millisecond early is as good as due";
   EXPECT_EQ(show.WakeAt(), std::nullopt);
@@ -68,12 +68,15 @@ TEST_F(ShowSchedulerTest, AFloodOfAnswersIsShownAtMostEveryEightMilliseconds) {
 }
 
 TEST_F(ShowSchedulerTest, ATimersChangeWaitsOnlyForATimerDueWithinFourMilliseconds) {
-  EXPECT_EQ(show.Ticked(t0, false, 0, std::nullopt), Show::Now);
-  EXPECT_EQ(show.Ticked(t0, false, 0, 5ms), Show::Now);
-  EXPECT_EQ(show.Ticked(t0, false, 0, 3ms), Show::Later);
+  EXPECT_EQ(show.Ticked(t0, false, true, 0, std::nullopt), Show::Now);
+  EXPECT_EQ(show.Ticked(t0, false, true, 0, 5ms), Show::Now);
+  EXPECT_EQ(show.Ticked(t0, false, true, 0, 3ms), Show::Later);
   EXPECT_EQ(WakeIn(), std::optional<ShowScheduler::Duration>(4ms)) << "a millisecond after it";
   // A hold due sooner stays; the operator's click shows the held change.
-  EXPECT_EQ(show.Ticked(At(1ms), true, 0, std::nullopt), Show::Later);
+  EXPECT_EQ(show.Ticked(At(1ms), true, true, 0, std::nullopt), Show::Later);
+  EXPECT_EQ(WakeIn(), std::optional<ShowScheduler::Duration>(4ms));
+  // A tick that changed nothing shows nothing and leaves the hold as it is.
+  EXPECT_EQ(show.Ticked(At(2ms), false, false, 0, std::nullopt), Show::Later);
   EXPECT_EQ(WakeIn(), std::optional<ShowScheduler::Duration>(4ms));
   EXPECT_EQ(show.Operated(), Show::Now);
   EXPECT_EQ(show.WakeAt(), std::nullopt);
@@ -104,7 +107,7 @@ TEST_F(ShowSchedulerTest, HeldCountersShareOneWakeUpTheSoonest) {
   EXPECT_FALSE(show.MayShow(a, "2", At(40ms)));
   EXPECT_EQ(WakeIn(), std::optional<ShowScheduler::Duration>(249ms));
   // A held poll's wake-up, sooner still, comes first.
-  EXPECT_EQ(show.Ticked(At(50ms), true, 0, std::nullopt), Show::Later);
+  EXPECT_EQ(show.Ticked(At(50ms), true, true, 0, std::nullopt), Show::Later);
   EXPECT_EQ(WakeIn(), std::optional<ShowScheduler::Duration>(54ms));
 }
 
