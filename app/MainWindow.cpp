@@ -3,40 +3,21 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCursor>
-#include <QFontMetrics>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QTimer>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 
-#include "CaptionView.h"
-#include "Colours.h"
-#include "GroupFrame.h"
 #include "LineText.h"
 #include "SessionRecord.h"
-#include "ShapeView.h"
 #include "Twips.h"
-#include "WrappingButton.h"
-#include "commands/Events.h"
-#include "link/Startup.h"
-#include "panel/HitTest.h"
-#include "panel/Menus.h"
 
 namespace halvorn::shell {
 
 namespace {
-
-QString ObjectName(const std::string& name, int element) {
-  const QString base = QString::fromStdString(name);
-  return element == kNoElement ? base : base + QStringLiteral("(%1)").arg(element);
-}
 
 // MS Sans Serif at 8.25 points, or the closest sans serif the machine has.
 QFont PanelFont() {
@@ -45,29 +26,6 @@ QFont PanelFont() {
                     QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
   font.setPointSizeF(8.25);
   return font;
-}
-
-// The widgets follow the answers at most this often: twice a 60 Hz frame,
-// so that what arrives is on the screen within a frame. An update due
-// within kShowSlack is done at once: waking the thread again for less
-// would cost more than it saves.
-constexpr std::chrono::milliseconds kShowPeriod{8};
-constexpr std::chrono::milliseconds kShowSlack{1};
-
-// A poll lights the send lamp and its answer, a millisecond or two later at
-// the panel's speeds, lights the receive lamp and moves the counter: shown
-// apart, that is two paints each poll. The send lamp waits up to this long
-// for the answer, a quarter of a 60 Hz frame: no eye sees the difference.
-constexpr std::chrono::milliseconds kAnswerWait{4};
-// The two lamps go out 100 ms after they lit, as far apart as the answer
-// was from its poll; a change waits for a timer due within this long, which
-// wakes the window anyway.
-constexpr std::chrono::milliseconds kTimerWait{4};
-
-// Messages the core has counted, whole or garbled: an answer is in when
-// this moves.
-std::int64_t MessagesCounted(const FrontPanel& panel) {
-  return std::int64_t{panel.CorrectMessageCount} + panel.CrcErrorCount;
 }
 
 std::int16_t ButtonCode(Qt::MouseButton button) {
@@ -104,20 +62,9 @@ MainWindow::MainWindow(PortMap ports, SessionRecord* record, QWidget* parent)
   setFont(PanelFont());
   setFixedSize(TwipsToPixels(form().clientWidth, logicalDpiX()),
                TwipsToPixels(form().clientHeight, logicalDpiY()));
-
-  m_view.useFont(font());
-
-  buildPicture();
-  buildTimers();
+  // The reconnect beat is the panel's own timer, run by the window too.
+  m_view.build(m_panel.form, {&m_panel.reconnect.timer});
   connectEvents();
-  applyFocusOrder();
-
-  m_showTimer.setSingleShot(true);
-  m_showTimer.setTimerType(Qt::PreciseTimer);
-  connect(&m_showTimer, &QTimer::timeout, this, [this] {
-    m_sinceAnswersShown.start();
-    showModel();
-  });
   // The panel owns the port's callback; it tells the window of each event
   // once the core has taken it, so that what arrived is shown.
   m_panel.portEventHandled = [this](int commEvent) { handlePortEvent(commEvent); };
@@ -127,229 +74,54 @@ MainWindow::MainWindow(PortMap ports, SessionRecord* record, QWidget* parent)
 
 MainWindow::~MainWindow() = default;
 
-QRect MainWindow::toPixels(const Rect& r) const { return m_view.toPixels(r); }
-
-QWidget* MainWindow::containerWidget(Container container) const {
-  switch (container) {
-    case Container::Frame1:
-      return m_frame1;
-    case Container::Frame2:
-      return m_frame2;
-    case Container::Form1:
-      break;
-  }
-  return const_cast<MainWindow*>(this);
-}
-
 QWidget* MainWindow::view(const QString& name) const {
   if (name == objectName()) return const_cast<MainWindow*>(this);
   return findChild<QWidget*>(name);
 }
 
-void MainWindow::buildPicture() {
-  // Created in stacking order: later siblings lie above earlier ones.
-  buildFrame(nullptr, Container::Form1);
-
-  for (Frame* frame : m_widgets.frames) {
-    auto* box = new GroupFrame(QString::fromStdString(frame->caption), this);
-    box->setObjectName(QString::fromStdString(frame->name));
-    box->setGeometry(toPixels(frame->rect));
-    // A click on a frame belongs to the frame, not to the picture behind it.
-    box->installEventFilter(this);
-    (frame == &m_panel.form.Frame1 ? m_frame1 : m_frame2) = box;
-  }
-  buildFrame(m_frame1, Container::Frame1);
-  buildFrame(m_frame2, Container::Frame2);
-  buildControls(m_frame1, Container::Frame1);
-  buildControls(m_frame2, Container::Frame2);
-  // Controls of the window itself, such as the cooling button drawn above
-  // the electrode frame, come last so that they lie above the frames.
-  buildControls(this, Container::Form1);
-}
-
-// The shapes and captions of one container, shapes first.
-void MainWindow::buildFrame(GroupFrame* frame, Container container) {
-  QWidget* parent = frame ? static_cast<QWidget*>(frame) : this;
-  for (Shape* shape : m_widgets.shapes) {
-    if (shape->container != container) continue;
-    auto* view = new ShapeView(shape->kind, parent);
-    view->setObjectName(ObjectName(shape->name, shape->element));
-    view->setGeometry(toPixels(shape->rect));
-    m_shapes.push_back({shape, view});
-  }
-  for (Label* label : m_widgets.labels) {
-    if (label->container != container) continue;
-    auto* view = new CaptionView(toPixels(label->rect), label->autoSize, parent);
-    view->setObjectName(ObjectName(label->name, label->element));
-    // Readings carry the controller's bytes: never let them be taken for
-    // markup (rich text would draw them differently, even load images).
-    view->setTextFormat(Qt::PlainText);
-    view->setAlignment((label->align == Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
-                       Qt::AlignTop);
-    view->setAutoFillBackground(!label->transparent);
-    if (label->bold) {
-      QFont bold = view->font();
-      bold.setWeight(QFont::Bold);
-      view->setFont(bold);
-    }
-    view->installEventFilter(this);
-    // The message counters follow a flood at a pace an eye can follow; the
-    // model counts every message all the same.
-    const bool paced = label == &m_panel.form.lblStatus2 || label == &m_panel.form.lblCrcErrors;
-    m_labels.push_back({label, view, {}, paced});
-    // A plain caption on a lamp (its "Send") is drawn by the lamp: one
-    // paint, not two, each time the lamp blinks.
-    if (ShapeView* lamp = lampUnder(*label)) {
-      m_labels.back().drawnOn = lamp;
-      view->hide();
-    }
-  }
-}
-
-ShapeView* MainWindow::lampUnder(const Label& label) const {
-  // Only a caption that is nobody's handle: no device menu, nothing
-  // beneath it to show through, no text that could grow out of the lamp.
-  if (!label.transparent || label.autoSize || DeviceMenuOfLabel(m_panel.form, label) != nullptr)
-    return nullptr;
-  // The link's two lamps, which blink with every poll; a device's shape
-  // and captions keep their own widgets.
-  const Shape* const lamps[] = {&m_panel.form.shpSend, &m_panel.form.shpRecv};
-  for (const ModelView::ShapeViewRef& shape : m_shapes) {
-    const Shape& model = *shape.model;
-    if (std::find(std::begin(lamps), std::end(lamps), &model) == std::end(lamps)) continue;
-    const Rect& on = model.rect;
-    const Rect& caption = label.rect;
-    const bool inside = caption.left >= on.left && caption.top >= on.top && caption.right() <= on.right() &&
-                        caption.bottom() <= on.bottom();
-    if (model.container == label.container && model.kind == ShapeKind::Rectangle && inside) return shape.view;
-  }
-  return nullptr;
-}
-
-void MainWindow::buildControls(QWidget* parent, Container container) {
-  for (CommandButton* button : m_widgets.buttons) {
-    if (button->container != container) continue;
-    auto* view = new WrappingButton(QString::fromStdString(button->caption), parent);
-    view->setObjectName(QString::fromStdString(button->name));
-    view->setGeometry(toPixels(button->rect));
-    m_buttons.emplace_back(button, view);
-  }
-  for (TextBox* box : m_widgets.textBoxes) {
-    if (box->container != container) continue;
-    auto* view = new QLineEdit(parent);
-    view->setObjectName(QString::fromStdString(box->name));
-    view->setGeometry(toPixels(box->rect));
-    view->installEventFilter(this);
-    m_textBoxes.push_back({box, view});
-  }
-  for (ListBox* list : m_widgets.listBoxes) {
-    if (list->container != container) continue;
-    auto* view = new QListWidget(parent);
-    view->setObjectName(QString::fromStdString(list->name));
-    view->setGeometry(toPixels(list->rect));
-    m_lists.push_back({list, view});
-  }
-  for (ComboBox* combo : m_widgets.comboBoxes) {
-    if (combo->container != container) continue;
-    auto* view = new QComboBox(parent);  // not editable: the operator can only choose
-    view->setObjectName(QString::fromStdString(combo->name));
-    view->setGeometry(toPixels(combo->rect));
-    for (const std::string& item : combo->items) view->addItem(QString::fromStdString(item));
-    view->setCurrentIndex(-1);
-    m_combos.push_back({combo, view});
-  }
-}
-
-void MainWindow::buildTimers() {
-  std::vector<Timer*> timers = m_widgets.timers;
-  timers.push_back(&m_panel.reconnect.timer);
-  for (Timer* timer : timers) {
-    auto* qtimer = new QTimer(this);
-    qtimer->setObjectName(QString::fromStdString(timer->name));
-    qtimer->setTimerType(Qt::PreciseTimer);
-    m_timers.push_back({timer, qtimer, timer->starts - 1});  // differs: first sync starts it
-  }
-}
-
 void MainWindow::connectEvents() {
   FrontPanel& p = m_panel;
-  for (auto& [model, view] : m_buttons) {
-    const CommandButton* button = model;
-    connect(view, &QPushButton::clicked, this,
-            [this, &p, button] { handle([&] { Click(p, *button); }); });
+  for (const ModelView::ButtonView& button : m_view.buttons()) {
+    const CommandButton* model = button.model;
+    connect(button.view, &QPushButton::clicked, this,
+            [this, &p, model] { handle([&] { Click(p, *model); }); });
   }
-  for (const ComboView& combo : m_combos) {
+  for (const ModelView::ComboView& combo : m_view.combos()) {
     ComboBox* model = combo.model;
     connect(combo.view, &QComboBox::activated, this,
             [this, &p, model](int index) { handle([&] { Choose(p, *model, index); }); });
   }
-  for (const TextBoxView& box : m_textBoxes) {
+  for (const ModelView::TextBoxView& box : m_view.textBoxes()) {
     TextBox* model = box.model;
     connect(box.view, &QLineEdit::textEdited, this,
             [&p, model](const QString& text) { Edit(p, *model, ToLineBytes(text)); });
   }
-  for (const TimerView& timer : m_timers) {
+  for (const ModelView::TimerView& timer : m_view.timers()) {
     const Timer* model = timer.model;
-    connect(timer.timer, &QTimer::timeout, this,
-            [this, model] { handleTick(*model); });
+    connect(timer.timer, &QTimer::timeout, this, [this, model] { handleTick(*model); });
   }
 }
 
-void MainWindow::applyFocusOrder() {
-  QWidget* previous = nullptr;
-  for (const std::string_view name : FocusOrder()) {
-    QWidget* next = view(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
-    if (!next) continue;
-    next->setFocusPolicy(Qt::StrongFocus);
-    if (previous) setTabOrder(previous, next);
-    previous = next;
-  }
-  // A box the panel alone writes takes neither typing nor the focus.
-  for (const TextBoxView& box : m_textBoxes) {
-    if (!box.model->readOnly) continue;
-    box.view->setReadOnly(true);
-    box.view->setFocusPolicy(Qt::NoFocus);
-  }
-}
-
-void MainWindow::handle(const std::function<void()>& procedure) {
-  procedure();
+void MainWindow::handle(const std::function<void()>& entry) {
+  entry();
   recordOutcome();
   showRefusedDevice();
-  showModel();
+  m_view.operated();
 }
 
 void MainWindow::handleTick(const Timer& timer) {
   const std::uint64_t framesBefore = m_panel.FramesWritten;
-  Tick(m_panel, timer);
+  bool changed = Tick(m_panel, timer);
+  // The other lamp, about to go out, goes out with this one.
+  if (const Timer* lamp = m_view.lampDueWith(timer)) changed = Tick(m_panel, *lamp) || changed;
   recordOutcome();
   showRefusedDevice();
-  m_view.showTimers();
-  if (m_panel.FramesWritten != framesBefore) {
-    m_awaitingAnswer = MessagesCounted(m_panel);
-    holdShow(kAnswerWait);
-  } else if (const auto due = timerDueWithin(kTimerWait)) {
-    // Shown by that timer's own tick; the hold is only a bound.
-    holdShow(*due + std::chrono::milliseconds{1});
-  } else {
-    showModel();
-  }
+  m_view.ticked(m_panel.FramesWritten != framesBefore, changed, MessagesCounted(m_panel));
 }
 
-void MainWindow::holdShow(std::chrono::milliseconds wait) {
-  if (m_showTimer.isActive() && m_showTimer.remainingTimeAsDuration() <= wait) return;
-  m_showTimer.start(wait);
-}
-
-std::optional<std::chrono::milliseconds> MainWindow::timerDueWithin(
-    std::chrono::milliseconds within) const {
-  std::optional<std::chrono::milliseconds> soonest;
-  for (const TimerView& timer : m_timers) {
-    if (!timer.timer->isActive()) continue;
-    const auto remaining = timer.timer->remainingTimeAsDuration();
-    if (remaining <= within && (!soonest || remaining < *soonest)) soonest = remaining;
-  }
-  return soonest;
+void MainWindow::handlePortEvent(int commEvent) {
+  recordOutcome();
+  m_view.portEvent(commEvent == kCommEventReceive, MessagesCounted(m_panel));
 }
 
 void MainWindow::recordOutcome() {
@@ -387,113 +159,62 @@ void MainWindow::showRefusedDevice() {
   showRecordingInTitle(m_recordingFailed ? m_record->Failure() : std::nullopt);
 }
 
-void MainWindow::handlePortEvent(int commEvent) {
-  recordOutcome();
-  // A timer the answer started or stopped keeps its own time.
-  m_view.showTimers();
-  // Only answers come in floods; a lost port is told at once.
-  if (commEvent == kCommEventReceive && m_awaitingAnswer) {
-    // The poll's answer, shown with the poll's send lamp as soon as the
-    // core has taken it whole; a first part of it changes nothing yet.
-    if (MessagesCounted(m_panel) == *m_awaitingAnswer) return;
-    m_sinceAnswersShown.start();
-    showModel();
-  } else if (commEvent == kCommEventReceive) {
-    showSoon();
-  } else {
-    showModel();
-  }
-}
-
-void MainWindow::showSoon() {
-  const bool shownBefore = m_sinceAnswersShown.isValid();
-  const auto since = std::chrono::nanoseconds(shownBefore ? m_sinceAnswersShown.nsecsElapsed() : 0);
-  if (!shownBefore || since >= kShowPeriod - kShowSlack) {
-    m_sinceAnswersShown.start();
-    showModel();
-  } else {
-    // A show already due sooner (a held tick's) stays as it is.
-    holdShow(std::chrono::ceil<std::chrono::milliseconds>(kShowPeriod - since));
-  }
-}
-
-void MainWindow::showModel() {
-  m_showTimer.stop();
-  m_awaitingAnswer.reset();
-  m_view.showModel();
-}
-
 void MainWindow::paintEvent(QPaintEvent*) {
   // The pipes, beneath every shape and caption.
   QPainter painter(this);
   painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
-  for (const Line* line : m_widgets.lines) {
+  for (const Line* line : m_lines) {
     painter.drawLine(TwipsToPixels(line->x1, logicalDpiX()), TwipsToPixels(line->y1, logicalDpiY()),
                      TwipsToPixels(line->x2, logicalDpiX()), TwipsToPixels(line->y2, logicalDpiY()));
   }
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
-  // Twips of the client area, the coordinates of the device hit table.
-  const QPointF at = event->position();
-  const auto X = static_cast<float>(at.x() * kTwipsPerInch / logicalDpiX());
-  const auto Y = static_cast<float>(at.y() * kTwipsPerInch / logicalDpiY());
-  const std::int16_t button = ButtonCode(event->button());
-  const std::int16_t shift = ShiftCode(event->modifiers());
   event->accept();
-  handle([&] { Form_MouseDown(m_panel.form, *this, button, shift, X, Y); });
+  const QPointF at = event->position();
+  popUp(MouseDown(m_panel, ButtonCode(event->button()), ShiftCode(event->modifiers()),
+                  twipsX(at.x()), twipsY(at.y())));
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonPress) {
-    const auto label = std::find_if(m_labels.begin(), m_labels.end(),
-                                    [&](const LabelView& l) { return l.view == watched; });
-    if (label != m_labels.end()) {
+    if (const Label* label = m_view.labelOf(watched)) {
+      // A press on a caption stops there, whatever the core makes of it.
       auto* mouse = static_cast<QMouseEvent*>(event);
-      const std::int16_t button = ButtonCode(mouse->button());
-      const std::int16_t shift = ShiftCode(mouse->modifiers());
-      const auto X = static_cast<float>(mouse->position().x() * kTwipsPerInch / logicalDpiX());
-      const auto Y = static_cast<float>(mouse->position().y() * kTwipsPerInch / logicalDpiY());
-      const Label& model = *label->model;
-      // Only the device captions have a handler; a click on any other
-      // caption stops there and opens nothing.
-      if (DeviceMenuOfLabel(m_panel.form, model) != nullptr)
-        handle([&] { DeviceLabel_MouseDown(m_panel.form, *this, model, button, shift, X, Y); });
+      const QPointF at = mouse->position();
+      popUp(MouseDown(m_panel, *label, ButtonCode(mouse->button()), ShiftCode(mouse->modifiers()),
+                      twipsX(at.x()), twipsY(at.y())));
       return true;
     }
-    if (watched == m_frame1 || watched == m_frame2) return true;
+    if (m_view.isFrame(watched)) return true;
   }
   if (event->type() == QEvent::FocusIn) {
-    const auto box = std::find_if(m_textBoxes.begin(), m_textBoxes.end(),
-                                  [&](const TextBoxView& b) { return b.view == watched; });
-    if (box != m_textBoxes.end()) {
-      const TextBox& model = *box->model;
-      handle([&] { GotFocus(m_panel, model); });
-    }
+    if (const TextBox* box = m_view.textBoxOf(watched)) handle([&] { GotFocus(m_panel, *box); });
   }
   return QWidget::eventFilter(watched, event);
 }
 
-void MainWindow::PopupMenu(const Menu& menu, int) {
+float MainWindow::twipsX(qreal pixels) const {
+  return static_cast<float>(pixels * kTwipsPerInch / logicalDpiX());
+}
+float MainWindow::twipsY(qreal pixels) const {
+  return static_cast<float>(pixels * kTwipsPerInch / logicalDpiY());
+}
+
+void MainWindow::popUp(const std::optional<DevicePopup>& popup) {
+  if (!popup) return;
   // The device's two items at the pointer (or the finger); the menu's own
-  // caption is not part of the pop-up. Choosing an item runs its Click
-  // before we return; dismissing it does nothing.
-  QMenu popup(this);
-  popup.setObjectName(QString::fromStdString(menu.name));
-  const auto items = ItemsOf(m_panel.form, menu);
-  for (const MenuItem* item : items) {
-    if (!item) continue;
-    QAction* action = popup.addAction(QString::fromStdString(item->caption));
-    action->setObjectName(QString::fromStdString(item->name));
+  // caption is not part of the pop-up. Choosing an item is its Click, an
+  // event of its own; dismissing the menu does nothing.
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->setObjectName(QString::fromStdString(popup->menu->name));
+  for (const MenuItem* item : popup->items) {
+    QAction* action = menu->addAction(QString::fromStdString(item->caption));
+    connect(action, &QAction::triggered, this,
+            [this, item] { handle([&] { Click(m_panel, *item); }); });
   }
-  const QAction* chosen = popup.exec(m_touch.heldAt().value_or(QCursor::pos()));
-  if (!chosen) return;
-  for (const MenuItem* item : items) {
-    if (item && chosen->objectName() == QString::fromStdString(item->name)) {
-      Click(m_panel, *item);
-      return;
-    }
-  }
+  menu->popup(m_touch.heldAt().value_or(QCursor::pos()));
 }
 
 }  // namespace halvorn::shell

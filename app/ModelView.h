@@ -1,7 +1,14 @@
-// Copies the model into the window's widgets. After each event the window
-// asks it to show the model; it compares what each widget last showed with
-// the model and touches only what changed, so a flood of answers costs no
-// more than the captions that really move.
+// The window's widgets and the copying of the model into them. It builds a
+// Qt widget for every widget of the model, and after each event shows the
+// model when the show scheduler says: it compares what each widget last
+// showed with the model and touches only what changed, so a flood of
+// answers costs no more than the captions that really move.
+//
+// Stacking: pipes are painted on the window itself, shapes are child widgets
+// above them, captions above the shapes, and the frames and controls above
+// the picture, each frame holding its own shapes, captions and controls. A
+// caption never leaves its layout box, except a readout that sizes itself,
+// which grows to the right beneath the opaque frames and every control.
 #pragma once
 
 #include <QPalette>
@@ -9,21 +16,26 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "panel/Widgets.h"
+#include "door/ShowScheduler.h"
+#include "panel/Form1.h"
 
 class QComboBox;
 class QFont;
 class QLineEdit;
 class QListWidget;
+class QPushButton;
 class QWidget;
 
 namespace halvorn::shell {
 
 class CaptionView;
+class GroupFrame;
 class ShapeView;
 
 class ModelView {
@@ -34,14 +46,9 @@ class ModelView {
     Label* model;
     CaptionView* view;
     std::string shown = {};
-    // A paced caption (a counter) shows a change at once unless it changes
-    // in a burst, see kPacedPeriod.
-    bool paced = false;
-    std::string seen = {};  // the model's caption when last compared
-    std::chrono::steady_clock::time_point changedAt = {};
-    bool inBurst = false;
-    std::chrono::steady_clock::time_point shownAt = {};
-    // The shape that draws this caption as part of itself, if any; the
+    // A counter that a flood changes faster than an eye can follow.
+    std::optional<ShowScheduler::Paced> paced = {};
+    // The lamp that draws this caption as part of itself, if any; the
     // caption's own view then stays hidden.
     ShapeView* drawnOn = nullptr;
   };
@@ -65,6 +72,10 @@ class ModelView {
     ComboBox* model;
     QComboBox* view;
   };
+  struct ButtonView {
+    CommandButton* model;
+    QPushButton* view;
+  };
   struct TimerView {
     Timer* model;
     QTimer* timer;
@@ -77,51 +88,61 @@ class ModelView {
   ModelView(const ModelView&) = delete;
   ModelView& operator=(const ModelView&) = delete;
 
-  // Notes whether every digit is as wide as any other in `font` and its
-  // bold face, the fonts the captions use.
-  void useFont(const QFont& font);
+  // Builds a view of every widget of `form` in the window, in its font, and
+  // a Qt timer for each of its timers and of `moreTimers`; the captions, the
+  // frames and the text boxes send their events through the window's event
+  // filter. The keyboard focus runs in the panel's order.
+  void build(Form1& form, const std::vector<Timer*>& moreTimers);
 
-  // Brings every view up to date with the model.
-  void showModel();
-  // Starts and stops the Qt timers as the model's timers say.
-  void showTimers();
+  // After each kind of event, the model is shown now or when the scheduler
+  // says (see ShowScheduler); the Qt timers follow the model's at once.
+  void operated();
+  void ticked(bool framesWent, bool changed, std::int64_t messages);
+  void portEvent(bool received, std::int64_t messages);
 
-  // A paced caption that changes again within kPacedBurst of its last
-  // change (a counter under a flood: hundreds of times a second, more than
-  // an eye can follow, and repainting it every frame was most of a flood's
-  // cost) shows a change at most every kPacedPeriod; the change held back
-  // is shown at the end of the period, so the last value of a flood is on
-  // the screen at most kPacedPeriod after it came. A change after a pause
-  // (the counters of a poll every 200 ms) shows at once.
-  static constexpr std::chrono::milliseconds kPacedBurst{100};
-  static constexpr std::chrono::milliseconds kPacedPeriod{250};
+  // When `ticked` is a lamp's timer: the other lamp's, if it is due within
+  // ShowScheduler::kTimerWait, to tick in the same wake-up.
+  [[nodiscard]] const Timer* lampDueWith(const Timer& ticked) const;
 
-  QRect toPixels(const Rect& r) const;
+  // The model widget a view shows, or null when it shows none of that kind.
+  [[nodiscard]] const Label* labelOf(const QObject* view) const;
+  [[nodiscard]] const TextBox* textBoxOf(const QObject* view) const;
+  [[nodiscard]] bool isFrame(const QObject* view) const;
 
-  // The views, added by the window as it builds its widgets.
-  std::vector<LabelView>& labels() { return m_labels; }
-  std::vector<ShapeViewRef>& shapes() { return m_shapes; }
-  std::vector<TextBoxView>& textBoxes() { return m_textBoxes; }
-  std::vector<ListView>& lists() { return m_lists; }
-  std::vector<ComboView>& combos() { return m_combos; }
-  std::vector<TimerView>& timers() { return m_timers; }
+  // The views whose signals the window connects to the core.
+  const std::vector<ButtonView>& buttons() const { return m_buttons; }
+  const std::vector<ComboView>& combos() const { return m_combos; }
+  const std::vector<TextBoxView>& textBoxes() const { return m_textBoxes; }
+  const std::vector<TimerView>& timers() const { return m_timers; }
 
  private:
+  void buildPicture(const Form1& form, const WidgetRefs& widgets, QWidget* parent,
+                    Container container);
+  void buildControls(const WidgetRefs& widgets, QWidget* parent, Container container);
+  void applyFocusOrder();
+  QRect toPixels(const Rect& r) const;
+
+  void showModel();
+  void showTimers();
+  // Wakes when the scheduler asks to be asked again.
+  void armWake();
+  // How long until the soonest running timer fires, if one runs.
+  std::optional<ShowScheduler::Duration> nextTimer() const;
   // Whether a caption can change into another without a new fit.
   bool sameWidth(const std::string& before, const std::string& after) const;
-  QPalette palette() const;
-
-  // Whether `label` may show a change now; if not, the paced timer will.
-  bool paceAllows(LabelView& label);
 
   QWidget& m_window;
-  // Shows the paced captions' held changes when their period ends.
-  QTimer m_pacedTimer;
+  const Form1* m_form = nullptr;
+  ShowScheduler m_schedule;
+  QTimer m_wake;
+  std::optional<ShowScheduler::Time> m_wakeFor;
+  std::vector<std::pair<GroupFrame*, Container>> m_frames;
   std::vector<LabelView> m_labels;
   std::vector<ShapeViewRef> m_shapes;
   std::vector<TextBoxView> m_textBoxes;
   std::vector<ListView> m_lists;
   std::vector<ComboView> m_combos;
+  std::vector<ButtonView> m_buttons;
   std::vector<TimerView> m_timers;
   // Whether every digit is as wide as any other in the captions' fonts.
   bool m_tabularDigits = false;

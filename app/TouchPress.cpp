@@ -88,7 +88,7 @@ void TouchPress::held() {
   if (QWindow* handle = m_window->windowHandle()) handle->installEventFilter(this);
   m_finger.reset();
   m_heldAt = global.toPoint();
-  // A menu opened here runs until it closes.
+  // A menu the press opens pops up at the finger.
   QCoreApplication::sendEvent(target, &press);
   m_heldAt.reset();
 }

@@ -1,8 +1,8 @@
 // The touch screen's right-click. A panel PC at the plant often has a touch
 // screen and no right button; a finger held still on the picture for
 // kHoldTime becomes a right-button press at that point, sent to the widget
-// under the finger, so the window's own right-click handling (the device
-// hit rule, the device captions) decides what opens. The menu's items are
+// under the finger, so the core's mouse-down entries (the device hit rule,
+// the device captions) decide what opens, as for a mouse. The menu's items are
 // then chosen with a tap, which Qt turns into a left click.
 //
 // Only touches on the picture (the window itself and its captions, where a

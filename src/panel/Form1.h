@@ -397,4 +397,28 @@ struct WidgetRefs {
 // Names of the widgets that take the keyboard focus, first to last.
 [[nodiscard]] std::vector<std::string_view> FocusOrder();
 
+// A caption the shape it lies on draws as part of itself: the link's two
+// lamps blink with every poll, and drawing "Send" with its lamp is one paint
+// each blink, not two. Each lies wholly on its lamp, opens no menu and
+// never grows.
+struct LampCaption {
+  Shape Form1::*lamp;
+  Label Form1::*caption;
+};
+inline constexpr std::array<LampCaption, 2> kLampCaptions = {{
+    {&Form1::shpSend, &Form1::Label22},
+    {&Form1::shpRecv, &Form1::Label23},
+}};
+
+// The timers that put the two lamps back, 100 ms after each lit: a poll and
+// its answer light them a millisecond or two apart, and the window puts them
+// out together, in one wake-up, rather than a millisecond or two apart.
+inline constexpr std::array<Timer Form1::*, 2> kLampTimers = {&Form1::Timer3, &Form1::Timer4};
+
+// The message counters, which a flood changes hundreds of times a second:
+// the window shows them at a pace an eye can follow, while the model counts
+// every message all the same.
+inline constexpr std::array<Label Form1::*, 2> kPacedCaptions = {&Form1::lblStatus2,
+                                                                 &Form1::lblCrcErrors};
+
 }  // namespace halvorn

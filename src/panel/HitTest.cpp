@@ -15,33 +15,39 @@ bool Holds(const Shape& shape, float X, float Y) {
   return right > X && X > left && bottom > Y && Y > top;
 }
 
+DevicePopup PopupOf(const Form1& form, const SwitchedDevice& device) {
+  return {&(form.*device.menu), {&(form.*device.on), &(form.*device.off)}};
+}
+
+const SwitchedDevice* DeviceAt(const Form1& form, float X, float Y) {
+  for (const SwitchedDevice& device : kSwitchedDevices) {
+    if (Holds(form.*device.shape, X, Y)) return &device;
+  }
+  return nullptr;
+}
+
+const SwitchedDevice* DeviceOfLabel(const Form1& form, const Label& label) {
+  for (const SwitchedDevice& device : kSwitchedDevices) {
+    if (&(form.*device.nameLabel) == &label || &(form.*device.state) == &label) return &device;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
-const Menu* DeviceMenuAt(const Form1& form, float X, float Y) {
-  for (const SwitchedDevice& device : kSwitchedDevices) {
-    if (Holds(form.*device.shape, X, Y)) return &(form.*device.menu);
-  }
-  return nullptr;
+std::optional<DevicePopup> Form_MouseDown(const Form1& form, std::int16_t Button,
+                                          std::int16_t /*Shift*/, float X, float Y) {
+  if (Button != mouse_button::Right) return std::nullopt;
+  if (const SwitchedDevice* device = DeviceAt(form, X, Y)) return PopupOf(form, *device);
+  return std::nullopt;
 }
 
-const Menu* DeviceMenuOfLabel(const Form1& form, const Label& label) {
-  for (const SwitchedDevice& device : kSwitchedDevices) {
-    if (&(form.*device.nameLabel) == &label || &(form.*device.state) == &label)
-      return &(form.*device.menu);
-  }
-  return nullptr;
-}
-
-void Form_MouseDown(const Form1& form, MenuPopup& popup, std::int16_t Button,
-                    std::int16_t /*Shift*/, float X, float Y) {
-  if (Button != mouse_button::Right) return;
-  if (const Menu* menu = DeviceMenuAt(form, X, Y)) popup.PopupMenu(*menu, kPopupMenuDefault);
-}
-
-void DeviceLabel_MouseDown(const Form1& form, MenuPopup& popup, const Label& label,
-                           std::int16_t Button, std::int16_t /*Shift*/, float /*X*/, float /*Y*/) {
-  if (Button != mouse_button::Right) return;
-  if (const Menu* menu = DeviceMenuOfLabel(form, label)) popup.PopupMenu(*menu, kPopupMenuDefault);
+std::optional<DevicePopup> DeviceLabel_MouseDown(const Form1& form, const Label& label,
+                                                 std::int16_t Button, std::int16_t /*Shift*/,
+                                                 float /*X*/, float /*Y*/) {
+  if (Button != mouse_button::Right) return std::nullopt;
+  if (const SwitchedDevice* device = DeviceOfLabel(form, label)) return PopupOf(form, *device);
+  return std::nullopt;
 }
 
 }  // namespace halvorn

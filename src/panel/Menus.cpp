@@ -4,13 +4,6 @@
 
 namespace halvorn {
 
-std::array<const MenuItem*, 2> ItemsOf(const Form1& form, const Menu& menu) {
-  for (const SwitchedDevice& row : kSwitchedDevices) {
-    if (&(form.*row.menu) == &menu) return {&(form.*row.on), &(form.*row.off)};
-  }
-  return {nullptr, nullptr};
-}
-
 std::string DumpMenuTree(const Form1& form) {
   std::string out;
   for (const SwitchedDevice& row : kSwitchedDevices) {

@@ -155,10 +155,16 @@ TEST_F(WindowEventsTest, APollAndItsAnswerAreShownInOneRepaintAndTheLampsGoOutIn
   } watch;
   std::vector<Lamps> repaints;
   watch.onRepaint = [&] { repaints.push_back({send->fill() != resting, receive->fill() != resting}); };
+  // The receive lamp goes out with the send lamp, in the send lamp's
+  // timer's wake-up: its own timer never needs to fire.
+  int receiveTimeouts = 0;
+  QObject::connect(window->findChild<QTimer*>("Timer4"), &QTimer::timeout,
+                   [&] { ++receiveTimeouts; });
   Connect();
   testing::RunEventsFor(100ms);
   window->installEventFilter(&watch);
   const int pollsBefore = polls;
+  receiveTimeouts = 0;
   testing::RunEventsFor(1000ms);
   window->removeEventFilter(&watch);
   const int measured = polls - pollsBefore;
@@ -174,6 +180,8 @@ TEST_F(WindowEventsTest, APollAndItsAnswerAreShownInOneRepaintAndTheLampsGoOutIn
   std::string shown;  // each repaint: S and R for a lit lamp, - for one at rest
   for (const Lamps& l : repaints) shown += std::string(l.send ? "S" : "-") + (l.receive ? "R" : "-") + " ";
   EXPECT_LE(apart, testing::TimeBound(1, measured)) << repaints.size() << " repaints for " << measured << " polls: " << shown;
+  EXPECT_LE(receiveTimeouts, testing::TimeBound(1, measured)) << "wake-ups of their own";
+  EXPECT_GE(count(false, false), measured - 1) << "the lamps did not go out";
   // Two a poll, and the uptime's seconds, which the answers also carry.
   EXPECT_LE(static_cast<long long>(repaints.size()), testing::TimeBound(2 * measured + 2, 4 * measured + 2));
 }

@@ -13,28 +13,19 @@
 #include "link/Receiver.h"
 #include "link/Startup.h"
 #include "panel/HitTest.h"
-#include "panel/Menus.h"
 #include "support/FakeSerialPort.h"
-#include "support/RecordingMenuPopup.h"
 
 namespace halvorn {
 namespace {
 
 using testing::FakeSerialPort;
-using testing::RecordingMenuPopup;
 
 class OperatorSequencesTest : public ::testing::Test {
  protected:
   FakeSerialPort port;
   FrontPanel panel{port};
   Form1& form = panel.form;
-  RecordingMenuPopup popup;
-  int choice = 0;  // the item the operator picks in the next pop-up
-
   void SetUp() override {
-    popup.choose = [this](const Menu& menu) {
-      MenuItem_Click(panel, *ItemsOf(form, menu)[static_cast<std::size_t>(choice)]);
-    };
     Form_Load(panel);
     Timer2_Timer(panel);
   }
@@ -82,8 +73,10 @@ TEST_F(OperatorSequencesTest, ConnectPollAnswerCommandDisconnectChangePortReconn
 
   // Close V5 from its state caption, then a setpoint; neither disturbs the
   // cycle, which goes on with the mass-flow request.
-  choice = 1;
-  DeviceLabel_MouseDown(form, popup, form.lblV5state, mouse_button::Right, 0, 3.0f, 3.0f);
+  const auto popup =
+      DeviceLabel_MouseDown(form, form.lblV5state, mouse_button::Right, 0, 3.0f, 3.0f);
+  ASSERT_TRUE(popup.has_value());
+  MenuItem_Click(panel, *popup->items[1]);
   form.txtMFC2.text = "25";
   cmdMFC_send_Click(panel, form.cmdMFC2_send);
   Timer1_Timer(panel);

@@ -9,15 +9,12 @@
 
 #include "commands/Switching.h"
 #include "panel/HitTest.h"
-#include "panel/Menus.h"
 #include "support/FakeSerialPort.h"
-#include "support/RecordingMenuPopup.h"
 
 namespace halvorn {
 namespace {
 
 using testing::FakeSerialPort;
-using testing::RecordingMenuPopup;
 
 class SwitchingTest : public ::testing::Test {
  protected:
@@ -171,25 +168,20 @@ TEST_F(SwitchingTest, WithThePortClosedEveryItemSaysNotConnectedAndSendsNothing)
   EXPECT_FALSE(form.Timer3.enabled);
 }
 
-// From the picture to the line: a right-click pops up the device's menu, and
-// the item chosen in it goes out before the pop-up returns.
+// From the picture to the line: a right-click only says which menu pops up,
+// sending nothing; the item chosen in it goes out as that item's click.
 TEST_F(SwitchingTest, RightClickThenChoiceSendsTheChosenItemsCommand) {
-  RecordingMenuPopup popup;
-  int pick = 1;
-  popup.choose = [&](const Menu& menu) { MenuItem_Click(panel, *ItemsOf(form, menu)[pick]); };
-
-  DeviceLabel_MouseDown(form, popup, form.lblCV2state, mouse_button::Right, 0, 5.0f, 5.0f);
+  const auto cv2 =
+      DeviceLabel_MouseDown(form, form.lblCV2state, mouse_button::Right, 0, 5.0f, 5.0f);
+  ASSERT_TRUE(cv2.has_value());
+  EXPECT_EQ(port.written, "");
+  MenuItem_Click(panel, *cv2->items[1]);
   EXPECT_EQ(port.written, "021_16089\r");
 
-  pick = 0;
   const Rect tmp = form.shpTMP.rect;
-  Form_MouseDown(form, popup, mouse_button::Right, 0, tmp.left + 30.0f, tmp.top + 30.0f);
-  EXPECT_EQ(port.written, "021_16089\r040_3038\r");
-
-  // A dismissed menu (no choice) sends nothing.
-  popup.choose = nullptr;
-  DeviceLabel_MouseDown(form, popup, form.lblV1, mouse_button::Right, 0, 5.0f, 5.0f);
-  EXPECT_EQ(popup.shown.size(), 3u);
+  const auto pump = Form_MouseDown(form, mouse_button::Right, 0, tmp.left + 30.0f, tmp.top + 30.0f);
+  ASSERT_TRUE(pump.has_value());
+  MenuItem_Click(panel, *pump->items[0]);
   EXPECT_EQ(port.written, "021_16089\r040_3038\r");
 }
 

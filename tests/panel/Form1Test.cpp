@@ -8,6 +8,8 @@
 #include <set>
 #include <string>
 
+#include "panel/HitTest.h"
+
 namespace halvorn {
 namespace {
 
@@ -390,6 +392,28 @@ TEST_F(Form1Test, UnswitchedIndicatorsAndLamps) {
   EXPECT_EQ(form.shpRecv.rect, (Rect{6840, 720, 1095, 375}));
   EXPECT_EQ(SystemColourIndex(colours::SystemGrayText), 17);
   EXPECT_EQ(SystemColourIndex(colours::SystemMenu), 4);
+}
+
+// A lamp draws its caption itself, so the caption must be one it can draw:
+// wholly on the lamp, see-through, of a fixed size, and nobody's handle (a
+// device caption takes the right-click, which a drawn one could not).
+TEST_F(Form1Test, EachLampCaptionLiesWhollyOnItsLampAndOpensNothing) {
+  for (const LampCaption& row : kLampCaptions) {
+    const Shape& lamp = form.*row.lamp;
+    const Label& caption = form.*row.caption;
+    SCOPED_TRACE(caption.name + " on " + lamp.name);
+    const Rect& on = lamp.rect;
+    const Rect& box = caption.rect;
+    EXPECT_EQ(caption.container, lamp.container);
+    EXPECT_EQ(lamp.kind, ShapeKind::Rectangle);
+    EXPECT_TRUE(box.left >= on.left && box.top >= on.top && box.right() <= on.right() &&
+                box.bottom() <= on.bottom());
+    EXPECT_TRUE(caption.transparent);
+    EXPECT_FALSE(caption.autoSize);
+    EXPECT_FALSE(DeviceLabel_MouseDown(form, caption, mouse_button::Right, 0, 1.0f, 1.0f));
+  }
+  EXPECT_EQ(form.Label22.caption, "Send");
+  EXPECT_EQ(form.Label23.caption, "Receive");
 }
 
 TEST_F(Form1Test, DropDownListsStartWithNothingChosen) {

@@ -6,17 +6,15 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "panel/Devices.h"
-#include "support/RecordingMenuPopup.h"
 
 namespace halvorn {
 namespace {
-
-using testing::RecordingMenuPopup;
 
 constexpr std::int16_t kNoShift = 0;
 
@@ -97,16 +95,11 @@ float Down(float v) { return std::nextafter(v, -std::numeric_limits<float>::infi
 class HitTestTest : public ::testing::Test {
  protected:
   Form1 form;
-  RecordingMenuPopup popup;
 
   // The menu a right-click at (x, y) pops up, by name; "" for none.
   std::string RightClickAt(float x, float y, std::int16_t shift = kNoShift) {
-    popup.shown.clear();
-    popup.flags.clear();
-    Form_MouseDown(form, popup, mouse_button::Right, shift, x, y);
-    if (popup.shown.empty()) return "";
-    EXPECT_EQ(popup.shown.size(), 1u) << "one click, one menu";
-    return popup.shown.front()->name;
+    const std::optional<DevicePopup> popup = Form_MouseDown(form, mouse_button::Right, shift, x, y);
+    return popup ? popup->menu->name : "";
   }
 
   static float CentreX(const Shape& s) { return s.rect.left + s.rect.width / 2.0f; }
@@ -152,14 +145,24 @@ TEST_F(HitTestTest, EachDeviceCaptionLiesOnTheShapeThatOpensTheSameMenu) {
   }
 }
 
-TEST_F(HitTestTest, RightClickInsideEachDeviceShapeOpensItsMenuWithFlagsZero) {
+// The pop-up carries the device's own two items, opening or starting first,
+// whichever route opened it.
+TEST_F(HitTestTest, RightClickInsideEachDeviceShapeOpensItsMenuWithItsTwoItems) {
   for (const SwitchedDevice& row : kSwitchedDevices) {
     const Shape& shape = form.*row.shape;
     SCOPED_TRACE(shape.name);
-    EXPECT_EQ(RightClickAt(CentreX(shape), CentreY(shape)), (form.*row.menu).name);
-    ASSERT_EQ(popup.flags.size(), popup.shown.size());
-    EXPECT_EQ(popup.flags.back(), 0);
+    const auto popup =
+        Form_MouseDown(form, mouse_button::Right, kNoShift, CentreX(shape), CentreY(shape));
+    ASSERT_TRUE(popup.has_value());
+    EXPECT_EQ(popup->menu, &(form.*row.menu));
+    EXPECT_EQ(popup->items[0], &(form.*row.on));
+    EXPECT_EQ(popup->items[1], &(form.*row.off));
   }
+  const auto pump = Form_MouseDown(form, mouse_button::Right, kNoShift, CentreX(form.shpRotary2),
+                                   CentreY(form.shpRotary2));
+  ASSERT_TRUE(pump.has_value());
+  EXPECT_EQ(pump->items[0]->caption, "Switch on");
+  EXPECT_EQ(pump->items[1]->caption, "Switch off");
 }
 
 TEST_F(HitTestTest, APointOnAnyEdgeOpensNothingAndJustInsideOpensTheMenu) {
@@ -197,8 +200,7 @@ TEST_F(HitTestTest, OnlyTheRightButtonOpensAMenuAndShiftPlaysNoPart) {
   for (const std::int16_t button : {std::int16_t{0}, mouse_button::Left, mouse_button::Middle,
                                     std::int16_t{3}, std::int16_t{6}}) {
     SCOPED_TRACE(button);
-    Form_MouseDown(form, popup, button, kNoShift, x, y);
-    EXPECT_TRUE(popup.shown.empty());
+    EXPECT_FALSE(Form_MouseDown(form, button, kNoShift, x, y).has_value());
   }
   for (const std::int16_t shift :
        {std::int16_t{1}, std::int16_t{2}, std::int16_t{4}, std::int16_t{7}}) {
@@ -248,15 +250,11 @@ TEST_F(HitTestTest, LabelRouteOpensTheDevicesMenuOnTheRightButtonOnly) {
     const Label& label = *route.label;
     SCOPED_TRACE(label.name);
     for (const std::int16_t button : {mouse_button::Left, mouse_button::Middle}) {
-      DeviceLabel_MouseDown(form, popup, label, button, kNoShift, 10.0f, 10.0f);
+      EXPECT_FALSE(DeviceLabel_MouseDown(form, label, button, kNoShift, 10.0f, 10.0f).has_value());
     }
-    EXPECT_TRUE(popup.shown.empty());
-    DeviceLabel_MouseDown(form, popup, label, mouse_button::Right, 7, 10.0f, 10.0f);
-    ASSERT_EQ(popup.shown.size(), 1u);
-    EXPECT_EQ(popup.shown[0], route.menu);
-    EXPECT_EQ(popup.flags[0], 0);
-    popup.shown.clear();
-    popup.flags.clear();
+    const auto popup = DeviceLabel_MouseDown(form, label, mouse_button::Right, 7, 10.0f, 10.0f);
+    ASSERT_TRUE(popup.has_value());
+    EXPECT_EQ(popup->menu, route.menu);
   }
 }
 
@@ -268,19 +266,21 @@ TEST_F(HitTestTest, EveryOtherLabelOpensNothing) {
     if (device.count(label) != 0) continue;
     ++others;
     SCOPED_TRACE(label->name);
-    DeviceLabel_MouseDown(form, popup, *label, mouse_button::Right, kNoShift, 10.0f, 10.0f);
-    EXPECT_TRUE(popup.shown.empty());
+    EXPECT_FALSE(DeviceLabel_MouseDown(form, *label, mouse_button::Right, kNoShift, 10.0f, 10.0f));
   }
   EXPECT_GT(others, 0);
 }
 
 TEST_F(HitTestTest, V5FromItsFillAndFromEitherCaptionOpensTheSameMenu) {
   EXPECT_EQ(RightClickAt(CentreX(form.shpV5), form.shpV5.rect.top + 60.0f), "mnuV5");
-  DeviceLabel_MouseDown(form, popup, form.lblV5, mouse_button::Right, kNoShift, 0.0f, 0.0f);
-  DeviceLabel_MouseDown(form, popup, form.lblV5state, mouse_button::Right, kNoShift, 0.0f, 0.0f);
-  ASSERT_EQ(popup.shown.size(), 3u);
-  EXPECT_EQ(popup.shown[1], &form.mnuV5);
-  EXPECT_EQ(popup.shown[2], &form.mnuV5);
+  for (const Label* label : {&form.lblV5, &form.lblV5state}) {
+    SCOPED_TRACE(label->name);
+    const auto popup =
+        DeviceLabel_MouseDown(form, *label, mouse_button::Right, kNoShift, 0.0f, 0.0f);
+    ASSERT_TRUE(popup.has_value());
+    EXPECT_EQ(popup->menu, &form.mnuV5);
+    EXPECT_EQ(popup->items[1], &form.mnuV5Close);
+  }
 }
 
 }  // namespace

@@ -56,26 +56,5 @@ TEST(MenusTest, TreeFollowsTheInventoryAndEachItemBelongsToItsMenu) {
   EXPECT_EQ(items.size(), 38u);
 }
 
-TEST(MenusTest, ItemsOfGivesTheTwoItemsInMenuOrder) {
-  const Form1 form;
-  for (const SwitchedDevice& row : kSwitchedDevices) {
-    SCOPED_TRACE((form.*row.menu).name);
-    const auto items = ItemsOf(form, form.*row.menu);
-    EXPECT_EQ(items[0], &(form.*row.on));
-    EXPECT_EQ(items[1], &(form.*row.off));
-  }
-  const auto pump = ItemsOf(form, form.mnuRotary2);
-  EXPECT_EQ(pump[0]->caption, "Switch on");
-  EXPECT_EQ(pump[1]->caption, "Switch off");
-}
-
-TEST(MenusTest, ItemsOfAMenuOfAnotherWindowIsEmpty) {
-  const Form1 form;
-  const Form1 other;
-  const auto items = ItemsOf(form, other.mnuV1);
-  EXPECT_EQ(items[0], nullptr);
-  EXPECT_EQ(items[1], nullptr);
-}
-
 }  // namespace
 }  // namespace halvorn

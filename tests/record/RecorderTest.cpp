@@ -10,7 +10,7 @@
 
 #include "AllocationCounter.h"
 #include "QueuedItems.h"
-#include "commands/Events.h"
+#include "door/Events.h"
 #include "link/Connection.h"
 #include "link/Frame.h"
 #include "link/Polling.h"

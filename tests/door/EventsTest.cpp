@@ -1,13 +1,13 @@
 // The core's one entry per event kind: every button and timer of the window
 // reaches its own procedure, the lists and text boxes theirs, and a widget
 // that is not the panel's (or has no procedure) changes nothing.
-#include "commands/Events.h"
+#include "door/Events.h"
 
 #include <gtest/gtest.h>
 
 #include <iterator>
-#include <ostream>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,9 +35,9 @@ struct Observed {
 
   friend bool operator==(const Observed&, const Observed&) = default;
   friend std::ostream& operator<<(std::ostream& out, const Observed& o) {
-    return out << "written \"" << o.written << "\" open " << o.portOpen << " status \""
-               << o.status << "\" com \"" << o.comStatus << "\" warnings " << o.warnings
-               << " send " << o.send << " recv " << o.recv << " V1 " << o.v1;
+    return out << "written \"" << o.written << "\" open " << o.portOpen << " status \"" << o.status
+               << "\" com \"" << o.comStatus << "\" warnings " << o.warnings << " send " << o.send
+               << " recv " << o.recv << " V1 " << o.v1;
   }
 };
 
@@ -81,8 +81,8 @@ void ExpectOutcome(Widget Form1::*member, void (*expect)(Observed&), bool portOp
   expect(expected);
   event(rig.panel, widget);
   const Observed actual = rig.Observe();
-  SCOPED_TRACE(::testing::Message() << widget.name << "\n expected " << expected
-                                    << "\n actual   " << actual);
+  SCOPED_TRACE(::testing::Message()
+               << widget.name << "\n expected " << expected << "\n actual   " << actual);
   EXPECT_EQ(actual, expected);
 }
 
@@ -115,8 +115,7 @@ TEST(EventsTest, EveryButtonReachesItsOwnProcedure) {
       {&Form1::cmdOpenUVLampShutter, [](Observed& o) { o.written = BuildFrame("030_01"); }},
       {&Form1::cmdCloseUVLampShutter, [](Observed& o) { o.written = BuildFrame("031_01"); }},
       {&Form1::cmdSwitchOnElectrodeCooling, [](Observed& o) { o.written = BuildFrame("120_1"); }},
-      {&Form1::cmdSwitchOffElectrodeCooling,
-       [](Observed& o) { o.written = BuildFrame("120_0"); }},
+      {&Form1::cmdSwitchOffElectrodeCooling, [](Observed& o) { o.written = BuildFrame("120_0"); }},
   };
   Rig reference;
   ASSERT_EQ(std::size(cases), AllWidgets(reference.form).buttons.size()) << "a button lacks a case";
@@ -143,7 +142,45 @@ TEST(EventsTest, EveryTimerReachesItsOwnProcedure) {
   };
   Rig reference;
   ASSERT_EQ(std::size(cases), AllWidgets(reference.form).timers.size()) << "a timer lacks a case";
-  for (const TimerCase& c : cases) ExpectOutcome<Timer>(c.timer, c.expect, true, Tick);
+  for (const TimerCase& c : cases)
+    ExpectOutcome<Timer>(c.timer, c.expect, true,
+                         [](FrontPanel& p, const Timer& t) { Tick(p, t); });
+}
+
+// A tick that says it changed nothing the window shows must have left the
+// whole window as it was, or the window would miss a change.
+TEST(EventsTest, ATickSaysWhenItLeftTheWholeWindowAsItWas) {
+  struct Case {
+    const char* what;
+    bool portOpen;
+    Timer Form1::*timer;
+    bool answered;  // every group answered since the watchdog's last tick
+    int ticksBefore;
+    bool changed;
+  };
+  const Case cases[] = {
+      {"the poll cycle, port closed", false, &Form1::Timer1, false, 0, false},
+      {"the poll cycle, port open", true, &Form1::Timer1, false, 0, true},
+      {"the link status, first after opening", true, &Form1::Timer2, false, 0, true},
+      {"the link status, as it was", true, &Form1::Timer2, false, 1, false},
+      {"the link status, closed as it was", false, &Form1::Timer2, false, 1, false},
+      {"the watchdog, every group answered", true, &Form1::Timer5, true, 0, false},
+      {"the watchdog, a group silent", true, &Form1::Timer5, false, 0, true},
+      {"the send lamp", true, &Form1::Timer3, false, 0, true},
+      {"the receive lamp", true, &Form1::Timer4, false, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Rig rig(c.portOpen);
+    const Timer& timer = rig.form.*c.timer;
+    for (int i = 0; i < c.ticksBefore; ++i) Tick(rig.panel, timer);
+    if (c.answered) rig.panel.watchdog = {1, 1, 1, 1};
+    const std::string before = DumpForm(rig.form);
+    EXPECT_EQ(Tick(rig.panel, timer), c.changed);
+    if (!c.changed) {
+      EXPECT_EQ(DumpForm(rig.form), before);
+    }
+  }
 }
 
 // No fall-back: a button, timer, list or box of another window, and a
@@ -210,18 +247,22 @@ TEST(EventsTest, OperatorActionsAreToldOnceBeforeTheyRun) {
   const Case cases[] = {
       {"button", [](Rig& r) { Click(r.panel, r.form.cmdMoveElectrodeIn); },
        "cmdMoveElectrodeIn_Click - Move electrode in after ''"},
-      {"send", [](Rig& r) { Click(r.panel, r.form.cmdMFC2_send); }, "cmdMFC2_send_Click MFC2 50 after ''"},
-      {"valve item", [](Rig& r) { Click(r.panel, r.form.mnuV6Open); }, "mnuV6Open_Click V6 Open after ''"},
+      {"send", [](Rig& r) { Click(r.panel, r.form.cmdMFC2_send); },
+       "cmdMFC2_send_Click MFC2 50 after ''"},
+      {"valve item", [](Rig& r) { Click(r.panel, r.form.mnuV6Open); },
+       "mnuV6Open_Click V6 Open after ''"},
       {"pump item", [](Rig& r) { Click(r.panel, r.form.mnuRotary1Off); },
        "mnuRotary1Off_Click ROTARY1 Switch off after ''"},
       {"list", [](Rig& r) { Choose(r.panel, r.form.Combo1, 2); }, "Combo1_Click - 38400 after ''"},
       {"timer", [](Rig& r) { Tick(r.panel, r.form.Timer1); }, ""},
       {"typing", [](Rig& r) { Edit(r.panel, r.form.txtMFC1, "7"); }, ""},
       {"focus", [](Rig& r) { GotFocus(r.panel, r.form.txtMFC1); }, ""},
-      {"another window's list", [](Rig& r) {
+      {"another window's list",
+       [](Rig& r) {
          Form1 other;
          Choose(r.panel, other.Combo1, 2);
-       }, ""},
+       },
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -1,4 +1,4 @@
-#include "commands/Events.h"
+#include "door/Events.h"
 
 #include <optional>
 #include <string_view>
@@ -79,20 +79,41 @@ void Click(FrontPanel& panel, const MenuItem& item) {
   panel.feed.TellChanges(panel.form);
 }
 
-void Tick(FrontPanel& panel, const Timer& timer) {
+bool Tick(FrontPanel& panel, const Timer& timer) {
   // The reconnect beat is the panel's own, not one of the window's timers.
   if (&timer == &panel.reconnect.timer) {
     ReconnectTimer_Timer(panel);
-    return;
+    return true;
   }
+  Form1& form = panel.form;
   for (const TimerTick& row : kTimerTicks) {
-    if (&(panel.form.*row.timer) == &timer) {
+    if (&(form.*row.timer) != &timer) continue;
+    if (row.timer == &Form1::Timer1) {
+      // With the port closed it only moves the cycle on.
+      const bool closed = !panel.MSComm2.PortOpen();
       row.tick(panel);
-      // Only the watchdog changes what a device shows.
-      if (row.timer == &Form1::Timer5) panel.feed.TellChanges(panel.form);
-      return;
+      return !closed || panel.MSComm2.PortOpen();
     }
+    if (row.timer == &Form1::Timer2) {
+      const std::string status = form.lblComStatus.caption;
+      const bool lists[] = {form.Combo1.enabled, form.Combo2.enabled, form.Combo3.enabled};
+      row.tick(panel);
+      return form.lblComStatus.caption != status || form.Combo1.enabled != lists[0] ||
+             form.Combo2.enabled != lists[1] || form.Combo3.enabled != lists[2];
+    }
+    if (row.timer == &Form1::Timer5) {
+      // Only the watchdog changes what a device shows, and only for a group
+      // that did not answer.
+      const WatchdogFlags& f = panel.watchdog;
+      const bool answered = f.GaugesUpdated && f.ValvesUpdated && f.PumpsUpdated && f.FlowsUpdated;
+      row.tick(panel);
+      panel.feed.TellChanges(form);
+      return !answered;
+    }
+    row.tick(panel);
+    return true;
   }
+  return false;
 }
 
 void Choose(FrontPanel& panel, ComboBox& combo, int index) {
@@ -101,7 +122,8 @@ void Choose(FrontPanel& panel, ComboBox& combo, int index) {
   const bool listed = index >= 0 && static_cast<std::size_t>(index) < combo.items.size();
   if (own) {
     const std::string_view choice =
-        listed ? std::string_view(combo.items[static_cast<std::size_t>(index)]) : std::string_view();
+        listed ? std::string_view(combo.items[static_cast<std::size_t>(index)])
+               : std::string_view();
     AsAction(panel, combo.name, std::nullopt, choice, [&] { SetListIndex(panel, combo, index); });
   } else {
     SetListIndex(panel, combo, index);
@@ -125,5 +147,19 @@ void Edit(FrontPanel& panel, TextBox& box, std::string text) {
 }
 
 void GotFocus(FrontPanel& panel, const TextBox& box) { txtMFC_GotFocus(panel, box); }
+
+std::optional<DevicePopup> MouseDown(const FrontPanel& panel, std::int16_t button,
+                                     std::int16_t shift, float X, float Y) {
+  return Form_MouseDown(panel.form, button, shift, X, Y);
+}
+
+std::optional<DevicePopup> MouseDown(const FrontPanel& panel, const Label& label,
+                                     std::int16_t button, std::int16_t shift, float X, float Y) {
+  return DeviceLabel_MouseDown(panel.form, label, button, shift, X, Y);
+}
+
+std::int64_t MessagesCounted(const FrontPanel& panel) {
+  return std::int64_t{panel.CorrectMessageCount} + panel.CrcErrorCount;
+}
 
 }  // namespace halvorn
