@@ -108,6 +108,7 @@ bool Tick(FrontPanel& panel, const Timer& timer) {
       const bool answered = f.GaugesUpdated && f.ValvesUpdated && f.PumpsUpdated && f.FlowsUpdated;
       row.tick(panel);
       panel.feed.TellChanges(form);
+      panel.feed.WatchdogTicked();
       return !answered;
     }
     row.tick(panel);
