@@ -6,9 +6,7 @@
 #include <filesystem>
 
 #include "RecordLayout.h"
-#include "link/CommandText.h"
-#include "link/Frame.h"
-#include "link/Protocol.h"
+#include "link/SetpointFrame.h"
 #include "panel/Devices.h"
 
 namespace halvorn::history {
@@ -132,24 +130,6 @@ bool LoadCommands(Database& db, SessionData& data) {
   return any;
 }
 
-// A flow setpoint frame as the panel writes it: "070_", the controller's
-// digit, the setpoint in three digits, the checksum digits and byte 13.
-std::optional<std::pair<int, int>> FlowSetpointOf(std::string_view frame) {
-  const std::string head = CommandText(operation::FlowSetpoint, "");
-  if (frame.size() != head.size() + 4 + 4 || !frame.starts_with(head) || frame.back() != kCarriageReturn ||
-      CrcError(frame.substr(0, frame.size() - 1)))
-    return std::nullopt;
-  int digits[4] = {};
-  for (std::size_t i = 0; i < 4; ++i) {
-    const char c = frame[head.size() + i];
-    if (c < '0' || c > '9') return std::nullopt;
-    digits[i] = c - '0';
-  }
-  const int percent = digits[1] * 100 + digits[2] * 10 + digits[3];
-  if (digits[0] < 1 || digits[0] > kFlowCount || percent > 100) return std::nullopt;
-  return std::pair(digits[0] - 1, percent);
-}
-
 // The setpoints are what went out on the line, never what was typed: a
 // text typed while the port was closed sent nothing. A layout-1 record has
 // no command rows; they are derived from its traffic as the upgrade does.
@@ -164,7 +144,7 @@ bool LoadSetpoints(Database& db, SessionData& data, std::int64_t layout) {
     any = true;
     data.lastCommandRow = rows.integer(5);
     if (const auto setpoint = FlowSetpointOf(rows.text(4)))
-      data.setpoints[static_cast<std::size_t>(setpoint->first)].push_back(Setpoint{TimeOf(rows, 1), setpoint->second});
+      data.setpoints[static_cast<std::size_t>(setpoint->mfc - 1)].push_back(Setpoint{TimeOf(rows, 1), setpoint->percent});
   }
   return any;
 }
