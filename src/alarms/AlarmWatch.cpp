@@ -1,6 +1,9 @@
 #include "AlarmWatch.h"
 
+#include <limits>
 #include <string>
+
+#include "link/SetpointFrame.h"
 
 namespace halvorn::alarms {
 
@@ -10,7 +13,7 @@ constexpr std::array<std::int64_t, 3> kWarningNumbers = {100, 105, 106};
 
 }  // namespace
 
-AlarmWatch::AlarmWatch(AlarmBoard& board, std::function<Milliseconds()> now)
+AlarmWatch::AlarmWatch(AlarmBoard& board, std::function<Milliseconds()> now, const std::vector<LimitRule>& limits)
     : m_board(board),
       m_now(std::move(now)),
       m_groups{{{DeviceKind::Gauge, 0, 0, 0, "no answers: gauges"},
@@ -29,6 +32,44 @@ AlarmWatch::AlarmWatch(AlarmBoard& board, std::function<Milliseconds()> now)
   for (std::size_t i = 0; i < kWarningNumbers.size(); ++i)
     m_warnings[i].point = *board.Find("WARNING-" + std::to_string(kWarningNumbers[i]));
   m_restart.point = *board.Find("CONTROLLER-RESTART");
+  for (const LimitRule& rule : limits) {
+    for (const Device& device : kDevices)
+      if (device.name == rule.device) m_limits.push_back(Limit{rule, *board.Find(PointName(rule)), device.slot, {}, {}, {}});
+  }
+}
+
+// A reading in the rule's unit: below a gauge's range stands at its bound,
+// over it above every limit; a fault or no data is nothing known.
+std::optional<double> ValueOf(const Device& device, const Reading& reading) {
+  switch (reading.quality) {
+    case Quality::Valid:
+      return reading.value;
+    case Quality::BelowRange:
+      return kGauges[static_cast<std::size_t>(device.number - 1)].lowestMbar;
+    case Quality::OverRange:
+      return std::numeric_limits<double>::infinity();
+    default:
+      return std::nullopt;
+  }
+}
+
+void AlarmWatch::Check(Limit& limit, Milliseconds now) {
+  std::optional<double> value = limit.reading;
+  if (limit.rule.kind == LimitKind::Deviation) {
+    const auto& setpoint = m_setpoints[static_cast<std::size_t>(kDevices[limit.slot].number - 1)];
+    value = value && setpoint ? std::optional<double>(*value - *setpoint) : std::nullopt;
+  }
+  m_board.Set(limit.point, Evaluate(limit.rule, limit.state, value, now), limit.text, now);
+}
+
+void AlarmWatch::Written(std::string_view frame, bool poll, std::optional<std::int64_t>) {
+  if (poll) return;
+  const auto setpoint = FlowSetpointOf(frame);
+  if (!setpoint) return;
+  m_setpoints[static_cast<std::size_t>(setpoint->mfc - 1)] = setpoint->percent;
+  const Milliseconds now = m_now();
+  for (Limit& limit : m_limits)
+    if (limit.rule.kind == LimitKind::Deviation) Check(limit, now);
 }
 
 AlarmWatch::Group* AlarmWatch::GroupOf(DeviceKind kind) {
@@ -43,6 +84,12 @@ void AlarmWatch::DeviceChanged(const Device& device, const DeviceShown& shown) {
     // A gauge's fault text is its state beside the "---".
     const std::string_view text = shown.detail && device.kind == DeviceKind::Gauge ? *shown.detail : shown.text;
     m_board.Set(*point, shown.reading.quality == Quality::Fault, text, now);
+  }
+  for (Limit& limit : m_limits) {
+    if (limit.slot != device.slot) continue;
+    limit.reading = ValueOf(device, shown.reading);
+    limit.text = std::string(device.name) + " " + std::string(shown.text);
+    Check(limit, now);
   }
   Group* group = device.fixed ? nullptr : GroupOf(device.kind);
   if (!group) return;
@@ -103,6 +150,7 @@ void AlarmWatch::WatchdogTicked() {
   SetGroups();
   for (Held* held : {&m_warnings[0], &m_warnings[1], &m_warnings[2], &m_restart})
     if (now - held->lastSeen >= kEventAlarmHold) m_board.Set(held->point, false, "", now);
+  for (Limit& limit : m_limits) Check(limit, now);
   m_board.Tick(now);
 }
 

@@ -2,15 +2,20 @@
 // device is in alarm while it shows a fault, the port while it is lost, a
 // group while the watchdog keeps it grey with the port open (from the
 // second tick after the port opened, so that a connect raises nothing), a
-// controller warning or restart for 30 s after it was last seen.
+// controller warning or restart for 30 s after it was last seen, a limit
+// alarm as its rule says (checked at each reading and each watchdog tick,
+// so a delay is kept to within the tick's 3 s).
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "alarms/AlarmBoard.h"
+#include "alarms/LimitAlarm.h"
 #include "link/Feed.h"
 
 namespace halvorn::alarms {
@@ -20,14 +25,16 @@ constexpr Milliseconds kEventAlarmHold = 30'000;
 
 class AlarmWatch : public FeedListener {
  public:
-  // `now`: the panel's monotonic clock in milliseconds.
-  AlarmWatch(AlarmBoard& board, std::function<Milliseconds()> now);
+  // `now`: the panel's monotonic clock in milliseconds. The points of the
+  // `limits` must be on `board` (ApplyTo).
+  AlarmWatch(AlarmBoard& board, std::function<Milliseconds()> now, const std::vector<LimitRule>& limits = {});
 
   void DeviceChanged(const Device& device, const DeviceShown& shown) override;
   void UptimeChanged(const Reading& reading, std::string_view text) override;
   void Link(LinkEvent what, std::int64_t number, std::string_view status) override;
   void Warning(std::int64_t number, std::string_view line) override;
   void WatchdogTicked() override;
+  void Written(std::string_view frame, bool poll, std::optional<std::int64_t> action) override;
 
  private:
   // A group the watchdog greys as one: its alarm point and how many of its
@@ -44,7 +51,16 @@ class AlarmWatch : public FeedListener {
     std::size_t point = 0;
     Milliseconds lastSeen = 0;
   };
+  struct Limit {
+    LimitRule rule;
+    std::size_t point = 0;
+    std::size_t slot = 0;  // of its device
+    LimitState state;
+    std::optional<double> reading;  // the last, in the rule's unit
+    std::string text;               // what the device showed
+  };
   Group* GroupOf(DeviceKind kind);
+  void Check(Limit& limit, Milliseconds now);
   void Seen(Held& held, std::string_view text);
   void SetGroups();
 
@@ -59,6 +75,8 @@ class AlarmWatch : public FeedListener {
   std::array<Held, 3> m_warnings{};  // 100, 105, 106
   Held m_restart;
   std::optional<double> m_uptime;
+  std::vector<Limit> m_limits;
+  std::array<std::optional<int>, 4> m_setpoints{};  // the last sent to MFC1..MFC4
 };
 
 }  // namespace halvorn::alarms
