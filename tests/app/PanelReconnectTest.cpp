@@ -21,7 +21,7 @@
 #include "support/EventLoop.h"
 #include "support/FakeSysfs.h"
 #include "support/PollFrames.h"
-#include "support/PseudoTerminal.h"
+#include "PseudoTerminal.h"
 #include "support/TemporaryDirectory.h"
 
 namespace halvorn::shell {
@@ -29,7 +29,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using testing::PseudoTerminal;
+using process::PseudoTerminal;
 
 class PanelReconnectTest : public ::testing::Test {
  protected:

@@ -26,7 +26,7 @@
 #include "link/Frame.h"
 #include "support/EventLoop.h"
 #include "support/PollFrames.h"
-#include "support/PseudoTerminal.h"
+#include "PseudoTerminal.h"
 
 namespace halvorn::shell {
 
@@ -141,7 +141,7 @@ class PanelWindowFixture : public ::testing::Test {
     EXPECT_TRUE(Picture().save(QDir(QString::fromLocal8Bit(folder)).filePath(file)));
   }
 
-  testing::PseudoTerminal line;
+  process::PseudoTerminal line;
   std::unique_ptr<MainWindow> window;
   QStringList menuCaptions;
   int dpiX = 96;

@@ -24,7 +24,7 @@
 #include "Twips.h"
 #include "support/EventLoop.h"
 #include "support/PollFrames.h"
-#include "support/PseudoTerminal.h"
+#include "PseudoTerminal.h"
 
 namespace halvorn::shell {
 namespace {

@@ -45,6 +45,12 @@
 namespace halvorn::perf {
 namespace {
 
+using process::ChildOptions;
+using process::ChildProcess;
+using process::CpuSeconds;
+using process::PeakResidentKiB;
+using process::WakeUps;
+
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 

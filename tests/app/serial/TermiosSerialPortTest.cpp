@@ -7,7 +7,7 @@
 
 #include "support/EventLoop.h"
 #include "support/FakeSysfs.h"
-#include "support/PseudoTerminal.h"
+#include "PseudoTerminal.h"
 #include "support/TemporaryDirectory.h"
 #include "support/TimeBounds.h"
 
@@ -49,7 +49,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using testing::PseudoTerminal;
+using process::PseudoTerminal;
 using testing::ProcessCpuTime;
 using testing::RunEventsFor;
 using testing::RunEventsUntil;

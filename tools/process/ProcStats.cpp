@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-namespace halvorn::perf {
+namespace halvorn::process {
 namespace {
 
 std::string ProcPath(pid_t pid, const char* file) {
@@ -60,4 +60,4 @@ std::optional<int> OpenDescriptors(pid_t pid) {
   return count;
 }
 
-}  // namespace halvorn::perf
+}  // namespace halvorn::process

@@ -7,7 +7,7 @@
 
 #include <optional>
 
-namespace halvorn::perf {
+namespace halvorn::process {
 
 // User plus system processor seconds used so far, in clock ticks' steps
 // (10 ms); nothing when the process is gone.
@@ -24,4 +24,4 @@ std::optional<long> WakeUps(pid_t pid);
 // Open file descriptors of the process.
 std::optional<int> OpenDescriptors(pid_t pid);
 
-}  // namespace halvorn::perf
+}  // namespace halvorn::process
