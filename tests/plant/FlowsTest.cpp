@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "PlantAnswers.h"
+#include "support/PlantAnswers.h"
 #include "panel/Dump.h"
 #include "plant/Flows.h"
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "PlantAnswers.h"
+#include "support/PlantAnswers.h"
 #include "panel/Devices.h"
 #include "plant/Electrode.h"
 #include "plant/Flows.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "PlantAnswers.h"
+#include "support/PlantAnswers.h"
 #include "panel/Dump.h"
 #include "plant/Electrode.h"
 #include "plant/Flows.h"

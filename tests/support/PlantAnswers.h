@@ -1,9 +1,12 @@
-// Building plant answers byte by byte for the decoder tests.
+// The plant's answers as tests build them: byte by byte for the decoders,
+// and whole frames as they arrive on the line for the receiver.
 #pragma once
 
 #include <initializer_list>
 #include <string>
 #include <string_view>
+
+#include "link/Frame.h"
 
 namespace halvorn::testing {
 
@@ -21,5 +24,13 @@ inline const std::string kValid = Bytes({140});
 inline std::string Answer(std::string_view typeAndPayload) {
   return std::string(typeAndPayload) + "000";
 }
+
+// An answer as it arrives on the line: the text, its correct checksum
+// field and the carriage return.
+inline std::string OnLine(std::string_view text) { return BuildFrame(text); }
+
+// A valve answer on the line; `states` holds one byte per valve V1..CV2,
+// '\x18' open, '\x17' closed.
+inline std::string ValveLine(const std::string& states) { return OnLine("061__" + states); }
 
 }  // namespace halvorn::testing
