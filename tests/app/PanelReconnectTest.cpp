@@ -148,9 +148,9 @@ TEST_F(PanelReconnectTest, AnotherAdapterUnderTheNameIsNotTakenAndTheTitleSaysSo
 
 // Wall-clock: the first try comes one interval after the loss, and a device
 // already back by then is open within a moment of it.
-using PanelReconnectTiming = PanelReconnectTest;
+using PanelReconnectTimingTest = PanelReconnectTest;
 
-TEST_F(PanelReconnectTiming, TheFirstTryIsTwoSecondsAfterTheLoss) {
+TEST_F(PanelReconnectTimingTest, TheFirstTryIsTwoSecondsAfterTheLoss) {
   Unplug();
   Replug();
   ASSERT_TRUE(testing::RunEventsUntil([&] { return Status() == "Port 1 open successfully"; }, 5s));

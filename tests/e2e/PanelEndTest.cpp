@@ -47,7 +47,7 @@ bool AwaitShown(const std::string& report, std::chrono::seconds patience) {
 // commit waits (up to two seconds, then it gives up). A second SIGTERM ends
 // the panel within a second all the same; its one more try marks the
 // session ended when the lock goes meanwhile.
-TEST(PanelEndTest, ASecondSigtermWhileTheLastCommitWaitsEndsThePanelWithinASecond) {
+TEST(PanelEndTimeBoundTest, ASecondSigtermWhileTheLastCommitWaitsEndsThePanelWithinASecond) {
   struct Case {
     std::chrono::milliseconds lockedFor;  // after the second signal
     std::int64_t ended;

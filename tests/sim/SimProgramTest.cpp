@@ -196,7 +196,7 @@ TEST(SimProgramTest, FaultsFromTheCommandLine) {
   EXPECT_FALSE(panel.Receive(400ms));
 }
 
-TEST(SimProgramTest, IdleWithoutAPanelUsesNoProcessorTime) {
+TEST(SimProgramTimeBoundTest, IdleWithoutAPanelUsesNoProcessorTime) {
   SimProcess sim({});
   const std::optional<std::string> path = sim.LinePath();
   ASSERT_TRUE(path);
@@ -321,7 +321,7 @@ void FloodOnce(int sliceMs) {
   }
 }
 
-TEST(SimProgramTest, FloodFillsA921600BaudLineInItsSlicesAndReportsExactlyWhatItSent) {
+TEST(SimProgramTimeBoundTest, FloodFillsA921600BaudLineInItsSlicesAndReportsExactlyWhatItSent) {
   for (const int sliceMs : {1, 20}) {
     SCOPED_TRACE(::testing::Message() << sliceMs << " ms slices");
     FloodOnce(sliceMs);
