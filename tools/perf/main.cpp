@@ -23,7 +23,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -38,8 +37,11 @@
 
 #include "ChildProcess.h"
 #include "Latency.h"
+#include "Options.h"
 #include "ProbeCounts.h"
 #include "ProcStats.h"
+#include "Statistics.h"
+#include "TargetTable.h"
 #include "TimingApplication.h"
 
 namespace halvorn::perf {
@@ -49,149 +51,17 @@ using process::ChildOptions;
 using process::ChildProcess;
 using process::CpuSeconds;
 using process::PeakResidentKiB;
+using process::LoadAverage;
+using process::MachineBusySeconds;
 using process::WakeUps;
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-// Where the panel draws: Qt's offscreen platform, or a real X server.
-enum class Display { Offscreen, Xvfb };
-
-const char* Name(Display display) { return display == Display::Offscreen ? "offscreen" : "Xvfb"; }
-
-struct Options {
-  int seconds = 20;   // length of one CPU window
-  int repeats = 3;    // CPU windows per condition
-  int starts = 5;     // program starts timed
-  int answers = 2000; // answers timed for latency
-  std::vector<int> slicesMs{1, 10, 20};  // how the flood is handed to the line
-  std::vector<Display> displays{Display::Offscreen, Display::Xvfb};
-  bool ok = true;
-  std::string record; // the panels record their runs into this file; empty: off
-};
-
-// "1,10,20": each 1 to 20.
-bool ParseSlices(std::string_view text, std::vector<int>& out) {
-  out.clear();
-  while (!text.empty()) {
-    const std::string_view item = text.substr(0, text.find(','));
-    int ms = 0;
-    const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), ms);
-    if (error != std::errc{} || end != item.data() + item.size() || ms < 1 || ms > 20) return false;
-    out.push_back(ms);
-    text.remove_prefix(std::min(text.size(), item.size() + 1));
-  }
-  return !out.empty();
-}
-
-// "offscreen,xvfb", either or both.
-bool ParseDisplays(std::string_view text, std::vector<Display>& out) {
-  out.clear();
-  while (!text.empty()) {
-    const std::string_view item = text.substr(0, text.find(','));
-    if (item == "offscreen") {
-      out.push_back(Display::Offscreen);
-    } else if (item == "xvfb") {
-      out.push_back(Display::Xvfb);
-    } else {
-      return false;
-    }
-    text.remove_prefix(std::min(text.size(), item.size() + 1));
-  }
-  return !out.empty();
-}
-
-Options ParseOptions(int argc, char** argv) {
-  Options options;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view name = argv[i];
-    const auto number = [&](int& out) {
-      if (i + 1 >= argc) return false;
-      const std::string_view text = argv[++i];
-      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
-      return error == std::errc{} && end == text.data() + text.size() && out > 0;
-    };
-    if (name == "--quick") {
-      options.seconds = 3;
-      options.repeats = 1;
-      options.starts = 2;
-      options.answers = 300;
-    } else if (name == "--record" && i + 1 < argc) {
-      options.record = argv[++i];
-    } else if (name == "--slices") {
-      options.ok = options.ok && i + 1 < argc && ParseSlices(argv[++i], options.slicesMs);
-    } else if (name == "--displays") {
-      options.ok = options.ok && i + 1 < argc && ParseDisplays(argv[++i], options.displays);
-    } else if (name == "--seconds") {
-      options.ok = options.ok && number(options.seconds);
-    } else if (name == "--repeats") {
-      options.ok = options.ok && number(options.repeats);
-    } else if (name == "--starts") {
-      options.ok = options.ok && number(options.starts);
-    } else if (name == "--answers") {
-      options.ok = options.ok && number(options.answers);
-    } else {
-      options.ok = false;
-    }
-  }
-  return options;
-}
-
 long long MonotonicNs() {
   timespec now{};
   ::clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<long long>(now.tv_sec) * 1'000'000'000LL + now.tv_nsec;
-}
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0.0;
-  std::sort(values.begin(), values.end());
-  const std::size_t middle = values.size() / 2;
-  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-double Percentile(std::vector<double> values, double share) {
-  if (values.empty()) return 0.0;
-  std::sort(values.begin(), values.end());
-  const auto at = static_cast<std::size_t>(share * static_cast<double>(values.size() - 1) + 0.5);
-  return values[std::min(at, values.size() - 1)];
-}
-
-// Busy processor time of the whole machine so far, in seconds (all cores).
-double MachineBusySeconds() {
-  std::ifstream stat("/proc/stat");
-  std::string cpu;
-  long long user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0, steal = 0;
-  stat >> cpu >> user >> nice >> system >> idle >> iowait >> irq >> softirq >> steal;
-  return static_cast<double>(user + nice + system + irq + softirq + steal) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-}
-
-std::string LoadAverage() {
-  std::ifstream load("/proc/loadavg");
-  std::string one, five, fifteen;
-  load >> one >> five >> fifteen;
-  return one + " " + five + " " + fifteen;
-}
-
-struct Row {
-  std::string figure;
-  std::string value;
-  std::string target;
-  std::optional<bool> met;  // nothing: a figure without a target
-};
-
-void PrintRows(const std::vector<Row>& rows) {
-  std::printf("\n%-72s %-16s %-16s %s\n", "figure", "value", "target", "met?");
-  for (const Row& row : rows) {
-    std::printf("%-72s %-16s %-16s %s\n", row.figure.c_str(), row.value.c_str(), row.target.c_str(),
-                !row.met ? "-" : *row.met ? "MET" : "NOT MET");
-  }
-}
-
-std::string Format(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
 }
 
 // The panel and the simulator, joined through a link in a private folder.
@@ -543,13 +413,14 @@ int Run(const Options& options) {
 }  // namespace halvorn::perf
 
 int main(int argc, char** argv) {
-  const halvorn::perf::Options options = halvorn::perf::ParseOptions(argc, argv);
+  const halvorn::perf::Options options =
+      halvorn::perf::ParseOptions(std::vector<std::string_view>(argv + std::min(argc, 1), argv + argc));
+  if (options.help) {
+    std::fputs(halvorn::perf::kUsage, stdout);
+    return 0;
+  }
   if (!options.ok) {
-    std::fprintf(stderr,
-                 "usage: halvorn-perf [--quick] [--seconds N] [--repeats N] [--starts N] [--answers N]\n"
-                 "                    [--slices 1,10,20] [--displays offscreen,xvfb] [--record FILE]\n"
-                 "  prints the panel's performance figures beside their targets;\n"
-                 "  with --record the panels measured record their runs into FILE\n");
+    std::fputs(halvorn::perf::kUsage, stderr);
     return 2;
   }
   // The latency part runs a window of its own, offscreen like the children.

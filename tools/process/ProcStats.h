@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <optional>
+#include <string>
 
 namespace halvorn::process {
 
@@ -23,5 +24,11 @@ std::optional<long> WakeUps(pid_t pid);
 
 // Open file descriptors of the process.
 std::optional<int> OpenDescriptors(pid_t pid);
+
+// Busy processor time of the whole machine so far, in seconds (all cores).
+double MachineBusySeconds();
+
+// The load averages over 1, 5 and 15 minutes, as /proc/loadavg writes them.
+std::string LoadAverage();
 
 }  // namespace halvorn::process
