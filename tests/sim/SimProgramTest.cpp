@@ -23,6 +23,7 @@
 #include "ChildProcess.h"
 #include "ProcStats.h"
 #include "link/Frame.h"
+#include "support/PlantAnswers.h"
 #include "support/TemporaryDirectory.h"
 #include "support/TimeBounds.h"
 
@@ -118,11 +119,7 @@ TEST(SimProgramTest, PrintsItsLineAndAnswersEveryPoll) {
   PanelEnd panel(*path);
   ASSERT_TRUE(panel.open());
 
-  const struct {
-    std::string request;
-    std::size_t length;
-  } cases[] = {{"061_", 24}, {"062_", 11}, {"060_", 64}, {"063_", 28}, {"010_", 18}, {"081_", 8}, {"121_", 8}};
-  for (const auto& c : cases) {
+  for (const auto& c : halvorn::testing::kPollAnswerLengths) {
     SCOPED_TRACE(c.request);
     const std::optional<std::string> answer = panel.Ask(c.request);
     ASSERT_TRUE(answer) << "no answer in time";

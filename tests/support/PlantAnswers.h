@@ -2,6 +2,7 @@
 // and whole frames as they arrive on the line for the receiver.
 #pragma once
 
+#include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -24,6 +25,15 @@ inline const std::string kValid = Bytes({140});
 inline std::string Answer(std::string_view typeAndPayload) {
   return std::string(typeAndPayload) + "000";
 }
+
+// Each poll request and the length of its answer, checksum field included,
+// carriage return not.
+struct PollAnswerLength {
+  std::string_view request;
+  std::size_t length;
+};
+inline constexpr PollAnswerLength kPollAnswerLengths[] = {{"061_", 24}, {"062_", 11}, {"060_", 64}, {"063_", 28},
+                                                          {"010_", 18}, {"081_", 8},  {"121_", 8}};
 
 // An answer as it arrives on the line: the text, its correct checksum
 // field and the carriage return.
