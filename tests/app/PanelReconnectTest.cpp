@@ -17,11 +17,11 @@
 #include <string>
 
 #include "MainWindow.h"
+#include "PseudoTerminal.h"
 #include "QtApplication.h"
 #include "support/EventLoop.h"
 #include "support/FakeSysfs.h"
 #include "support/PollFrames.h"
-#include "PseudoTerminal.h"
 #include "support/TemporaryDirectory.h"
 
 namespace halvorn::shell {

@@ -21,12 +21,12 @@
 #include <string>
 
 #include "MainWindow.h"
+#include "PseudoTerminal.h"
 #include "QtApplication.h"
 #include "Twips.h"
 #include "link/Frame.h"
 #include "support/EventLoop.h"
 #include "support/PollFrames.h"
-#include "PseudoTerminal.h"
 
 namespace halvorn::shell {
 

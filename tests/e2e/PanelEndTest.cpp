@@ -59,9 +59,9 @@ TEST(PanelEndTimeBoundTest, ASecondSigtermWhileTheLastCommitWaitsEndsThePanelWit
     const std::string path = dir / "locked.halvorn";
     const std::string report = dir / "probe.txt";
     process::ChildProcess panel({HALVORN_PANEL_PROGRAM,
-                              {"--port", "1=" + std::string(dir / "nothing"), "--record", path},
-                              ProbeEnvironment(report, "offscreen"),
-                              dir / "panel.err"});
+                                 {"--port", "1=" + std::string(dir / "nothing"), "--record", path},
+                                 ProbeEnvironment(report, "offscreen"),
+                                 dir / "panel.err"});
     ASSERT_TRUE(AwaitShown(report, 15s)) << ReadFile(dir / "panel.err");
     Database other(path, Database::Mode::ReadWrite);
     other.setBusyTimeout(5000);

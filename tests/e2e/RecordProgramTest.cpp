@@ -132,8 +132,8 @@ TEST(RecordProgramTest, ARecordThatFailsForTheMomentStillStartsThePanel) {
   ASSERT_TRUE(shown(dir / "hung.txt")) << ReadFile(dir / "hung.err");
   hung.Signal(SIGSTOP);
   {
-    process::ChildProcess panel({HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(dir / "second.txt", "offscreen", true),
-                              dir / "second.err"});
+    process::ChildProcess panel({HALVORN_PANEL_PROGRAM, arguments,
+                                 ProbeEnvironment(dir / "second.txt", "offscreen", true), dir / "second.err"});
     EXPECT_TRUE(shown(dir / "second.txt")) << ReadFile(dir / "second.err");
     panel.Signal(SIGTERM);
     ASSERT_TRUE(panel.Wait(10s));
@@ -169,9 +169,9 @@ TEST(RecordProgramTest, SigtermClosesTheRecordCleanly) {
   const std::string path = dir / "stopped.halvorn";
   const std::string report = dir / "probe.txt";
   process::ChildProcess panel({HALVORN_PANEL_PROGRAM,
-                            {"--port", "1=" + std::string(dir / "nothing"), "--record", path},
-                            ProbeEnvironment(report, "offscreen", true),
-                            dir / "panel.err"});
+                               {"--port", "1=" + std::string(dir / "nothing"), "--record", path},
+                               ProbeEnvironment(report, "offscreen", true),
+                               dir / "panel.err"});
   const auto deadline = std::chrono::steady_clock::now() + 15s;
   while (ReadFile(report).find("connected") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(50ms);
@@ -224,9 +224,9 @@ std::int64_t FloodAndKill(const testing::TemporaryDirectory& dir, const std::str
   if (!sim.ReadLineStartingWith("halvorn-sim: link ", 5s)) return 0;
   const std::string report = dir / "probe.txt";
   process::ChildProcess panel({HALVORN_PANEL_PROGRAM,
-                            {"--port", "1=" + link, "--record", recordPath},
-                            ProbeEnvironment(report, "offscreen", true),
-                            dir / "panel.err"});
+                               {"--port", "1=" + link, "--record", recordPath},
+                               ProbeEnvironment(report, "offscreen", true),
+                               dir / "panel.err"});
   const auto deadline = std::chrono::steady_clock::now() + 15s;
   while (ReadFile(report).find("connected") == std::string::npos) {
     if (std::chrono::steady_clock::now() > deadline) return 0;

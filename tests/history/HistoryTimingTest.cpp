@@ -24,7 +24,8 @@ namespace {
 std::string DayRecord(const testing::TemporaryDirectory& dir) {
   if (const char* given = std::getenv("HALVORN_DAY_RECORD"); given && std::filesystem::exists(given)) return given;
   const std::string path = dir / "day.halvorn";
-  process::ChildProcess maker({HALVORN_MAKE_RECORD_PROGRAM, {path, "--hours", "24"}, {}, dir / "make-record.err"});
+  process::ChildProcess maker(
+      {HALVORN_MAKE_RECORD_PROGRAM, {path, "--hours", "24"}, {}, dir / "make-record.err"});
   if (!maker.Wait(std::chrono::minutes(5)) || maker.exitStatus() != 0) return {};
   return path;
 }

@@ -38,23 +38,25 @@ TEST(PerfFiguresTest, MediansAndPercentilesOfUnsortedSamples) {
 
 TEST(PerfFiguresTest, OptionsAreTakenOrTheWholeLineIsRefused) {
   const Options defaults;
-  const Options quick = ParseOptions({"--quick", "--slices", "10", "--displays", "xvfb", "--record", "r.halvorn"});
+  const Options quick =
+      ParseOptions({"--quick", "--slices", "10", "--displays", "xvfb", "--record", "r.halvorn"});
   ASSERT_TRUE(quick.ok);
   EXPECT_EQ(quick.seconds, 3);
   EXPECT_EQ(quick.repeats, 1);
   EXPECT_EQ(quick.slicesMs, std::vector<int>{10});
   EXPECT_EQ(quick.displays, std::vector<Display>{Display::Xvfb});
   EXPECT_EQ(quick.record, "r.halvorn");
-  EXPECT_EQ(ParseOptions({"--slices", "1,20", "--seconds", "7"}).slicesMs, (std::vector<int>{1, 20}));
+  EXPECT_EQ(ParseOptions({"--slices", "1,20", "--seconds", "7"}).slicesMs,
+            (std::vector<int>{1, 20}));
   EXPECT_EQ(ParseOptions({"--seconds", "7"}).seconds, 7);
   EXPECT_TRUE(ParseOptions({"--help"}).help);
   EXPECT_FALSE(ParseOptions({}).help);
   EXPECT_EQ(ParseOptions({}).slicesMs, defaults.slicesMs);
 
   const std::vector<std::vector<std::string_view>> refused{
-      {"--bogus"},           {"--seconds"},          {"--seconds", "0"},         {"--seconds", "5s"},
-      {"--slices", "0"},     {"--slices", "21"},     {"--slices", "1,,10"},      {"--slices", ""},
-      {"--displays", "x11"}, {"--displays", ""},     {"--record"},               {"--answers", "-3"},
+      {"--bogus"},           {"--seconds"},      {"--seconds", "0"},    {"--seconds", "5s"},
+      {"--slices", "0"},     {"--slices", "21"}, {"--slices", "1,,10"}, {"--slices", ""},
+      {"--displays", "x11"}, {"--displays", ""}, {"--record"},          {"--answers", "-3"},
   };
   for (const auto& arguments : refused) {
     SCOPED_TRACE(::testing::PrintToString(arguments));

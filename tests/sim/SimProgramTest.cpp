@@ -257,8 +257,9 @@ void FloodOnce(int sliceMs) {
   ASSERT_TRUE(panel.open());
   ASSERT_TRUE(panel.Ask("061_")) << "the flood goes to a panel that has spoken";
   ASSERT_TRUE(sim.Type("flood 92160 0.1 " + std::to_string(sliceMs) + "\n"));
-  ASSERT_EQ(sim.ReadLine(kPatience).value_or(""), "ok: flooding at 92160 bytes/s, 0.1 of frames with a wrong checksum, in " +
-                                             std::to_string(sliceMs) + " ms slices");
+  ASSERT_EQ(sim.ReadLine(kPatience).value_or(""),
+            "ok: flooding at 92160 bytes/s, 0.1 of frames with a wrong checksum, in " + std::to_string(sliceMs) +
+                " ms slices");
 
   // Reads what arrives for a while; every frame is whole and counted.
   std::string pending;

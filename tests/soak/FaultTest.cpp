@@ -17,10 +17,10 @@
 
 #include "PanelAndController.h"
 #include "ProcStats.h"
+#include "PseudoTerminal.h"
 #include "WrongBaud.h"
 #include "app/QtApplication.h"
 #include "link/Frame.h"
-#include "PseudoTerminal.h"
 #include "support/TimeBounds.h"
 
 namespace halvorn::soak {

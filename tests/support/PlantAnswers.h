@@ -22,9 +22,7 @@ inline const std::string kValid = Bytes({140});
 
 // The decoders never read the checksum field (the receiver has checked it
 // before), so any three digits stand in for it here.
-inline std::string Answer(std::string_view typeAndPayload) {
-  return std::string(typeAndPayload) + "000";
-}
+inline std::string Answer(std::string_view typeAndPayload) { return std::string(typeAndPayload) + "000"; }
 
 // Each poll request and the length of its answer, checksum field included,
 // carriage return not.

@@ -37,8 +37,7 @@ class Simulator {
   // Starts `halvorn-sim --console --quiet --link <link>` and `extra`; with
   // no `link`, one in a folder of its own. ok() once the link is made.
   explicit Simulator(const std::vector<std::string>& extra = {}, std::string link = {})
-      : m_link(link.empty() ? (m_directory / "controller").string() : std::move(link)),
-        m_process(Options(extra)) {
+      : m_link(link.empty() ? (m_directory / "controller").string() : std::move(link)), m_process(Options(extra)) {
     m_ok = m_process.started() && AwaitLine("halvorn-sim: link ", std::chrono::seconds(5)).has_value();
   }
 
@@ -59,8 +58,7 @@ class Simulator {
   }
 
   // The next line starting with one of `prefixes` within `limit`.
-  std::optional<std::string> AwaitLine(const std::vector<std::string_view>& prefixes,
-                                       std::chrono::milliseconds limit) {
+  std::optional<std::string> AwaitLine(const std::vector<std::string_view>& prefixes, std::chrono::milliseconds limit) {
     const auto matches = [&](const std::string& line) {
       return std::any_of(prefixes.begin(), prefixes.end(), [&](std::string_view p) { return line.starts_with(p); });
     };
@@ -103,9 +101,9 @@ class Simulator {
 
   // Types a console line and waits for its answer ("ok: ..." or
   // "error: ...").
-  std::optional<std::string> Command(std::string_view line,
-                                     std::chrono::milliseconds limit = std::chrono::seconds(2)) {
-    std::erase_if(m_skipped, [](const std::string& old) { return old.starts_with("ok: ") || old.starts_with("error: "); });
+  std::optional<std::string> Command(std::string_view line, std::chrono::milliseconds limit = std::chrono::seconds(2)) {
+    std::erase_if(m_skipped,
+                  [](const std::string& old) { return old.starts_with("ok: ") || old.starts_with("error: "); });
     if (!Type(line)) return {};
     return AwaitLine(std::vector<std::string_view>{"ok: ", "error: "}, limit);
   }

@@ -14,14 +14,14 @@ enum class Display { Offscreen, Xvfb };
 [[nodiscard]] const char* Name(Display display);
 
 struct Options {
-  int seconds = 20;    // length of one CPU window
-  int repeats = 3;     // CPU windows per condition
-  int starts = 5;      // program starts timed
-  int answers = 2000;  // answers timed for latency
+  int seconds = 20;                      // length of one CPU window
+  int repeats = 3;                       // CPU windows per condition
+  int starts = 5;                        // program starts timed
+  int answers = 2000;                    // answers timed for latency
   std::vector<int> slicesMs{1, 10, 20};  // how the flood is handed to the line
   std::vector<Display> displays{Display::Offscreen, Display::Xvfb};
   bool ok = true;
-  bool help = false;  // --help: the usage, and nothing measured
+  bool help = false;   // --help: the usage, and nothing measured
   std::string record;  // the panels record their runs into this file; empty: off
 };
 

@@ -8,7 +8,9 @@ void PrintRows(const std::vector<Row>& rows) {
   std::printf("\n%-72s %-16s %-16s %s\n", "figure", "value", "target", "met?");
   for (const Row& row : rows) {
     std::printf("%-72s %-16s %-16s %s\n", row.figure.c_str(), row.value.c_str(), row.target.c_str(),
-                !row.met ? "-" : *row.met ? "MET" : "NOT MET");
+                !row.met   ? "-"
+                : *row.met ? "MET"
+                           : "NOT MET");
   }
 }
 

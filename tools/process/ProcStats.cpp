@@ -65,7 +65,8 @@ double MachineBusySeconds() {
   std::string cpu;
   long long user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0, steal = 0;
   stat >> cpu >> user >> nice >> system >> idle >> iowait >> irq >> softirq >> steal;
-  return static_cast<double>(user + nice + system + irq + softirq + steal) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+  return static_cast<double>(user + nice + system + irq + softirq + steal) /
+         static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
 std::string LoadAverage() {
