@@ -17,11 +17,11 @@
 #include <string>
 
 #include "MainWindow.h"
+#include "PseudoTerminal.h"
 #include "QtApplication.h"
 #include "support/EventLoop.h"
 #include "support/FakeSysfs.h"
 #include "support/PollFrames.h"
-#include "support/PseudoTerminal.h"
 #include "support/TemporaryDirectory.h"
 
 namespace halvorn::shell {
@@ -29,7 +29,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using testing::PseudoTerminal;
+using process::PseudoTerminal;
 
 class PanelReconnectTest : public ::testing::Test {
  protected:
@@ -148,9 +148,9 @@ TEST_F(PanelReconnectTest, AnotherAdapterUnderTheNameIsNotTakenAndTheTitleSaysSo
 
 // Wall-clock: the first try comes one interval after the loss, and a device
 // already back by then is open within a moment of it.
-using PanelReconnectTiming = PanelReconnectTest;
+using PanelReconnectTimingTest = PanelReconnectTest;
 
-TEST_F(PanelReconnectTiming, TheFirstTryIsTwoSecondsAfterTheLoss) {
+TEST_F(PanelReconnectTimingTest, TheFirstTryIsTwoSecondsAfterTheLoss) {
   Unplug();
   Replug();
   ASSERT_TRUE(testing::RunEventsUntil([&] { return Status() == "Port 1 open successfully"; }, 5s));

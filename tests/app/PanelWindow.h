@@ -21,12 +21,12 @@
 #include <string>
 
 #include "MainWindow.h"
+#include "PseudoTerminal.h"
 #include "QtApplication.h"
 #include "Twips.h"
 #include "link/Frame.h"
 #include "support/EventLoop.h"
 #include "support/PollFrames.h"
-#include "support/PseudoTerminal.h"
 
 namespace halvorn::shell {
 
@@ -141,7 +141,7 @@ class PanelWindowFixture : public ::testing::Test {
     EXPECT_TRUE(Picture().save(QDir(QString::fromLocal8Bit(folder)).filePath(file)));
   }
 
-  testing::PseudoTerminal line;
+  process::PseudoTerminal line;
   std::unique_ptr<MainWindow> window;
   QStringList menuCaptions;
   int dpiX = 96;

@@ -19,12 +19,12 @@
 
 #include "MainWindow.h"
 #include "PanelWindow.h"
+#include "PseudoTerminal.h"
 #include "QtApplication.h"
 #include "TouchPress.h"
 #include "Twips.h"
 #include "support/EventLoop.h"
 #include "support/PollFrames.h"
-#include "support/PseudoTerminal.h"
 
 namespace halvorn::shell {
 namespace {

@@ -26,9 +26,9 @@
 #include "MainWindow.h"
 #include "app/QtApplication.h"
 #include "ShapeView.h"
-#include "SimulatorProcess.h"
 #include "panel/Dump.h"
 #include "support/EventLoop.h"
+#include "support/Simulator.h"
 #include "support/TimeBounds.h"
 
 namespace halvorn::shell {
@@ -102,12 +102,11 @@ class EndToEndTest : public ::testing::Test {
   }
 
   void StartSimulator() {
-    sim = std::make_unique<testing::SimulatorProcess>(HALVORN_SIM_PROGRAM, linkPath);
-    ASSERT_TRUE(sim->started());
     // The link is made just after the line is announced; the panel opens
     // the link, so wait for both.
+    sim = std::make_unique<testing::Simulator>(std::vector<std::string>{}, linkPath);
+    ASSERT_TRUE(sim->ok()) << sim->transcript();
     ASSERT_TRUE(sim->AwaitLine("halvorn-sim: controller on ", kPatience)) << sim->transcript();
-    ASSERT_TRUE(sim->AwaitLine("halvorn-sim: link ", kPatience)) << sim->transcript();
   }
 
   // A console command that the simulator must accept.
@@ -217,11 +216,14 @@ class EndToEndTest : public ::testing::Test {
   // simulator ends, then its directory goes.
   testing::TemporaryDirectory directory;
   std::string linkPath;
-  std::unique_ptr<testing::SimulatorProcess> sim;
+  std::unique_ptr<testing::Simulator> sim;
   std::unique_ptr<MainWindow> window;
 };
 
-TEST_F(EndToEndTest, AfterConnectEveryGroupIsColouredWithinTwoSecondsAndTheUptimeIsShown) {
+// Bounded in time: run again with the tight bounds in the timing pass.
+using EndToEndTimeBoundTest = EndToEndTest;
+
+TEST_F(EndToEndTimeBoundTest, AfterConnectEveryGroupIsColouredWithinTwoSecondsAndTheUptimeIsShown) {
   ASSERT_EQ(GreyDeviceShapes().size(), DeviceShapes().size()) << "every group starts grey";
   const Clock::time_point start = Clock::now();
   Connect();
@@ -309,7 +311,7 @@ TEST_F(EndToEndTest, ASetpointSentFromTheBoxIsReflectedInTheFlowReading) {
   EXPECT_EQ(form().lblMFC4Value.caption, " 0.0%");
 }
 
-TEST_F(EndToEndTest, SilencedGaugesGreyExactlyTheGaugeShapesThreeToSixSecondsLaterAndKeepTheirReadings) {
+TEST_F(EndToEndTimeBoundTest, SilencedGaugesGreyExactlyTheGaugeShapesThreeToSixSecondsLaterAndKeepTheirReadings) {
   ConnectAndWaitForEveryGroup();
   if (HasFatalFailure()) return;
   // Silence the gauges just after a gauge answer arrived, so the time from
@@ -429,7 +431,7 @@ TEST_F(EndToEndTest, ACorruptedAnswerIncrementsOnlyTheChecksumErrorCount) {
   EXPECT_EQ(panel().CrcErrorCount, crcBefore + spoiled);
 }
 
-TEST_F(EndToEndTest, AHangUpClosesThePortWithinOnePollPeriodAndTheReopenedLineConnectsAgain) {
+TEST_F(EndToEndTimeBoundTest, AHangUpClosesThePortWithinOnePollPeriodAndTheReopenedLineConnectsAgain) {
   ConnectAndWaitForEveryGroup();
   if (HasFatalFailure()) return;
   ASSERT_TRUE(sim->Type("hangup 2"));
@@ -471,7 +473,7 @@ TEST_F(EndToEndTest, AHangUpClosesThePortWithinOnePollPeriodAndTheReopenedLineCo
 TEST_F(EndToEndTest, ReconnectingToARestartedSimulatorWorks) {
   ConnectAndWaitForEveryGroup();
   if (HasFatalFailure()) return;
-  sim->Terminate();
+  sim->Stop();
   ASSERT_TRUE(RunEventsUntil([&] { return LabelText("lblStatus") == "Port 1 lost"; }, 1s))
       << LabelText("lblStatus").toStdString();
   // With no controller the link is gone, and "Connect" says so.

@@ -47,7 +47,7 @@ bool AwaitShown(const std::string& report, std::chrono::seconds patience) {
 // commit waits (up to two seconds, then it gives up). A second SIGTERM ends
 // the panel within a second all the same; its one more try marks the
 // session ended when the lock goes meanwhile.
-TEST(PanelEndTest, ASecondSigtermWhileTheLastCommitWaitsEndsThePanelWithinASecond) {
+TEST(PanelEndTimeBoundTest, ASecondSigtermWhileTheLastCommitWaitsEndsThePanelWithinASecond) {
   struct Case {
     std::chrono::milliseconds lockedFor;  // after the second signal
     std::int64_t ended;
@@ -58,10 +58,10 @@ TEST(PanelEndTest, ASecondSigtermWhileTheLastCommitWaitsEndsThePanelWithinASecon
     testing::TemporaryDirectory dir;
     const std::string path = dir / "locked.halvorn";
     const std::string report = dir / "probe.txt";
-    perf::ChildProcess panel({HALVORN_PANEL_PROGRAM,
-                              {"--port", "1=" + std::string(dir / "nothing"), "--record", path},
-                              ProbeEnvironment(report, "offscreen"),
-                              dir / "panel.err"});
+    process::ChildProcess panel({HALVORN_PANEL_PROGRAM,
+                                 {"--port", "1=" + std::string(dir / "nothing"), "--record", path},
+                                 ProbeEnvironment(report, "offscreen"),
+                                 dir / "panel.err"});
     ASSERT_TRUE(AwaitShown(report, 15s)) << ReadFile(dir / "panel.err");
     Database other(path, Database::Mode::ReadWrite);
     other.setBusyTimeout(5000);
@@ -93,7 +93,7 @@ TEST(PanelEndTest, WhenTheXServerGoesTheRecordIsClosed) {
   if (::access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "no /usr/bin/Xvfb (Debian package xvfb)";
   testing::TemporaryDirectory dir;
   // Xvfb picks a free display and writes its number on standard output.
-  perf::ChildProcess server(
+  process::ChildProcess server(
       {"/usr/bin/Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"}, {}, {}});
   const std::optional<std::string> display = server.ReadLine(10s);
   ASSERT_TRUE(display) << "Xvfb did not start";
@@ -105,7 +105,7 @@ TEST(PanelEndTest, WhenTheXServerGoesTheRecordIsClosed) {
   // memory to the system, and libxkbcommon-x11 reads a counted string with
   // strndup; neither is the panel's, so neither may end it.
   environment.push_back("ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=0");
-  perf::ChildProcess panel({HALVORN_PANEL_PROGRAM, {"--record", path}, environment, dir / "panel.err"});
+  process::ChildProcess panel({HALVORN_PANEL_PROGRAM, {"--record", path}, environment, dir / "panel.err"});
   ASSERT_TRUE(AwaitShown(report, 20s)) << ReadFile(dir / "panel.err");
   EXPECT_EQ(Ended(path), 0) << "open while the panel runs";
   server.Signal(SIGKILL);
@@ -136,7 +136,7 @@ TEST(PanelEndTest, WithoutADisplayTheStartSaysSoInOneLineAndTouchesNoRecord) {
     std::vector<std::string> arguments(std::begin(unset), std::end(unset));
     arguments.insert(arguments.end(), c.environment.begin(), c.environment.end());
     arguments.insert(arguments.end(), {HALVORN_PANEL_PROGRAM, "--record", path});
-    perf::ChildProcess panel({"/usr/bin/env", arguments, {}, dir / "panel.err"});
+    process::ChildProcess panel({"/usr/bin/env", arguments, {}, dir / "panel.err"});
     ASSERT_TRUE(panel.Wait(20s));
     ASSERT_TRUE(panel.exitStatus() && WIFEXITED(*panel.exitStatus())) << "status " << *panel.exitStatus();
     EXPECT_EQ(WEXITSTATUS(*panel.exitStatus()), 2);

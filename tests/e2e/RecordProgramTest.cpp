@@ -98,7 +98,7 @@ TEST(RecordProgramTest, WhatCanNeverBeARecordStopsTheStartWithStatusTwo) {
       if (!there && !byItsName) continue;
       SCOPED_TRACE((there ? "display: " : "no display: ") + arguments.back());
       std::filesystem::remove(report);
-      perf::ChildProcess panel({HALVORN_PANEL_PROGRAM, arguments, environment, dir / "panel.err"});
+      process::ChildProcess panel({HALVORN_PANEL_PROGRAM, arguments, environment, dir / "panel.err"});
       ASSERT_GT(panel.pid(), 0);
       ASSERT_TRUE(panel.Wait(10s));
       ASSERT_TRUE(panel.exitStatus() && WIFEXITED(*panel.exitStatus()));
@@ -127,13 +127,13 @@ TEST(RecordProgramTest, ARecordThatFailsForTheMomentStillStartsThePanel) {
     }
     return true;
   };
-  perf::ChildProcess hung(
+  process::ChildProcess hung(
       {HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(dir / "hung.txt", "offscreen", true), dir / "hung.err"});
   ASSERT_TRUE(shown(dir / "hung.txt")) << ReadFile(dir / "hung.err");
   hung.Signal(SIGSTOP);
   {
-    perf::ChildProcess panel({HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(dir / "second.txt", "offscreen", true),
-                              dir / "second.err"});
+    process::ChildProcess panel({HALVORN_PANEL_PROGRAM, arguments,
+                                 ProbeEnvironment(dir / "second.txt", "offscreen", true), dir / "second.err"});
     EXPECT_TRUE(shown(dir / "second.txt")) << ReadFile(dir / "second.err");
     panel.Signal(SIGTERM);
     ASSERT_TRUE(panel.Wait(10s));
@@ -148,7 +148,7 @@ TEST(RecordProgramTest, ARecordThatFailsForTheMomentStillStartsThePanel) {
   {
     Database other(path, Database::Mode::ReadWrite);
     other.exec("BEGIN EXCLUSIVE");
-    perf::ChildProcess panel(
+    process::ChildProcess panel(
         {HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(dir / "third.txt", "offscreen", true), dir / "third.err"});
     EXPECT_TRUE(shown(dir / "third.txt")) << ReadFile(dir / "third.err");
     panel.Signal(SIGTERM);
@@ -168,10 +168,10 @@ TEST(RecordProgramTest, SigtermClosesTheRecordCleanly) {
   testing::TemporaryDirectory dir;
   const std::string path = dir / "stopped.halvorn";
   const std::string report = dir / "probe.txt";
-  perf::ChildProcess panel({HALVORN_PANEL_PROGRAM,
-                            {"--port", "1=" + std::string(dir / "nothing"), "--record", path},
-                            ProbeEnvironment(report, "offscreen", true),
-                            dir / "panel.err"});
+  process::ChildProcess panel({HALVORN_PANEL_PROGRAM,
+                               {"--port", "1=" + std::string(dir / "nothing"), "--record", path},
+                               ProbeEnvironment(report, "offscreen", true),
+                               dir / "panel.err"});
   const auto deadline = std::chrono::steady_clock::now() + 15s;
   while (ReadFile(report).find("connected") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(50ms);
@@ -188,11 +188,11 @@ TEST(RecordProgramTest, AFileSizeLimitStopsTheRecordingButNotThePanel) {
   testing::TemporaryDirectory dir;
   const std::string path = dir / "limited.halvorn";
   const std::string link = dir / "controller";
-  perf::ChildProcess sim({HALVORN_SIM_PROGRAM, {"--quiet", "--link", link, "--flood", "92160"}, {}, {}});
+  process::ChildProcess sim({HALVORN_SIM_PROGRAM, {"--quiet", "--link", link, "--flood", "92160"}, {}, {}});
   ASSERT_TRUE(sim.ReadLineStartingWith("halvorn-sim: link ", 5s));
   // 2048 blocks of 512 bytes: a megabyte, a few seconds of flood.
   const std::string errors = dir / "panel.err";
-  perf::ChildProcess panel(
+  process::ChildProcess panel(
       {"/bin/sh",
        {"-c", "ulimit -f 2048 && exec \"$0\" --port 1=\"$1\" --record \"$2\"", HALVORN_PANEL_PROGRAM, link, path},
        ProbeEnvironment(dir / "probe.txt", "offscreen", true),
@@ -220,13 +220,13 @@ TEST(RecordProgramTest, AFileSizeLimitStopsTheRecordingButNotThePanel) {
 // wall-clock time of the kill, or 0 when the run could not be set up.
 std::int64_t FloodAndKill(const testing::TemporaryDirectory& dir, const std::string& recordPath) {
   const std::string link = dir / "controller";
-  perf::ChildProcess sim({HALVORN_SIM_PROGRAM, {"--quiet", "--link", link, "--flood", "92160"}, {}, {}});
+  process::ChildProcess sim({HALVORN_SIM_PROGRAM, {"--quiet", "--link", link, "--flood", "92160"}, {}, {}});
   if (!sim.ReadLineStartingWith("halvorn-sim: link ", 5s)) return 0;
   const std::string report = dir / "probe.txt";
-  perf::ChildProcess panel({HALVORN_PANEL_PROGRAM,
-                            {"--port", "1=" + link, "--record", recordPath},
-                            ProbeEnvironment(report, "offscreen", true),
-                            dir / "panel.err"});
+  process::ChildProcess panel({HALVORN_PANEL_PROGRAM,
+                               {"--port", "1=" + link, "--record", recordPath},
+                               ProbeEnvironment(report, "offscreen", true),
+                               dir / "panel.err"});
   const auto deadline = std::chrono::steady_clock::now() + 15s;
   while (ReadFile(report).find("connected") == std::string::npos) {
     if (std::chrono::steady_clock::now() > deadline) return 0;

@@ -15,10 +15,10 @@
 
 #include "MainWindow.h"
 #include "SessionRecord.h"
-#include "SimulatorProcess.h"
 #include "app/QtApplication.h"
 #include "record/Schema.h"
 #include "support/EventLoop.h"
+#include "support/Simulator.h"
 #include "support/TemporaryDirectory.h"
 
 namespace halvorn::shell {
@@ -77,8 +77,8 @@ TEST_F(RecordReplayTest, AReplayShowsTheSecondPanelWhatTheFirstSawChangeByChange
   const std::string replayed = directory / "replayed.halvorn";
   {
     const std::string link = directory / "pic";
-    testing::SimulatorProcess sim(HALVORN_SIM_PROGRAM, link, {"--fault", "V3=160", "--warn", "105"});
-    ASSERT_TRUE(sim.AwaitLine("halvorn-sim: link ", 3s)) << sim.transcript();
+    testing::Simulator sim({"--fault", "V3=160", "--warn", "105"}, link);
+    ASSERT_TRUE(sim.ok()) << sim.transcript();
     RunPanel(original, link, [&](MainWindow& window) {
       RunEventsFor(3s);
       ASSERT_TRUE(sim.Command("fault G6 159", 3s));
@@ -95,8 +95,8 @@ TEST_F(RecordReplayTest, AReplayShowsTheSecondPanelWhatTheFirstSawChangeByChange
   ASSERT_FALSE(HasFatalFailure());
   {
     const std::string link = directory / "replay";
-    testing::SimulatorProcess sim(HALVORN_SIM_PROGRAM, link, {"--replay", original});
-    ASSERT_TRUE(sim.AwaitLine("halvorn-sim: link ", 3s)) << sim.transcript();
+    testing::Simulator sim({"--replay", original}, link);
+    ASSERT_TRUE(sim.ok()) << sim.transcript();
     RunPanel(replayed, link, [&](MainWindow&) {
       bool finished = false;
       ASSERT_TRUE(RunEventsUntil(

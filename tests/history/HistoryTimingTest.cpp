@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "ChildProcess.h"
 #include "HistoryWindow.h"
 #include "app/QtApplication.h"
 #include "support/TemporaryDirectory.h"
@@ -23,8 +24,9 @@ namespace {
 std::string DayRecord(const testing::TemporaryDirectory& dir) {
   if (const char* given = std::getenv("HALVORN_DAY_RECORD"); given && std::filesystem::exists(given)) return given;
   const std::string path = dir / "day.halvorn";
-  const std::string command = std::string(HALVORN_MAKE_RECORD) + " '" + path + "' --hours 24";
-  if (std::system(command.c_str()) != 0) return {};
+  process::ChildProcess maker(
+      {HALVORN_MAKE_RECORD_PROGRAM, {path, "--hours", "24"}, {}, dir / "make-record.err"});
+  if (!maker.Wait(std::chrono::minutes(5)) || maker.exitStatus() != 0) return {};
   return path;
 }
 

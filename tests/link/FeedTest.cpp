@@ -13,9 +13,12 @@
 #include "link/Protocol.h"
 #include "link/Sender.h"
 #include "support/FakeSerialPort.h"
+#include "support/PlantAnswers.h"
 
 namespace halvorn {
 namespace {
+
+using testing::OnLine;
 
 using ::testing::ElementsAre;
 
@@ -43,8 +46,6 @@ struct Heard : FeedListener {
     lines.push_back("counted " + std::to_string(correct) + "/" + std::to_string(crc));
   }
 };
-
-std::string OnLine(const std::string& text) { return BuildFrame(text); }
 
 TEST(FeedTest, EveryListenerHearsWhatHappenedOnceAndInOrder) {
   testing::FakeSerialPort port;

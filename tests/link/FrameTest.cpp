@@ -1,4 +1,5 @@
 #include "link/Frame.h"
+#include "support/PlantAnswers.h"
 
 #include <gtest/gtest.h>
 
@@ -7,11 +8,7 @@
 namespace halvorn {
 namespace {
 
-std::string Bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (int v : values) s += static_cast<char>(v);
-  return s;
-}
+using testing::Bytes;
 
 TEST(FrameTest, KnownFramesByteForByte) {
   const struct {

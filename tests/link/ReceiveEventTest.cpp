@@ -9,18 +9,20 @@
 #include "link/Receiver.h"
 #include "panel/Dump.h"
 #include "support/FakeSerialPort.h"
+#include "support/PlantAnswers.h"
 
 namespace halvorn {
 namespace {
 
-std::string OnLine(const std::string& text) { return text + ChecksumField(Checksum(text)) + '\r'; }
+using testing::OnLine;
+using testing::ValveLine;
 
 // A valve answer with valve `open` open and the rest closed: 25 bytes on the
 // line, and each one tells which answer was shown last.
-std::string ValveLine(int open) {
+std::string OneValveOpen(int open) {
   std::string states(16, '\x17');
   states[static_cast<std::size_t>(open % 16)] = '\x18';
-  return OnLine("061__" + states);
+  return ValveLine(states);
 }
 
 // The panel as the shell holds it: the port's receive event is wired to the
@@ -81,7 +83,7 @@ TEST_F(ReceiveEventTest, OtherEventsLeaveTheWaitingBytesAlone) {
 
 TEST_F(ReceiveEventTest, TwentyAnswersBatchedIntoOneReadAreAllProcessed) {
   std::string batch;
-  for (int i = 0; i < 20; ++i) batch += ValveLine(i);
+  for (int i = 0; i < 20; ++i) batch += OneValveOpen(i);
   ASSERT_EQ(batch.size(), 500u);
   port.Deliver(batch);
   EXPECT_EQ(panel.CorrectMessageCount, 20);
@@ -95,7 +97,7 @@ TEST_F(ReceiveEventTest, TwentyAnswersBatchedIntoOneReadAreAllProcessed) {
 
 TEST_F(ReceiveEventTest, SeveralKilobytesFromABusyDriverLoseNoAnswer) {
   std::string batch;
-  for (int i = 0; i < 400; ++i) batch += i % 2 ? ValveLine(i) : OnLine("999");
+  for (int i = 0; i < 400; ++i) batch += i % 2 ? OneValveOpen(i) : OnLine("999");
   ASSERT_GT(batch.size(), 4096u);
   port.Deliver(batch);
   EXPECT_EQ(panel.CorrectMessageCount, 400);
@@ -105,8 +107,8 @@ TEST_F(ReceiveEventTest, SeveralKilobytesFromABusyDriverLoseNoAnswer) {
 
 TEST_F(ReceiveEventTest, ThePartialAnswerAfterTheLastCarriageReturnWaitsForTheRest) {
   std::string batch;
-  for (int i = 0; i < 12; ++i) batch += ValveLine(i);
-  const std::string last = ValveLine(7);
+  for (int i = 0; i < 12; ++i) batch += OneValveOpen(i);
+  const std::string last = OneValveOpen(7);
   port.Deliver(batch + last.substr(0, 11));
   EXPECT_EQ(panel.CorrectMessageCount, 12);
   EXPECT_EQ(panel.ReceiveBuffer, last.substr(0, 11));
@@ -117,7 +119,7 @@ TEST_F(ReceiveEventTest, ThePartialAnswerAfterTheLastCarriageReturnWaitsForTheRe
 }
 
 TEST_F(ReceiveEventTest, AnAnswerSplitOverTwoReadsIsProcessedOnce) {
-  const std::string line = ValveLine(0);
+  const std::string line = OneValveOpen(0);
   port.Deliver(line.substr(0, 13));
   EXPECT_EQ(panel.CorrectMessageCount + panel.CrcErrorCount, 0);
   port.Deliver(line.substr(13));
@@ -132,7 +134,7 @@ TEST_F(ReceiveEventTest, ALineThatNeverEndsIsStillDropped) {
   EXPECT_TRUE(panel.ReceiveBuffer.empty());
   EXPECT_EQ(DumpForm(form), before);
   // What follows starts afresh and is read normally.
-  port.Deliver(ValveLine(2));
+  port.Deliver(OneValveOpen(2));
   EXPECT_EQ(panel.CorrectMessageCount, 1);
   EXPECT_EQ(panel.CrcErrorCount, 0);
 }
@@ -150,25 +152,25 @@ TEST_F(ReceiveEventTest, ABufferAlreadyHalfFullStillBoundsTheLineItBelongsTo) {
   // 200 bytes wait without an end; the 100 that end them make one line of
   // 300, which goes, while the answer read with it is kept.
   port.Deliver(std::string(200, 'y'));
-  port.Deliver(std::string(99, 'y') + '\r' + ValveLine(5));
+  port.Deliver(std::string(99, 'y') + '\r' + OneValveOpen(5));
   EXPECT_EQ(panel.CrcErrorCount, 0);
   EXPECT_EQ(panel.CorrectMessageCount, 1);
   EXPECT_EQ(form.lblV6state.caption, "open");
 }
 
 TEST_F(ReceiveEventTest, AnEmptyReadChangesNothing) {
-  port.Deliver(ValveLine(0).substr(0, 4));
+  port.Deliver(OneValveOpen(0).substr(0, 4));
   const std::string before = DumpForm(form);
   port.Deliver("");
   EXPECT_EQ(DumpForm(form), before);
-  EXPECT_EQ(panel.ReceiveBuffer, ValveLine(0).substr(0, 4));
+  EXPECT_EQ(panel.ReceiveBuffer, OneValveOpen(0).substr(0, 4));
 }
 
 TEST_F(ReceiveEventTest, ReceiveTextGivenTheWholeBatchDirectlyKeepsItsBound) {
   // The bound belongs to ReceiveText; only the receive event cuts a batch
   // into lines first.
   std::string batch;
-  for (int i = 0; i < 20; ++i) batch += ValveLine(i);
+  for (int i = 0; i < 20; ++i) batch += OneValveOpen(i);
   ReceiveText(panel, batch);
   EXPECT_EQ(panel.CorrectMessageCount, 0);
   EXPECT_TRUE(panel.ReceiveBuffer.empty());

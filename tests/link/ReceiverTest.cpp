@@ -9,22 +9,18 @@
 #include "link/Receiver.h"
 #include "panel/Dump.h"
 #include "support/FakeSerialPort.h"
+#include "support/PlantAnswers.h"
 
 namespace halvorn {
 namespace {
 
-std::string Bytes(std::initializer_list<int> values) {
-  std::string bytes;
-  for (const int v : values) bytes += static_cast<char>(v);
-  return bytes;
-}
+using testing::Bytes;
+using testing::kValid;
+using testing::OnLine;
 
 // A received message: the answer text and its correct checksum field.
 std::string Framed(const std::string& text) { return text + ChecksumField(Checksum(text)); }
-// The same as it arrives on the line.
-std::string OnLine(const std::string& text) { return Framed(text) + '\r'; }
 
-const std::string kValid = Bytes({140});
 const std::string kValveAnswerText = "061__" + std::string(16, '\x18');  // all open
 const std::string kPumpAnswerText = "062__" + Bytes({46, 44, 43});
 const std::string kFlowAnswerText =

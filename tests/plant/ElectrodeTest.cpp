@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "PlantAnswers.h"
 #include "panel/Dump.h"
 #include "plant/Electrode.h"
+#include "support/PlantAnswers.h"
 
 namespace halvorn {
 namespace {

@@ -8,13 +8,13 @@
 #include <functional>
 #include <string>
 
-#include "PlantAnswers.h"
 #include "panel/Devices.h"
 #include "plant/Electrode.h"
 #include "plant/Flows.h"
 #include "plant/Gauges.h"
 #include "plant/Pumps.h"
 #include "plant/Valves.h"
+#include "support/PlantAnswers.h"
 
 namespace halvorn {
 namespace {

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "PlantAnswers.h"
 #include "panel/Dump.h"
 #include "plant/Electrode.h"
 #include "plant/Flows.h"
@@ -11,6 +10,7 @@
 #include "plant/Pumps.h"
 #include "plant/Valves.h"
 #include "plant/Watchdog.h"
+#include "support/PlantAnswers.h"
 
 namespace halvorn {
 namespace {

@@ -17,9 +17,13 @@
 #include "link/Receiver.h"
 #include "link/Startup.h"
 #include "support/FakeSerialPort.h"
+#include "support/PlantAnswers.h"
 
 namespace halvorn::record {
 namespace {
+
+using halvorn::testing::OnLine;
+using halvorn::testing::ValveLine;
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
@@ -32,11 +36,6 @@ class ManualClock : public Clock {
   Stamp Now() const override { return {monotonic, 1'700'000'000'000'000'000 + monotonic}; }
   std::int64_t monotonic = 5'000'000'000;
 };
-
-std::string OnLine(const std::string& text) { return text + ChecksumField(Checksum(text)) + '\r'; }
-
-// Valves: '\x18' open, '\x17' closed, one per valve V1..CV2.
-std::string ValveLine(const std::string& states) { return OnLine("061__" + states); }
 
 std::vector<std::string> OfKind(const std::vector<testing::QueuedItem>& items, Item::Kind kind) {
   std::vector<std::string> lines;

@@ -5,15 +5,12 @@
 #include <string>
 
 #include "link/Frame.h"
+#include "support/PlantAnswers.h"
 
 namespace halvorn::sim {
 namespace {
 
-std::string Bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (const int v : values) s += static_cast<char>(v);
-  return s;
-}
+using halvorn::testing::Bytes;
 
 TEST(GaugeDigitsTest, MantissaAndBiasedExponent) {
   const struct {
@@ -41,7 +38,7 @@ TEST(GaugeDigitsTest, MantissaAndBiasedExponent) {
       {-1.0, GaugeKind::Piezo, "000000"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.mbar << " mBar, kind " << static_cast<int>(c.kind));
+    SCOPED_TRACE(::testing::Message() << c.mbar << " mBar, kind " << static_cast<int>(c.kind));
     EXPECT_EQ(GaugeDigits(c.mbar, c.kind), c.digits);
   }
 }

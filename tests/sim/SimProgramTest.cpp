@@ -20,7 +20,10 @@
 #include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
+#include "ProcStats.h"
 #include "link/Frame.h"
+#include "support/PlantAnswers.h"
 #include "support/TemporaryDirectory.h"
 #include "support/TimeBounds.h"
 
@@ -33,129 +36,24 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kPatience = 5s;  // the most any single step may take
 constexpr std::string_view kPathPrefix = "halvorn-sim: controller on ";
 
-// The simulator as a child process: its console on a pipe, its standard
-// output read line by line; terminated when the test ends.
-class SimProcess {
+// The simulator as a child process, its console on its standard input.
+class SimProcess : public process::ChildProcess {
  public:
-  explicit SimProcess(std::vector<std::string> arguments, bool consolePipe = true) {
-    int in[2];
-    int out[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;
-    m_pid = ::fork();
-    if (m_pid == 0) {
-      ::dup2(in[0], STDIN_FILENO);
-      ::dup2(out[1], STDOUT_FILENO);
-      const int null = ::open("/dev/null", O_WRONLY);
-      ::dup2(null, STDERR_FILENO);
-      std::vector<char*> argv;
-      std::string program = HALVORN_SIM_PROGRAM;
-      argv.push_back(program.data());
-      if (consolePipe) arguments.insert(arguments.begin(), "--console");
-      for (std::string& a : arguments) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(program.c_str(), argv.data());
-      ::_exit(127);
-    }
-    ::close(in[0]);
-    ::close(out[1]);
-    m_console = in[1];
-    m_output = out[0];
-  }
-  SimProcess(const SimProcess&) = delete;
-  SimProcess& operator=(const SimProcess&) = delete;
-
-  ~SimProcess() {
-    if (m_console >= 0) ::close(m_console);
-    if (m_output >= 0) ::close(m_output);
-    if (m_pid > 0 && !m_exit) {
-      ::kill(m_pid, SIGTERM);
-      if (!Wait(2s)) {
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-      }
-    }
-  }
-
-  pid_t pid() const { return m_pid; }
-
-  // The next line the program printed, without its newline.
-  std::optional<std::string> ReadLine(std::chrono::milliseconds patience = kPatience) {
-    const auto deadline = Clock::now() + patience;
-    while (true) {
-      if (const auto newline = m_pending.find('\n'); newline != std::string::npos) {
-        std::string line = m_pending.substr(0, newline);
-        m_pending.erase(0, newline + 1);
-        return line;
-      }
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      if (left.count() <= 0) return {};
-      pollfd fd{m_output, POLLIN, 0};
-      if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0) return {};
-      char buffer[1024];
-      const ssize_t n = ::read(m_output, buffer, sizeof buffer);
-      if (n <= 0) return {};
-      m_pending.append(buffer, static_cast<std::size_t>(n));
-    }
-  }
-
-  // The next line that starts with `prefix`, skipping others.
-  std::optional<std::string> ReadLineStartingWith(std::string_view prefix) {
-    for (int i = 0; i < 100; ++i) {
-      std::optional<std::string> line = ReadLine();
-      if (!line || line->rfind(prefix, 0) == 0) return line;
-    }
-    return {};
-  }
+  explicit SimProcess(std::vector<std::string> arguments, bool console = true)
+      : ChildProcess({HALVORN_SIM_PROGRAM, WithConsole(std::move(arguments), console), {}, {}}) {}
 
   // The terminal path of the line it plays the controller on.
   std::optional<std::string> LinePath() {
-    const std::optional<std::string> line = ReadLineStartingWith(kPathPrefix);
+    const std::optional<std::string> line = ReadLineStartingWith(kPathPrefix, kPatience);
     if (!line) return {};
     return line->substr(kPathPrefix.size());
   }
 
-  void Type(std::string_view text) { ASSERT_EQ(::write(m_console, text.data(), text.size()), static_cast<ssize_t>(text.size())); }
-  void CloseConsole() {
-    ::close(m_console);
-    m_console = -1;
-  }
-
-  // Waits for the program to end; its exit status is in exitStatus().
-  bool Wait(std::chrono::milliseconds patience) {
-    const auto deadline = Clock::now() + patience;
-    while (Clock::now() < deadline) {
-      int status = 0;
-      if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-        m_exit = status;
-        return true;
-      }
-      std::this_thread::sleep_for(10ms);
-    }
-    return false;
-  }
-  std::optional<int> exitStatus() const { return m_exit; }
-
-  // Processor time it used so far, from /proc.
-  double CpuSeconds() const {
-    std::ifstream stat("/proc/" + std::to_string(m_pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    // Fields after the command name in parentheses; utime and stime are the
-    // 14th and 15th fields of the line.
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    long ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-      if (i >= 14) ticks += std::stol(field);
-    }
-    return static_cast<double>(ticks) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-  }
-
  private:
-  pid_t m_pid = -1;
-  int m_console = -1;
-  int m_output = -1;
-  std::string m_pending;
-  std::optional<int> m_exit;
+  static std::vector<std::string> WithConsole(std::vector<std::string> arguments, bool console) {
+    if (console) arguments.insert(arguments.begin(), "--console");
+    return arguments;
+  }
 };
 
 // The panel's end of the line, raw, as the panel opens it.
@@ -221,11 +119,7 @@ TEST(SimProgramTest, PrintsItsLineAndAnswersEveryPoll) {
   PanelEnd panel(*path);
   ASSERT_TRUE(panel.open());
 
-  const struct {
-    std::string request;
-    std::size_t length;
-  } cases[] = {{"061_", 24}, {"062_", 11}, {"060_", 64}, {"063_", 28}, {"010_", 18}, {"081_", 8}, {"121_", 8}};
-  for (const auto& c : cases) {
+  for (const auto& c : halvorn::testing::kPollAnswerLengths) {
     SCOPED_TRACE(c.request);
     const std::optional<std::string> answer = panel.Ask(c.request);
     ASSERT_TRUE(answer) << "no answer in time";
@@ -256,30 +150,30 @@ TEST(SimProgramTest, ConsoleFaultsReachTheLine) {
   ASSERT_TRUE(path);
   PanelEnd panel(*path);
 
-  sim.Type("fault V3 160\n");
-  ASSERT_EQ(sim.ReadLine().value_or("(nothing)"), "ok: V3 reports status byte 160");
+  ASSERT_TRUE(sim.Type("fault V3 160\n"));
+  ASSERT_EQ(sim.ReadLine(kPatience).value_or("(nothing)"), "ok: V3 reports status byte 160");
   std::optional<std::string> answer = panel.Ask("061_");
   ASSERT_TRUE(answer);
   EXPECT_EQ(static_cast<unsigned char>((*answer)[7]), 160);
 
-  sim.Type("warn 106\n");
-  ASSERT_TRUE(sim.ReadLine());
+  ASSERT_TRUE(sim.Type("warn 106\n"));
+  ASSERT_TRUE(sim.ReadLine(kPatience));
   ASSERT_TRUE(panel.Ask("010_"));
   EXPECT_EQ(panel.Receive().value_or("").substr(0, 3), "106");
 
-  sim.Type("silence uptime\n");
-  ASSERT_TRUE(sim.ReadLine());
+  ASSERT_TRUE(sim.Type("silence uptime\n"));
+  ASSERT_TRUE(sim.ReadLine(kPatience));
   panel.Send("010_");
   EXPECT_FALSE(panel.Receive(400ms)) << "a silent group answers nothing";
 
-  sim.Type("crc 1\n");
-  ASSERT_TRUE(sim.ReadLine());
+  ASSERT_TRUE(sim.Type("crc 1\n"));
+  ASSERT_TRUE(sim.ReadLine(kPatience));
   answer = panel.Ask("062_");
   ASSERT_TRUE(answer);
   EXPECT_TRUE(CrcError(*answer));
 
-  sim.Type("bogus\n");
-  EXPECT_EQ(sim.ReadLine().value_or("").rfind("error: ", 0), 0u);
+  ASSERT_TRUE(sim.Type("bogus\n"));
+  EXPECT_EQ(sim.ReadLine(kPatience).value_or("").rfind("error: ", 0), 0u);
 }
 
 TEST(SimProgramTest, FaultsFromTheCommandLine) {
@@ -294,12 +188,12 @@ TEST(SimProgramTest, FaultsFromTheCommandLine) {
   ASSERT_TRUE(gauges);
   EXPECT_EQ(gauges->size(), 65u);
   EXPECT_FALSE(CrcError(*gauges));
-  ASSERT_TRUE(sim.ReadLineStartingWith("ok: sending nothing"));
+  ASSERT_TRUE(sim.ReadLineStartingWith("ok: sending nothing", kPatience));
   panel.Send("062_");
   EXPECT_FALSE(panel.Receive(400ms));
 }
 
-TEST(SimProgramTest, IdleWithoutAPanelUsesNoProcessorTime) {
+TEST(SimProgramTimeBoundTest, IdleWithoutAPanelUsesNoProcessorTime) {
   SimProcess sim({});
   const std::optional<std::string> path = sim.LinePath();
   ASSERT_TRUE(path);
@@ -309,9 +203,9 @@ TEST(SimProgramTest, IdleWithoutAPanelUsesNoProcessorTime) {
     PanelEnd panel(*path);
     ASSERT_TRUE(panel.Ask("061_"));
   }
-  const double before = sim.CpuSeconds();
+  const double before = process::CpuSeconds(sim.pid()).value_or(0.0);
   std::this_thread::sleep_for(1500ms);
-  const double used = sim.CpuSeconds() - before;
+  const double used = process::CpuSeconds(sim.pid()).value_or(0.0) - before;
   EXPECT_LT(used, testing::TimeBound(0.1, 0.75)) << "processor seconds in 1.5 s with no panel";
 
   PanelEnd again(*path);
@@ -324,14 +218,14 @@ TEST(SimProgramTest, HangupClosesTheLineAndReopensANewOne) {
   SimProcess sim({"--link", link});
   const std::optional<std::string> path = sim.LinePath();
   ASSERT_TRUE(path);
-  ASSERT_EQ(sim.ReadLine().value_or(""), "halvorn-sim: link " + link + " -> " + *path);
+  ASSERT_EQ(sim.ReadLine(kPatience).value_or(""), "halvorn-sim: link " + link + " -> " + *path);
   PanelEnd panel(link);
   ASSERT_TRUE(panel.open());
   ASSERT_TRUE(panel.Ask("061_"));
 
-  sim.Type("hangup 0.3\n");
-  ASSERT_EQ(sim.ReadLine().value_or(""), "ok: hanging up");
-  ASSERT_EQ(sim.ReadLine().value_or(""), "halvorn-sim: line hung up");
+  ASSERT_TRUE(sim.Type("hangup 0.3\n"));
+  ASSERT_EQ(sim.ReadLine(kPatience).value_or(""), "ok: hanging up");
+  ASSERT_EQ(sim.ReadLine(kPatience).value_or(""), "halvorn-sim: line hung up");
   // The panel's end sees the hang-up: a read ends with an error or nothing.
   pollfd fd{panel.fd(), POLLIN, 0};
   ASSERT_EQ(::poll(&fd, 1, 2000), 1);
@@ -339,7 +233,7 @@ TEST(SimProgramTest, HangupClosesTheLineAndReopensANewOne) {
 
   const std::optional<std::string> newPath = sim.LinePath();
   ASSERT_TRUE(newPath) << "the line did not come back";
-  ASSERT_TRUE(sim.ReadLineStartingWith("halvorn-sim: link "));
+  ASSERT_TRUE(sim.ReadLineStartingWith("halvorn-sim: link ", kPatience));
   char target[256] = {};
   ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
   EXPECT_EQ(std::string(target), *newPath);
@@ -362,9 +256,10 @@ void FloodOnce(int sliceMs) {
   PanelEnd panel(*path);
   ASSERT_TRUE(panel.open());
   ASSERT_TRUE(panel.Ask("061_")) << "the flood goes to a panel that has spoken";
-  sim.Type("flood 92160 0.1 " + std::to_string(sliceMs) + "\n");
-  ASSERT_EQ(sim.ReadLine().value_or(""), "ok: flooding at 92160 bytes/s, 0.1 of frames with a wrong checksum, in " +
-                                             std::to_string(sliceMs) + " ms slices");
+  ASSERT_TRUE(sim.Type("flood 92160 0.1 " + std::to_string(sliceMs) + "\n"));
+  ASSERT_EQ(sim.ReadLine(kPatience).value_or(""),
+            "ok: flooding at 92160 bytes/s, 0.1 of frames with a wrong checksum, in " + std::to_string(sliceMs) +
+                " ms slices");
 
   // Reads what arrives for a while; every frame is whole and counted.
   std::string pending;
@@ -397,8 +292,8 @@ void FloodOnce(int sliceMs) {
   const auto started = Clock::now();
   readFor(1500ms, false);
   const int floodReads = reads;
-  sim.Type("flood stop\n");
-  const std::optional<std::string> report = sim.ReadLineStartingWith("ok: flood stopped: ");
+  ASSERT_TRUE(sim.Type("flood stop\n"));
+  const std::optional<std::string> report = sim.ReadLineStartingWith("ok: flood stopped: ", kPatience);
   const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
   readFor(2000ms, true);  // the tail still in the line
   ASSERT_TRUE(report);
@@ -424,7 +319,7 @@ void FloodOnce(int sliceMs) {
   }
 }
 
-TEST(SimProgramTest, FloodFillsA921600BaudLineInItsSlicesAndReportsExactlyWhatItSent) {
+TEST(SimProgramTimeBoundTest, FloodFillsA921600BaudLineInItsSlicesAndReportsExactlyWhatItSent) {
   for (const int sliceMs : {1, 20}) {
     SCOPED_TRACE(::testing::Message() << sliceMs << " ms slices");
     FloodOnce(sliceMs);
@@ -449,7 +344,7 @@ TEST(SimProgramTest, FloodWaitsForAPanelAndReportsAtExit) {
     EXPECT_EQ(first->substr(0, 3), "061");
   }
   ::kill(sim.pid(), SIGTERM);
-  const std::optional<std::string> report = sim.ReadLineStartingWith("halvorn-sim: flood stopped at exit: ");
+  const std::optional<std::string> report = sim.ReadLineStartingWith("halvorn-sim: flood stopped at exit: ", kPatience);
   ASSERT_TRUE(report);
   EXPECT_NE(report->find(" frames, "), std::string::npos) << *report;
   ASSERT_TRUE(sim.Wait(2000ms));
@@ -459,7 +354,7 @@ TEST(SimProgramTest, KeepsRunningWhenItsConsoleEnds) {
   SimProcess sim({});
   const std::optional<std::string> path = sim.LinePath();
   ASSERT_TRUE(path);
-  sim.CloseConsole();
+  sim.CloseInput();
   std::this_thread::sleep_for(200ms);
   PanelEnd panel(*path);
   EXPECT_TRUE(panel.Ask("010_"));
@@ -478,7 +373,7 @@ TEST(SimProgramTest, EndsOnSigtermAndOnQuit) {
   {
     SimProcess sim({});
     ASSERT_TRUE(sim.LinePath());
-    sim.Type("quit\n");
+    ASSERT_TRUE(sim.Type("quit\n"));
     ASSERT_TRUE(sim.Wait(2000ms));
     EXPECT_EQ(WEXITSTATUS(*sim.exitStatus()), 0);
   }
@@ -487,7 +382,7 @@ TEST(SimProgramTest, EndsOnSigtermAndOnQuit) {
 TEST(SimProgramTest, HelpAndBadArguments) {
   {
     SimProcess sim({"--help"}, false);
-    const std::optional<std::string> first = sim.ReadLine();
+    const std::optional<std::string> first = sim.ReadLine(kPatience);
     ASSERT_TRUE(first);
     EXPECT_EQ(first->rfind("usage: halvorn-sim", 0), 0u);
     ASSERT_TRUE(sim.Wait(2000ms));

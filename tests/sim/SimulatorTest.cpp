@@ -7,6 +7,7 @@
 
 #include "AnswerText.h"
 #include "link/Frame.h"
+#include "support/PlantAnswers.h"
 
 namespace halvorn::sim {
 namespace {
@@ -36,11 +37,7 @@ class SimulatorTest : public ::testing::Test {
 };
 
 TEST_F(SimulatorTest, EveryPollGetsOneAnswerOfItsTypeWithAGoodChecksum) {
-  const struct {
-    std::string request;
-    std::size_t length;
-  } cases[] = {{"061_", 24}, {"062_", 11}, {"060_", 64}, {"063_", 28}, {"010_", 18}, {"081_", 8}, {"121_", 8}};
-  for (const auto& c : cases) {
+  for (const auto& c : halvorn::testing::kPollAnswerLengths) {
     SCOPED_TRACE(c.request);
     const std::vector<std::string> answers = Ask(sim, c.request);
     ASSERT_EQ(answers.size(), 1u);

@@ -17,10 +17,10 @@
 
 #include "PanelAndController.h"
 #include "ProcStats.h"
+#include "PseudoTerminal.h"
 #include "WrongBaud.h"
 #include "app/QtApplication.h"
 #include "link/Frame.h"
-#include "support/PseudoTerminal.h"
 #include "support/TimeBounds.h"
 
 namespace halvorn::soak {
@@ -62,7 +62,7 @@ void ExpectSteadyPolling(const TickRecorder& ticks, std::size_t atLeast) {
 
 // What the panel wrote to the controller's end that is there now; never
 // waits, so the window's event loop goes on around it.
-std::string TakeWritten(const testing::PseudoTerminal& line) {
+std::string TakeWritten(const process::PseudoTerminal& line) {
   std::string bytes;
   char chunk[4096];
   ssize_t n;
@@ -73,7 +73,7 @@ std::string TakeWritten(const testing::PseudoTerminal& line) {
 // Sends `bytes` on the test's own line in slices, as a line at `bytesPerSecond`
 // carries them, while the window runs; after each slice, `check` looks at
 // the panel.
-void SendPaced(const testing::PseudoTerminal& line, const std::string& bytes, int bytesPerSecond,
+void SendPaced(const process::PseudoTerminal& line, const std::string& bytes, int bytesPerSecond,
                const std::function<void()>& check) {
   constexpr auto kSlice = 10ms;
   const std::size_t perSlice = std::max<std::size_t>(1, static_cast<std::size_t>(bytesPerSecond) / 100);
@@ -126,7 +126,7 @@ TEST(FaultTest, AHangUpInAFloodTellsPortLostAndAReconnectCountsOnExactly) {
 
   // The controller's line comes back; the operator connects again, and
   // from then on every frame is counted, on top of what was kept.
-  ASSERT_TRUE(controller.WaitForLine("halvorn-sim: link ", 5s));
+  ASSERT_TRUE(controller.AwaitLine("halvorn-sim: link ", 5s));
   Click(*window, "cmdConnect");
   ASSERT_EQ(Shown(*window, "lblStatus"), "Port 1 open successfully");
   testing::RunEventsFor(1500ms);
@@ -156,8 +156,8 @@ TEST(FaultTest, AHundredConnectsAndDisconnectsLeakNothingAndTheLinkStillWorks) {
   testing::RunEventsFor(300ms);
   Click(*window, "cmdDisconnect");
   testing::RunEventsFor(100ms);
-  const std::optional<int> descriptors = perf::OpenDescriptors(0);
-  const std::optional<long> resident = perf::ResidentKiB(0);
+  const std::optional<int> descriptors = process::OpenDescriptors(0);
+  const std::optional<long> resident = process::ResidentKiB(0);
   ASSERT_TRUE(descriptors && resident);
 
   std::int64_t counted = panel.CorrectMessageCount + panel.CrcErrorCount;
@@ -175,8 +175,8 @@ TEST(FaultTest, AHundredConnectsAndDisconnectsLeakNothingAndTheLinkStillWorks) {
     counted = now;
     testing::RunEventsFor(10ms);
   }
-  EXPECT_EQ(perf::OpenDescriptors(0), descriptors) << "descriptors leaked";
-  EXPECT_LE(*perf::ResidentKiB(0) - *resident, 1024) << "memory grew over the cycles";
+  EXPECT_EQ(process::OpenDescriptors(0), descriptors) << "descriptors leaked";
+  EXPECT_LE(*process::ResidentKiB(0) - *resident, 1024) << "memory grew over the cycles";
   EXPECT_GT(counted, 1000) << "the flood reached the panel in the cycles";
 
   // Still a working link: from a quiet moment on, every frame is counted.
@@ -204,7 +204,7 @@ TEST(FaultTest, AHundredConnectsAndDisconnectsLeakNothingAndTheLinkStillWorks) {
 // Fills the line towards the controller through the test's own end of the
 // terminal, as a controller that stops reading leaves it; the bytes that
 // went in.
-std::size_t FillLineTowardsController(const testing::PseudoTerminal& line) {
+std::size_t FillLineTowardsController(const process::PseudoTerminal& line) {
   ::fcntl(line.slave(), F_SETFL, ::fcntl(line.slave(), F_GETFL) | O_NONBLOCK);
   const std::string block(4096, 'x');
   std::size_t filled = 0;
@@ -216,7 +216,7 @@ std::size_t FillLineTowardsController(const testing::PseudoTerminal& line) {
 }
 
 TEST(FaultTest, AWriteThatFailsDoesNotStopThePanel) {
-  testing::PseudoTerminal line;
+  process::PseudoTerminal line;
   ASSERT_TRUE(line.ok());
   std::unique_ptr<shell::MainWindow> window = PanelOn(line.path());
   const FrontPanel& panel = window->panel();
@@ -267,7 +267,7 @@ TEST(FaultTest, AWriteThatFailsDoesNotStopThePanel) {
 // A poll due every 200 ms on a line that takes nothing must cost the
 // window no waiting: the operator still clicks and sees answers at once.
 TEST(FaultTest, AStuckLineDoesNotFreezeTheWindow) {
-  testing::PseudoTerminal line;
+  process::PseudoTerminal line;
   ASSERT_TRUE(line.ok());
   std::unique_ptr<shell::MainWindow> window = PanelOn(line.path());
   Click(*window, "cmdConnect");
@@ -292,7 +292,7 @@ TEST(FaultTest, AStuckLineDoesNotFreezeTheWindow) {
 }
 
 TEST(FaultTest, AtTwoThousandFourHundredBaudAgainstAFastControllerItCountsNoiseAsErrorsAndRecovers) {
-  testing::PseudoTerminal line;
+  process::PseudoTerminal line;
   ASSERT_TRUE(line.ok());
   std::unique_ptr<shell::MainWindow> window = PanelOn(line.path());
   const FrontPanel& panel = window->panel();
@@ -339,14 +339,14 @@ TEST(FaultTest, AtTwoThousandFourHundredBaudAgainstAFastControllerItCountsNoiseA
 }
 
 TEST(FaultTest, AControllerThatNeverEndsAMessageCannotGrowTheBufferOrStopThePanel) {
-  testing::PseudoTerminal line;
+  process::PseudoTerminal line;
   ASSERT_TRUE(line.ok());
   std::unique_ptr<shell::MainWindow> window = PanelOn(line.path());
   const FrontPanel& panel = window->panel();
   Click(*window, "cmdConnect");
   ASSERT_EQ(Shown(*window, "lblStatus"), "Port 1 open successfully");
   TickRecorder ticks(*window);
-  const std::optional<long> resident = perf::ResidentKiB(0);
+  const std::optional<long> resident = process::ResidentKiB(0);
 
   // Three seconds of answers at the full 921600-baud rate, none ended.
   std::size_t longestBuffer = 0;
@@ -357,7 +357,7 @@ TEST(FaultTest, AControllerThatNeverEndsAMessageCannotGrowTheBufferOrStopThePane
   EXPECT_EQ(panel.CorrectMessageCount, 0);
   EXPECT_EQ(panel.CrcErrorCount, 0) << "without a carriage return there is no message at all";
   EXPECT_EQ(Shown(*window, "lblStatus"), "Port 1 open successfully");
-  EXPECT_LE(*perf::ResidentKiB(0) - *resident, 1024);
+  EXPECT_LE(*process::ResidentKiB(0) - *resident, 1024);
   ExpectSteadyPolling(ticks, 12);
 
   // The controller ends its messages again: at most the first is lost.

@@ -26,107 +26,18 @@
 #include <string_view>
 #include <vector>
 
-#include "ChildProcess.h"
 #include "MainWindow.h"
 #include "support/EventLoop.h"
+#include "support/Simulator.h"
 
 namespace halvorn::soak {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// What the simulator says it sent on the line since it started.
-struct SentFrames {
-  std::int64_t frames = 0;
-  std::int64_t spoiled = 0;
-};
-
-// The simulator with its console on a pipe; its line is reached through
-// link().
-class Controller {
- public:
-  explicit Controller(std::vector<std::string> extraArguments = {}) {
-    char pattern[] = "/tmp/halvorn-soak.XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) return;
-    m_directory = pattern;
-    m_link = m_directory + "/controller";
-    std::vector<std::string> arguments{"--console", "--quiet", "--link", m_link};
-    arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
-    m_process = std::make_unique<perf::ChildProcess>(perf::ChildOptions{HALVORN_SIM_PROGRAM, arguments, {}, {}});
-    m_ok = m_process->pid() > 0 && WaitForLine("halvorn-sim: link ", 5s).has_value();
-  }
-  ~Controller() {
-    m_process.reset();  // ends the simulator, which removes its link
-    std::error_code ignored;
-    if (!m_directory.empty()) std::filesystem::remove_all(m_directory, ignored);
-  }
-  Controller(const Controller&) = delete;
-  Controller& operator=(const Controller&) = delete;
-
-  bool ok() const { return m_ok; }
-  const std::string& link() const { return m_link; }
-  perf::ChildProcess& process() { return *m_process; }
-
-  // The next line it prints that starts with `prefix`, others skipped,
-  // while the window goes on working.
-  // Lines skipped on the way are kept for a later wait, so that a line the
-  // simulator printed of itself (a new line after a hang-up) is not lost
-  // while waiting for a console reply.
-  std::optional<std::string> WaitForLine(std::string_view prefix, std::chrono::milliseconds limit) {
-    for (auto it = m_skipped.begin(); it != m_skipped.end(); ++it) {
-      if (it->starts_with(prefix)) {
-        std::string line = std::move(*it);
-        m_skipped.erase(it);
-        return line;
-      }
-    }
-    std::optional<std::string> found;
-    testing::RunEventsUntil(
-        [&] {
-          while (std::optional<std::string> line = m_process->TakeLine()) {
-            if (line->starts_with(prefix)) {
-              found = std::move(line);
-              return true;
-            }
-            m_skipped.push_back(std::move(*line));
-          }
-          return false;
-        },
-        limit);
-    return found;
-  }
-
-  // Types a console line and waits for its reply, which starts with
-  // `replyPrefix`; an older line of that kind does not count as the reply.
-  std::optional<std::string> Ask(std::string_view line, std::string_view replyPrefix,
-                                 std::chrono::milliseconds limit = 5s) {
-    std::erase_if(m_skipped, [&](const std::string& old) { return old.starts_with(replyPrefix); });
-    if (!m_process->Type(std::string(line) + "\n")) return {};
-    return WaitForLine(replyPrefix, limit);
-  }
-
-  // The line counters of its status.
-  std::optional<SentFrames> Sent() {
-    const std::optional<std::string> line = Ask("status", "line: ");
-    if (!line) return {};
-    const auto at = line->find(" polls, ");
-    if (at == std::string::npos) return {};
-    long long polls = 0, commands = 0, bad = 0, unknown = 0, frames = 0, spoiled = 0;
-    if (std::sscanf(line->c_str() + line->rfind("; ", at) + 2,
-                    "%lld polls, %lld commands, %lld bad checksums, %lld unknown, %lld frames sent, %lld of them",
-                    &polls, &commands, &bad, &unknown, &frames, &spoiled) != 6) {
-      return {};
-    }
-    return SentFrames{frames, spoiled};
-  }
-
- private:
-  std::string m_directory;
-  std::string m_link;
-  std::unique_ptr<perf::ChildProcess> m_process;
-  std::vector<std::string> m_skipped;
-  bool m_ok = false;
-};
+// The simulator on a line of its own, reached through link().
+using Controller = testing::Simulator;
+using testing::SentFrames;
 
 // The window with Com1 on `device`, shown and painted once.
 //

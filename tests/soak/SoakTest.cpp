@@ -50,8 +50,8 @@ TEST(SoakTest, AFloodAtTheLinesFullRateIsCountedExactlyWithSteadyMemoryAndPollin
   std::snprintf(floodLine, sizeof floodLine, "flood %d %g", kLineBytesPerSecond, kSpoiledShare);
   ASSERT_TRUE(controller.Ask(floodLine, "ok: flooding"));
   testing::RunEventsFor(kWarmUp);
-  const std::optional<long> peakAtStart = perf::PeakResidentKiB(0);
-  const std::optional<long> residentAtStart = perf::ResidentKiB(0);
+  const std::optional<long> peakAtStart = process::PeakResidentKiB(0);
+  const std::optional<long> residentAtStart = process::ResidentKiB(0);
   ASSERT_TRUE(peakAtStart && residentAtStart);
   ticks.Clear();
 
@@ -59,8 +59,8 @@ TEST(SoakTest, AFloodAtTheLinesFullRateIsCountedExactlyWithSteadyMemoryAndPollin
   const auto floodStart = Clock::now();
   testing::RunEventsFor(std::chrono::seconds(seconds));
   const std::vector<double> intervals = ticks.IntervalsMs();
-  const std::optional<long> peakAtEnd = perf::PeakResidentKiB(0);
-  const std::optional<long> residentAtEnd = perf::ResidentKiB(0);
+  const std::optional<long> peakAtEnd = process::PeakResidentKiB(0);
+  const std::optional<long> residentAtEnd = process::ResidentKiB(0);
   const double floodSeconds = std::chrono::duration<double>(Clock::now() - floodStart).count();
 
   const std::optional<std::string> report = controller.Ask("flood stop", "ok: flood stopped: ");

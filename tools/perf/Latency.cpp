@@ -6,20 +6,16 @@
 #include <QLineEdit>
 #include <QTimer>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <climits>
 #include <random>
 #include <string>
 #include <thread>
 
 #include "MainWindow.h"
+#include "PseudoTerminal.h"
 #include "SessionRecord.h"
 #include "TimingApplication.h"
 #include "link/Frame.h"
@@ -51,37 +47,6 @@ long long UptimeValue(const QString& text) {
   return ok ? value : -1;
 }
 
-// A pseudo-terminal pair owned for the measurement; the slave stays open
-// here too, so the panel's closing it never hangs up the controller's end.
-class Pty {
- public:
-  Pty() {
-    char name[PATH_MAX] = {};
-    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) return;
-    m_path = name;
-    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    termios attributes{};
-    ::tcgetattr(m_slave, &attributes);
-    ::cfmakeraw(&attributes);
-    ::tcsetattr(m_slave, TCSANOW, &attributes);
-  }
-  ~Pty() {
-    if (m_master >= 0) ::close(m_master);
-    if (m_slave >= 0) ::close(m_slave);
-  }
-  Pty(const Pty&) = delete;
-  Pty& operator=(const Pty&) = delete;
-
-  bool ok() const { return m_master >= 0 && !m_path.empty(); }
-  int master() const { return m_master; }
-  const std::string& path() const { return m_path; }
-
- private:
-  int m_master = -1;
-  int m_slave = -1;
-  std::string m_path;
-};
-
 void RunEventsFor(std::chrono::milliseconds period) {
   QEventLoop loop;
   QTimer::singleShot(period, &loop, &QEventLoop::quit);
@@ -93,7 +58,7 @@ void RunEventsFor(std::chrono::milliseconds period) {
 LatencySamples MeasureLatency(int answers, const std::string& recordPath) {
   LatencySamples samples;
   auto* application = dynamic_cast<TimingApplication*>(QCoreApplication::instance());
-  Pty pty;
+  process::PseudoTerminal pty;
   if (!application || !pty.ok() || answers <= 0) return samples;
 
   shell::PortMap ports;

@@ -17,20 +17,14 @@
 // its "Connect" button. Every child process is ended before this returns.
 #include <QCoreApplication>
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -38,276 +32,24 @@
 
 #include "ChildProcess.h"
 #include "Latency.h"
-#include "ProbeCounts.h"
+#include "Options.h"
 #include "ProcStats.h"
+#include "Rig.h"
+#include "Statistics.h"
+#include "TargetTable.h"
 #include "TimingApplication.h"
 
 namespace halvorn::perf {
 namespace {
 
+using process::CpuSeconds;
+using process::PeakResidentKiB;
+using process::LoadAverage;
+using process::MachineBusySeconds;
+using process::WakeUps;
+
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-// Where the panel draws: Qt's offscreen platform, or a real X server.
-enum class Display { Offscreen, Xvfb };
-
-const char* Name(Display display) { return display == Display::Offscreen ? "offscreen" : "Xvfb"; }
-
-struct Options {
-  int seconds = 20;   // length of one CPU window
-  int repeats = 3;    // CPU windows per condition
-  int starts = 5;     // program starts timed
-  int answers = 2000; // answers timed for latency
-  std::vector<int> slicesMs{1, 10, 20};  // how the flood is handed to the line
-  std::vector<Display> displays{Display::Offscreen, Display::Xvfb};
-  bool ok = true;
-  std::string record; // the panels record their runs into this file; empty: off
-};
-
-// "1,10,20": each 1 to 20.
-bool ParseSlices(std::string_view text, std::vector<int>& out) {
-  out.clear();
-  while (!text.empty()) {
-    const std::string_view item = text.substr(0, text.find(','));
-    int ms = 0;
-    const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), ms);
-    if (error != std::errc{} || end != item.data() + item.size() || ms < 1 || ms > 20) return false;
-    out.push_back(ms);
-    text.remove_prefix(std::min(text.size(), item.size() + 1));
-  }
-  return !out.empty();
-}
-
-// "offscreen,xvfb", either or both.
-bool ParseDisplays(std::string_view text, std::vector<Display>& out) {
-  out.clear();
-  while (!text.empty()) {
-    const std::string_view item = text.substr(0, text.find(','));
-    if (item == "offscreen") {
-      out.push_back(Display::Offscreen);
-    } else if (item == "xvfb") {
-      out.push_back(Display::Xvfb);
-    } else {
-      return false;
-    }
-    text.remove_prefix(std::min(text.size(), item.size() + 1));
-  }
-  return !out.empty();
-}
-
-Options ParseOptions(int argc, char** argv) {
-  Options options;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view name = argv[i];
-    const auto number = [&](int& out) {
-      if (i + 1 >= argc) return false;
-      const std::string_view text = argv[++i];
-      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
-      return error == std::errc{} && end == text.data() + text.size() && out > 0;
-    };
-    if (name == "--quick") {
-      options.seconds = 3;
-      options.repeats = 1;
-      options.starts = 2;
-      options.answers = 300;
-    } else if (name == "--record" && i + 1 < argc) {
-      options.record = argv[++i];
-    } else if (name == "--slices") {
-      options.ok = options.ok && i + 1 < argc && ParseSlices(argv[++i], options.slicesMs);
-    } else if (name == "--displays") {
-      options.ok = options.ok && i + 1 < argc && ParseDisplays(argv[++i], options.displays);
-    } else if (name == "--seconds") {
-      options.ok = options.ok && number(options.seconds);
-    } else if (name == "--repeats") {
-      options.ok = options.ok && number(options.repeats);
-    } else if (name == "--starts") {
-      options.ok = options.ok && number(options.starts);
-    } else if (name == "--answers") {
-      options.ok = options.ok && number(options.answers);
-    } else {
-      options.ok = false;
-    }
-  }
-  return options;
-}
-
-long long MonotonicNs() {
-  timespec now{};
-  ::clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<long long>(now.tv_sec) * 1'000'000'000LL + now.tv_nsec;
-}
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0.0;
-  std::sort(values.begin(), values.end());
-  const std::size_t middle = values.size() / 2;
-  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-double Percentile(std::vector<double> values, double share) {
-  if (values.empty()) return 0.0;
-  std::sort(values.begin(), values.end());
-  const auto at = static_cast<std::size_t>(share * static_cast<double>(values.size() - 1) + 0.5);
-  return values[std::min(at, values.size() - 1)];
-}
-
-// Busy processor time of the whole machine so far, in seconds (all cores).
-double MachineBusySeconds() {
-  std::ifstream stat("/proc/stat");
-  std::string cpu;
-  long long user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0, steal = 0;
-  stat >> cpu >> user >> nice >> system >> idle >> iowait >> irq >> softirq >> steal;
-  return static_cast<double>(user + nice + system + irq + softirq + steal) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-}
-
-std::string LoadAverage() {
-  std::ifstream load("/proc/loadavg");
-  std::string one, five, fifteen;
-  load >> one >> five >> fifteen;
-  return one + " " + five + " " + fifteen;
-}
-
-struct Row {
-  std::string figure;
-  std::string value;
-  std::string target;
-  std::optional<bool> met;  // nothing: a figure without a target
-};
-
-void PrintRows(const std::vector<Row>& rows) {
-  std::printf("\n%-72s %-16s %-16s %s\n", "figure", "value", "target", "met?");
-  for (const Row& row : rows) {
-    std::printf("%-72s %-16s %-16s %s\n", row.figure.c_str(), row.value.c_str(), row.target.c_str(),
-                !row.met ? "-" : *row.met ? "MET" : "NOT MET");
-  }
-}
-
-std::string Format(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
-
-// The panel and the simulator, joined through a link in a private folder.
-class Rig {
- public:
-  Rig(const std::string& directory, const std::string& record) : m_directory(directory), m_record(record) {}
-
-  bool StartSimulator() {
-    m_sim.emplace(ChildOptions{HALVORN_SIM_PROGRAM,
-                               {"--console", "--quiet", "--link", m_directory + "/controller"},
-                               {},
-                               m_directory + "/sim.err"});
-    return m_sim->ReadLineStartingWith("halvorn-sim: link ", 5s).has_value();
-  }
-
-  // Starts the panel with the probe; true once its window was painted (and,
-  // with `connect`, its Connect button pressed). `startNs` is when it was
-  // forked.
-  // `display` is the X display to draw on (":N"); empty: offscreen.
-  bool StartPanel(bool connect, long long& startNs, long long& shownNs, std::string& connected,
-                  const std::string& display = {}) {
-    const std::string report = m_directory + "/probe.txt";
-    std::filesystem::remove(report);
-    std::vector<std::string> environment{"QT_PLUGIN_PATH=" HALVORN_PROBE_PLUGIN_DIR,
-                                         "QT_QPA_GENERIC_PLUGINS=halvornprobe", "HALVORN_PROBE_REPORT=" + report,
-                                         "HALVORN_PROBE_COUNTS=" + CountsPath(),
-                                         std::string("HALVORN_PROBE_CONNECT=") + (connect ? "1" : "0")};
-    if (display.empty()) {
-      environment.push_back("QT_QPA_PLATFORM=offscreen");
-    } else {
-      environment.push_back("QT_QPA_PLATFORM=xcb");
-      environment.push_back("DISPLAY=" + display);
-    }
-    m_panel.reset();
-    startNs = MonotonicNs();
-    std::vector<std::string> arguments{"--port", "1=" + m_directory + "/controller"};
-    if (!m_record.empty()) arguments.insert(arguments.end(), {"--record", m_record});
-    m_panel.emplace(ChildOptions{HALVORN_PANEL_PROGRAM,
-                                 arguments,
-                                 environment,
-                                 m_directory + "/panel.err"});
-    shownNs = 0;
-    const auto deadline = Clock::now() + 10s;
-    while (Clock::now() < deadline) {
-      std::ifstream lines(report);
-      std::string word;
-      long long ns = 0;
-      std::string line;
-      while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        fields >> word >> ns;
-        if (word == "shown") shownNs = ns;
-        if (word == "connected") std::getline(fields >> std::ws, connected);
-      }
-      if (shownNs != 0 && (!connect || !connected.empty())) return true;
-      std::this_thread::sleep_for(2ms);
-    }
-    return false;
-  }
-
-  void StopPanel() { m_panel.reset(); }
-
-  // The file the probe counts repaints in (ProbeCounts.h).
-  std::string CountsPath() const { return m_directory + "/counts"; }
-
-  ChildProcess& sim() { return *m_sim; }
-  ChildProcess& panel() { return *m_panel; }
-
- private:
-  std::string m_directory;
-  std::string m_record;  // passed on as --record; empty: off
-  std::optional<ChildProcess> m_sim;
-  std::optional<ChildProcess> m_panel;
-};
-
-// The probe's counts, mapped read-only; zero while the file is not there.
-class CountsView {
- public:
-  explicit CountsView(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return;
-    void* memory = MAP_FAILED;
-    if (::ftruncate(fd, sizeof(ProbeCounts)) == 0)
-      memory = ::mmap(nullptr, sizeof(ProbeCounts), PROT_READ, MAP_SHARED, fd, 0);
-    ::close(fd);
-    if (memory != MAP_FAILED) m_counts = static_cast<const ProbeCounts*>(memory);
-  }
-  ~CountsView() {
-    if (m_counts) ::munmap(const_cast<ProbeCounts*>(m_counts), sizeof(ProbeCounts));
-  }
-  CountsView(const CountsView&) = delete;
-  CountsView& operator=(const CountsView&) = delete;
-
-  std::uint64_t repaints() const { return m_counts ? m_counts->repaints.load() : 0; }
-  std::uint64_t widgetPaints() const { return m_counts ? m_counts->widgetPaints.load() : 0; }
-
- private:
-  const ProbeCounts* m_counts = nullptr;
-};
-
-// A virtual X server of the measurement's own, on a free display number.
-class XServer {
- public:
-  bool Start(const std::string& directory) {
-    const char* program = "/usr/bin/Xvfb";
-    if (::access(program, X_OK) != 0) return false;
-    m_server.emplace(ChildOptions{program,
-                                  {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
-                                  {},
-                                  directory + "/xvfb.err"});
-    const std::optional<std::string> number = m_server->ReadLine(10s);
-    if (!number || number->empty()) return false;
-    m_display = ":" + *number;
-    return true;
-  }
-  const std::string& display() const { return m_display; }
-  pid_t pid() const { return m_server ? m_server->pid() : -1; }
-
- private:
-  std::optional<ChildProcess> m_server;
-  std::string m_display;
-};
 
 struct CpuWindow {
   double panelPercent = 0;
@@ -537,13 +279,14 @@ int Run(const Options& options) {
 }  // namespace halvorn::perf
 
 int main(int argc, char** argv) {
-  const halvorn::perf::Options options = halvorn::perf::ParseOptions(argc, argv);
+  const halvorn::perf::Options options =
+      halvorn::perf::ParseOptions(std::vector<std::string_view>(argv + std::min(argc, 1), argv + argc));
+  if (options.help) {
+    std::fputs(halvorn::perf::kUsage, stdout);
+    return 0;
+  }
   if (!options.ok) {
-    std::fprintf(stderr,
-                 "usage: halvorn-perf [--quick] [--seconds N] [--repeats N] [--starts N] [--answers N]\n"
-                 "                    [--slices 1,10,20] [--displays offscreen,xvfb] [--record FILE]\n"
-                 "  prints the panel's performance figures beside their targets;\n"
-                 "  with --record the panels measured record their runs into FILE\n");
+    std::fputs(halvorn::perf::kUsage, stderr);
     return 2;
   }
   // The latency part runs a window of its own, offscreen like the children.

@@ -6,8 +6,9 @@
 #include <sys/types.h>
 
 #include <optional>
+#include <string>
 
-namespace halvorn::perf {
+namespace halvorn::process {
 
 // User plus system processor seconds used so far, in clock ticks' steps
 // (10 ms); nothing when the process is gone.
@@ -24,4 +25,10 @@ std::optional<long> WakeUps(pid_t pid);
 // Open file descriptors of the process.
 std::optional<int> OpenDescriptors(pid_t pid);
 
-}  // namespace halvorn::perf
+// Busy processor time of the whole machine so far, in seconds (all cores).
+double MachineBusySeconds();
+
+// The load averages over 1, 5 and 15 minutes, as /proc/loadavg writes them.
+std::string LoadAverage();
+
+}  // namespace halvorn::process

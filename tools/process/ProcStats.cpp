@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-namespace halvorn::perf {
+namespace halvorn::process {
 namespace {
 
 std::string ProcPath(pid_t pid, const char* file) {
@@ -60,4 +60,20 @@ std::optional<int> OpenDescriptors(pid_t pid) {
   return count;
 }
 
-}  // namespace halvorn::perf
+double MachineBusySeconds() {
+  std::ifstream stat("/proc/stat");
+  std::string cpu;
+  long long user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0, steal = 0;
+  stat >> cpu >> user >> nice >> system >> idle >> iowait >> irq >> softirq >> steal;
+  return static_cast<double>(user + nice + system + irq + softirq + steal) /
+         static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+std::string LoadAverage() {
+  std::ifstream load("/proc/loadavg");
+  std::string one, five, fifteen;
+  load >> one >> five >> fifteen;
+  return one + " " + five + " " + fifteen;
+}
+
+}  // namespace halvorn::process
