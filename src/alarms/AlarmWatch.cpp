@@ -53,6 +53,44 @@ std::optional<double> ValueOf(const Device& device, const Reading& reading) {
   }
 }
 
+void AlarmWatch::Announce(std::string_view user) {
+  std::vector<AlarmChange> changes = m_board.TakeChanges();
+  if (!m_feed) return;
+  for (const AlarmChange& change : changes) {
+    const bool byOperator = change.transition == Transition::Acknowledged ||
+                            change.transition == Transition::Shelved || change.transition == Transition::Unshelved;
+    m_feed->AlarmChanged(AlarmTold{m_board.points()[change.point].name, TransitionName(change.transition),
+                                   PriorityName(change.priority), change.text, change.reason,
+                                   change.until ? std::optional<std::int64_t>(*change.until - change.t) : std::nullopt,
+                                   byOperator ? user : std::string_view()});
+  }
+}
+
+void AlarmWatch::Acknowledge(std::size_t point, std::string_view user) {
+  m_board.Acknowledge(point, m_now());
+  Announce(user);
+}
+
+void AlarmWatch::AcknowledgeFirst(std::string_view user) {
+  m_board.AcknowledgeFirst(m_now());
+  Announce(user);
+}
+
+void AlarmWatch::Shelve(std::size_t point, Milliseconds duration, std::string_view reason, std::string_view user) {
+  m_board.Shelve(point, duration, reason, m_now());
+  Announce(user);
+}
+
+void AlarmWatch::Unshelve(std::size_t point, std::string_view user) {
+  m_board.Unshelve(point, m_now());
+  Announce(user);
+}
+
+void AlarmWatch::Tick() {
+  m_board.Tick(m_now());
+  Announce();
+}
+
 void AlarmWatch::Check(Limit& limit, Milliseconds now) {
   std::optional<double> value = limit.reading;
   if (limit.rule.kind == LimitKind::Deviation) {
@@ -70,6 +108,7 @@ void AlarmWatch::Written(std::string_view frame, bool poll, std::optional<std::i
   const Milliseconds now = m_now();
   for (Limit& limit : m_limits)
     if (limit.rule.kind == LimitKind::Deviation) Check(limit, now);
+  Announce();
 }
 
 AlarmWatch::Group* AlarmWatch::GroupOf(DeviceKind kind) {
@@ -88,17 +127,21 @@ void AlarmWatch::DeviceChanged(const Device& device, const DeviceShown& shown) {
   for (Limit& limit : m_limits) {
     if (limit.slot != device.slot) continue;
     limit.reading = ValueOf(device, shown.reading);
-    limit.text = std::string(device.name) + " " + std::string(shown.text);
+    // Assigned in place: no allocation per answer once warmed up.
+    limit.text.assign(device.name);
+    limit.text += ' ';
+    limit.text += shown.text;
     Check(limit, now);
   }
   Group* group = device.fixed ? nullptr : GroupOf(device.kind);
-  if (!group) return;
   const bool grey = shown.reading.quality == Quality::NoData;
-  if (grey == m_grey[device.slot]) return;
-  m_grey[device.slot] = grey;
-  grey ? ++group->grey : --group->grey;
-  // An answer brings the group back at once; greying waits for the tick.
-  if (!grey) m_board.Set(group->point, false, "", now);
+  if (group && grey != m_grey[device.slot]) {
+    m_grey[device.slot] = grey;
+    grey ? ++group->grey : --group->grey;
+    // An answer brings the group back at once; greying waits for the tick.
+    if (!grey) m_board.Set(group->point, false, "", now);
+  }
+  Announce();
 }
 
 void AlarmWatch::SetGroups() {
@@ -126,6 +169,7 @@ void AlarmWatch::Link(LinkEvent what, std::int64_t, std::string_view status) {
       return;
   }
   SetGroups();
+  Announce();
 }
 
 void AlarmWatch::Seen(Held& held, std::string_view text) {
@@ -136,12 +180,14 @@ void AlarmWatch::Seen(Held& held, std::string_view text) {
 void AlarmWatch::Warning(std::int64_t number, std::string_view line) {
   for (std::size_t i = 0; i < kWarningNumbers.size(); ++i)
     if (kWarningNumbers[i] == number) Seen(m_warnings[i], line);
+  Announce();
 }
 
 void AlarmWatch::UptimeChanged(const Reading& reading, std::string_view text) {
   if (reading.quality != Quality::Valid || !reading.value) return;
   if (m_uptime && *reading.value < *m_uptime) Seen(m_restart, "the controller restarted: uptime " + std::string(text));
   m_uptime = reading.value;
+  Announce();
 }
 
 void AlarmWatch::WatchdogTicked() {
@@ -152,6 +198,7 @@ void AlarmWatch::WatchdogTicked() {
     if (now - held->lastSeen >= kEventAlarmHold) m_board.Set(held->point, false, "", now);
   for (Limit& limit : m_limits) Check(limit, now);
   m_board.Tick(now);
+  Announce();
 }
 
 }  // namespace halvorn::alarms

@@ -5,6 +5,9 @@
 // controller warning or restart for 30 s after it was last seen, a limit
 // alarm as its rule says (checked at each reading and each watchdog tick,
 // so a delay is kept to within the tick's 3 s).
+//
+// Every transition, the plant's and the operator's, is told on to the
+// feed's listeners (the record, the publisher) as it happens.
 #pragma once
 
 #include <array>
@@ -28,6 +31,20 @@ class AlarmWatch : public FeedListener {
   // `now`: the panel's monotonic clock in milliseconds. The points of the
   // `limits` must be on `board` (ApplyTo).
   AlarmWatch(AlarmBoard& board, std::function<Milliseconds()> now, const std::vector<LimitRule>& limits = {});
+
+  // Tells every transition from now on to `feed`'s listeners; the feed must
+  // outlive the watch.
+  void TellOn(const Feed& feed) { m_feed = &feed; }
+
+  // The operator's acts, by the login name `user`.
+  void Acknowledge(std::size_t point, std::string_view user);
+  // The first alarm the banner lists, if it waits for an acknowledgement.
+  void AcknowledgeFirst(std::string_view user);
+  void Shelve(std::size_t point, Milliseconds duration, std::string_view reason, std::string_view user);
+  void Unshelve(std::size_t point, std::string_view user);
+  // Opens the shelves that have expired; at least once a second keeps an
+  // expiry on time to within that second.
+  void Tick();
 
   void DeviceChanged(const Device& device, const DeviceShown& shown) override;
   void UptimeChanged(const Reading& reading, std::string_view text) override;
@@ -59,6 +76,9 @@ class AlarmWatch : public FeedListener {
     std::optional<double> reading;  // the last, in the rule's unit
     std::string text;               // what the device showed
   };
+  // Tells the board's transitions since the last time to the feed; `user`
+  // goes with the operator's own (acknowledged, shelved, unshelved).
+  void Announce(std::string_view user = {});
   Group* GroupOf(DeviceKind kind);
   void Check(Limit& limit, Milliseconds now);
   void Seen(Held& held, std::string_view text);
@@ -66,6 +86,7 @@ class AlarmWatch : public FeedListener {
 
   AlarmBoard& m_board;
   std::function<Milliseconds()> m_now;
+  const Feed* m_feed = nullptr;
   std::array<std::optional<std::size_t>, kDevices.size()> m_devicePoints{};
   std::array<bool, kDevices.size()> m_grey{};
   std::array<Group, 4> m_groups;

@@ -46,6 +46,10 @@ void Feed::WatchdogTicked() const {
   for (FeedListener* listener : m_listeners) listener->WatchdogTicked();
 }
 
+void Feed::AlarmChanged(const AlarmTold& alarm) const {
+  for (FeedListener* listener : m_listeners) listener->AlarmChanged(alarm);
+}
+
 void Feed::TellDevice(const Form1& form, const Device& device) {
   const Label Form1::*detail = DetailLabel(device);
   const DeviceShown shown{

@@ -35,6 +35,19 @@ struct DeviceShown {
   std::optional<Colour> colour;
 };
 
+// A transition of an alarm, in the words the journal writes ("V7",
+// "raised", "high"). Told by the alarms, when they are on.
+struct AlarmTold {
+  std::string_view point;       // "V7", "PORT", "G6-ABOVE"
+  std::string_view transition;  // "raised", "returned", "acknowledged", "shelved", "unshelved", "cleared"
+  std::string_view priority;    // "high", "medium", "low"
+  std::string_view text;        // the condition as shown
+  std::string_view reason;      // shelved: why; empty otherwise
+  std::optional<std::int64_t> shelvedForMs;  // shelved: until the shelf expires
+  std::string_view user;        // the login name of the operator who acknowledged,
+                                // shelved or unshelved it; empty for the plant's own
+};
+
 class FeedListener {
  public:
   virtual ~FeedListener() = default;
@@ -63,6 +76,8 @@ class FeedListener {
   virtual void Counted(std::int32_t /*correct*/, std::int32_t /*crcErrors*/) {}
   // The watchdog ticked (every 3 s); what it greyed was told before.
   virtual void WatchdogTicked() {}
+  // An alarm changed state.
+  virtual void AlarmChanged(const AlarmTold& /*alarm*/) {}
 };
 
 class Feed {
@@ -81,6 +96,7 @@ class Feed {
   void Warning(std::int64_t number, std::string_view line) const;
   void Counted(std::int32_t correct, std::int32_t crcErrors) const;
   void WatchdogTicked() const;
+  void AlarmChanged(const AlarmTold& alarm) const;
 
   // Tells every device of `kind` whose display differs from what was last
   // told, and the uptime box after an uptime answer.

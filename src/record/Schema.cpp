@@ -78,6 +78,23 @@ CREATE TABLE command (
 CREATE INDEX command_by_time ON command(session, t_ns);
 )sql";
 
+const char* const kAlarmTableSql = R"sql(
+-- Every transition of an alarm, when the panel ran with its alarms on.
+CREATE TABLE alarm (
+  session INTEGER NOT NULL REFERENCES session(id),
+  t_ns INTEGER NOT NULL,        -- monotonic ns from the session's start
+  wall_ns INTEGER NOT NULL,     -- wall clock, ns since 1970 UTC
+  point TEXT NOT NULL,          -- the alarm point: 'V7', 'G3', 'PORT', 'ANSWERS-GAUGES', 'WARNING-100', 'G6-ABOVE', 'MFC1-DEVIATION'
+  transition TEXT NOT NULL,     -- 'raised', 'returned', 'acknowledged', 'shelved', 'unshelved', 'cleared'
+  priority TEXT NOT NULL,       -- 'high', 'medium', 'low': the point's priority at the time
+  text TEXT NOT NULL,           -- the condition as shown: a fault text, 'Port 1 lost', 'no answers: gauges'
+  reason TEXT,                  -- shelved: why, as the operator gave it; NULL otherwise
+  until_t_ns INTEGER,           -- shelved: t_ns at which the shelf expires; NULL otherwise
+  user TEXT                     -- acknowledged, shelved, unshelved by an operator: the login name; NULL otherwise
+);
+CREATE INDEX alarm_by_time ON alarm(session, t_ns);
+)sql";
+
 std::string CommandsFromTrafficSql(const std::string& condition) {
   std::string polls;
   for (const std::string& frame : PollFrames()) {
@@ -104,6 +121,7 @@ void CreateSchema(Database& db) {
   Transaction create(db);
   db.exec(kSchemaSql);
   db.exec(kCommandTableSql);
+  db.exec(kAlarmTableSql);
   db.exec("PRAGMA application_id=" + std::to_string(kApplicationId));
   db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
   create.commit();
@@ -117,10 +135,14 @@ void UpgradeSchema(Database& db) {
   Transaction upgrade(db);
   // Read inside the transaction: a second panel cannot upgrade it meanwhile.
   if (LayoutOf(db) >= kSchemaVersion) return;
-  db.exec("ALTER TABLE event ADD COLUMN began_t_ns INTEGER");
-  db.exec(kCommandTableSql);
-  db.exec("INSERT INTO command SELECT session, t_ns, wall_ns, action, bytes FROM (" +
-          CommandsFromTrafficSql() + ") ORDER BY session, t_ns");
+  if (LayoutOf(db) < 2) {
+    db.exec("ALTER TABLE event ADD COLUMN began_t_ns INTEGER");
+    db.exec(kCommandTableSql);
+    db.exec("INSERT INTO command SELECT session, t_ns, wall_ns, action, bytes FROM (" +
+            CommandsFromTrafficSql() + ") ORDER BY session, t_ns");
+  }
+  // Older sessions ran without alarms: the table starts empty.
+  db.exec(kAlarmTableSql);
   db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
   upgrade.commit();
 }

@@ -19,14 +19,17 @@ namespace halvorn::record {
 // database is refused rather than written into.
 constexpr std::int32_t kApplicationId = 0x48414C56;
 // The layout below; a file with a higher number was written by a newer panel.
-// Layout 1 had neither the command table nor event.began_t_ns.
-constexpr std::int32_t kSchemaVersion = 2;
+// Layout 1 had neither the command table nor event.began_t_ns; layouts 1
+// and 2 had no alarm table.
+constexpr std::int32_t kSchemaVersion = 3;
 
 // The tables, as `sqlite3 FILE .schema` shows them (comments included).
 extern const char* const kSchemaSql;
 // The command table of layout 2, after kSchemaSql; apart, so that the
 // upgrade of a layout-1 record makes it from the same statement.
 extern const char* const kCommandTableSql;
+// The alarm journal of layout 3, after the command table.
+extern const char* const kAlarmTableSql;
 
 // What `device_state.quality` says of the reading it holds.
 enum class Quality : std::int8_t {
@@ -53,9 +56,10 @@ void CheckIsRecord(Database& db, const std::string& path);
 // The record's layout number (`user_version`).
 [[nodiscard]] std::int64_t LayoutOf(Database& db);
 
-// Brings a layout-1 record to this layout in one transaction: adds
-// event.began_t_ns and the command table, filled from the sessions' traffic
-// (see CommandsFromTrafficSql). Does nothing to a record of this layout.
+// Brings a layout-1 or layout-2 record to this layout in one transaction:
+// to a layout-1 record adds event.began_t_ns and the command table, filled
+// from the sessions' traffic (see CommandsFromTrafficSql); to both an empty
+// alarm table. Does nothing to a record of this layout.
 void UpgradeSchema(Database& db);
 
 // A SELECT of what the command table holds for a layout-1 record, from its

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "door/Events.h"
 #include "link/Frame.h"
@@ -88,6 +89,40 @@ TEST(AlarmWatchTest, ThePortLostAndAWarningStandUntilTheyEnd) {
   plant.port.RaiseEvent(kCommEventLost);
   EXPECT_EQ(plant.StateOf("PORT"), State::ActiveUnacknowledged);
   EXPECT_EQ(plant.TextOf("PORT"), plant.panel.form.lblStatus.caption);
+}
+
+// What the record and the publisher hear: each transition in the journal's
+// words, the operator's own with the login name that did it.
+struct Heard : FeedListener {
+  std::vector<std::string> lines;
+  void AlarmChanged(const AlarmTold& a) override {
+    lines.push_back(std::string(a.point) + " " + std::string(a.transition) + " " + std::string(a.priority) + " [" +
+                    std::string(a.text) + "] " + std::string(a.reason) +
+                    (a.shelvedForMs ? " for " + std::to_string(*a.shelvedForMs) : "") + " by " +
+                    std::string(a.user));
+  }
+};
+
+TEST(AlarmWatchTest, TellsEveryTransitionToTheFeedInTheJournalsWords) {
+  Plant plant;
+  Heard heard;
+  plant.panel.feed.Listen(heard);
+  plant.watch.TellOn(plant.panel.feed);
+  plant.Valves(5, 160);
+  plant.watch.Shelve(*plant.board.Find("V5"), 60'000, "valve block serviced", "anna");
+  plant.now = 60'000;
+  plant.watch.Tick();  // expired, still in fault: announced again
+  plant.watch.AcknowledgeFirst("bert");
+  plant.Valves(1, 0x17);
+  EXPECT_EQ(heard.lines, (std::vector<std::string>{
+                             "V5 raised medium [no response from icpcon bus]  by ",
+                             "V5 shelved medium [no response from icpcon bus] valve block serviced for 60000 by anna",
+                             "V5 unshelved medium [no response from icpcon bus]  by ",
+                             "V5 raised medium [no response from icpcon bus]  by ",
+                             "V5 acknowledged medium [no response from icpcon bus]  by bert",
+                             "V5 returned medium [no response from icpcon bus]  by ",
+                             "V5 cleared medium [no response from icpcon bus]  by ",
+                         }));
 }
 
 }  // namespace
