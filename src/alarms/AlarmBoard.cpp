@@ -66,6 +66,7 @@ void AlarmBoard::SetLatch(std::size_t point, bool latch) {
 void AlarmBoard::Record(std::size_t point, const Transitions& transitions, Milliseconds now,
                         std::string_view reason, std::optional<Milliseconds> until) {
   AlarmPoint& p = m_points[point];
+  m_revision += transitions.size();
   for (const Transition transition : transitions) {
     if (transition == Transition::Raised) {
       Remember(p.raises, p.raiseCount, now);

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -81,6 +82,10 @@ class AlarmBoard {
   [[nodiscard]] bool InFlood(Milliseconds now) const;
   [[nodiscard]] bool Chattering(std::size_t point, Milliseconds now) const;
 
+  // Counts up with every transition: what shows the board redraws when it
+  // changed, without comparing.
+  [[nodiscard]] std::uint64_t revision() const { return m_revision; }
+
   // The transitions since the last call, oldest first.
   [[nodiscard]] std::vector<AlarmChange> TakeChanges();
 
@@ -90,6 +95,7 @@ class AlarmBoard {
 
   std::vector<AlarmPoint> m_points;
   std::vector<AlarmChange> m_changes;
+  std::uint64_t m_revision = 0;
   // The latest raises of any point, as many as a flood needs, oldest first.
   std::array<Milliseconds, kFloodRaises + 1> m_raises{};
   std::size_t m_raiseCount = 0;
