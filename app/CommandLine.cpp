@@ -61,6 +61,10 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments, Comman
       result.reconnect = true;
       continue;
     }
+    if (argument == "--alarms") {
+      result.alarms = true;
+      continue;
+    }
     bool missing = false;
     if (const auto file = OptionValue(arguments, index, "--config", missing)) {
       if (missing || file->empty()) return Failure("option --config needs a file name");
@@ -119,7 +123,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
 
 std::string HelpText() {
   return "Usage: halvorn-panel [--port N=DEVICE]... [--record FILE] [--reconnect]\n"
-         "                     [--config FILE]\n"
+         "                     [--alarms] [--config FILE]\n"
          "       halvorn-panel --list-ports\n"
          "\n"
          "The operator's front panel of the Halvorn gas-injection installation.\n"
@@ -142,6 +146,10 @@ std::string HelpText() {
          "                    vendor, product, serial number); give the port by\n"
          "                    its /dev/serial/by-id/ name, the safe choice here:\n"
          "                    ttyUSB numbers can change places.\n"
+         "  --alarms          announce alarms: a banner below the picture (F8\n"
+         "                    acknowledges the first), a frame round each device\n"
+         "                    in alarm, the alarm summary (F9), and a horn. With a\n"
+         "                    record, every alarm's transitions are journalled.\n"
          "  --config FILE     read the settings from FILE instead of\n"
          "                    ~/.config/halvorn/panel.conf. Also --config=FILE.\n"
          "  --list-ports      list the machine's serial devices (driver, USB\n"
@@ -164,6 +172,13 @@ std::string HelpText() {
          "  port 1 = /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\n"
          "  record = /var/tmp/halvorn-session.db   # a comment after a value\n"
          "  reconnect = yes\n"
+         "  alarms = yes\n"
+         "  alarm-sound = /usr/bin/paplay /usr/share/sounds/alarm.oga\n"
+         "  alarm G6 = above 1e-3 mbar for 5 s priority high deadband 20 %\n"
+         "  alarm MFC1 = deviation 10 for 30 s\n"
+         "  priority V5 = high\n"
+         "  guidance V5 = Check the pneumatic supply of the valve block\n"
+         "  latch V5 = yes\n"
          "\n"
          "Examples:\n"
          "  halvorn-panel --port 1=/dev/ttyUSB0\n"

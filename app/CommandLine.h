@@ -4,6 +4,7 @@
 //   --port N=DEVICE   (N from 1 to 10, repeatable, also --port=N=DEVICE)
 //   --record FILE     keep a record of the run (also --record=FILE)
 //   --reconnect       try a lost port again every two seconds
+//   --alarms          announce alarms: banner, frames, summary, horn
 //   --config FILE     read the settings from FILE (also --config=FILE)
 //   --list-ports      print the machine's serial devices and exit
 //   --help, -h
@@ -14,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "alarms/AlarmSettings.h"
 #include "serial/PortMap.h"
 
 namespace halvorn::shell {
@@ -32,6 +34,13 @@ struct CommandLine {
   std::string recordPath;
   // Whether a lost port is tried again every two seconds.
   bool reconnect = false;
+  // Whether alarms are announced (banner, frames, summary, horn), and the
+  // settings file's alarm lines.
+  bool alarms = false;
+  halvorn::alarms::AlarmSettings alarmSettings;
+  // The horn's command, split at blanks and run without a shell; empty: the
+  // display's bell.
+  std::string alarmSound;
   // The settings file named by --config; empty: the default one, if any.
   std::string configPath;
   std::string error;  // one or two lines, without a final newline

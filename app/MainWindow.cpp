@@ -51,7 +51,7 @@ std::int16_t ShiftCode(Qt::KeyboardModifiers modifiers) {
 
 }  // namespace
 
-MainWindow::MainWindow(PortMap ports, SessionRecord* record, QWidget* parent)
+MainWindow::MainWindow(PortMap ports, SessionRecord* record, AlarmOptions alarms, QWidget* parent)
     : QWidget(parent),
       m_port(std::move(ports)),
       m_record(record),
@@ -60,10 +60,13 @@ MainWindow::MainWindow(PortMap ports, SessionRecord* record, QWidget* parent)
   if (m_recorder) m_panel.feed.Listen(*m_recorder);
   showRecordingInTitle(record ? record->Failure() : std::nullopt);
   setFont(PanelFont());
-  setFixedSize(TwipsToPixels(form().clientWidth, logicalDpiX()),
-               TwipsToPixels(form().clientHeight, logicalDpiY()));
+  const int width = TwipsToPixels(form().clientWidth, logicalDpiX());
+  const int height = TwipsToPixels(form().clientHeight, logicalDpiY());
+  setFixedSize(width, height + (alarms.on ? kBannerHeight : 0));
   // The reconnect beat is the panel's own timer, run by the window too.
   m_view.build(m_panel.form, {&m_panel.reconnect.timer});
+  // The alarms hear the feed after the record, and draw below the picture.
+  if (alarms.on) m_alarms = std::make_unique<AlarmView>(*this, m_panel, alarms, height, width);
   connectEvents();
   // The panel owns the port's callback; it tells the window of each event
   // once the core has taken it, so that what arrived is shown.
@@ -107,6 +110,7 @@ void MainWindow::handle(const std::function<void()>& entry) {
   recordOutcome();
   showRefusedDevice();
   m_view.operated();
+  if (m_alarms) m_alarms->refresh();
 }
 
 void MainWindow::handleTick(const Timer& timer) {
@@ -117,11 +121,13 @@ void MainWindow::handleTick(const Timer& timer) {
   recordOutcome();
   showRefusedDevice();
   m_view.ticked(m_panel.FramesWritten != framesBefore, changed, MessagesCounted(m_panel));
+  if (m_alarms) m_alarms->refresh();
 }
 
 void MainWindow::handlePortEvent(int commEvent) {
   recordOutcome();
   m_view.portEvent(commEvent == kCommEventReceive, MessagesCounted(m_panel));
+  if (m_alarms) m_alarms->refresh();
 }
 
 void MainWindow::recordOutcome() {

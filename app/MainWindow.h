@@ -8,11 +8,13 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "AlarmView.h"
 #include "ModelView.h"
 #include "TouchPress.h"
 #include "door/Events.h"
@@ -30,8 +32,11 @@ class MainWindow : public QWidget {
  public:
   // Runs the window's Load before returning, so the first time it is shown
   // it is already in its start state. With a `record` (which must outlive
-  // the window) everything the run shows and does goes into it.
-  explicit MainWindow(PortMap ports = {}, SessionRecord* record = nullptr, QWidget* parent = nullptr);
+  // the window) everything the run shows and does goes into it. With
+  // `alarms` on, the banner sits below the picture and the window is
+  // kBannerHeight taller.
+  explicit MainWindow(PortMap ports = {}, SessionRecord* record = nullptr, AlarmOptions alarms = {},
+                      QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // Whether a lost port is tried again every two seconds (off by default).
@@ -41,6 +46,8 @@ class MainWindow : public QWidget {
 
   const Form1& form() const { return m_panel.form; }
   const FrontPanel& panel() const { return m_panel; }
+  // Null unless the alarms are on.
+  AlarmView* alarms() const { return m_alarms.get(); }
 
   // The Qt widget showing a model widget, by the model's name ("lblV1",
   // "Label18(3)" for an element of a group).
@@ -83,6 +90,7 @@ class MainWindow : public QWidget {
   // The pipes, painted beneath every view.
   std::vector<Line*> m_lines = AllWidgets(m_panel.form).lines;
   ModelView m_view{*this};
+  std::unique_ptr<AlarmView> m_alarms;
   // A finger held on the picture (the window or a caption) right-clicks.
   TouchPress m_touch{this, [this](QWidget* w) { return w == this || w->inherits("QLabel"); }};
 };

@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <utility>
 
@@ -107,10 +108,14 @@ std::string DefaultSettingsPath(const char* xdgConfigHome, const char* home) {
 CommandLine ApplySettings(std::string_view text, const std::string& fileName, CommandLine base) {
   CommandLine result = std::move(base);
   // The line on which each key was given, 0 while not given: ports 1 to
-  // 10, then record and reconnect.
-  std::array<int, PortMap::kLastPort + 3> givenOn{};
+  // 10, then record, reconnect, alarms and alarm-sound.
+  std::array<int, PortMap::kLastPort + 5> givenOn{};
   const std::size_t recordSlot = PortMap::kLastPort + 1;
   const std::size_t reconnectSlot = PortMap::kLastPort + 2;
+  const std::size_t alarmsSlot = PortMap::kLastPort + 3;
+  const std::size_t soundSlot = PortMap::kLastPort + 4;
+  // And of each alarm key ("priority V5"), blanks made one.
+  std::map<std::string, int, std::less<>> alarmKeysOn;
 
   // Editors on other systems start a UTF-8 file with a byte-order mark.
   if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
@@ -143,13 +148,27 @@ CommandLine ApplySettings(std::string_view text, const std::string& fileName, Co
       if (value.empty()) return fail("'record' names no file");
       slot = recordSlot;
       result.recordPath = std::string(value);
-    } else if (key == "reconnect") {
+    } else if (key == "reconnect" || key == "alarms") {
       const std::optional<bool> on = ParseYesNo(value);
-      if (!on) return fail("'reconnect' must be yes or no, not " + Quoted(value));
-      slot = reconnectSlot;
-      result.reconnect = *on;
+      if (!on) return fail(Quoted(key) + " must be yes or no, not " + Quoted(value));
+      slot = key == "alarms" ? alarmsSlot : reconnectSlot;
+      (key == "alarms" ? result.alarms : result.reconnect) = *on;
+    } else if (key == "alarm-sound") {
+      if (value.empty()) return fail("'alarm-sound' names no command");
+      slot = soundSlot;
+      result.alarmSound = std::string(value);
+    } else if (alarms::IsAlarmKey(key)) {
+      if (const std::optional<std::string> wrong = alarms::TakeAlarmSetting(result.alarmSettings, key, value))
+        return fail(*wrong);
+      const std::size_t blank = key.find_first_of(kBlanks);
+      const std::string named = std::string(key.substr(0, blank)) + " " + std::string(Trimmed(key.substr(blank)));
+      const auto [at, added] = alarmKeysOn.emplace(named, lineNumber);
+      if (!added) return fail(Quoted(named) + " is already given on line " + std::to_string(at->second));
+      continue;
     } else {
-      return fail("unknown setting " + Quoted(key) + " (known: port N, record, reconnect)");
+      return fail("unknown setting " + Quoted(key) +
+                  " (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P,"
+                  " latch P)");
     }
     if (givenOn[slot] != 0) {
       return fail(Quoted(key) + " is already given on line " + std::to_string(givenOn[slot]));

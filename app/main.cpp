@@ -143,7 +143,9 @@ int main(int argc, char* argv[]) {
       QApplication::quit();
     });
   }
-  auto window = std::make_unique<halvorn::shell::MainWindow>(commandLine.ports, record ? &*record : nullptr);
+  halvorn::shell::AlarmOptions alarms{commandLine.alarms, commandLine.alarmSettings, commandLine.alarmSound};
+  auto window =
+      std::make_unique<halvorn::shell::MainWindow>(commandLine.ports, record ? &*record : nullptr, std::move(alarms));
   window->setReconnect(commandLine.reconnect);
   window->show();
   const int status = QApplication::exec();

@@ -43,12 +43,15 @@ class PanelWindowFixture : public ::testing::Test {
     ASSERT_TRUE(line.ok());
     PortMap ports;
     ports.SetDevice(1, line.path());
-    window = std::make_unique<MainWindow>(ports);
+    window = std::make_unique<MainWindow>(ports, nullptr, Alarms());
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     dpiX = window->logicalDpiX();
     dpiY = window->logicalDpiY();
   }
+
+  // What the window's alarms are; off unless a test says.
+  virtual AlarmOptions Alarms() const { return {}; }
 
   QRect Pixels(const Rect& r) const {
     return {TwipsToPixels(r.left, dpiX), TwipsToPixels(r.top, dpiY), TwipsToPixels(r.width, dpiX),

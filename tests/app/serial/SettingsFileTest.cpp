@@ -73,20 +73,20 @@ TEST(SettingsFileTest, ABadLineIsNamedByFileAndLineNumber) {
   };
   const Case cases[] = {
       {"# ok\nprot 1 = /dev/ttyUSB0\n",
-       "halvorn-panel: /etc/p.conf:2: unknown setting 'prot 1' (known: port N, record, reconnect)"},
+       "halvorn-panel: /etc/p.conf:2: unknown setting 'prot 1' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)"},
       {"port 1 /dev/ttyUSB0\n", "halvorn-panel: /etc/p.conf:1: expected 'key = value', not 'port 1 /dev/ttyUSB0'"},
       {"\n\n\nport 11 = /dev/x\n", "halvorn-panel: /etc/p.conf:4: port number '11' is not a number from 1 to 10"},
       {"port 0 = /dev/x\n", "halvorn-panel: /etc/p.conf:1: port number '0' is not a number from 1 to 10"},
-      {"port = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port' (known: port N, record, reconnect)"},
-      {"port1 = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port1' (known: port N, record, reconnect)"},
+      {"port = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)"},
+      {"port1 = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port1' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)"},
       {"port 2 =\n", "halvorn-panel: /etc/p.conf:1: 'port 2' names no device"},
       {"record =   \n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
       {"reconnect = maybe\n", "halvorn-panel: /etc/p.conf:1: 'reconnect' must be yes or no, not 'maybe'"},
       {"Reconnect = yes\n",
-       "halvorn-panel: /etc/p.conf:1: unknown setting 'Reconnect' (known: port N, record, reconnect)"},
+       "halvorn-panel: /etc/p.conf:1: unknown setting 'Reconnect' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)"},
       {"port 3 = /dev/a\n# again\nport 3 = /dev/b\n", "halvorn-panel: /etc/p.conf:3: 'port 3' is already given on line 1"},
       {"reconnect = no\nreconnect = yes\n", "halvorn-panel: /etc/p.conf:2: 'reconnect' is already given on line 1"},
-      {"= /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting '' (known: port N, record, reconnect)"},
+      {"= /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting '' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)"},
       {"record = # daily\n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
       {"record =#daily\n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
       {"port 1 = \r#x\n", "halvorn-panel: /etc/p.conf:1: 'port 1' names no device"},
@@ -101,6 +101,41 @@ TEST(SettingsFileTest, ABadLineIsNamedByFileAndLineNumber) {
     const CommandLine read = ApplySettings(c.text, "/etc/p.conf");
     EXPECT_EQ(read.outcome, CommandLine::Outcome::Fail);
     EXPECT_EQ(read.error, c.error);
+  }
+}
+
+TEST(SettingsFileTest, AlarmLinesAreTakenOncePerKeyAndPointAndABadOneIsNamed) {
+  const CommandLine read = ApplySettings(
+      "alarms = yes\nalarm-sound = /usr/bin/paplay /tmp/horn.oga\n"
+      "alarm G6 = above 1e-3 mbar for 5 s priority high deadband 20 %\n"
+      "priority V5 = high\nguidance V5 = Check the pneumatic supply = 6 bar\nlatch  V5 = yes\n",
+      "f");
+  ASSERT_EQ(read.outcome, CommandLine::Outcome::Run) << read.error;
+  EXPECT_TRUE(read.alarms);
+  EXPECT_EQ(read.alarmSound, "/usr/bin/paplay /tmp/horn.oga");
+  ASSERT_EQ(read.alarmSettings.limits.size(), 1U);
+  EXPECT_EQ(read.alarmSettings.limits[0].delay, 5'000);
+  ASSERT_EQ(read.alarmSettings.guidance.size(), 1U);
+  EXPECT_EQ(read.alarmSettings.guidance[0].second, "Check the pneumatic supply = 6 bar");
+
+  struct Case {
+    std::string_view text;
+    std::string_view error;  // after "halvorn-panel: f:"
+  };
+  const Case cases[] = {
+      {"alarm G6 = above 1e-3\nalarm  G6 = below 1\n", "2: 'alarm G6' is already given on line 1"},
+      {"priority V99 = high\n", "1: priority V99: "},
+      {"priority V5 = urgent\n", "1: priority V5: "},
+      {"alarm G6 = above lots\n", "1: alarm G6: "},
+      {"alarm G6 = above 1e-3 deadband 120 %\n", "1: alarm G6: "},
+      {"alarms = perhaps\n", "1: 'alarms' must be yes or no, not 'perhaps'"},
+      {"alarm-sound =\n", "1: 'alarm-sound' names no command"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const CommandLine bad = ApplySettings(c.text, "f");
+    EXPECT_EQ(bad.outcome, CommandLine::Outcome::Fail);
+    EXPECT_TRUE(bad.error.starts_with("halvorn-panel: f:" + std::string(c.error))) << bad.error;
   }
 }
 
@@ -196,7 +231,7 @@ TEST_F(StartOptionsTest, ABadFileFailsButHelpAndListingDoNotReadIt) {
   const CommandLine read = ReadStartOptions({}, path);
   EXPECT_EQ(read.outcome, CommandLine::Outcome::Fail);
   EXPECT_EQ(read.error, "halvorn-panel: " + path +
-                            ":2: unknown setting 'baud' (known: port N, record, reconnect)");
+                            ":2: unknown setting 'baud' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)");
   EXPECT_EQ(ReadStartOptions(Arguments{"--help"}, path).outcome, CommandLine::Outcome::ShowHelp);
   EXPECT_EQ(ReadStartOptions(Arguments{"--list-ports"}, path).outcome, CommandLine::Outcome::ListPorts);
   // A wrong argument is told as such, not as the file's fault.
