@@ -9,7 +9,9 @@
 //   allocs/answer  global operator new calls per answer, in the timed loop
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,6 +24,8 @@
 #include "link/FrontPanel.h"
 #include "link/Receiver.h"
 #include "panel/SerialPort.h"
+#include "alarms/AlarmSettings.h"
+#include "alarms/AlarmWatch.h"
 #include "record/Recorder.h"
 
 namespace halvorn::bench {
@@ -197,28 +201,28 @@ class SteadyClock : public record::Clock {
   }
 };
 
-// The same with the session record listening: every answer's bytes are
-// queued, and every gauge and flow changes on every cycle (two cycles
-// alternate), so each cycle queues a dozen device changes. The writer's
-// side (taking the queue) runs outside the timing, as it does on its own
-// thread; its allocations are not counted.
-void BM_HealthyCycleRecorded(benchmark::State& state) {
-  std::vector<std::string> other = HealthyCycle();
+// Two healthy cycles that differ in every gauge and flow reading, so that
+// each cycle tells a dozen device changes to the feed's listeners.
+std::array<std::string, 2> AlternatingBatches(std::vector<std::string>& other) {
+  other = HealthyCycle();
   other[1] = BuildFrame("060__" + kOk + "223415" + kOk + "600022" + kOk + "200020" + kOk + "350000" + kOk +
                         "100015" + kOk + "000000" + kOk + "999999" + kOk + "223415");
   other[3] = BuildFrame("063__" + kOk + "22.5" + kOk + "60.0" + kOk + "89.9" + kOk + " 1.0");
-  std::string batches[2];
+  std::array<std::string, 2> batches;
   for (const std::string& line : HealthyCycle()) batches[0] += line;
   for (const std::string& line : other) batches[1] += line;
-  ReplayPort port;
-  SteadyClock clock;
-  record::ItemQueue queue(4 * 1024 * 1024);
-  record::Recorder recorder(queue, clock);
-  FrontPanel panel(port);
-  panel.feed.Listen(recorder);
-  const auto drain = [&] { queue.TakeAll([](const record::Item& item) { benchmark::DoNotOptimize(item.t_ns); }); };
+  return batches;
+}
+
+// Feeds the alternating cycles through the receive event of `panel`, whose
+// feed has its listeners; `drain` is the writer's side, outside the timing,
+// as it runs on its own thread (its allocations are not counted).
+void FeedAlternatingCycles(benchmark::State& state, ReplayPort& port, FrontPanel& panel,
+                           const std::function<void()>& drain) {
+  std::vector<std::string> other;
+  const std::array<std::string, 2> batches = AlternatingBatches(other);
   for (int i = 0; i < 16; ++i) {
-    port.batch = batches[i % 2];
+    port.batch = batches[static_cast<std::size_t>(i % 2)];
     port.Arrive();
   }
   drain();
@@ -227,7 +231,7 @@ void BM_HealthyCycleRecorded(benchmark::State& state) {
   std::uint64_t allocations = 0;
   std::int64_t cycle = 0;
   for (auto _ : state) {
-    port.batch.assign(batches[cycle++ % 2]);  // within the batch's storage
+    port.batch.assign(batches[static_cast<std::size_t>(cycle++ % 2)]);  // within the batch's storage
     const std::uint64_t before = HeapAllocations();
     port.Arrive();
     allocations += HeapAllocations() - before - 1;  // the port's copy per read
@@ -242,11 +246,53 @@ void BM_HealthyCycleRecorded(benchmark::State& state) {
   if (panel.CrcErrorCount != 0 ||
       panel.CorrectMessageCount - correctBefore != static_cast<std::int64_t>(total))
     state.SkipWithError("an answer was not counted as correct");
-  if (queue.Lost() != 0) state.SkipWithError("the record's queue overflowed");
   state.counters["answers/s"] = benchmark::Counter(total, benchmark::Counter::kIsRate);
   state.counters["allocs/answer"] = static_cast<double>(allocations) / total;
 }
+
+// The same with the session record listening: every answer's bytes are
+// queued, and every reading's change.
+void BM_HealthyCycleRecorded(benchmark::State& state) {
+  ReplayPort port;
+  SteadyClock clock;
+  record::ItemQueue queue(4 * 1024 * 1024);
+  record::Recorder recorder(queue, clock);
+  FrontPanel panel(port);
+  panel.feed.Listen(recorder);
+  FeedAlternatingCycles(state, port, panel, [&] {
+    queue.TakeAll([](const record::Item& item) { benchmark::DoNotOptimize(item.t_ns); });
+  });
+  if (queue.Lost() != 0) state.SkipWithError("the record's queue overflowed");
+}
 BENCHMARK(BM_HealthyCycleRecorded);
+
+// And with the alarms on as well: every point watched, limit alarms on a
+// gauge and on a flow's deviation from its setpoint, none of them raised.
+void BM_HealthyCycleRecordedWithAlarms(benchmark::State& state) {
+  ReplayPort port;
+  SteadyClock clock;
+  record::ItemQueue queue(4 * 1024 * 1024);
+  record::Recorder recorder(queue, clock);
+  FrontPanel panel(port);
+  panel.feed.Listen(recorder);
+  alarms::AlarmSettings settings;
+  for (const auto& [key, value] : {std::pair{"alarm G1", "above 1000 mbar for 5 s"},
+                                   std::pair{"alarm G2", "below 1e-9 mbar"},
+                                   std::pair{"alarm MFC1", "deviation 90 for 30 s"}}) {
+    if (alarms::TakeAlarmSetting(settings, key, value)) state.SkipWithError("a limit alarm line is refused");
+  }
+  alarms::AlarmBoard board;
+  alarms::ApplyTo(settings, board);
+  alarms::Milliseconds now = 0;
+  alarms::AlarmWatch watch(board, [&now] { return now += 40; }, settings.limits);
+  panel.feed.Listen(watch);
+  watch.TellOn(panel.feed);
+  FeedAlternatingCycles(state, port, panel, [&] {
+    queue.TakeAll([](const record::Item& item) { benchmark::DoNotOptimize(item.t_ns); });
+  });
+  if (board.revision() != 0) state.SkipWithError("a healthy plant raised an alarm");
+}
+BENCHMARK(BM_HealthyCycleRecordedWithAlarms);
 
 }  // namespace
 }  // namespace halvorn::bench
