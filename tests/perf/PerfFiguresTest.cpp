@@ -52,11 +52,15 @@ TEST(PerfFiguresTest, OptionsAreTakenOrTheWholeLineIsRefused) {
   EXPECT_TRUE(ParseOptions({"--help"}).help);
   EXPECT_FALSE(ParseOptions({}).help);
   EXPECT_EQ(ParseOptions({}).slicesMs, defaults.slicesMs);
+  const Options passed = ParseOptions({"--panel-arg", "--alarms", "--sim-arg", "--fault=V3=160", "--sim-arg", "-q"});
+  EXPECT_EQ(passed.panelArguments, std::vector<std::string>{"--alarms"});
+  EXPECT_EQ(passed.simArguments, (std::vector<std::string>{"--fault=V3=160", "-q"}));
 
   const std::vector<std::vector<std::string_view>> refused{
       {"--bogus"},           {"--seconds"},      {"--seconds", "0"},    {"--seconds", "5s"},
       {"--slices", "0"},     {"--slices", "21"}, {"--slices", "1,,10"}, {"--slices", ""},
       {"--displays", "x11"}, {"--displays", ""}, {"--record"},          {"--answers", "-3"},
+      {"--panel-arg"},
   };
   for (const auto& arguments : refused) {
     SCOPED_TRACE(::testing::PrintToString(arguments));

@@ -42,8 +42,11 @@ bool ParseDisplays(std::string_view text, std::vector<Display>& out) {
 const char kUsage[] =
     "usage: halvorn-perf [--help] [--quick] [--seconds N] [--repeats N] [--starts N] [--answers N]\n"
     "                    [--slices 1,10,20] [--displays offscreen,xvfb] [--record FILE]\n"
+    "                    [--panel-arg ARG]... [--sim-arg ARG]...\n"
     "  prints the panel's performance figures beside their targets;\n"
-    "  with --record the panels measured record their runs into FILE\n";
+    "  with --record the panels measured record their runs into FILE;\n"
+    "  --panel-arg and --sim-arg pass one more argument to the panel (--alarms)\n"
+    "  or to the simulator (--fault=V3=160)\n";
 
 const char* Name(Display display) { return display == Display::Offscreen ? "offscreen" : "Xvfb"; }
 
@@ -68,6 +71,8 @@ Options ParseOptions(const std::vector<std::string_view>& arguments) {
       options.answers = 300;
     } else if (name == "--record" && hasValue) {
       options.record = arguments[++i];
+    } else if ((name == "--panel-arg" || name == "--sim-arg") && hasValue) {
+      (name == "--panel-arg" ? options.panelArguments : options.simArguments).emplace_back(arguments[++i]);
     } else if (name == "--slices") {
       options.ok = options.ok && hasValue && ParseSlices(arguments[++i], options.slicesMs);
     } else if (name == "--displays") {

@@ -23,6 +23,10 @@ struct Options {
   bool ok = true;
   bool help = false;   // --help: the usage, and nothing measured
   std::string record;  // the panels record their runs into this file; empty: off
+  // More arguments for the panels measured (--panel-arg --alarms) and for
+  // the simulator (--sim-arg --fault=V3=160).
+  std::vector<std::string> panelArguments;
+  std::vector<std::string> simArguments;
 };
 
 // The options of `arguments` (without the program's name); ok is false for

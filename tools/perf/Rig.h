@@ -16,6 +16,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "ChildProcess.h"
@@ -35,13 +36,19 @@ inline long long MonotonicNs() {
 // The panel and the simulator, joined through a link in a private folder.
 class Rig {
  public:
-  Rig(const std::string& directory, const std::string& record) : m_directory(directory), m_record(record) {}
+  // `panelArguments` and `simArguments` go to each start of the panel and
+  // of the simulator after their own.
+  Rig(const std::string& directory, const std::string& record, std::vector<std::string> panelArguments = {},
+      std::vector<std::string> simArguments = {})
+      : m_directory(directory),
+        m_record(record),
+        m_panelArguments(std::move(panelArguments)),
+        m_simArguments(std::move(simArguments)) {}
 
   bool StartSimulator() {
-    m_sim.emplace(ChildOptions{HALVORN_SIM_PROGRAM,
-                               {"--console", "--quiet", "--link", m_directory + "/controller"},
-                               {},
-                               m_directory + "/sim.err"});
+    std::vector<std::string> arguments{"--console", "--quiet", "--link", m_directory + "/controller"};
+    arguments.insert(arguments.end(), m_simArguments.begin(), m_simArguments.end());
+    m_sim.emplace(ChildOptions{HALVORN_SIM_PROGRAM, arguments, {}, m_directory + "/sim.err"});
     return m_sim->ReadLineStartingWith("halvorn-sim: link ", std::chrono::seconds(5)).has_value();
   }
 
@@ -67,6 +74,7 @@ class Rig {
     startNs = MonotonicNs();
     std::vector<std::string> arguments{"--port", "1=" + m_directory + "/controller"};
     if (!m_record.empty()) arguments.insert(arguments.end(), {"--record", m_record});
+    arguments.insert(arguments.end(), m_panelArguments.begin(), m_panelArguments.end());
     m_panel.emplace(ChildOptions{HALVORN_PANEL_PROGRAM, arguments, environment, m_directory + "/panel.err"});
     shownNs = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -98,6 +106,8 @@ class Rig {
  private:
   std::string m_directory;
   std::string m_record;  // passed on as --record; empty: off
+  std::vector<std::string> m_panelArguments;
+  std::vector<std::string> m_simArguments;
   std::optional<ChildProcess> m_sim;
   std::optional<ChildProcess> m_panel;
 };

@@ -147,7 +147,7 @@ int Run(const Options& options) {
               options.repeats, options.seconds, options.starts, options.answers, LoadAverage().c_str());
 
   {
-    Rig rig(directory, options.record);
+    Rig rig(directory, options.record, options.panelArguments, options.simArguments);
     if (!rig.StartSimulator()) {
       std::fprintf(stderr, "halvorn-perf: the simulator did not start\n");
       return 1;
