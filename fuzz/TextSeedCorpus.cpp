@@ -31,6 +31,11 @@ Seeds SettingsSeeds() {
        "one.db\nreconnect = no"},
       {"comments", "   # indented\nrecord = x.halvorn  # daily\nport 2 = /dev/run#2 # kept #2\n"},
       {"byte-order-mark", "\xEF\xBB\xBFport 1 = /dev/ttyUSB0\r\n"},
+      {"alarms",
+       "alarms = yes\nalarm-sound = /usr/bin/paplay /tmp/horn.oga\n"
+       "alarm G6 = above 1e-3 mbar for 5 s priority high deadband 20 %\nalarm MFC1 = deviation 10 for 30 s\n"
+       "alarm G1 = below 2 mbar\npriority V5 = high\nguidance V5 = Check the air = 6 bar\nlatch V5 = yes\n"},
+      {"bad-alarms", "alarm G9 = above 1\npriority V5 = urgent\nalarm G6 = above x deadband 120 %\n"},
       // Found by the fuzzer: a '#' after a carriage return began the value.
       {"comment-after-cr", "\xEF\xBB\xBFport 1 = \r#e -"},
       {"crlf", "port 3 = /dev/ttyS9\r\nreconnect = on\r\n"},

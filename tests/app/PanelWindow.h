@@ -27,6 +27,7 @@
 #include "link/Frame.h"
 #include "support/EventLoop.h"
 #include "support/PollFrames.h"
+#include "support/PopupMenu.h"
 
 namespace halvorn::shell {
 
@@ -100,32 +101,15 @@ class PanelWindowFixture : public ::testing::Test {
   // recorded; `choose` picks an item by its caption, an empty one dismisses
   // the menu.
   QString RightClickAt(QPoint point, const QString& choose = {}) {
-    QString opened;
-    QTimer watcher;
-    QObject::connect(&watcher, &QTimer::timeout, [&] {
-      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-      if (!menu) return;
-      watcher.stop();
-      opened = menu->objectName();
-      QStringList captions;
-      for (QAction* action : menu->actions()) captions << action->text();
-      menuCaptions = captions;
-      QAction* chosen = nullptr;
-      for (QAction* action : menu->actions())
-        if (action->text() == choose) chosen = action;
-      if (chosen) {
-        menu->setActiveAction(chosen);
-        QTest::keyClick(menu, Qt::Key_Return);
-      } else {
-        QTest::keyClick(menu, Qt::Key_Escape);
-      }
+    testing::PopupWatcher watcher([&](QMenu& menu) {
+      menuCaptions.clear();
+      for (QAction* action : menu.actions()) menuCaptions << action->text();
+      testing::ChooseByKeyboard(menu, choose);
     });
-    watcher.start(5);
     ClickAt(point, Qt::RightButton);
     // A menu that never opened must not leave the watcher for the next test.
     testing::RunEventsFor(30ms);
-    watcher.stop();
-    return opened;
+    return watcher.opened();
   }
 
   // What the controller received apart from the poll requests, which go out

@@ -11,7 +11,6 @@
 #include "PanelWindow.h"
 #include "ShapeView.h"
 #include "panel/Devices.h"
-#include "panel/HitTest.h"
 #include "plant/StatusCodes.h"
 #include "support/TimeBounds.h"
 

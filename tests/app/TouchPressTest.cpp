@@ -54,35 +54,24 @@ class TouchPressTest : public PanelWindowFixture {
   // dismissed when there is none.
   QString Hold(QPoint point, const QString& choose = {}, std::chrono::milliseconds hold = 800ms,
                QPoint drift = {}) {
-    QString opened;
-    QTimer watcher;
-    QObject::connect(&watcher, &QTimer::timeout, [&] {
-      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-      if (!menu) return;
-      watcher.stop();
-      opened = menu->objectName();
-      menuAt = menu->geometry();
+    testing::PopupWatcher watcher([&](QMenu& menu) {
+      menuAt = menu.geometry();
       QTest::touchEvent(window.get(), screen).release(0, point + drift, window.get());
-      QAction* chosen = nullptr;
-      for (QAction* action : menu->actions())
-        if (action->text() == choose) chosen = action;
-      if (chosen) {
-        const QPoint item = menu->actionGeometry(chosen).center();
-        QTest::touchEvent(menu, screen).press(0, item, menu);
-        QTest::touchEvent(menu, screen).release(0, item, menu);
+      if (QAction* chosen = testing::ItemOf(menu, choose)) {
+        const QPoint item = menu.actionGeometry(chosen).center();
+        QTest::touchEvent(&menu, screen).press(0, item, &menu);
+        QTest::touchEvent(&menu, screen).release(0, item, &menu);
       } else {
-        QTest::keyClick(menu, Qt::Key_Escape);
+        QTest::keyClick(&menu, Qt::Key_Escape);
       }
     });
-    watcher.start(5);
     QTest::touchEvent(window.get(), screen).press(0, point, window.get());
     testing::RunEventsFor(hold / 2);
     if (drift != QPoint()) QTest::touchEvent(window.get(), screen).move(0, point + drift, window.get());
     testing::RunEventsFor(hold / 2);
-    if (opened.isEmpty()) QTest::touchEvent(window.get(), screen).release(0, point + drift, window.get());
+    if (watcher.opened().isEmpty()) QTest::touchEvent(window.get(), screen).release(0, point + drift, window.get());
     testing::RunEventsFor(30ms);
-    watcher.stop();
-    return opened;
+    return watcher.opened();
   }
 
   void Connect() {

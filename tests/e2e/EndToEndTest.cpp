@@ -28,6 +28,7 @@
 #include "ShapeView.h"
 #include "panel/Dump.h"
 #include "support/EventLoop.h"
+#include "support/PopupMenu.h"
 #include "support/Simulator.h"
 #include "support/TimeBounds.h"
 
@@ -188,28 +189,11 @@ class EndToEndTest : public ::testing::Test {
   QString RightClickAndChoose(const QString& widget, const QString& choose) {
     QWidget* target = window->view(widget);
     if (!target) return {};
-    QString opened;
-    QTimer watcher;
-    QObject::connect(&watcher, &QTimer::timeout, [&] {
-      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-      if (!menu) return;
-      watcher.stop();
-      opened = menu->objectName();
-      for (QAction* action : menu->actions()) {
-        if (action->text() == choose) {
-          menu->setActiveAction(action);
-          QTest::keyClick(menu, Qt::Key_Return);
-          return;
-        }
-      }
-      QTest::keyClick(menu, Qt::Key_Escape);
-    });
-    watcher.start(5);
+    testing::PopupWatcher watcher([&](QMenu& menu) { testing::ChooseByKeyboard(menu, choose); });
     QTest::mouseClick(target, Qt::RightButton, {}, target->rect().center());
     // A menu that never opened must not leave the watcher running.
-    RunEventsUntil([&] { return !opened.isEmpty() && !QApplication::activePopupWidget(); }, 300ms);
-    watcher.stop();
-    return opened;
+    RunEventsUntil([&] { return !watcher.opened().isEmpty() && !QApplication::activePopupWidget(); }, 300ms);
+    return watcher.opened();
   }
 
   // Members go in reverse: the window closes its port first, then the
