@@ -139,6 +139,8 @@ void AlarmSummary::refresh() {
     ++r;
   }
   m_table->setSortingEnabled(true);
+  // The rows may have moved: the selection follows the points, not the rows.
+  m_table->clearSelection();
   for (int row = 0; row < m_table->rowCount(); ++row) {
     const std::size_t point = m_table->item(row, kPoint)->data(Qt::UserRole).toULongLong();
     if (std::find(selected.begin(), selected.end(), point) != selected.end())

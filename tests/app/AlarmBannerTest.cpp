@@ -24,9 +24,10 @@ class AlarmBannerTest : public PanelWindowFixture {
     return options;
   }
   QLabel* Banner(const char* name) const { return window->findChild<QLabel*>(QString::fromUtf8(name)); }
-  void Valves(int faulty) {
+  // V1..CV2 closed, but for the `faulty` ones (1-based).
+  void Valves(std::initializer_list<int> faulty) {
     std::string states(16, '\x17');
-    if (faulty > 0) states[static_cast<std::size_t>(faulty - 1)] = static_cast<char>(160);
+    for (const int valve : faulty) states[static_cast<std::size_t>(valve - 1)] = static_cast<char>(160);
     const std::uint64_t before = window->alarms()->board().revision();
     ASSERT_TRUE(line.Send(BuildFrame("061__" + states)));
     ASSERT_TRUE(testing::RunEventsUntil([&] { return window->alarms()->board().revision() != before; }, 1s));
@@ -43,7 +44,7 @@ TEST_F(AlarmBannerTest, AFaultIsAnnouncedUntilF8AcknowledgesItAndThePictureStays
   EXPECT_EQ(window->height(), pictureHeight + kBannerHeight);
   EXPECT_EQ(Banner("alarmCounts")->text(), "No alarms");
   Connect();
-  Valves(3);
+  Valves({3});
   EXPECT_EQ(Banner("alarmCounts")->text(), "1 alarm, 1 unacknowledged");
   EXPECT_TRUE(Banner("alarmLine1")->text().endsWith(
       "!! MEDIUM  V3  no response from icpcon bus  (active unacknowledged)"))
@@ -68,7 +69,7 @@ TEST_F(AlarmBannerTest, AFaultIsAnnouncedUntilF8AcknowledgesItAndThePictureStays
   testing::RunEventsFor(600ms);
   EXPECT_EQ(FrameColour(shape), medium) << "steady once acknowledged";
 
-  Valves(0);
+  Valves({});
   EXPECT_EQ(Banner("alarmCounts")->text(), "No alarms") << "acknowledged and returned: gone";
   testing::RunEventsFor(50ms);
   EXPECT_NE(FrameColour(shape), medium);
@@ -76,7 +77,7 @@ TEST_F(AlarmBannerTest, AFaultIsAnnouncedUntilF8AcknowledgesItAndThePictureStays
 
 TEST_F(AlarmBannerTest, TheSummaryShelvesWithAReasonUnshelvesAndAcknowledgesAll) {
   Connect();
-  Valves(3);
+  Valves({3});
   QTest::keyClick(window.get(), Qt::Key_F9);
   auto* summary = window->findChild<QDialog*>("alarmSummary");
   ASSERT_NE(summary, nullptr);
@@ -99,9 +100,14 @@ TEST_F(AlarmBannerTest, TheSummaryShelvesWithAReasonUnshelvesAndAcknowledgesAll)
   const alarms::AlarmPoint& v3 = window->alarms()->board().points()[*window->alarms()->board().Find("V3")];
   EXPECT_NEAR(static_cast<double>(*v3.alarm.shelvedUntil() - window->alarms()->now()), 3'600'000.0, 5'000.0);
 
+  // A second alarm sorts before the shelved one; the selection stays on V3.
   table->selectRow(0);
+  Valves({3, 7});
+  ASSERT_EQ(table->rowCount(), 2);
+  ASSERT_EQ(table->selectionModel()->selectedRows().size(), 1);
+  EXPECT_EQ(table->item(table->selectionModel()->selectedRows()[0].row(), 2)->text(), "V3");
   QTest::mouseClick(summary->findChild<QPushButton*>("unshelve"), Qt::LeftButton);
-  EXPECT_EQ(Banner("alarmCounts")->text(), "1 alarm, 1 unacknowledged") << "still in fault: announced again";
+  EXPECT_EQ(Banner("alarmCounts")->text(), "2 alarms, 2 unacknowledged") << "V3 still in fault: announced again";
   QTest::mouseClick(summary->findChild<QPushButton*>("acknowledgeAll"), Qt::LeftButton);
   EXPECT_EQ(window->alarms()->board().Unacknowledged(), 0U);
   KeepScreenshot("alarm-summary.png");
