@@ -23,10 +23,10 @@ constexpr int kLastTryBusyMilliseconds = 400;
 std::string MarkSessionEnded(const std::string& path, std::int64_t session, int busyMilliseconds) {
   try {
     record::Database db(path, record::Database::Mode::ReadWrite);
-    db.setBusyTimeout(busyMilliseconds);
-    record::Statement mark = db.prepare("UPDATE session SET ended = 1 WHERE id = ?1");
-    mark.bind(1, session);
-    mark.step();
+    db.SetBusyTimeout(busyMilliseconds);
+    record::Statement mark = db.Prepare("UPDATE session SET ended = 1 WHERE id = ?1");
+    mark.Bind(1, session);
+    mark.Step();
     return {};
   } catch (const record::DatabaseError& e) {
     return e.what();

@@ -60,7 +60,7 @@ Database::Database(const std::string& path, Mode mode) {
   sqlite3_extended_result_codes(raw, 1);
 }
 
-void Database::exec(const std::string& sql) {
+void Database::Exec(const std::string& sql) {
   char* message = nullptr;
   const int rc = sqlite3_exec(m_db.get(), sql.c_str(), nullptr, nullptr, &message);
   if (rc != SQLITE_OK) {
@@ -70,15 +70,15 @@ void Database::exec(const std::string& sql) {
   }
 }
 
-Statement Database::prepare(std::string_view sql) { return Statement(m_db.get(), sql); }
+Statement Database::Prepare(std::string_view sql) { return Statement(m_db.get(), sql); }
 
-void Database::setBusyTimeout(int milliseconds) { sqlite3_busy_timeout(m_db.get(), milliseconds); }
+void Database::SetBusyTimeout(int milliseconds) { sqlite3_busy_timeout(m_db.get(), milliseconds); }
 
-std::int64_t Database::lastInsertRowid() const { return sqlite3_last_insert_rowid(m_db.get()); }
+std::int64_t Database::LastInsertRowid() const { return sqlite3_last_insert_rowid(m_db.get()); }
 
-std::int64_t Database::pragmaInteger(std::string_view name) {
-  Statement pragma = prepare("PRAGMA " + std::string(name));
-  return pragma.step() ? pragma.integer(0) : 0;
+std::int64_t Database::PragmaInteger(std::string_view name) {
+  Statement pragma = Prepare("PRAGMA " + std::string(name));
+  return pragma.Step() ? pragma.Integer(0) : 0;
 }
 
 Statement::Statement(sqlite3* db, std::string_view sql) : m_db(db) {
@@ -88,85 +88,85 @@ Statement::Statement(sqlite3* db, std::string_view sql) : m_db(db) {
   if (rc != SQLITE_OK) Fail(db, rc, "cannot prepare \"" + std::string(sql.substr(0, 60)) + "\"");
 }
 
-void Statement::check(int rc) const {
+void Statement::Check(int rc) const {
   if (rc != SQLITE_OK) Fail(m_db, rc, "cannot bind");
 }
 
-Statement& Statement::bind(int index, std::int64_t value) {
-  check(sqlite3_bind_int64(m_stmt.get(), index, value));
+Statement& Statement::Bind(int index, std::int64_t value) {
+  Check(sqlite3_bind_int64(m_stmt.get(), index, value));
   return *this;
 }
 
-Statement& Statement::bind(int index, double value) {
-  check(sqlite3_bind_double(m_stmt.get(), index, value));
+Statement& Statement::Bind(int index, double value) {
+  Check(sqlite3_bind_double(m_stmt.get(), index, value));
   return *this;
 }
 
-Statement& Statement::bind(int index, std::string_view text) {
-  check(sqlite3_bind_text64(m_stmt.get(), index, text.data(), text.size(), SQLITE_TRANSIENT,
+Statement& Statement::Bind(int index, std::string_view text) {
+  Check(sqlite3_bind_text64(m_stmt.get(), index, text.data(), text.size(), SQLITE_TRANSIENT,
                             SQLITE_UTF8));
   return *this;
 }
 
-Statement& Statement::bindBlob(int index, std::string_view bytes) {
-  check(sqlite3_bind_blob64(m_stmt.get(), index, bytes.data(), bytes.size(), SQLITE_TRANSIENT));
+Statement& Statement::BindBlob(int index, std::string_view bytes) {
+  Check(sqlite3_bind_blob64(m_stmt.get(), index, bytes.data(), bytes.size(), SQLITE_TRANSIENT));
   return *this;
 }
 
-Statement& Statement::bindNull(int index) {
-  check(sqlite3_bind_null(m_stmt.get(), index));
+Statement& Statement::BindNull(int index) {
+  Check(sqlite3_bind_null(m_stmt.get(), index));
   return *this;
 }
 
-bool Statement::step() {
+bool Statement::Step() {
   const int rc = sqlite3_step(m_stmt.get());
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
   Fail(m_db, rc, "cannot run \"" + std::string(sqlite3_sql(m_stmt.get())).substr(0, 60) + "\"");
 }
 
-void Statement::reset() { sqlite3_reset(m_stmt.get()); }
+void Statement::Reset() { sqlite3_reset(m_stmt.get()); }
 
-bool Statement::isNull(int column) const {
+bool Statement::IsNull(int column) const {
   return sqlite3_column_type(m_stmt.get(), column) == SQLITE_NULL;
 }
 
-std::int64_t Statement::integer(int column) const {
+std::int64_t Statement::Integer(int column) const {
   return sqlite3_column_int64(m_stmt.get(), column);
 }
 
-double Statement::real(int column) const { return sqlite3_column_double(m_stmt.get(), column); }
+double Statement::Real(int column) const { return sqlite3_column_double(m_stmt.get(), column); }
 
-std::string Statement::text(int column) const {
+std::string Statement::Text(int column) const {
   // Blob first: it never converts, so a text's bytes come back unchanged too.
   const auto* data = static_cast<const char*>(sqlite3_column_blob(m_stmt.get(), column));
   const int size = sqlite3_column_bytes(m_stmt.get(), column);
   return data ? std::string(data, static_cast<std::size_t>(size)) : std::string();
 }
 
-std::optional<double> Statement::optionalReal(int column) const {
-  if (isNull(column)) return std::nullopt;
-  return real(column);
+std::optional<double> Statement::OptionalReal(int column) const {
+  if (IsNull(column)) return std::nullopt;
+  return Real(column);
 }
 
-std::optional<std::int64_t> Statement::optionalInteger(int column) const {
-  if (isNull(column)) return std::nullopt;
-  return integer(column);
+std::optional<std::int64_t> Statement::OptionalInteger(int column) const {
+  if (IsNull(column)) return std::nullopt;
+  return Integer(column);
 }
 
-Transaction::Transaction(Database& db) : m_db(db) { m_db.exec("BEGIN IMMEDIATE"); }
+Transaction::Transaction(Database& db) : m_db(db) { m_db.Exec("BEGIN IMMEDIATE"); }
 
 Transaction::~Transaction() {
   if (m_done) return;
   try {
-    m_db.exec("ROLLBACK");
+    m_db.Exec("ROLLBACK");
   } catch (const DatabaseError&) {
     // A failed statement may already have rolled back; nothing is left.
   }
 }
 
-void Transaction::commit() {
-  m_db.exec("COMMIT");
+void Transaction::Commit() {
+  m_db.Exec("COMMIT");
   m_done = true;
 }
 

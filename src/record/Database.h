@@ -49,18 +49,18 @@ class Database {
   ~Database() = default;
 
   // Runs one or more statements that return no rows.
-  void exec(const std::string& sql);
-  Statement prepare(std::string_view sql);
+  void Exec(const std::string& sql);
+  Statement Prepare(std::string_view sql);
 
   // How long a statement waits for another connection's lock before
   // SQLITE_BUSY; 0 fails at once.
-  void setBusyTimeout(int milliseconds);
+  void SetBusyTimeout(int milliseconds);
 
-  std::int64_t lastInsertRowid() const;
+  std::int64_t LastInsertRowid() const;
   sqlite3* handle() const { return m_db.get(); }
 
   // The value of `PRAGMA name`, read as an integer.
-  std::int64_t pragmaInteger(std::string_view name);
+  std::int64_t PragmaInteger(std::string_view name);
 
  private:
   struct Close {
@@ -79,41 +79,41 @@ class Statement {
   Statement& operator=(Statement&&) noexcept = default;
   ~Statement() = default;
 
-  Statement& bind(int index, std::int64_t value);
-  Statement& bind(int index, int value) { return bind(index, static_cast<std::int64_t>(value)); }
-  Statement& bind(int index, double value);
-  Statement& bind(int index, std::string_view text);
-  Statement& bind(int index, const char* text) { return bind(index, std::string_view(text)); }
-  Statement& bindBlob(int index, std::string_view bytes);
-  Statement& bindNull(int index);
+  Statement& Bind(int index, std::int64_t value);
+  Statement& Bind(int index, int value) { return Bind(index, static_cast<std::int64_t>(value)); }
+  Statement& Bind(int index, double value);
+  Statement& Bind(int index, std::string_view text);
+  Statement& Bind(int index, const char* text) { return Bind(index, std::string_view(text)); }
+  Statement& BindBlob(int index, std::string_view bytes);
+  Statement& BindNull(int index);
   template <typename T>
-  Statement& bind(int index, const std::optional<T>& value) {
-    return value ? bind(index, *value) : bindNull(index);
+  Statement& Bind(int index, const std::optional<T>& value) {
+    return value ? Bind(index, *value) : BindNull(index);
   }
 
   // Advances: true while a row is ready, false when done. Throws on error.
-  bool step();
+  bool Step();
   // Makes the statement ready to run again; bindings are kept.
-  void reset();
+  void Reset();
 
-  bool isNull(int column) const;
-  std::int64_t integer(int column) const;
-  double real(int column) const;
+  bool IsNull(int column) const;
+  std::int64_t Integer(int column) const;
+  double Real(int column) const;
   // A text or blob column as bytes (a NULL gives an empty string).
-  std::string text(int column) const;
-  std::optional<double> optionalReal(int column) const;
-  std::optional<std::int64_t> optionalInteger(int column) const;
+  std::string Text(int column) const;
+  std::optional<double> OptionalReal(int column) const;
+  std::optional<std::int64_t> OptionalInteger(int column) const;
 
  private:
   struct Finalize {
     void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
   };
-  void check(int rc) const;
+  void Check(int rc) const;
   sqlite3* m_db = nullptr;
   std::unique_ptr<sqlite3_stmt, Finalize> m_stmt;
 };
 
-// Runs `BEGIN IMMEDIATE` now and `ROLLBACK` at scope exit unless commit()
+// Runs `BEGIN IMMEDIATE` now and `ROLLBACK` at scope exit unless Commit()
 // was called.
 class Transaction {
  public:
@@ -121,7 +121,7 @@ class Transaction {
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
   ~Transaction();
-  void commit();
+  void Commit();
 
  private:
   Database& m_db;

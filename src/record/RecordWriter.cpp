@@ -52,7 +52,7 @@ RecordFile::RecordFile(const std::string& path) : m_path(path) {
   }
   try {
     m_db.emplace(path, Database::Mode::ReadWriteCreate);
-    m_db->setBusyTimeout(kOpenBusyMilliseconds);
+    m_db->SetBusyTimeout(kOpenBusyMilliseconds);
     bool empty = false;
     try {
       empty = IsEmpty(*m_db);
@@ -66,14 +66,14 @@ RecordFile::RecordFile(const std::string& path) : m_path(path) {
       CreateSchema(*m_db);
     } else {
       CheckIsRecord(*m_db, path);
-      m_db->exec("PRAGMA journal_mode=WAL");
+      m_db->Exec("PRAGMA journal_mode=WAL");
       // A record of an older layout gets this one's tables before a session
       // of this layout goes in.
       UpgradeSchema(*m_db);
     }
     // In write-ahead-log mode NORMAL loses nothing committed when the panel
     // is killed; only a power cut may take the last commits.
-    m_db->exec("PRAGMA synchronous=NORMAL");
+    m_db->Exec("PRAGMA synchronous=NORMAL");
   } catch (const RecordRefused&) {
     Close();
     throw;
@@ -113,22 +113,22 @@ RecordWriter::RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo&
     : m_file(std::move(file)), m_queue(queue), m_busyPatience(busyPatience) {
   Database& db = m_file.database();
   try {
-    Statement insert = db.prepare(
+    Statement insert = db.Prepare(
         "INSERT INTO session(started_wall_ns, version, command_line, port_map) "
         "VALUES(?1, ?2, ?3, ?4)");
-    insert.bind(1, info.startedWallNs)
-        .bind(2, info.version)
-        .bind(3, info.commandLine)
-        .bind(4, info.portMap);
-    insert.step();
+    insert.Bind(1, info.startedWallNs)
+        .Bind(2, info.version)
+        .Bind(3, info.commandLine)
+        .Bind(4, info.portMap);
+    insert.Step();
   } catch (const DatabaseError& e) {
     throw DatabaseError(
         e.code(), "cannot start a session in " + m_file.path() + ": " + sqlite3_errstr(e.code()));
   }
-  m_session = db.lastInsertRowid();
+  m_session = db.LastInsertRowid();
   // From now on a lock is tried again at each commit rather than waited
   // for, so that Stop() is never held long by another program.
-  db.setBusyTimeout(kRunBusyMilliseconds);
+  db.SetBusyTimeout(kRunBusyMilliseconds);
   m_thread = std::thread([this] { Run(); });
 }
 
@@ -171,12 +171,12 @@ void RecordWriter::Run() {
     const std::uint64_t requests = m_flushRequests;
     lock.unlock();
     // The last commit waits for a lock as long as the start did.
-    if (stopping) m_file.database().setBusyTimeout(kOpenBusyMilliseconds);
+    if (stopping) m_file.database().SetBusyTimeout(kOpenBusyMilliseconds);
     CommitQueued(stopping);
     if (stopping && !m_failed) {
       try {
-        Statement end = m_file.database().prepare("UPDATE session SET ended = 1, last_t_ns = ?1 WHERE id = ?2");
-        end.bind(1, m_lastT).bind(2, m_session).step();
+        Statement end = m_file.database().Prepare("UPDATE session SET ended = 1, last_t_ns = ?1 WHERE id = ?2");
+        end.Bind(1, m_lastT).Bind(2, m_session).Step();
       } catch (const DatabaseError& e) {
         Fail(e.what());
       }
@@ -234,12 +234,12 @@ void RecordWriter::CommitBatch() {
   m_queue.Offer([&](const Item& item) {
     if (!transaction) {
       transaction.emplace(db);
-      traffic.emplace(db.prepare("INSERT INTO traffic VALUES(?1, ?2, ?3, ?4, ?5)"));
-      action.emplace(db.prepare("INSERT INTO action VALUES(?1, ?2, ?3, ?4, ?5, ?6)"));
+      traffic.emplace(db.Prepare("INSERT INTO traffic VALUES(?1, ?2, ?3, ?4, ?5)"));
+      action.emplace(db.Prepare("INSERT INTO action VALUES(?1, ?2, ?3, ?4, ?5, ?6)"));
       device.emplace(
-          db.prepare("INSERT INTO device_state VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"));
-      event.emplace(db.prepare("INSERT INTO event VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)"));
-      command.emplace(db.prepare("INSERT INTO command VALUES(?1, ?2, ?3, ?4, ?5)"));
+          db.Prepare("INSERT INTO device_state VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"));
+      event.emplace(db.Prepare("INSERT INTO event VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)"));
+      command.emplace(db.Prepare("INSERT INTO command VALUES(?1, ?2, ?3, ?4, ?5)"));
     }
     Statement* row = nullptr;
     switch (item.kind) {
@@ -249,50 +249,50 @@ void RecordWriter::CommitBatch() {
         // action of a command is the last one stored, or none known.
         const auto& last = pendingAction ? pendingAction : m_lastAction;
         const bool ours = item.number && last && last->first == *item.number;
-        row->bind(4, ours ? std::optional(last->second) : std::nullopt)
-            .bindBlob(5, item.text[0].value_or(std::string_view{}));
+        row->Bind(4, ours ? std::optional(last->second) : std::nullopt)
+            .BindBlob(5, item.text[0].value_or(std::string_view{}));
         break;
       }
       case Item::Kind::Traffic:
         row = &*traffic;
-        row->bind(4, item.code).bindBlob(5, item.text[0].value_or(std::string_view{}));
+        row->Bind(4, item.code).BindBlob(5, item.text[0].value_or(std::string_view{}));
         break;
       case Item::Kind::Action:
         row = &*action;
-        row->bind(4, item.text[0].value_or(""))
-            .bind(5, item.text[1])
-            .bind(6, item.text[2].value_or(""));
+        row->Bind(4, item.text[0].value_or(""))
+            .Bind(5, item.text[1])
+            .Bind(6, item.text[2].value_or(""));
         break;
       case Item::Kind::DeviceState:
         row = &*device;
-        row->bind(4, item.text[0].value_or(""))
-            .bind(5, item.text[1].value_or(""))
-            .bind(6, item.text[2]);
-        row->bind(7, item.number).bind(8, item.code).bind(9, item.value);
+        row->Bind(4, item.text[0].value_or(""))
+            .Bind(5, item.text[1].value_or(""))
+            .Bind(6, item.text[2]);
+        row->Bind(7, item.number).Bind(8, item.code).Bind(9, item.value);
         break;
       case Item::Kind::Event:
         row = &*event;
-        row->bind(4, item.text[0].value_or(""))
-            .bind(5, item.number)
-            .bind(6, item.text[1].value_or(""))
-            .bind(7, item.began_ns);
+        row->Bind(4, item.text[0].value_or(""))
+            .Bind(5, item.number)
+            .Bind(6, item.text[1].value_or(""))
+            .Bind(7, item.began_ns);
         break;
     }
-    row->bind(1, m_session).bind(2, item.t_ns).bind(3, item.wall_ns);
-    row->step();
-    row->reset();
-    if (item.kind == Item::Kind::Action && item.number) pendingAction = {*item.number, db.lastInsertRowid()};
+    row->Bind(1, m_session).Bind(2, item.t_ns).Bind(3, item.wall_ns);
+    row->Step();
+    row->Reset();
+    if (item.kind == Item::Kind::Action && item.number) pendingAction = {*item.number, db.LastInsertRowid()};
     newest = std::max(newest, item.t_ns);
   });
   if (transaction) {
-    Statement last = db.prepare("UPDATE session SET last_t_ns = ?1 WHERE id = ?2");
-    last.bind(1, newest).bind(2, m_session).step();
+    Statement last = db.Prepare("UPDATE session SET last_t_ns = ?1 WHERE id = ?2");
+    last.Bind(1, newest).Bind(2, m_session).Step();
     traffic.reset();
     action.reset();
     device.reset();
     event.reset();
     command.reset();
-    transaction->commit();
+    transaction->Commit();
     m_lastT = newest;
     // Only once committed: a batch rolled back is offered again whole.
     if (pendingAction) m_lastAction = pendingAction;

@@ -117,17 +117,17 @@ std::string CommandsFromTrafficSql(const std::string& condition) {
 void CreateSchema(Database& db) {
   // WAL must be chosen outside a transaction; it lets a viewer read while
   // the panel writes, and a crash loses at most the uncommitted tail.
-  db.exec("PRAGMA journal_mode=WAL");
+  db.Exec("PRAGMA journal_mode=WAL");
   Transaction create(db);
-  db.exec(kSchemaSql);
-  db.exec(kCommandTableSql);
-  db.exec(kAlarmTableSql);
-  db.exec("PRAGMA application_id=" + std::to_string(kApplicationId));
-  db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
-  create.commit();
+  db.Exec(kSchemaSql);
+  db.Exec(kCommandTableSql);
+  db.Exec(kAlarmTableSql);
+  db.Exec("PRAGMA application_id=" + std::to_string(kApplicationId));
+  db.Exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
+  create.Commit();
 }
 
-std::int64_t LayoutOf(Database& db) { return db.pragmaInteger("user_version"); }
+std::int64_t LayoutOf(Database& db) { return db.PragmaInteger("user_version"); }
 
 void UpgradeSchema(Database& db) {
   // Asked first: a record of this layout is not locked for nothing.
@@ -136,28 +136,28 @@ void UpgradeSchema(Database& db) {
   // Read inside the transaction: a second panel cannot upgrade it meanwhile.
   if (LayoutOf(db) >= kSchemaVersion) return;
   if (LayoutOf(db) < 2) {
-    db.exec("ALTER TABLE event ADD COLUMN began_t_ns INTEGER");
-    db.exec(kCommandTableSql);
-    db.exec("INSERT INTO command SELECT session, t_ns, wall_ns, action, bytes FROM (" +
+    db.Exec("ALTER TABLE event ADD COLUMN began_t_ns INTEGER");
+    db.Exec(kCommandTableSql);
+    db.Exec("INSERT INTO command SELECT session, t_ns, wall_ns, action, bytes FROM (" +
             CommandsFromTrafficSql() + ") ORDER BY session, t_ns");
   }
   // Older sessions ran without alarms: the table starts empty.
-  db.exec(kAlarmTableSql);
-  db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
-  upgrade.commit();
+  db.Exec(kAlarmTableSql);
+  db.Exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
+  upgrade.Commit();
 }
 
 bool IsEmpty(Database& db) {
-  Statement count = db.prepare("SELECT count(*) FROM sqlite_master");
-  return count.step() && count.integer(0) == 0;
+  Statement count = db.Prepare("SELECT count(*) FROM sqlite_master");
+  return count.Step() && count.Integer(0) == 0;
 }
 
 void CheckIsRecord(Database& db, const std::string& path) {
   std::int64_t id = 0;
   std::int64_t version = 0;
   try {
-    id = db.pragmaInteger("application_id");
-    version = db.pragmaInteger("user_version");
+    id = db.PragmaInteger("application_id");
+    version = db.PragmaInteger("user_version");
   } catch (const DatabaseError& e) {
     // SQLite reads the header only now: a text file fails here. A lock
     // held elsewhere or the disk fails here too, and says so itself.

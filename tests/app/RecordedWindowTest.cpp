@@ -25,9 +25,9 @@ using namespace std::chrono_literals;
 
 std::vector<std::string> Rows(const std::string& path, const std::string& sql) {
   record::Database db(path, record::Database::Mode::ReadOnly);
-  record::Statement rows = db.prepare(sql);
+  record::Statement rows = db.Prepare(sql);
   std::vector<std::string> lines;
-  while (rows.step()) lines.push_back(rows.text(0));
+  while (rows.Step()) lines.push_back(rows.Text(0));
   return lines;
 }
 

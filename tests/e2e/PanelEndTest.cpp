@@ -30,8 +30,8 @@ using record::Statement;
 
 std::int64_t Ended(const std::string& path) {
   Database db(path, Database::Mode::ReadOnly);
-  Statement s = db.prepare("SELECT ended FROM session ORDER BY id DESC LIMIT 1");
-  return s.step() ? s.integer(0) : -1;
+  Statement s = db.Prepare("SELECT ended FROM session ORDER BY id DESC LIMIT 1");
+  return s.Step() ? s.Integer(0) : -1;
 }
 
 bool AwaitShown(const std::string& report, std::chrono::seconds patience) {
@@ -64,8 +64,8 @@ TEST(PanelEndTimeBoundTest, ASecondSigtermWhileTheLastCommitWaitsEndsThePanelWit
                                  dir / "panel.err"});
     ASSERT_TRUE(AwaitShown(report, 15s)) << ReadFile(dir / "panel.err");
     Database other(path, Database::Mode::ReadWrite);
-    other.setBusyTimeout(5000);
-    other.exec("BEGIN IMMEDIATE");
+    other.SetBusyTimeout(5000);
+    other.Exec("BEGIN IMMEDIATE");
     panel.Signal(SIGTERM);
     std::this_thread::sleep_for(100ms);
     ASSERT_TRUE(panel.running()) << "the last commit waits for the lock";
@@ -75,7 +75,7 @@ TEST(PanelEndTimeBoundTest, ASecondSigtermWhileTheLastCommitWaitsEndsThePanelWit
     while (std::chrono::steady_clock::now() - second < c.lockedFor) {
       if (!took && panel.Wait(10ms)) took = std::chrono::steady_clock::now() - second;
     }
-    other.exec("ROLLBACK");
+    other.Exec("ROLLBACK");
     ASSERT_TRUE(panel.Wait(10s));
     if (!took) took = std::chrono::steady_clock::now() - second;
     EXPECT_LT(*took, testing::TimeBound<std::chrono::steady_clock::duration>(1s, 1500ms))

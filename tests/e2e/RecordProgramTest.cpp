@@ -38,8 +38,8 @@ std::int64_t WallNs() {
 }
 
 std::int64_t Count(Database& db, const std::string& sql) {
-  Statement s = db.prepare(sql);
-  return s.step() ? s.integer(0) : -1;
+  Statement s = db.Prepare(sql);
+  return s.Step() ? s.Integer(0) : -1;
 }
 
 std::set<std::string> Names(const std::string& folder) {
@@ -147,7 +147,7 @@ TEST(RecordProgramTest, ARecordThatFailsForTheMomentStillStartsThePanel) {
   ASSERT_TRUE(hung.Wait(10s));
   {
     Database other(path, Database::Mode::ReadWrite);
-    other.exec("BEGIN EXCLUSIVE");
+    other.Exec("BEGIN EXCLUSIVE");
     process::ChildProcess panel(
         {HALVORN_PANEL_PROGRAM, arguments, ProbeEnvironment(dir / "third.txt", "offscreen", true), dir / "third.err"});
     EXPECT_TRUE(shown(dir / "third.txt")) << ReadFile(dir / "third.err");
@@ -210,9 +210,9 @@ TEST(RecordProgramTest, AFileSizeLimitStopsTheRecordingButNotThePanel) {
   ASSERT_TRUE(panel.Wait(10s));
   EXPECT_EQ(ReadFile(errors), said) << "said once";
   Database db(path, Database::Mode::ReadOnly);
-  Statement check = db.prepare("PRAGMA integrity_check");
-  ASSERT_TRUE(check.step());
-  EXPECT_EQ(check.text(0), "ok");
+  Statement check = db.Prepare("PRAGMA integrity_check");
+  ASSERT_TRUE(check.Step());
+  EXPECT_EQ(check.Text(0), "ok");
   EXPECT_GT(Count(db, "SELECT count(*) FROM traffic"), 0) << "what came before the limit stays";
 }
 
@@ -244,9 +244,9 @@ TEST(RecordProgramTest, KilledDuringAFloodTheRecordOpensWholeWithTheFlood) {
   const std::string path = dir / "flood.halvorn";
   ASSERT_NE(FloodAndKill(dir, path), 0) << ReadFile(dir / "panel.err");
   Database db(path, Database::Mode::ReadWrite);  // opens as it is: no repair step exists
-  Statement check = db.prepare("PRAGMA integrity_check");
-  ASSERT_TRUE(check.step());
-  EXPECT_EQ(check.text(0), "ok");
+  Statement check = db.Prepare("PRAGMA integrity_check");
+  ASSERT_TRUE(check.Step());
+  EXPECT_EQ(check.Text(0), "ok");
   EXPECT_EQ(Count(db, "SELECT ended FROM session"), 0);
   EXPECT_GT(Count(db, "SELECT sum(length(bytes)) FROM traffic WHERE direction = 0"), 92160)
       << "more than a second of flood";

@@ -34,13 +34,13 @@ using halvorn::testing::RunEventsUntil;
 // do not share; everything the controller's answers showed, they do.
 std::map<std::string, std::vector<std::string>> SeenChanges(const std::string& path) {
   record::Database db(path, record::Database::Mode::ReadOnly);
-  record::Statement rows = db.prepare(
+  record::Statement rows = db.Prepare(
       "SELECT device, text, coalesce(detail, ''), coalesce(colour, -1) FROM device_state"
       " WHERE session = 1 AND device <> 'UPTIME' AND quality <> 4 ORDER BY t_ns, rowid");
   std::map<std::string, std::vector<std::string>> seen;
-  while (rows.step()) {
-    std::vector<std::string>& states = seen[rows.text(0)];
-    const std::string state = rows.text(1) + " | " + rows.text(2) + " | " + std::to_string(rows.integer(3));
+  while (rows.Step()) {
+    std::vector<std::string>& states = seen[rows.Text(0)];
+    const std::string state = rows.Text(1) + " | " + rows.Text(2) + " | " + std::to_string(rows.Integer(3));
     if (states.empty() || states.back() != state) states.push_back(state);
   }
   return seen;
@@ -48,8 +48,8 @@ std::map<std::string, std::vector<std::string>> SeenChanges(const std::string& p
 
 std::int64_t Count(const std::string& path, const std::string& sql) {
   record::Database db(path, record::Database::Mode::ReadOnly);
-  record::Statement count = db.prepare(sql);
-  return count.step() ? count.integer(0) : -1;
+  record::Statement count = db.Prepare(sql);
+  return count.Step() ? count.Integer(0) : -1;
 }
 
 class RecordReplayTest : public ::testing::Test {

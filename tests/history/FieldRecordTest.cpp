@@ -121,20 +121,20 @@ TEST(FieldRecordTest, AppendingUpgradesALayout1RecordWithItsCommandsFromTheTraff
   EXPECT_EQ(record::LayoutOf(db), record::kSchemaVersion);
   // Told apart here by IsPollFrame, frame by frame, not by the upgrade's SQL.
   std::vector<std::pair<std::int64_t, std::string>> sent;
-  record::Statement traffic = db.prepare("SELECT t_ns, bytes FROM traffic WHERE direction = 1 ORDER BY rowid");
-  while (traffic.step())
-    if (!IsPollFrame(traffic.text(1))) sent.emplace_back(traffic.integer(0), traffic.text(1));
+  record::Statement traffic = db.Prepare("SELECT t_ns, bytes FROM traffic WHERE direction = 1 ORDER BY rowid");
+  while (traffic.Step())
+    if (!IsPollFrame(traffic.Text(1))) sent.emplace_back(traffic.Integer(0), traffic.Text(1));
   std::vector<std::pair<std::int64_t, std::string>> commands;
-  record::Statement rows = db.prepare(
+  record::Statement rows = db.Prepare(
       "SELECT c.t_ns, c.bytes, a.t_ns, (SELECT count(*) FROM action b WHERE b.session = c.session"
       " AND b.t_ns > a.t_ns AND b.t_ns <= c.t_ns) FROM command c LEFT JOIN action a ON a.rowid = c.action"
       " ORDER BY c.rowid");
-  while (rows.step()) {
-    commands.emplace_back(rows.integer(0), rows.text(1));
-    SCOPED_TRACE(rows.integer(0));
-    ASSERT_FALSE(rows.isNull(2));
-    EXPECT_LE(rows.integer(2), rows.integer(0));
-    EXPECT_EQ(rows.integer(3), 0) << "a newer action came before this command";
+  while (rows.Step()) {
+    commands.emplace_back(rows.Integer(0), rows.Text(1));
+    SCOPED_TRACE(rows.Integer(0));
+    ASSERT_FALSE(rows.IsNull(2));
+    EXPECT_LE(rows.Integer(2), rows.Integer(0));
+    EXPECT_EQ(rows.Integer(3), 0) << "a newer action came before this command";
   }
   EXPECT_FALSE(commands.empty());
   EXPECT_EQ(commands, sent);

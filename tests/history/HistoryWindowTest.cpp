@@ -363,14 +363,14 @@ TEST_F(HistoryWindowTest, AReadThatFailsIsShownAndTheSessionShownStays) {
   EXPECT_TRUE(m_window->readError().isEmpty());
 
   // Session 1 now holds a value larger than any record's: choosing it fails.
-  writer.database().exec("INSERT INTO event VALUES (1, 5, 0, 'warning', 1, randomblob(2000000), NULL)");
+  writer.database().Exec("INSERT INTO event VALUES (1, 5, 0, 'warning', 1, randomblob(2000000), NULL)");
   m_window->sessionChooser().setCurrentIndex(0);
   EXPECT_EQ(m_window->data().session.id, 2);
   EXPECT_EQ(m_window->sessionChooser().currentIndex(), 1) << "the chooser shows what is shown";
   EXPECT_TRUE(m_window->readError().contains("too big")) << m_window->readError().toStdString();
 
   // The same in the session followed.
-  writer.database().exec("INSERT INTO event VALUES (2, 5, 0, 'warning', 1, randomblob(2000000), NULL)");
+  writer.database().Exec("INSERT INTO event VALUES (2, 5, 0, 'warning', 1, randomblob(2000000), NULL)");
   EXPECT_NO_THROW(m_window->followEnd());
   EXPECT_TRUE(m_window->readError().contains(QString::fromStdString(m_path)))
       << m_window->readError().toStdString();

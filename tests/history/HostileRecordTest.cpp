@@ -30,7 +30,7 @@ void WriteRecord(const std::string& path, const std::string& sql) {
     testing::WriteIncidentSession(b, kStart);
   }
   Database db(path, Database::Mode::ReadWrite);
-  db.exec(sql);
+  db.Exec(sql);
 }
 
 // Everything the viewer reads of the newest session.
@@ -126,9 +126,9 @@ TEST(HostileRecordTest, AQueryThatDoesNotEndIsInterruptedAndTheNextReadRuns) {
   budget.start();
   const auto started = Clock::now();
   try {
-    record::Statement endless = db.prepare(
+    record::Statement endless = db.Prepare(
         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT count(*) FROM n");
-    endless.step();
+    endless.Step();
     ADD_FAILURE() << "ended";
   } catch (const DatabaseError& e) {
     EXPECT_EQ(e.code(), SQLITE_INTERRUPT) << e.what();
@@ -140,16 +140,16 @@ TEST(HostileRecordTest, AQueryThatDoesNotEndIsInterruptedAndTheNextReadRuns) {
 
   // A following viewer reads again and again: each read has its own time.
   budget.start();
-  record::Statement sum = db.prepare(
+  record::Statement sum = db.Prepare(
       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n LIMIT 1000) SELECT sum(i) "
       "FROM n");
-  ASSERT_TRUE(sum.step());
-  EXPECT_EQ(sum.integer(0), 500500);
+  ASSERT_TRUE(sum.Step());
+  EXPECT_EQ(sum.Integer(0), 500500);
   EXPECT_FALSE(budget.expired());
 
   // No value past the bound, nothing attached beside the record.
-  EXPECT_THROW(db.prepare("SELECT randomblob(2000000)").step(), DatabaseError);
-  EXPECT_THROW(db.exec("ATTACH ':memory:' AS other"), DatabaseError);
+  EXPECT_THROW(db.Prepare("SELECT randomblob(2000000)").Step(), DatabaseError);
+  EXPECT_THROW(db.Exec("ATTACH ':memory:' AS other"), DatabaseError);
 }
 
 TEST(HostileRecordTest, RowsInReverseTimeOrderReadInOneSortNotAnInsertionEach) {

@@ -239,7 +239,7 @@ TEST(RecordReaderTest, ASetpointTypedWhileThePortWasClosedIsNoSetpoint) {
     b.gaugeReading(1'000'000'000, 1, 5.0);
   }
   record::Database(path, record::Database::Mode::ReadWrite)
-      .exec("INSERT INTO action VALUES(1, 2000000000, 0, 'cmdMFC1_send_Click', 'MFC1', '40')");
+      .Exec("INSERT INTO action VALUES(1, 2000000000, 0, 'cmdMFC1_send_Click', 'MFC1', '40')");
   RecordReader reader(path);
   SessionData data;
   data.session = reader.sessions().front();

@@ -76,9 +76,9 @@ std::vector<SchemaObject> Objects(Database& db) {
   std::vector<SchemaObject> objects;
   // Indexes that SQLite makes itself have no statement.
   Statement rows =
-      db.prepare("SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid");
-  while (rows.step())
-    objects.push_back({rows.text(0) + " " + rows.text(1), NormalisedLines(rows.text(2))});
+      db.Prepare("SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid");
+  while (rows.Step())
+    objects.push_back({rows.Text(0) + " " + rows.Text(1), NormalisedLines(rows.Text(2))});
   return objects;
 }
 
@@ -98,7 +98,7 @@ std::string PageAgainstPanel(const std::string& page, const TemporaryDirectory& 
   Database onPage((dir / "page.halvorn").string(), Database::Mode::ReadWriteCreate);
   for (const SqlBlock& block : blocks) {
     try {
-      onPage.exec(block.sql);
+      onPage.Exec(block.sql);
     } catch (const DatabaseError& e) {
       return "the SQL block at line " + std::to_string(block.line) +
              " of the page fails: " + e.what();

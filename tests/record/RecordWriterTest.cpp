@@ -35,8 +35,8 @@ using namespace std::chrono_literals;
 SessionInfo Info() { return {1'700'000'000'000'000'000, "0.1", "halvorn-panel --record run.halvorn", "1=/dev/pts/3"}; }
 
 std::int64_t Count(Database& db, const std::string& sql) {
-  Statement s = db.prepare(sql);
-  return s.step() ? s.integer(0) : -1;
+  Statement s = db.Prepare(sql);
+  return s.Step() ? s.Integer(0) : -1;
 }
 
 TEST(RecordWriterTest, SessionsFollowOneAnotherInOneFileAndEndCleanly) {
@@ -59,11 +59,11 @@ TEST(RecordWriterTest, SessionsFollowOneAnotherInOneFileAndEndCleanly) {
   Database db(path, Database::Mode::ReadOnly);
   EXPECT_EQ(Count(db, "SELECT count(*) FROM session WHERE ended = 1 AND last_t_ns = 20"), 2);
   EXPECT_EQ(Count(db, "SELECT count(*) FROM session WHERE port_map = '1=/dev/pts/3' AND version = '0.1'"), 2);
-  Statement bytes = db.prepare("SELECT bytes, direction, wall_ns FROM traffic WHERE session = 2");
-  ASSERT_TRUE(bytes.step());
-  EXPECT_EQ(bytes.text(0), std::string("\x8c\0\r", 3));
-  EXPECT_EQ(bytes.integer(1), static_cast<int>(Direction::Received));
-  EXPECT_EQ(bytes.integer(2), 1'700'000'000'000'000'010);
+  Statement bytes = db.Prepare("SELECT bytes, direction, wall_ns FROM traffic WHERE session = 2");
+  ASSERT_TRUE(bytes.Step());
+  EXPECT_EQ(bytes.Text(0), std::string("\x8c\0\r", 3));
+  EXPECT_EQ(bytes.Integer(1), static_cast<int>(Direction::Received));
+  EXPECT_EQ(bytes.Integer(2), 1'700'000'000'000'000'010);
   EXPECT_EQ(Count(db, "SELECT count(*) FROM action WHERE procedure = 'mnuV6Open_Click' AND device = 'V6'"), 2);
 }
 
@@ -112,7 +112,7 @@ std::set<std::string> Names(const std::string& folder) {
 // does after BEGIN EXCLUSIVE.
 struct HeldLock {
   explicit HeldLock(const std::string& path) : db(path, Database::Mode::ReadWriteCreate) {
-    db.exec("BEGIN EXCLUSIVE");
+    db.Exec("BEGIN EXCLUSIVE");
   }
   Database db;
 };
@@ -132,13 +132,13 @@ TEST(RecordWriterTest, WhatCanNeverBeARecordIsRefusedBeforeAnythingIsMadeBesideI
        "is not a Halvorn record: file is not a database"},
       {dir / "recipes.db",
        [](const std::string& p) {
-         Database(p, Database::Mode::ReadWriteCreate).exec("CREATE TABLE recipe (x)");
+         Database(p, Database::Mode::ReadWriteCreate).Exec("CREATE TABLE recipe (x)");
        },
        "another program's database"},
       {dir / "newer.halvorn",
        [](const std::string& p) {
          { RecordFile make(p); }
-         Database(p, Database::Mode::ReadWrite).exec("PRAGMA user_version=" + std::to_string(kSchemaVersion + 1));
+         Database(p, Database::Mode::ReadWrite).Exec("PRAGMA user_version=" + std::to_string(kSchemaVersion + 1));
        },
        "was written by a newer panel"},
       {dir / "no/such/dir/run.halvorn", nothing, "the folder of"},
@@ -179,7 +179,7 @@ TEST(RecordWriterTest, ANameBeginningWithFileIsOnlyEverAFileName) {
   TemporaryDirectory dir;
   const std::filesystem::path back = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
-  Database("file:plain.db?mode=memory", Database::Mode::ReadWriteCreate).exec("CREATE TABLE t (x)");
+  Database("file:plain.db?mode=memory", Database::Mode::ReadWriteCreate).Exec("CREATE TABLE t (x)");
   const Start start = TryToRecord("./file:run.halvorn?nolock=1");
   std::filesystem::current_path(back);
   EXPECT_TRUE(std::filesystem::exists(dir / "file:plain.db?mode=memory"));
@@ -266,9 +266,9 @@ TEST(RecordWriterTest, ALockOfTheMomentIsWaitedOutWithTheBatchKept) {
   writer.Stop();
   Database db(path, Database::Mode::ReadOnly);
   Statement rows =
-      db.prepare("SELECT group_concat(t_ns, ' ') FROM (SELECT t_ns FROM traffic ORDER BY rowid)");
-  ASSERT_TRUE(rows.step());
-  EXPECT_EQ(rows.text(0), "1 2 3 4 5 6 7") << "each once, in order";
+      db.Prepare("SELECT group_concat(t_ns, ' ') FROM (SELECT t_ns FROM traffic ORDER BY rowid)");
+  ASSERT_TRUE(rows.Step());
+  EXPECT_EQ(rows.Text(0), "1 2 3 4 5 6 7") << "each once, in order";
   EXPECT_EQ(Count(db, "SELECT count(*) FROM session WHERE ended = 1 AND last_t_ns = 7"), 1);
   EXPECT_EQ(Count(db, "SELECT count(*) FROM event"), 0) << "no gap";
 }
@@ -345,9 +345,9 @@ TEST(RecordWriterTest, AFileSizeLimitReachedMidRunStopsTheRecordingNotTheProgram
   ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
   EXPECT_EQ(WEXITSTATUS(status), 0) << "no failure was reported";
   Database db(path, Database::Mode::ReadOnly);
-  Statement check = db.prepare("PRAGMA integrity_check");
-  ASSERT_TRUE(check.step());
-  EXPECT_EQ(check.text(0), "ok");
+  Statement check = db.Prepare("PRAGMA integrity_check");
+  ASSERT_TRUE(check.Step());
+  EXPECT_EQ(check.Text(0), "ok");
   EXPECT_GT(Count(db, "SELECT count(*) FROM traffic"), 10) << "what was committed before the limit stays";
 }
 
@@ -375,9 +375,9 @@ TEST(RecordWriterTest, KilledDuringAFloodTheFileIsWholeAndHoldsAnUnbrokenRun) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
 
   Database db(path, Database::Mode::ReadWrite);
-  Statement check = db.prepare("PRAGMA integrity_check");
-  ASSERT_TRUE(check.step());
-  EXPECT_EQ(check.text(0), "ok");
+  Statement check = db.Prepare("PRAGMA integrity_check");
+  ASSERT_TRUE(check.Step());
+  EXPECT_EQ(check.Text(0), "ok");
   const std::int64_t rows = Count(db, "SELECT count(*) FROM traffic");
   EXPECT_GT(rows, 1000);
   EXPECT_EQ(Count(db, "SELECT max(t_ns) FROM traffic"), rows - 1) << "no hole: commits are whole";

@@ -23,9 +23,9 @@ TEST(SchemaTest, ANewRecordIsARecordInWriteAheadLogMode) {
   }
   Database reopened(path, Database::Mode::ReadOnly);
   EXPECT_NO_THROW(CheckIsRecord(reopened, path));
-  Statement mode = reopened.prepare("PRAGMA journal_mode");
-  ASSERT_TRUE(mode.step());
-  EXPECT_EQ(mode.text(0), "wal");
+  Statement mode = reopened.Prepare("PRAGMA journal_mode");
+  ASSERT_TRUE(mode.Step());
+  EXPECT_EQ(mode.Text(0), "wal");
 }
 
 TEST(SchemaTest, WhatIsNotARecordIsRefusedWithItsName) {
@@ -42,14 +42,14 @@ TEST(SchemaTest, WhatIsNotARecordIsRefusedWithItsName) {
       {"another program's database",
        [](const std::string& path) {
          Database other(path, Database::Mode::ReadWriteCreate);
-         other.exec("CREATE TABLE recipes (name TEXT)");
+         other.Exec("CREATE TABLE recipes (name TEXT)");
        },
        "another program's database"},
       {"a newer panel's record",
        [](const std::string& path) {
          Database newer(path, Database::Mode::ReadWriteCreate);
          CreateSchema(newer);
-         newer.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion + 1));
+         newer.Exec("PRAGMA user_version=" + std::to_string(kSchemaVersion + 1));
        },
        "newer panel"},
   };
@@ -72,19 +72,19 @@ TEST(SchemaTest, BytesOfEveryValueComeBackUnchanged) {
   TemporaryDirectory dir;
   Database db(dir / "bytes.halvorn", Database::Mode::ReadWriteCreate);
   CreateSchema(db);
-  db.exec("INSERT INTO session(id, started_wall_ns, version, command_line, port_map) VALUES (1, 0, 'x', '', '')");
+  db.Exec("INSERT INTO session(id, started_wall_ns, version, command_line, port_map) VALUES (1, 0, 'x', '', '')");
   std::string all;
   for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
-  db.prepare("INSERT INTO traffic VALUES (1, 5, 6, 0, ?1)").bindBlob(1, all).step();
-  db.prepare("INSERT INTO device_state(session, t_ns, wall_ns, device, text, quality) VALUES (1, 5, 6, 'V1', ?1, 3)")
-      .bind(1, std::string_view(all))
-      .step();
-  Statement blob = db.prepare("SELECT bytes FROM traffic");
-  ASSERT_TRUE(blob.step());
-  EXPECT_EQ(blob.text(0), all);
-  Statement text = db.prepare("SELECT text FROM device_state");
-  ASSERT_TRUE(text.step());
-  EXPECT_EQ(text.text(0), all);
+  db.Prepare("INSERT INTO traffic VALUES (1, 5, 6, 0, ?1)").BindBlob(1, all).Step();
+  db.Prepare("INSERT INTO device_state(session, t_ns, wall_ns, device, text, quality) VALUES (1, 5, 6, 'V1', ?1, 3)")
+      .Bind(1, std::string_view(all))
+      .Step();
+  Statement blob = db.Prepare("SELECT bytes FROM traffic");
+  ASSERT_TRUE(blob.Step());
+  EXPECT_EQ(blob.Text(0), all);
+  Statement text = db.Prepare("SELECT text FROM device_state");
+  ASSERT_TRUE(text.Step());
+  EXPECT_EQ(text.Text(0), all);
 }
 
 TEST(SchemaTest, AMissingFileIsNotCreatedWhenOnlyRead) {

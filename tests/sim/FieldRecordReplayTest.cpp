@@ -30,17 +30,17 @@ TEST(FieldRecordReplayTest, ThePanelFedTheReplayOfPanel01sRecordEndsAsItWasRecor
   EXPECT_TRUE(player.Done());
   EXPECT_EQ(panel.form.lblCrcErrors.caption, "0 received message with crc error");
 
-  record::Statement last = db.prepare(
+  record::Statement last = db.Prepare(
       "SELECT text, colour FROM device_state WHERE session = 1 AND device = ?1 ORDER BY t_ns DESC, rowid DESC"
       " LIMIT 1");
   for (const Device& device : record::kRecordedDevices) {
     SCOPED_TRACE(std::string(device.name));
-    last.reset();
-    last.bind(1, std::string(device.name));
-    ASSERT_TRUE(last.step());
-    EXPECT_EQ((panel.form.*TextLabel(device)).caption, last.text(0));
+    last.Reset();
+    last.Bind(1, std::string(device.name));
+    ASSERT_TRUE(last.Step());
+    EXPECT_EQ((panel.form.*TextLabel(device)).caption, last.Text(0));
     if (device.shape) {
-      EXPECT_EQ(static_cast<std::int64_t>((panel.form.*device.shape).fillColor), last.integer(1));
+      EXPECT_EQ(static_cast<std::int64_t>((panel.form.*device.shape).fillColor), last.Integer(1));
     }
   }
 }

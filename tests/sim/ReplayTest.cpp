@@ -40,7 +40,7 @@ void WriteRecord(const std::string& path) {
   queue.Push(traffic(500, record::Direction::Received, "other\r"));
   writer.Stop();
   // As a panel that was killed leaves it.
-  record::Database(path, record::Database::Mode::ReadWrite).exec("UPDATE session SET ended = 0 WHERE id = 2");
+  record::Database(path, record::Database::Mode::ReadWrite).Exec("UPDATE session SET ended = 0 WHERE id = 2");
 }
 
 TEST(ReplayTest, ListShowsEverySessionWithItsLengthAndTraffic) {

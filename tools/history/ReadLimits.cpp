@@ -43,7 +43,7 @@ void Restrict(record::Database& db, const ReadLimits& limits, ReadBudget& budget
   sqlite3_limit(handle, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 100);
   sqlite3_limit(handle, SQLITE_LIMIT_TRIGGER_DEPTH, 1);
   sqlite3_limit(handle, SQLITE_LIMIT_WORKER_THREADS, 0);
-  db.exec("PRAGMA trusted_schema = OFF");
+  db.Exec("PRAGMA trusted_schema = OFF");
   sqlite3_progress_handler(handle, 1000, &ReadBudget::Check, &budget);
 }
 

@@ -28,40 +28,40 @@ record::Database Created(const std::string& path) {
 
 RecordBuilder::RecordBuilder(const std::string& path)
     : m_db(Created(path)),
-      m_state(m_db.prepare(
+      m_state(m_db.Prepare(
           "INSERT INTO device_state(session, t_ns, wall_ns, device, text, detail, colour, quality, value)"
           " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)")),
-      m_action(m_db.prepare(
+      m_action(m_db.Prepare(
           "INSERT INTO action(session, t_ns, wall_ns, procedure, device, argument) VALUES (?1, ?2, ?3, ?4, ?5, ?6)")),
-      m_event(m_db.prepare(
+      m_event(m_db.Prepare(
           "INSERT INTO event(session, t_ns, wall_ns, kind, number, text, began_t_ns) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)")),
-      m_traffic(m_db.prepare(
+      m_traffic(m_db.Prepare(
           "INSERT INTO traffic(session, t_ns, wall_ns, direction, bytes) VALUES (?1, ?2, ?3, ?4, ?5)")) {}
 
 record::Statement& RecordBuilder::reuse(record::Statement& insert) {
-  insert.reset();
+  insert.Reset();
   return insert;
 }
 
 std::int64_t RecordBuilder::startSession(Nanoseconds startedWallNs) {
-  m_db.prepare("INSERT INTO session(started_wall_ns, version, command_line, port_map) VALUES (?1, '0.1', '', '')")
-      .bind(1, startedWallNs)
-      .step();
-  m_session = m_db.lastInsertRowid();
+  m_db.Prepare("INSERT INTO session(started_wall_ns, version, command_line, port_map) VALUES (?1, '0.1', '', '')")
+      .Bind(1, startedWallNs)
+      .Step();
+  m_session = m_db.LastInsertRowid();
   m_startedWallNs = startedWallNs;
   return m_session;
 }
 
 void RecordBuilder::endSession(Nanoseconds lastT, bool ended) {
-  m_db.prepare("UPDATE session SET last_t_ns = ?1, ended = ?2 WHERE id = ?3")
-      .bind(1, lastT)
-      .bind(2, ended ? 1 : 0)
-      .bind(3, m_session)
-      .step();
+  m_db.Prepare("UPDATE session SET last_t_ns = ?1, ended = ?2 WHERE id = ?3")
+      .Bind(1, lastT)
+      .Bind(2, ended ? 1 : 0)
+      .Bind(3, m_session)
+      .Step();
 }
 
-void RecordBuilder::begin() { m_db.exec("BEGIN"); }
-void RecordBuilder::commit() { m_db.exec("COMMIT"); }
+void RecordBuilder::begin() { m_db.Exec("BEGIN"); }
+void RecordBuilder::commit() { m_db.Exec("COMMIT"); }
 
 void RecordBuilder::state(Nanoseconds t, const std::string& device, const std::string& text,
                           const std::optional<std::string>& detail, std::optional<std::uint32_t> colour,
@@ -69,65 +69,65 @@ void RecordBuilder::state(Nanoseconds t, const std::string& device, const std::s
   std::optional<std::int64_t> storedColour;
   if (colour) storedColour = *colour;
   reuse(m_state)
-      .bind(1, m_session)
-      .bind(2, t)
-      .bind(3, m_startedWallNs + t)
-      .bind(4, device)
-      .bind(5, text)
-      .bind(6, detail)
-      .bind(7, storedColour)
-      .bind(8, static_cast<int>(quality))
-      .bind(9, value)
-      .step();
+      .Bind(1, m_session)
+      .Bind(2, t)
+      .Bind(3, m_startedWallNs + t)
+      .Bind(4, device)
+      .Bind(5, text)
+      .Bind(6, detail)
+      .Bind(7, storedColour)
+      .Bind(8, static_cast<int>(quality))
+      .Bind(9, value)
+      .Step();
 }
 
 void RecordBuilder::action(Nanoseconds t, const std::string& procedure, const std::string& device,
                            const std::string& argument) {
   Statement& insert = reuse(m_action);
-  insert.bind(1, m_session).bind(2, t).bind(3, m_startedWallNs + t).bind(4, procedure).bind(6, argument);
+  insert.Bind(1, m_session).Bind(2, t).Bind(3, m_startedWallNs + t).Bind(4, procedure).Bind(6, argument);
   if (device.empty()) {
-    insert.bindNull(5);
+    insert.BindNull(5);
   } else {
-    insert.bind(5, device);
+    insert.Bind(5, device);
   }
-  insert.step();
+  insert.Step();
   // What the panel puts on the line for a setpoint it accepts, with the
   // port open: the viewer's setpoints come from these rows.
   const int flow = device.starts_with("MFC") && device.size() == 4 ? device[3] - '0' : 0;
   if (const auto setpoint = CheckSetpoint(argument); setpoint && flow >= 1 && flow <= 4 &&
                                                      procedure.starts_with("cmdMFC")) {
-    const std::int64_t sentBy = m_db.lastInsertRowid();
-    m_db.prepare("INSERT INTO command(session, t_ns, wall_ns, action, bytes) VALUES (?1, ?2, ?3, ?4, ?5)")
-        .bind(1, m_session)
-        .bind(2, t)
-        .bind(3, m_startedWallNs + t)
-        .bind(4, sentBy)
-        .bindBlob(5, BuildFrame(CommandText(operation::FlowSetpoint, ZeroPadded(flow, 1) + ZeroPadded(*setpoint, 3))))
-        .step();
+    const std::int64_t sentBy = m_db.LastInsertRowid();
+    m_db.Prepare("INSERT INTO command(session, t_ns, wall_ns, action, bytes) VALUES (?1, ?2, ?3, ?4, ?5)")
+        .Bind(1, m_session)
+        .Bind(2, t)
+        .Bind(3, m_startedWallNs + t)
+        .Bind(4, sentBy)
+        .BindBlob(5, BuildFrame(CommandText(operation::FlowSetpoint, ZeroPadded(flow, 1) + ZeroPadded(*setpoint, 3))))
+        .Step();
   }
 }
 
 void RecordBuilder::event(Nanoseconds t, const std::string& kind, std::optional<std::int64_t> number,
                           const std::string& text, std::optional<Nanoseconds> began) {
   reuse(m_event)
-      .bind(1, m_session)
-      .bind(2, t)
-      .bind(3, m_startedWallNs + t)
-      .bind(4, kind)
-      .bind(5, number)
-      .bind(6, text)
-      .bind(7, began)
-      .step();
+      .Bind(1, m_session)
+      .Bind(2, t)
+      .Bind(3, m_startedWallNs + t)
+      .Bind(4, kind)
+      .Bind(5, number)
+      .Bind(6, text)
+      .Bind(7, began)
+      .Step();
 }
 
 void RecordBuilder::traffic(Nanoseconds t, record::Direction direction, const std::string& bytes) {
   reuse(m_traffic)
-      .bind(1, m_session)
-      .bind(2, t)
-      .bind(3, m_startedWallNs + t)
-      .bind(4, static_cast<int>(direction))
-      .bindBlob(5, bytes)
-      .step();
+      .Bind(1, m_session)
+      .Bind(2, t)
+      .Bind(3, m_startedWallNs + t)
+      .Bind(4, static_cast<int>(direction))
+      .BindBlob(5, bytes)
+      .Step();
 }
 
 std::string GaugeCaption(double mbar) {

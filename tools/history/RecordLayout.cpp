@@ -59,32 +59,32 @@ void CheckTable(record::Database& db, const std::string& path, const TableLayout
   const std::string name = table.name;
   // pragma_table_list says what SQLite made of the schema's statement,
   // whatever its text: "table", "view", "virtual" or "shadow".
-  Statement kind = db.prepare("SELECT type FROM pragma_table_list WHERE schema = 'main' AND name = ?1");
-  kind.bind(1, name);
-  if (!kind.step()) Refuse(path, "it has no table " + name);
-  const std::string type = kind.text(0);
+  Statement kind = db.Prepare("SELECT type FROM pragma_table_list WHERE schema = 'main' AND name = ?1");
+  kind.Bind(1, name);
+  if (!kind.Step()) Refuse(path, "it has no table " + name);
+  const std::string type = kind.Text(0);
   if (type != "table")
     Refuse(path, "its " + name + " is a " + (type == "view" ? type : type + " table") + ", not a plain table");
   Statement stored =
-      db.prepare("SELECT type, sql FROM sqlite_schema WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE");
-  stored.bind(1, name);
-  while (stored.step()) {
-    if (stored.text(0) != "table" || Words(stored.text(1)).starts_with("create virtual table"))
+      db.Prepare("SELECT type, sql FROM sqlite_schema WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE");
+  stored.Bind(1, name);
+  while (stored.Step()) {
+    if (stored.Text(0) != "table" || Words(stored.Text(1)).starts_with("create virtual table"))
       Refuse(path, "its " + name + " is not a plain table");
   }
 
   // hidden: 0 a stored column, 1 a virtual table's hidden column, 2 and 3
   // computed from other columns when read or written.
-  Statement columns = db.prepare("SELECT name, hidden FROM pragma_table_xinfo(?1)");
-  columns.bind(1, name);
+  Statement columns = db.Prepare("SELECT name, hidden FROM pragma_table_xinfo(?1)");
+  columns.Bind(1, name);
   std::vector<std::string> storedColumns;
-  while (columns.step()) {
-    const std::string column = Lower(columns.text(0));
+  while (columns.Step()) {
+    const std::string column = Lower(columns.Text(0));
     // The viewer follows a growing table by its rowid: a column of that
     // name would stand in for it.
     if (column == "rowid" || column == "oid" || column == "_rowid_")
       Refuse(path, "its " + name + " has a column named " + column);
-    if (columns.integer(1) == 0) storedColumns.push_back(column);
+    if (columns.Integer(1) == 0) storedColumns.push_back(column);
   }
   for (const char* needed : table.columns) {
     if (std::find(storedColumns.begin(), storedColumns.end(), needed) == storedColumns.end())

@@ -20,7 +20,7 @@ using record::Statement;
 
 // A row's time, within a century of its session's start.
 Nanoseconds TimeOf(const Statement& row, int column) {
-  return std::clamp<Nanoseconds>(row.integer(column), -kLongestSession, kLongestSession);
+  return std::clamp<Nanoseconds>(row.Integer(column), -kLongestSession, kLongestSession);
 }
 
 Quality QualityOf(std::int64_t stored) {
@@ -34,7 +34,7 @@ Sample ReadingSample(const Statement& row, Nanoseconds t, Quality quality, doubl
   Sample s;
   s.t = t;
   s.quality = quality;
-  const std::optional<double> value = row.optionalReal(7);
+  const std::optional<double> value = row.OptionalReal(7);
   if (quality == Quality::Valid && value) s.value = *value;
   if (quality == Quality::BelowRange) s.value = lowest;
   if (quality == Quality::Valid && !value) s.quality = Quality::NoData;  // a valid row without a value says nothing
@@ -86,17 +86,17 @@ bool LoadStates(Database& db, SessionData& data) {
   // "+session" keeps SQLite on the rowid: following the end of a growing
   // record then reads only the new rows. The controller's uptime is no
   // part of any view.
-  Statement rows = db.prepare(
+  Statement rows = db.Prepare(
       "SELECT rowid, device, t_ns, text, detail, colour, quality, value FROM device_state"
       " WHERE +session = ?1 AND rowid > ?2 AND device <> 'UPTIME' ORDER BY rowid");
-  rows.bind(1, data.session.id).bind(2, data.lastStateRow);
+  rows.Bind(1, data.session.id).Bind(2, data.lastStateRow);
   bool any = false;
-  while (rows.step()) {
+  while (rows.Step()) {
     any = true;
-    data.lastStateRow = rows.integer(0);
-    const std::string device = rows.text(1);
+    data.lastStateRow = rows.Integer(0);
+    const std::string device = rows.Text(1);
     const Nanoseconds t = TimeOf(rows, 2);
-    const Quality quality = QualityOf(rows.integer(6));
+    const Quality quality = QualityOf(rows.Integer(6));
     if (const int g = GaugeIndex(device); g >= 0) {
       data.gauges[g].push_back(ReadingSample(rows, t, quality, kGauges[static_cast<std::size_t>(g)].lowestMbar));
     } else if (const int f = FlowIndex(device); f >= 0) {
@@ -105,11 +105,11 @@ bool LoadStates(Database& db, SessionData& data) {
     if (quality != Quality::Fault && TimelineIndex(device) < 0) continue;
     DeviceState state;
     state.t = t;
-    const auto colour = rows.optionalInteger(5);
+    const auto colour = rows.OptionalInteger(5);
     if (colour) state.colour = static_cast<std::uint32_t>(*colour);
     state.quality = quality;
     // A gauge's fault text is its state caption; its value caption is "---".
-    state.text = rows.isNull(4) || quality != Quality::Fault ? rows.text(3) : rows.text(4);
+    state.text = rows.IsNull(4) || quality != Quality::Fault ? rows.Text(3) : rows.Text(4);
     if (const int band = TimelineIndex(device); band >= 0) data.devices[band].push_back(state);
     if (quality == Quality::Fault) data.faults.emplace_back(device, std::move(state));
   }
@@ -117,15 +117,15 @@ bool LoadStates(Database& db, SessionData& data) {
 }
 
 bool LoadCommands(Database& db, SessionData& data) {
-  Statement rows = db.prepare(
+  Statement rows = db.Prepare(
       "SELECT rowid, t_ns, procedure, device, argument FROM action"
       " WHERE +session = ?1 AND rowid > ?2 ORDER BY rowid");
-  rows.bind(1, data.session.id).bind(2, data.lastActionRow);
+  rows.Bind(1, data.session.id).Bind(2, data.lastActionRow);
   bool any = false;
-  while (rows.step()) {
+  while (rows.Step()) {
     any = true;
-    data.lastActionRow = rows.integer(0);
-    data.commands.push_back(Command{TimeOf(rows, 1), rows.text(2), rows.text(3), rows.text(4)});
+    data.lastActionRow = rows.Integer(0);
+    data.commands.push_back(Command{TimeOf(rows, 1), rows.Text(2), rows.Text(3), rows.Text(4)});
   }
   return any;
 }
@@ -134,16 +134,16 @@ bool LoadCommands(Database& db, SessionData& data) {
 // text typed while the port was closed sent nothing. A layout-1 record has
 // no command rows; they are derived from its traffic as the upgrade does.
 bool LoadSetpoints(Database& db, SessionData& data, std::int64_t layout) {
-  Statement rows = db.prepare(
+  Statement rows = db.Prepare(
       layout >= 2 ? std::string("SELECT session, t_ns, wall_ns, action, bytes, rowid FROM command"
                                 " WHERE +session = ?1 AND rowid > ?2 ORDER BY rowid")
                   : record::CommandsFromTrafficSql("+t.session = ?1 AND t.rowid > ?2") + " ORDER BY t.rowid");
-  rows.bind(1, data.session.id).bind(2, data.lastCommandRow);
+  rows.Bind(1, data.session.id).Bind(2, data.lastCommandRow);
   bool any = false;
-  while (rows.step()) {
+  while (rows.Step()) {
     any = true;
-    data.lastCommandRow = rows.integer(5);
-    if (const auto setpoint = FlowSetpointOf(rows.text(4)))
+    data.lastCommandRow = rows.Integer(5);
+    if (const auto setpoint = FlowSetpointOf(rows.Text(4)))
       data.setpoints[static_cast<std::size_t>(setpoint->mfc - 1)].push_back(Setpoint{TimeOf(rows, 1), setpoint->percent});
   }
   return any;
@@ -153,17 +153,17 @@ bool LoadSetpoints(Database& db, SessionData& data, std::int64_t layout) {
 // layout-1 record knows only the second, and nothing is carried across
 // either.
 bool LoadEvents(Database& db, SessionData& data, std::int64_t layout) {
-  Statement rows = db.prepare(std::string("SELECT rowid, t_ns, kind, number, text, ") +
+  Statement rows = db.Prepare(std::string("SELECT rowid, t_ns, kind, number, text, ") +
                               (layout >= 2 ? "began_t_ns" : "NULL") +
                               " FROM event WHERE +session = ?1 AND rowid > ?2 ORDER BY rowid");
-  rows.bind(1, data.session.id).bind(2, data.lastEventRow);
+  rows.Bind(1, data.session.id).Bind(2, data.lastEventRow);
   bool any = false;
-  while (rows.step()) {
+  while (rows.Step()) {
     any = true;
-    data.lastEventRow = rows.integer(0);
-    data.events.push_back(Event{TimeOf(rows, 1), rows.text(2), rows.optionalInteger(3), rows.text(4)});
+    data.lastEventRow = rows.Integer(0);
+    data.events.push_back(Event{TimeOf(rows, 1), rows.Text(2), rows.OptionalInteger(3), rows.Text(4)});
     if (data.events.back().kind == "gap")
-      MarkGap(data, rows.isNull(5) ? data.events.back().t : std::min(TimeOf(rows, 5), data.events.back().t));
+      MarkGap(data, rows.IsNull(5) ? data.events.back().t : std::min(TimeOf(rows, 5), data.events.back().t));
   }
   return any;
 }
@@ -215,7 +215,7 @@ RecordReader::RecordReader(const std::string& path, const ReadLimits& limits)
       }()) {
   // A reader in write-ahead-log mode never waits for the panel's writer;
   // the short wait covers only the moment a checkpoint resets the log.
-  m_db.setBusyTimeout(250);
+  m_db.SetBusyTimeout(250);
   m_layout = record::LayoutOf(m_db);
 }
 
@@ -233,9 +233,9 @@ std::vector<Session> RecordReader::sessions() {
   std::vector<Session> all;
   try {
     m_budget->start();
-    Statement rows = m_db.prepare("SELECT id, started_wall_ns, last_t_ns, ended, version FROM session ORDER BY id");
-    while (rows.step())
-      all.push_back(Session{rows.integer(0), rows.integer(1), TimeOf(rows, 2), rows.integer(3) != 0, rows.text(4)});
+    Statement rows = m_db.Prepare("SELECT id, started_wall_ns, last_t_ns, ended, version FROM session ORDER BY id");
+    while (rows.Step())
+      all.push_back(Session{rows.Integer(0), rows.Integer(1), TimeOf(rows, 2), rows.Integer(3) != 0, rows.Text(4)});
   } catch (const DatabaseError& e) {
     m_budget->stop();
     throw Explained(e);
@@ -247,18 +247,18 @@ std::vector<Session> RecordReader::sessions() {
 bool RecordReader::loadMore(SessionData& data) {
   // One read transaction: the session row and the rows agree with each
   // other even while the panel commits.
-  m_db.exec("BEGIN");
+  m_db.Exec("BEGIN");
   bool any = false;
   try {
     m_budget->start();
     const TimeOrder inOrder(data);
-    Statement session = m_db.prepare("SELECT last_t_ns, ended FROM session WHERE id = ?1");
-    session.bind(1, data.session.id);
-    if (session.step()) {
+    Statement session = m_db.Prepare("SELECT last_t_ns, ended FROM session WHERE id = ?1");
+    session.Bind(1, data.session.id);
+    if (session.Step()) {
       const Nanoseconds last = TimeOf(session, 0);
-      any = last != data.session.lastTNs || (session.integer(1) != 0) != data.session.ended;
+      any = last != data.session.lastTNs || (session.Integer(1) != 0) != data.session.ended;
       data.session.lastTNs = last;
-      data.session.ended = session.integer(1) != 0;
+      data.session.ended = session.Integer(1) != 0;
     }
     any = LoadStates(m_db, data) || any;
     any = LoadCommands(m_db, data) || any;
@@ -266,15 +266,15 @@ bool RecordReader::loadMore(SessionData& data) {
     any = LoadEvents(m_db, data, m_layout) || any;
   } catch (const DatabaseError& e) {
     m_budget->stop();
-    m_db.exec("COMMIT");
+    m_db.Exec("COMMIT");
     throw Explained(e);
   } catch (...) {
     m_budget->stop();
-    m_db.exec("COMMIT");
+    m_db.Exec("COMMIT");
     throw;
   }
   m_budget->stop();
-  m_db.exec("COMMIT");
+  m_db.Exec("COMMIT");
   return any;
 }
 

@@ -21,15 +21,15 @@ std::int64_t SaturatedNanoseconds(double ns) {
 }  // namespace
 
 std::vector<SessionSummary> ListSessions(record::Database& db) {
-  record::Statement rows = db.prepare(
+  record::Statement rows = db.Prepare(
       "SELECT s.id, s.started_wall_ns, s.last_t_ns, s.ended,"
       " (SELECT coalesce(sum(length(bytes)), 0) FROM traffic WHERE session = s.id AND direction = 0),"
       " (SELECT count(*) FROM traffic WHERE session = s.id AND direction = 1)"
       " FROM session s ORDER BY s.id");
   std::vector<SessionSummary> sessions;
-  while (rows.step()) {
-    sessions.push_back({rows.integer(0), rows.integer(1), rows.integer(2), rows.integer(4), rows.integer(5),
-                        rows.integer(3) != 0});
+  while (rows.Step()) {
+    sessions.push_back({rows.Integer(0), rows.Integer(1), rows.Integer(2), rows.Integer(4), rows.Integer(5),
+                        rows.Integer(3) != 0});
   }
   return sessions;
 }
@@ -52,26 +52,26 @@ std::string FormatSessions(const std::vector<SessionSummary>& sessions) {
 }
 
 std::int64_t NewestSession(record::Database& db) {
-  record::Statement newest = db.prepare("SELECT max(id) FROM session");
-  if (!newest.step() || newest.isNull(0)) throw record::DatabaseError(SQLITE_NOTFOUND, "the record holds no session");
-  return newest.integer(0);
+  record::Statement newest = db.Prepare("SELECT max(id) FROM session");
+  if (!newest.Step() || newest.IsNull(0)) throw record::DatabaseError(SQLITE_NOTFOUND, "the record holds no session");
+  return newest.Integer(0);
 }
 
 std::vector<ReplayChunk> LoadReplay(record::Database& db, std::int64_t session, double fromSeconds,
                                     std::optional<double> toSeconds) {
-  record::Statement exists = db.prepare("SELECT count(*) FROM session WHERE id = ?1");
-  exists.bind(1, session);
-  if (!exists.step() || exists.integer(0) == 0) {
+  record::Statement exists = db.Prepare("SELECT count(*) FROM session WHERE id = ?1");
+  exists.Bind(1, session);
+  if (!exists.Step() || exists.Integer(0) == 0) {
     throw record::DatabaseError(SQLITE_NOTFOUND, "the record has no session " + std::to_string(session));
   }
   const std::int64_t from = SaturatedNanoseconds(fromSeconds * 1e9);
   const std::int64_t to = toSeconds ? SaturatedNanoseconds(*toSeconds * 1e9) : INT64_MAX;
-  record::Statement rows = db.prepare(
+  record::Statement rows = db.Prepare(
       "SELECT t_ns, bytes FROM traffic WHERE session = ?1 AND direction = ?2 AND t_ns >= ?3 AND t_ns <= ?4"
       " ORDER BY t_ns, rowid");
-  rows.bind(1, session).bind(2, static_cast<int>(record::Direction::Received)).bind(3, from).bind(4, to);
+  rows.Bind(1, session).Bind(2, static_cast<int>(record::Direction::Received)).Bind(3, from).Bind(4, to);
   std::vector<ReplayChunk> chunks;
-  while (rows.step()) chunks.push_back({std::chrono::nanoseconds(rows.integer(0) - from), rows.text(1)});
+  while (rows.Step()) chunks.push_back({std::chrono::nanoseconds(rows.Integer(0) - from), rows.Text(1)});
   return chunks;
 }
 
