@@ -36,7 +36,10 @@ RecordBuilder::RecordBuilder(const std::string& path)
       m_event(m_db.prepare(
           "INSERT INTO event(session, t_ns, wall_ns, kind, number, text, began_t_ns) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)")),
       m_traffic(m_db.prepare(
-          "INSERT INTO traffic(session, t_ns, wall_ns, direction, bytes) VALUES (?1, ?2, ?3, ?4, ?5)")) {}
+          "INSERT INTO traffic(session, t_ns, wall_ns, direction, bytes) VALUES (?1, ?2, ?3, ?4, ?5)")),
+      m_alarm(m_db.prepare(
+          "INSERT INTO alarm(session, t_ns, wall_ns, point, transition, priority, text, reason, until_t_ns, user)"
+          " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)")) {}
 
 record::Statement& RecordBuilder::reuse(record::Statement& insert) {
   insert.reset();
@@ -127,6 +130,23 @@ void RecordBuilder::traffic(Nanoseconds t, record::Direction direction, const st
       .bind(3, m_startedWallNs + t)
       .bind(4, static_cast<int>(direction))
       .bindBlob(5, bytes)
+      .step();
+}
+
+void RecordBuilder::alarm(Nanoseconds t, const std::string& point, const std::string& transition,
+                         const std::string& priority, const std::string& text, const std::optional<std::string>& reason,
+                         std::optional<Nanoseconds> until, const std::optional<std::string>& user) {
+  reuse(m_alarm)
+      .bind(1, m_session)
+      .bind(2, t)
+      .bind(3, m_startedWallNs + t)
+      .bind(4, point)
+      .bind(5, transition)
+      .bind(6, priority)
+      .bind(7, text)
+      .bind(8, reason)
+      .bind(9, until)
+      .bind(10, user)
       .step();
 }
 
