@@ -185,6 +185,15 @@ TEST_F(HistoryWindowTest, AlarmsAreSpansInTheirPriorityColourAndTheReportIsShown
                   axis.clockText(*span.acknowledged) + ", cleared " + axis.clockText(span.end));
     EXPECT_EQ(PriorityColour(span.priority), c.colour);
   }
+  // G3 returned 10 s after its raise and was acknowledged 4.8 s later:
+  // paler in between.
+  const QRect g3 = timeline.spanRect(0);
+  ASSERT_EQ(timeline.alarmSpans()[0].point, "G3");
+  const QColor medium = PriorityColour(AlarmPriority::Medium);
+  EXPECT_EQ(shot.pixelColor(g3.left() + g3.width() * 85 / 100, g3.center().y()),
+            QColor((medium.red() + 255) / 2, (medium.green() + 255) / 2, (medium.blue() + 255) / 2));
+  EXPECT_EQ(shot.pixelColor(g3.left() + g3.width() * 50 / 100, g3.center().y()), medium);
+
   // The warning still stands at the record's end, unacknowledged.
   const AlarmSpan& standing = timeline.alarmSpans().back();
   EXPECT_FALSE(standing.cleared);

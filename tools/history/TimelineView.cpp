@@ -190,18 +190,27 @@ void TimelineView::paintEvent(QPaintEvent*) {
     for (int row = 0; row < alarmRowCount(); ++row) {
       const QRect r = alarmRect(row);
       painter.setPen(palette().color(QPalette::Text));
-      // A long point name ("ANSWERS-GAUGES") is cut to the margin; the
-      // tooltip has it whole.
+      // A long point name is cut at its front ("…GAUGES"), where the
+      // ANSWERS- points are alike; the tooltip has it whole.
       const QRect label(0, r.top(), static_cast<int>(m_left) - 6, r.height());
       painter.drawText(label, Qt::AlignRight | Qt::AlignVCenter,
-                       fontMetrics().elidedText(m_rowNames[static_cast<std::size_t>(row)], Qt::ElideRight, label.width()));
+                       fontMetrics().elidedText(m_rowNames[static_cast<std::size_t>(row)], Qt::ElideLeft, label.width()));
       painter.fillRect(r, palette().color(QPalette::AlternateBase));
     }
     for (std::size_t i = 0; i < m_spans.size(); ++i) {
       const QRect bar = spanRect(i);
       if (bar.isEmpty()) continue;
       const AlarmSpan& span = m_spans[i];
-      painter.fillRect(bar, PriorityColour(span.priority));
+      // Returned but not yet acknowledged (or cleared): paler than
+      // where the condition stood.
+      const QColor colour = PriorityColour(span.priority);
+      painter.fillRect(bar, QColor((colour.red() + 255) / 2, (colour.green() + 255) / 2, (colour.blue() + 255) / 2));
+      for (const auto& [began, returned] : span.active) {
+        if (returned < m_axis.from() || began > m_axis.to()) continue;
+        const int x0 = std::max(static_cast<int>(std::floor(m_navigator.xOf(std::max(began, m_axis.from())))), bar.left());
+        const int x1 = std::min(static_cast<int>(std::floor(m_navigator.xOf(std::min(returned, m_axis.to())))), bar.right());
+        painter.fillRect(QRect(x0, bar.top(), std::max(x1 - x0 + 1, 2), bar.height()), colour);
+      }
       // Still standing at the record's end: an open right edge.
       if (!span.cleared) painter.fillRect(QRect(bar.right() - 1, bar.top() - 2, 2, bar.height() + 4), QColor(20, 20, 20));
       if (span.acknowledged && *span.acknowledged >= m_axis.from() && *span.acknowledged <= m_axis.to()) {

@@ -2,7 +2,8 @@
 // colour the panel gave the device's shape (as stored in the record), with
 // the operator's commands as marks on the band of their device. Below them,
 // one row per alarm point: each alarm a bar from its raise to its clearing
-// in its priority's colour, a dark notch where it was acknowledged.
+// in its priority's colour (paler where it had returned but was not yet
+// acknowledged), a dark notch where it was acknowledged.
 #pragma once
 
 #include <QWidget>
