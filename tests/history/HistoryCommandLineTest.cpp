@@ -50,10 +50,45 @@ TEST(HistoryCommandLineTest, ReadsTheRecordAndItsOptions) {
   }
 }
 
+TEST(HistoryCommandLineTest, TheAlarmReportIsAFlagThatTakesTheRangeAndTheCsv) {
+  struct Case {
+    std::vector<std::string_view> args;
+    bool ok;
+    bool report;
+    const char* csv;
+    const char* error;  // a part of the message
+  };
+  const Case cases[] = {
+      {{"run.halvorn", "--alarm-report"}, true, true, "", ""},
+      {{"--alarm-report", "run.halvorn", "--session", "2", "--from", "60", "--to", "120", "--csv", "a.csv"},
+       true, true, "a.csv", ""},
+      {{"run.halvorn", "--csv", "r.csv"}, true, false, "r.csv", ""},
+      {{"--alarm-report"}, false, false, "", "no record given"},
+      {{"run.halvorn", "--alarm-report", "--png", "c.png"}, false, false, "", "--png does not go with --alarm-report"},
+      {{"run.halvorn", "--alarm-report=yes"}, false, false, "", "unknown option --alarm-report=yes"},
+      {{"run.halvorn", "--alarm-reports"}, false, false, "", "unknown option --alarm-reports"},
+  };
+  for (const Case& c : cases) {
+    std::string line;
+    for (const auto a : c.args) line += std::string(a) + " ";
+    SCOPED_TRACE(line);
+    const HistoryOptions o = ParseHistoryCommandLine(c.args);
+    if (!c.ok) {
+      EXPECT_EQ(o.outcome, HistoryOptions::Outcome::Fail);
+      EXPECT_NE(o.error.find(c.error), std::string::npos) << o.error;
+      continue;
+    }
+    ASSERT_EQ(o.outcome, HistoryOptions::Outcome::Run) << o.error;
+    EXPECT_EQ(o.alarmReport, c.report);
+    EXPECT_EQ(o.csv, c.csv);
+    EXPECT_TRUE(o.headless()) << "a report opens no window";
+  }
+}
+
 TEST(HistoryCommandLineTest, HelpSaysHowTimesAreWritten) {
   const std::string help = HistoryHelpText();
   for (const char* part : {"--csv OUT", "--png OUT", "--from T", "seconds from the session's start", "ISO 8601",
-                           "Exit status 2"})
+                           "Exit status 2", "--alarm-report", "EEMUA 191"})
     EXPECT_NE(help.find(part), std::string::npos) << part;
 }
 

@@ -1,6 +1,6 @@
 // The viewer's window on a recorded incident, offscreen: the trends and
 // their gaps, the timeline's colours, the event log's filter, the
-// crosshair, and following a record that is still being written.
+// crosshair, the alarm spans and report, and following a record that is still being written.
 #include "HistoryWindow.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineSeries>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
 #include <QTextDocument>
@@ -139,6 +141,80 @@ TEST_F(HistoryWindowTest, TheTimelineColoursEachValveAsThePanelDid) {
             "V5 at " + m_window->timeAxis().clockText(S(Incident::kV5Command)) + " by the operator: Open");
   EXPECT_EQ(timeline.tipAt(QPoint(band.right() - 2, band.center().y())),
             "V5 open since " + m_window->timeAxis().clockText(S(Incident::kV5Open)));
+}
+
+TEST_F(HistoryWindowTest, AlarmsAreSpansInTheirPriorityColourAndTheReportIsShown) {
+  m_path = m_dir / "alarms.halvorn";
+  {
+    RecordBuilder b(m_path);
+    testing::WriteIncidentSession(b, kStart);
+    testing::WriteIncidentAlarms(b);
+  }
+  open();
+  TimelineView& timeline = m_window->timeline();
+  ASSERT_EQ(timeline.alarmSpans().size(), 5u);
+  EXPECT_EQ(timeline.alarmRowCount(), 5);
+  EXPECT_GE(timeline.height(), timeline.alarmRect(4).bottom()) << "the rows fit";
+  struct Case {
+    const char* point;
+    QColor colour;
+    const char* tip;
+  };
+  const Case cases[] = {
+      {"G3", QColor(0xfd, 0x8d, 0x3c), "G3, medium priority: no response from pfeiffer bus"},
+      {"PORT", QColor(0xd7, 0x19, 0x1c), "PORT, high priority: Port 1 lost"},
+      {"ANSWERS-GAUGES", QColor(0xf2, 0xd3, 0x1b), "ANSWERS-GAUGES, low priority: no answers: gauges"},
+  };
+  QCoreApplication::processEvents();
+  const QImage shot = timeline.grab().toImage();
+  const TimeAxis& axis = m_window->timeAxis();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.point);
+    std::size_t i = 0;
+    while (i < timeline.alarmSpans().size() && timeline.alarmSpans()[i].point != c.point) ++i;
+    ASSERT_LT(i, timeline.alarmSpans().size());
+    const AlarmSpan& span = timeline.alarmSpans()[i];
+    const QRect bar = timeline.spanRect(i);
+    ASSERT_FALSE(bar.isEmpty());
+    EXPECT_TRUE(timeline.alarmRect(timeline.alarmRowOf(i)).contains(bar.center()));
+    // Just after the raise, well before the acknowledgement's mark.
+    const int x = bar.left() + 1;
+    EXPECT_EQ(shot.pixelColor(x, bar.center().y()), c.colour);
+    EXPECT_EQ(timeline.tipAt(QPoint(x, bar.center().y())),
+              QString(c.tip) + "\nraised " + axis.clockText(span.raised) + ", acknowledged " +
+                  axis.clockText(*span.acknowledged) + ", cleared " + axis.clockText(span.end));
+    EXPECT_EQ(PriorityColour(span.priority), c.colour);
+  }
+  // G3 returned 10 s after its raise and was acknowledged 4.8 s later:
+  // paler in between.
+  const QRect g3 = timeline.spanRect(0);
+  ASSERT_EQ(timeline.alarmSpans()[0].point, "G3");
+  const QColor medium = PriorityColour(AlarmPriority::Medium);
+  EXPECT_EQ(shot.pixelColor(g3.left() + g3.width() * 85 / 100, g3.center().y()),
+            QColor((medium.red() + 255) / 2, (medium.green() + 255) / 2, (medium.blue() + 255) / 2));
+  EXPECT_EQ(shot.pixelColor(g3.left() + g3.width() * 50 / 100, g3.center().y()), medium);
+
+  // The warning still stands at the record's end, unacknowledged.
+  const AlarmSpan& standing = timeline.alarmSpans().back();
+  EXPECT_FALSE(standing.cleared);
+  EXPECT_EQ(standing.end, S(Incident::kEnd));
+  const QRect bar = timeline.spanRect(timeline.alarmSpans().size() - 1);
+  EXPECT_NE(timeline.tipAt(bar.center()).indexOf("not cleared by the end of the record"), -1);
+
+  // The journal is in the log, and the report of what is shown opens beside.
+  m_window->logFilter().setKind(LogKind::Alarm);
+  EXPECT_EQ(LogRows(), 19);
+  m_window->timeAxis().setRange(S(Incident::kLost), S(Incident::kEnd));
+  m_window->showAlarmReport();
+  ASSERT_NE(m_window->alarmReportView(), nullptr);
+  EXPECT_TRUE(m_window->alarmReportView()->isVisible());
+  EXPECT_TRUE(m_window->alarmReportView()->isReadOnly());
+  const QString report = m_window->alarmReportView()->toPlainText();
+  EXPECT_EQ(report, m_window->alarmReportText());
+  EXPECT_NE(report.indexOf(QRegularExpression("\nalarms raised +3\n")), -1) << report.toStdString();
+  // It follows the range.
+  m_window->timeAxis().setRange(0, S(Incident::kEnd));
+  EXPECT_NE(m_window->alarmReportView()->toPlainText().indexOf(QRegularExpression("\nalarms raised +5\n")), -1);
 }
 
 TEST_F(HistoryWindowTest, TheLogFiltersByKindDeviceAndText) {

@@ -79,4 +79,35 @@ inline void WriteIncidentSession(RecordBuilder& b, Nanoseconds startWall) {
   b.commit();
 }
 
+// The alarm journal of the incident, as a panel with its alarms on keeps
+// it, into the session just written: G3's fault returns before it is
+// acknowledged, V5's is acknowledged while it stands, the lost port is
+// acknowledged after it came back, the greyed gauges are shelved for a
+// while, and a controller warning still stands at the end (5 alarms, 4
+// acknowledged after 14.8 s, 4.8 s, 30 s and 37 s).
+inline void WriteIncidentAlarms(RecordBuilder& b) {
+  using I = Incident;
+  const std::string user = "jdoe";
+  b.alarm(S(I::kG3FaultFrom + 0.2), "G3", "raised", "medium", "no response from pfeiffer bus");
+  b.alarm(S(I::kG3FaultTo + 0.2), "G3", "returned", "medium", "no response from pfeiffer bus");
+  b.alarm(S(I::kG3FaultFrom + 15), "G3", "acknowledged", "medium", "no response from pfeiffer bus", {}, {}, user);
+  b.alarm(S(I::kG3FaultFrom + 15), "G3", "cleared", "medium", "no response from pfeiffer bus");
+  b.alarm(S(I::kV5FaultFrom + 0.2), "V5", "raised", "medium", "no response from icpcon bus");
+  b.alarm(S(I::kV5FaultFrom + 5), "V5", "acknowledged", "medium", "no response from icpcon bus", {}, {}, user);
+  b.alarm(S(I::kV5FaultTo + 0.2), "V5", "returned", "medium", "no response from icpcon bus");
+  b.alarm(S(I::kV5FaultTo + 0.2), "V5", "cleared", "medium", "no response from icpcon bus");
+  b.alarm(S(I::kLost), "PORT", "raised", "high", "Port 1 lost");
+  b.alarm(S(I::kGrey), "ANSWERS-GAUGES", "raised", "low", "no answers: gauges");
+  b.alarm(S(I::kGrey + 2), "ANSWERS-GAUGES", "shelved", "low", "no answers: gauges", "port lost, known",
+          S(I::kGrey + 2 + 900), user);
+  b.alarm(S(I::kGrey + 7), "ANSWERS-GAUGES", "unshelved", "low", "no answers: gauges", {}, {}, user);
+  b.alarm(S(I::kReopened), "PORT", "returned", "high", "Port 1 lost");
+  b.alarm(S(I::kReopened + 1), "ANSWERS-GAUGES", "returned", "low", "no answers: gauges");
+  b.alarm(S(I::kLost + 30), "PORT", "acknowledged", "high", "Port 1 lost", {}, {}, user);
+  b.alarm(S(I::kLost + 30), "PORT", "cleared", "high", "Port 1 lost");
+  b.alarm(S(I::kGrey + 37), "ANSWERS-GAUGES", "acknowledged", "low", "no answers: gauges", {}, {}, user);
+  b.alarm(S(I::kGrey + 37), "ANSWERS-GAUGES", "cleared", "low", "no answers: gauges");
+  b.alarm(S(250), "WARNING-105", "raised", "low", "105 warning, \"vent\", check");
+}
+
 }  // namespace halvorn::testing

@@ -31,6 +31,10 @@ HistoryOptions ParseHistoryCommandLine(std::span<const std::string_view> argumen
       options.outcome = HistoryOptions::Outcome::ShowHelp;
       return options;
     }
+    if (arg == "--alarm-report") {
+      options.alarmReport = true;
+      continue;
+    }
     if (!arg.starts_with("-") || arg == "-") {
       if (!options.file.empty()) return Failed("more than one record given: " + options.file + " and " + std::string(arg));
       options.file = arg;
@@ -53,6 +57,7 @@ HistoryOptions ParseHistoryCommandLine(std::span<const std::string_view> argumen
     *option->into = value;
   }
   if (options.file.empty()) return Failed("no record given: halvorn-history FILE (see --help)");
+  if (options.alarmReport && !options.png.empty()) return Failed("--png does not go with --alarm-report (see --help)");
   if (!session.empty()) {
     const auto [end, error] = std::from_chars(session.data(), session.data() + session.size(), options.session);
     if (error != std::errc() || end != session.data() + session.size() || options.session < 1)
@@ -68,6 +73,7 @@ HistoryOptions ParseHistoryCommandLine(int argc, const char* const* argv) {
 
 std::string HistoryHelpText() {
   return "usage: halvorn-history FILE [--session N] [--from T] [--to T] [--csv OUT] [--png OUT]\n"
+         "       halvorn-history FILE --alarm-report [--session N] [--from T] [--to T] [--csv OUT]\n"
          "\n"
          "Shows a session record written by halvorn-panel --record FILE: pressure trends, flows,\n"
          "the valves and pumps on a timeline, and the event log. The record is opened read-only;\n"
@@ -83,6 +89,14 @@ std::string HistoryHelpText() {
          "  --csv OUT     write the range as CSV and exit without a window: time (ISO 8601, local),\n"
          "                G1..G8 in mBar, MFC1..MFC4 in percent; an empty cell had no valid value\n"
          "  --png OUT     draw the charts of the range into a PNG and exit without a window\n"
+         "  --alarm-report\n"
+         "                print EEMUA 191's alarm figures of the range beside the guide's targets\n"
+         "                (alarms per 10 minutes, hour and day, floods, standing and chattering\n"
+         "                alarms, the most frequent points, the priority split, the median time to\n"
+         "                acknowledge) and exit without a window; with --csv OUT, OUT gets the alarm\n"
+         "                journal's rows of the range instead of the readings: time, point,\n"
+         "                transition, priority, text, reason, until, user. A record written without\n"
+         "                alarms reports none\n"
          "  -h, --help    this text\n"
          "\n"
          "An OUT that is FILE or one of the files beside it (FILE-wal, FILE-shm, FILE-journal) is\n"

@@ -1,6 +1,7 @@
 // The history viewer's command line. Parsing is a pure function over the
 // arguments; main() prints and exits.
 //   halvorn-history FILE [--session N] [--from T] [--to T] [--csv OUT] [--png OUT]
+//   halvorn-history FILE --alarm-report [--session N] [--from T] [--to T] [--csv OUT]
 #pragma once
 
 #include <cstdint>
@@ -19,9 +20,12 @@ struct HistoryOptions {
   std::string to;
   std::string csv;  // export and exit, no window
   std::string png;
+  // Print the alarm figures of the range and exit; --csv then writes the
+  // alarm journal's rows instead of the readings.
+  bool alarmReport = false;
   std::string error;  // for Fail: one line without a newline
 
-  bool headless() const { return !csv.empty() || !png.empty(); }
+  bool headless() const { return alarmReport || !csv.empty() || !png.empty(); }
 };
 
 constexpr int kHistoryFailureStatus = 2;

@@ -4,6 +4,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDialog>
+#include <QFontDatabase>
+#include <QPlainTextEdit>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -19,6 +22,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "AlarmReport.h"
 #include "CsvExport.h"
 #include "ExportFile.h"
 #include "Saturating.h"
@@ -180,6 +184,8 @@ void HistoryWindow::buildControls() {
   bar->addWidget(m_flowUnit);
   connect(m_flowUnit, &QComboBox::currentIndexChanged, this, [this](int i) { showFlowsIn(i == 1); });
   bar->addSeparator();
+  bar->addAction("Alarm report…", this, &HistoryWindow::showAlarmReport);
+  bar->addSeparator();
   bar->addAction("CSV…", this, [this] {
     const QString path = QFileDialog::getSaveFileName(this, "Visible range to CSV", "history.csv", "CSV (*.csv)");
     QString error;
@@ -228,6 +234,7 @@ void HistoryWindow::showSession(SessionData data) {
   m_axis.setExtent(m_data.end());
   m_log->setEntries(LogEntries(m_data));
   updateLogChoices();
+  m_timeline->setData(&m_data);
   m_axis.setRange(0, std::max<Nanoseconds>(m_data.end(), kNanosecondsPerSecond));
   redrawAll();
 }
@@ -269,6 +276,7 @@ void HistoryWindow::readMore() {
   m_axis.setExtent(end);
   m_log->setEntries(LogEntries(m_data));
   updateLogChoices();
+  m_timeline->setData(&m_data);
   // The end was in view: keep it there, moving the range with it.
   if (m_axis.to() >= oldEnd && m_axis.from() <= oldEnd) {
     const Nanoseconds moved = SaturatingSub(end, oldEnd);
@@ -310,6 +318,7 @@ void HistoryWindow::redrawAll() {
   m_pressure->redraw();
   m_flows->redraw();
   m_timeline->update();
+  if (m_report && m_report->isVisible()) m_reportText->setPlainText(alarmReportText());
   m_status->setText(QString("%1 to %2").arg(m_axis.clockText(m_axis.from()), m_axis.clockText(m_axis.to())) +
                     (m_data.session.ended || !m_follow.isActive() ? "" : "  (following the record)"));
 }
@@ -369,6 +378,30 @@ QString HistoryWindow::crosshairText() const {
                  (s->quality == record::Quality::NoData ? QString("no data") : Name(s->text));
   }
   return parts.join("  ");
+}
+
+QString HistoryWindow::alarmReportText() const {
+  return QString::fromStdString(AlarmReportText(m_data, m_axis.from(), m_axis.to()));
+}
+
+void HistoryWindow::showAlarmReport() {
+  if (!m_report) {
+    m_report = new QDialog(this);
+    m_report->setWindowTitle("Alarm report");
+    auto* layout = new QVBoxLayout(m_report);
+    m_reportText = new QPlainTextEdit;
+    m_reportText->setReadOnly(true);
+    m_reportText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_reportText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    layout->addWidget(m_reportText);
+    auto* close = new QPushButton("Close");
+    connect(close, &QPushButton::clicked, m_report, &QDialog::close);
+    layout->addWidget(close, 0, Qt::AlignRight);
+    m_report->resize(820, 620);
+  }
+  m_reportText->setPlainText(alarmReportText());
+  m_report->show();
+  m_report->raise();
 }
 
 bool HistoryWindow::exportTo(const QString& path, const std::function<void(std::ostream&)>& write, QString* error) {

@@ -16,6 +16,8 @@
 #include "TrendChart.h"
 
 class QComboBox;
+class QDialog;
+class QPlainTextEdit;
 class QLabel;
 class QLineEdit;
 class QTableView;
@@ -53,6 +55,13 @@ class HistoryWindow : public QMainWindow {
   QLabel& crosshairLabel() { return *m_crosshair; }
   // Why the last read of the record failed; empty while reading works.
   QString readError() const;
+
+  // The alarm figures of the visible range, as --alarm-report prints them.
+  QString alarmReportText() const;
+  // Opens (or raises) the read-only window with that text; it follows the
+  // visible range while it is open.
+  void showAlarmReport();
+  QPlainTextEdit* alarmReportView() { return m_reportText; }
 
   bool exportCsv(const QString& path, QString* error);
   bool exportPng(const QString& path, QString* error);
@@ -99,6 +108,8 @@ class HistoryWindow : public QMainWindow {
   QLabel* m_crosshair = nullptr;
   QLabel* m_status = nullptr;
   QLabel* m_readError = nullptr;
+  QDialog* m_report = nullptr;
+  QPlainTextEdit* m_reportText = nullptr;
   QTimer m_follow;
 };
 

@@ -16,6 +16,8 @@ std::string_view KindName(LogKind kind) {
       return "link event";
     case LogKind::Gap:
       return "gap";
+    case LogKind::Alarm:
+      return "alarm";
     case LogKind::Record:
       break;
   }
@@ -41,6 +43,15 @@ std::vector<LogEntry> LogEntries(const SessionData& data) {
       entry.device = e.kind == "open failed" ? "" : "port " + std::to_string(*e.number);
     }
     entries.push_back(std::move(entry));
+  }
+  // "raised (high): Port 1 lost", "acknowledged (high) by jdoe",
+  // "shelved (low): pump hot, for maintenance".
+  for (const AlarmRow& a : data.alarms) {
+    std::string text = a.transition + " (" + a.priority + ")";
+    if (a.transition == "raised" || a.transition == "returned") text += ": " + a.text;
+    if (a.reason) text += ", " + *a.reason;
+    if (a.user) text += " by " + *a.user;
+    entries.push_back({a.t, LogKind::Alarm, a.point, std::move(text)});
   }
   std::stable_sort(entries.begin(), entries.end(), [](const LogEntry& a, const LogEntry& b) { return a.t < b.t; });
   return entries;

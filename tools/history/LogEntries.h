@@ -1,6 +1,6 @@
 // The rows of the viewer's event log: the operator's commands, the
 // controller's warnings, device faults, link events and the record's own
-// gaps, on one time line.
+// gaps, and the alarm journal's transitions, on one time line.
 #pragma once
 
 #include <string>
@@ -11,17 +11,18 @@
 
 namespace halvorn::history {
 
-enum class LogKind { Command, Warning, Fault, Link, Gap, Record };
-constexpr LogKind kLogKinds[] = {LogKind::Command, LogKind::Warning, LogKind::Fault,
-                                 LogKind::Link,    LogKind::Gap,     LogKind::Record};
+enum class LogKind { Command, Warning, Fault, Link, Gap, Record, Alarm };
+constexpr LogKind kLogKinds[] = {LogKind::Command, LogKind::Warning, LogKind::Fault, LogKind::Link,
+                                 LogKind::Gap,     LogKind::Record,  LogKind::Alarm};
 
-// "operator command", "warning", "fault", "link event", "gap", "recording".
+// "operator command", "warning", "fault", "link event", "gap", "recording",
+// "alarm".
 std::string_view KindName(LogKind kind);
 
 struct LogEntry {
   Nanoseconds t = 0;
   LogKind kind = LogKind::Command;
-  std::string device;  // "V5", "G3", "port 1"; empty for none
+  std::string device;  // "V5", "G3", "port 1", an alarm point; empty for none
   std::string text;
 };
 

@@ -2,7 +2,8 @@
 // plant polled five times a second for H hours (24 by default), straight
 // into the record's tables: a pump-down from atmosphere in the first
 // minutes, flows set by the operator now and then, a valve fault, a gauge
-// fault and a lost port. It is the long record the viewer is measured on and
+// fault and a lost port, with the alarm journal of those faults as a panel
+// with its alarms on keeps it. It is the long record the viewer is measured on and
 // the stand-in for a real session in the README's screenshots.
 #include <algorithm>
 #include <chrono>
@@ -206,6 +207,53 @@ int Run(const std::string& path, const Scenario& scenario) {
       record.commit();
       record.begin();
     }
+  }
+  // What the faults raised, and what the operator did about them. The
+  // valve's alarm is acknowledged while it stands and clears as it returns;
+  // the gauge's returns unacknowledged and clears on its acknowledgement.
+  struct Transition {
+    double s;
+    const char* point;
+    const char* transition;
+    const char* priority;
+    const char* text;
+  };
+  const Transition journal[] = {
+      {kValveFault + 0.2, "V5", "raised", "medium", "no response from icpcon bus"},
+      {kValveFault + 20, "V5", "acknowledged", "medium", "no response from icpcon bus"},
+      {kValveFaultEnd + 0.2, "V5", "returned", "medium", "no response from icpcon bus"},
+      {kValveFaultEnd + 0.2, "V5", "cleared", "medium", "no response from icpcon bus"},
+      {kGaugeFault + 0.2, "G3", "raised", "medium", "no response from pfeiffer bus"},
+      {kGaugeFaultEnd + 0.2, "G3", "returned", "medium", "no response from pfeiffer bus"},
+      {kGaugeFaultEnd + 40, "G3", "acknowledged", "medium", "no response from pfeiffer bus"},
+      {kGaugeFaultEnd + 40, "G3", "cleared", "medium", "no response from pfeiffer bus"},
+      {kPortLost, "PORT", "raised", "high", "Port 1 lost"},
+      {kPortLost + 3, "ANSWERS-GAUGES", "raised", "low", "no answers: gauges"},
+      {kPortLost + 3, "ANSWERS-VALVES", "raised", "low", "no answers: valves"},
+      {kPortLost + 3, "ANSWERS-PUMPS", "raised", "low", "no answers: pumps"},
+      {kPortLost + 3, "ANSWERS-FLOWS", "raised", "low", "no answers: flows"},
+      {kPortLost + 15, "PORT", "acknowledged", "high", "Port 1 lost"},
+      {kPortBack, "PORT", "returned", "high", "Port 1 lost"},
+      {kPortBack, "PORT", "cleared", "high", "Port 1 lost"},
+      {kPortBack + 1, "ANSWERS-GAUGES", "returned", "low", "no answers: gauges"},
+      {kPortBack + 1, "ANSWERS-VALVES", "returned", "low", "no answers: valves"},
+      {kPortBack + 1, "ANSWERS-PUMPS", "returned", "low", "no answers: pumps"},
+      {kPortBack + 1, "ANSWERS-FLOWS", "returned", "low", "no answers: flows"},
+      {kPortBack + 30, "ANSWERS-GAUGES", "acknowledged", "low", "no answers: gauges"},
+      {kPortBack + 30, "ANSWERS-GAUGES", "cleared", "low", "no answers: gauges"},
+      {kPortBack + 30, "ANSWERS-VALVES", "acknowledged", "low", "no answers: valves"},
+      {kPortBack + 30, "ANSWERS-VALVES", "cleared", "low", "no answers: valves"},
+      {kPortBack + 30, "ANSWERS-PUMPS", "acknowledged", "low", "no answers: pumps"},
+      {kPortBack + 30, "ANSWERS-PUMPS", "cleared", "low", "no answers: pumps"},
+      {kPortBack + 30, "ANSWERS-FLOWS", "acknowledged", "low", "no answers: flows"},
+      {kPortBack + 30, "ANSWERS-FLOWS", "cleared", "low", "no answers: flows"},
+  };
+  for (const Transition& j : journal) {
+    const Nanoseconds t = static_cast<Nanoseconds>(j.s * kSecond);
+    if (t > end) break;
+    const bool byOperator = std::string_view(j.transition) == "acknowledged";
+    record.alarm(t, j.point, j.transition, j.priority, j.text, std::nullopt, std::nullopt,
+                 byOperator ? std::optional<std::string>("operator") : std::nullopt);
   }
   record.event(end, "closed", 1, "Port 1 closed");
   record.endSession(end, true);

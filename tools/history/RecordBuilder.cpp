@@ -36,7 +36,10 @@ RecordBuilder::RecordBuilder(const std::string& path)
       m_event(m_db.Prepare(
           "INSERT INTO event(session, t_ns, wall_ns, kind, number, text, began_t_ns) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)")),
       m_traffic(m_db.Prepare(
-          "INSERT INTO traffic(session, t_ns, wall_ns, direction, bytes) VALUES (?1, ?2, ?3, ?4, ?5)")) {}
+          "INSERT INTO traffic(session, t_ns, wall_ns, direction, bytes) VALUES (?1, ?2, ?3, ?4, ?5)")),
+      m_alarm(m_db.Prepare(
+          "INSERT INTO alarm(session, t_ns, wall_ns, point, transition, priority, text, reason, until_t_ns, user)"
+          " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)")) {}
 
 record::Statement& RecordBuilder::reuse(record::Statement& insert) {
   insert.Reset();
@@ -127,6 +130,23 @@ void RecordBuilder::traffic(Nanoseconds t, record::Direction direction, const st
       .Bind(3, m_startedWallNs + t)
       .Bind(4, static_cast<int>(direction))
       .BindBlob(5, bytes)
+      .Step();
+}
+
+void RecordBuilder::alarm(Nanoseconds t, const std::string& point, const std::string& transition,
+                         const std::string& priority, const std::string& text, const std::optional<std::string>& reason,
+                         std::optional<Nanoseconds> until, const std::optional<std::string>& user) {
+  reuse(m_alarm)
+      .Bind(1, m_session)
+      .Bind(2, t)
+      .Bind(3, m_startedWallNs + t)
+      .Bind(4, point)
+      .Bind(5, transition)
+      .Bind(6, priority)
+      .Bind(7, text)
+      .Bind(8, reason)
+      .Bind(9, until)
+      .Bind(10, user)
       .Step();
 }
 

@@ -34,6 +34,10 @@ class RecordBuilder {
   void event(Nanoseconds t, const std::string& kind, std::optional<std::int64_t> number, const std::string& text,
              std::optional<Nanoseconds> began = std::nullopt);
   void traffic(Nanoseconds t, record::Direction direction, const std::string& bytes);
+  // One transition of the alarm journal, in its words.
+  void alarm(Nanoseconds t, const std::string& point, const std::string& transition, const std::string& priority,
+             const std::string& text, const std::optional<std::string>& reason = std::nullopt,
+             std::optional<Nanoseconds> until = std::nullopt, const std::optional<std::string>& user = std::nullopt);
 
   // Gauge `n` (1..8) as the panel shows it: a valid reading in mBar (caption
   // "1.234E-5"), below or over its range, a fault with its text, or grey.
@@ -62,6 +66,7 @@ class RecordBuilder {
   record::Statement m_action;
   record::Statement m_event;
   record::Statement m_traffic;
+  record::Statement m_alarm;
   std::int64_t m_session = 0;
   Nanoseconds m_startedWallNs = 0;
 };

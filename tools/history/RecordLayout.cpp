@@ -33,6 +33,11 @@ const TableLayout kReadTables2[] = {
     {"command", {"session", "t_ns", "bytes"}},
 };
 
+// And layout 3's alarm journal.
+const TableLayout kReadTables3[] = {
+    {"alarm", {"session", "t_ns", "point", "transition", "priority", "text", "reason", "until_t_ns", "user"}},
+};
+
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
   return text;
@@ -98,6 +103,8 @@ void CheckRecordLayout(record::Database& db, const std::string& path) {
   for (const TableLayout& table : kReadTables) CheckTable(db, path, table);
   if (record::LayoutOf(db) >= 2)
     for (const TableLayout& table : kReadTables2) CheckTable(db, path, table);
+  if (record::LayoutOf(db) >= 3)
+    for (const TableLayout& table : kReadTables3) CheckTable(db, path, table);
 }
 
 }  // namespace halvorn::history

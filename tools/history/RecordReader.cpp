@@ -68,6 +68,7 @@ class TimeOrder {
     for (auto& rows : m_data.devices) f(rows);
     f(m_data.commands);
     f(m_data.events);
+    f(m_data.alarms);
   }
   template <typename Row>
   static void Merge(std::vector<Row>& rows, std::size_t kept) {
@@ -168,6 +169,26 @@ bool LoadEvents(Database& db, SessionData& data, std::int64_t layout) {
   return any;
 }
 
+// The journal of a layout-3 record; an older one ran without alarms.
+bool LoadAlarms(Database& db, SessionData& data, std::int64_t layout) {
+  if (layout < 3) return false;
+  Statement rows = db.Prepare(
+      "SELECT rowid, t_ns, point, transition, priority, text, reason, until_t_ns, user FROM alarm"
+      " WHERE +session = ?1 AND rowid > ?2 ORDER BY rowid");
+  rows.Bind(1, data.session.id).Bind(2, data.lastAlarmRow);
+  bool any = false;
+  while (rows.Step()) {
+    any = true;
+    data.lastAlarmRow = rows.Integer(0);
+    AlarmRow row{TimeOf(rows, 1), rows.Text(2), rows.Text(3), rows.Text(4), rows.Text(5), {}, {}, {}};
+    if (!rows.IsNull(6)) row.reason = rows.Text(6);
+    if (!rows.IsNull(7)) row.until = TimeOf(rows, 7);
+    if (!rows.IsNull(8)) row.user = rows.Text(8);
+    data.alarms.push_back(std::move(row));
+  }
+  return any;
+}
+
 }  // namespace
 
 namespace {
@@ -264,6 +285,7 @@ bool RecordReader::loadMore(SessionData& data) {
     any = LoadCommands(m_db, data) || any;
     any = LoadSetpoints(m_db, data, m_layout) || any;
     any = LoadEvents(m_db, data, m_layout) || any;
+    any = LoadAlarms(m_db, data, m_layout) || any;
   } catch (const DatabaseError& e) {
     m_budget->stop();
     m_db.Exec("COMMIT");

@@ -36,6 +36,7 @@ Nanoseconds SessionData::end() const {
     if (!series.empty()) later(series.back().t);
   if (!events.empty()) later(events.back().t);
   if (!commands.empty()) later(commands.back().t);
+  if (!alarms.empty()) later(alarms.back().t);
   return newest;
 }
 

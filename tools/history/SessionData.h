@@ -74,6 +74,18 @@ struct Event {
   std::string text;
 };
 
+// One `alarm` row: a transition of an alarm point, in the journal's words.
+struct AlarmRow {
+  Nanoseconds t = 0;
+  std::string point;       // "V7", "PORT", "G6-ABOVE"
+  std::string transition;  // "raised", "returned", "acknowledged", "shelved", "unshelved", "cleared"
+  std::string priority;    // "high", "medium", "low"
+  std::string text;
+  std::optional<std::string> reason;  // shelved: why
+  std::optional<Nanoseconds> until;   // shelved: when the shelf expires
+  std::optional<std::string> user;    // what an operator did: who
+};
+
 // A flow setpoint the panel sent: a flow setpoint frame that went out on
 // the line (a text rejected, or typed while the port was closed, is none).
 struct Setpoint {
@@ -113,6 +125,8 @@ struct SessionData {
   std::vector<std::pair<std::string, DeviceState>> faults;
   std::vector<Command> commands;
   std::vector<Event> events;
+  // The alarm journal; empty for a record of a layout before it.
+  std::vector<AlarmRow> alarms;
 
   // Where reading has got to, so that following a growing record reads
   // only what is new.
@@ -120,6 +134,7 @@ struct SessionData {
   std::int64_t lastActionRow = 0;
   std::int64_t lastEventRow = 0;
   std::int64_t lastCommandRow = 0;  // of the command table, or of the traffic of a layout-1 record
+  std::int64_t lastAlarmRow = 0;
 
   // The end of what is known: the session's last item, or the newest row
   // read when the session row lags behind.

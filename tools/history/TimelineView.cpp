@@ -17,7 +17,43 @@ namespace {
 constexpr int kBandHeight = 14;
 constexpr int kBandGap = 2;
 constexpr int kTop = 4;
+// Between the device bands and the alarm rows.
+constexpr int kAlarmGap = 8;
+// Points beyond the eighth share the last row.
+constexpr int kAlarmRows = 8;
+
+int BandsHeight() { return static_cast<int>(kTimelineDevices.size()) * (kBandHeight + kBandGap); }
+
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+QString PriorityName(AlarmPriority priority) {
+  switch (priority) {
+    case AlarmPriority::High:
+      return "high";
+    case AlarmPriority::Medium:
+      return "medium";
+    case AlarmPriority::Low:
+      return "low";
+    case AlarmPriority::Other:
+      break;
+  }
+  return "unknown";
+}
 }  // namespace
+
+QColor PriorityColour(AlarmPriority priority) {
+  switch (priority) {
+    case AlarmPriority::High:
+      return QColor(0xd7, 0x19, 0x1c);
+    case AlarmPriority::Medium:
+      return QColor(0xfd, 0x8d, 0x3c);
+    case AlarmPriority::Low:
+      return QColor(0xf2, 0xd3, 0x1b);
+    case AlarmPriority::Other:
+      break;
+  }
+  return QColor(0x99, 0x99, 0x99);
+}
 
 QColor StoredColour(std::uint32_t colour, const QPalette& palette) {
   // The panel's no-data grey is its palette's disabled text; on a white band
@@ -36,7 +72,45 @@ TimelineView::TimelineView(TimeAxis& axis, QWidget* parent)
 }
 
 QSize TimelineView::sizeHint() const {
-  return QSize(800, kTop * 2 + static_cast<int>(kTimelineDevices.size()) * (kBandHeight + kBandGap));
+  const int alarms = m_rowNames.empty() ? 0 : kAlarmGap + alarmRowCount() * (kBandHeight + kBandGap);
+  return QSize(800, kTop * 2 + BandsHeight() + alarms);
+}
+
+void TimelineView::setData(const SessionData* session) {
+  m_data = session;
+  const std::size_t rowsBefore = m_rowNames.size();
+  m_spans = session ? AlarmSpans(session->alarms, session->end()) : std::vector<AlarmSpan>{};
+  // A row per point in the order of its first alarm.
+  std::vector<std::string> points;
+  m_spanRows.clear();
+  for (const AlarmSpan& span : m_spans) {
+    auto found = std::find(points.begin(), points.end(), span.point);
+    if (found == points.end()) found = points.insert(points.end(), span.point);
+    m_spanRows.push_back(std::min(static_cast<int>(found - points.begin()), kAlarmRows - 1));
+  }
+  m_rowNames.clear();
+  for (std::size_t i = 0; i < points.size() && i < kAlarmRows; ++i) m_rowNames.push_back(Text(points[i]));
+  if (points.size() > kAlarmRows) m_rowNames.back() = QString("+%1 more").arg(points.size() - kAlarmRows + 1);
+  if (m_rowNames.size() != rowsBefore) {
+    setMinimumHeight(sizeHint().height());
+    updateGeometry();
+  }
+  update();
+}
+
+QRect TimelineView::alarmRect(int row) const {
+  return QRect(static_cast<int>(m_left), kTop + BandsHeight() + kAlarmGap + row * (kBandHeight + kBandGap),
+               static_cast<int>(m_right - m_left), kBandHeight);
+}
+
+QRect TimelineView::spanRect(std::size_t span) const {
+  const AlarmSpan& a = m_spans[span];
+  if (a.end < m_axis.from() || a.raised > m_axis.to()) return {};
+  const QRect row = alarmRect(m_spanRows[span]);
+  const int x0 = static_cast<int>(std::floor(std::max(m_navigator.xOf(std::max(a.raised, m_axis.from())), m_left)));
+  const int x1 = static_cast<int>(std::floor(std::min(m_navigator.xOf(std::min(a.end, m_axis.to())), m_right)));
+  // An alarm shorter than a pixel is still a pixel.
+  return QRect(x0, row.top() + 2, std::max(x1 - x0 + 1, 2), row.height() - 4);
 }
 
 void TimelineView::setPlotEdges(double left, double right) {
@@ -111,6 +185,40 @@ void TimelineView::paintEvent(QPaintEvent*) {
       painter.drawPath(mark);
     }
   }
+  if (!m_rowNames.empty()) {
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    for (int row = 0; row < alarmRowCount(); ++row) {
+      const QRect r = alarmRect(row);
+      painter.setPen(palette().color(QPalette::Text));
+      // A long point name is cut at its front ("…GAUGES"), where the
+      // ANSWERS- points are alike; the tooltip has it whole.
+      const QRect label(0, r.top(), static_cast<int>(m_left) - 6, r.height());
+      painter.drawText(label, Qt::AlignRight | Qt::AlignVCenter,
+                       fontMetrics().elidedText(m_rowNames[static_cast<std::size_t>(row)], Qt::ElideLeft, label.width()));
+      painter.fillRect(r, palette().color(QPalette::AlternateBase));
+    }
+    for (std::size_t i = 0; i < m_spans.size(); ++i) {
+      const QRect bar = spanRect(i);
+      if (bar.isEmpty()) continue;
+      const AlarmSpan& span = m_spans[i];
+      // Returned but not yet acknowledged (or cleared): paler than
+      // where the condition stood.
+      const QColor colour = PriorityColour(span.priority);
+      painter.fillRect(bar, QColor((colour.red() + 255) / 2, (colour.green() + 255) / 2, (colour.blue() + 255) / 2));
+      for (const auto& [began, returned] : span.active) {
+        if (returned < m_axis.from() || began > m_axis.to()) continue;
+        const int x0 = std::max(static_cast<int>(std::floor(m_navigator.xOf(std::max(began, m_axis.from())))), bar.left());
+        const int x1 = std::min(static_cast<int>(std::floor(m_navigator.xOf(std::min(returned, m_axis.to())))), bar.right());
+        painter.fillRect(QRect(x0, bar.top(), std::max(x1 - x0 + 1, 2), bar.height()), colour);
+      }
+      // Still standing at the record's end: an open right edge.
+      if (!span.cleared) painter.fillRect(QRect(bar.right() - 1, bar.top() - 2, 2, bar.height() + 4), QColor(20, 20, 20));
+      if (span.acknowledged && *span.acknowledged >= m_axis.from() && *span.acknowledged <= m_axis.to()) {
+        const int x = static_cast<int>(m_navigator.xOf(*span.acknowledged));
+        painter.fillRect(QRect(x - 1, bar.top() - 2, 3, bar.height() + 4), QColor(20, 20, 20));
+      }
+    }
+  }
   const Nanoseconds cursor = m_axis.cursor();
   if (cursor != TimeAxis::kNoCursor) {
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -122,6 +230,16 @@ void TimelineView::paintEvent(QPaintEvent*) {
 
 QString TimelineView::tipAt(QPoint at) const {
   if (!m_data) return {};
+  // The alarm rows: the latest alarm under the pointer, within a few pixels.
+  for (std::size_t i = m_spans.size(); i-- > 0;) {
+    if (!spanRect(i).adjusted(-3, -2, 3, 2).contains(at)) continue;
+    const AlarmSpan& a = m_spans[i];
+    QString tip = QString("%1, %2 priority: %3\nraised %4").arg(Text(a.point), PriorityName(a.priority), Text(a.text),
+                                                               m_axis.clockText(a.raised));
+    if (a.acknowledged) tip += ", acknowledged " + m_axis.clockText(*a.acknowledged);
+    tip += a.cleared ? ", cleared " + m_axis.clockText(a.end) : QString(", not cleared by the end of the record");
+    return tip;
+  }
   int band = -1;
   for (int b = 0; b < static_cast<int>(kTimelineDevices.size()); ++b)
     if (bandRect(b).adjusted(0, -1, 0, 1).contains(at)) band = b;

@@ -1,9 +1,11 @@
 // halvorn-history FILE: the history viewer. With --csv or --png it exports
-// and exits without a window (for scripts); otherwise it opens the window.
+// and exits without a window (for scripts), with --alarm-report it prints
+// the alarm figures; otherwise it opens the window.
 #include <QApplication>
 #include <cstdio>
 #include <iostream>
 
+#include "AlarmReport.h"
 #include "CsvExport.h"
 #include "ExportFile.h"
 #include "HistoryCommandLine.h"
@@ -97,6 +99,15 @@ int main(int argc, char** argv) {
   const auto range = RangeOf(options, data, error);
   if (!range) return Fail(error);
 
+  if (options.alarmReport) {
+    if (!options.csv.empty()) {
+      const auto write = [&](std::ostream& out) { WriteAlarmCsv(out, data, range->from, range->to); };
+      if (!WriteExport(options.csv, write, error)) return Fail(error);
+    }
+    std::cout << AlarmReportText(data, range->from, range->to) << std::flush;
+    if (!std::cout) return Fail("cannot write the alarm report to standard output");
+    return 0;
+  }
   if (!options.csv.empty()) {
     const auto write = [&](std::ostream& out) { WriteCsv(out, data, range->from, range->to); };
     if (!WriteExport(options.csv, write, error)) return Fail(error);
