@@ -230,7 +230,7 @@ void RecordWriter::CommitBatch() {
   std::optional<Transaction> transaction;
   std::int64_t newest = m_lastT;
   std::optional<std::pair<std::int64_t, std::int64_t>> pendingAction;
-  std::optional<Statement> traffic, action, device, event, command;
+  std::optional<Statement> traffic, action, device, event, command, alarm;
   m_queue.Offer([&](const Item& item) {
     if (!transaction) {
       transaction.emplace(db);
@@ -240,6 +240,7 @@ void RecordWriter::CommitBatch() {
           db.prepare("INSERT INTO device_state VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"));
       event.emplace(db.prepare("INSERT INTO event VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)"));
       command.emplace(db.prepare("INSERT INTO command VALUES(?1, ?2, ?3, ?4, ?5)"));
+      alarm.emplace(db.prepare("INSERT INTO alarm VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"));
     }
     Statement* row = nullptr;
     switch (item.kind) {
@@ -276,6 +277,16 @@ void RecordWriter::CommitBatch() {
             .bind(5, item.number)
             .bind(6, item.text[1].value_or(""))
             .bind(7, item.began_ns);
+        break;
+      case Item::Kind::Alarm:
+        row = &*alarm;
+        row->bind(4, item.text[0].value_or(""))
+            .bind(5, item.text[1].value_or(""))
+            .bind(6, item.text[2].value_or(""))
+            .bind(7, item.text[3].value_or(""))
+            .bind(8, item.text[4])
+            .bind(9, item.number)
+            .bind(10, item.text[5]);
         break;
     }
     row->bind(1, m_session).bind(2, item.t_ns).bind(3, item.wall_ns);
