@@ -1,29 +1,33 @@
 #include "record/ItemQueue.h"
 
 #include <cstring>
+#include <tuple>
 #include <type_traits>
 
 namespace halvorn::record {
 namespace {
 
-// What goes into the buffer before an item's texts.
+// What goes into the buffer before an item's texts; each text present
+// follows as its length (a Length) and its bytes, so that the many items of
+// one text (the traffic) carry no room for the texts of an alarm.
 struct Header {
   Item::Kind kind;
-  std::uint8_t present;  // bit 0 number, bit 1 value, bits 2-4 texts, bit 5 began_ns
+  std::uint16_t present;  // bit 0 number, bit 1 value, bit 2 began_ns, bits 3.. texts
   std::int32_t code;
   std::int64_t t_ns;
   std::int64_t wall_ns;
   std::int64_t number;
   double value;
   std::int64_t began_ns;
-  std::array<std::uint32_t, 3> length;
 };
 static_assert(std::is_trivially_copyable_v<Header>);
+using Length = std::uint32_t;
 
-constexpr std::uint8_t kHasNumber = 1;
-constexpr std::uint8_t kHasValue = 2;
-constexpr std::uint8_t TextBit(std::size_t i) { return static_cast<std::uint8_t>(4u << i); }
-constexpr std::uint8_t kHasBegan = 32;
+constexpr std::uint16_t kHasNumber = 1;
+constexpr std::uint16_t kHasValue = 2;
+constexpr std::uint16_t kHasBegan = 4;
+constexpr std::uint16_t TextBit(std::size_t i) { return static_cast<std::uint16_t>(8u << i); }
+static_assert(TextBit(std::tuple_size_v<decltype(Item::text)> - 1) != 0);
 
 }  // namespace
 
@@ -34,7 +38,7 @@ ItemQueue::ItemQueue(std::size_t capacityBytes) : m_capacity(capacityBytes) {
 
 std::size_t ItemQueue::EncodedSize(const Item& item) {
   std::size_t size = sizeof(Header);
-  for (const auto& text : item.text) size += text ? text->size() : 0;
+  for (const auto& text : item.text) size += text ? sizeof(Length) + text->size() : 0;
   return size;
 }
 
@@ -42,20 +46,22 @@ bool ItemQueue::Append(const Item& item) {
   const std::size_t size = EncodedSize(item);
   if (m_filling.size() + size > m_capacity) return false;
   Header header{item.kind, 0, item.code, item.t_ns, item.wall_ns, item.number.value_or(0),
-                item.value.value_or(0.0), item.began_ns.value_or(0), {}};
+                item.value.value_or(0.0), item.began_ns.value_or(0)};
   if (item.number) header.present |= kHasNumber;
   if (item.value) header.present |= kHasValue;
   if (item.began_ns) header.present |= kHasBegan;
-  for (std::size_t i = 0; i < item.text.size(); ++i) {
-    if (!item.text[i]) continue;
-    header.present |= TextBit(i);
-    header.length[i] = static_cast<std::uint32_t>(item.text[i]->size());
-  }
+  for (std::size_t i = 0; i < item.text.size(); ++i)
+    if (item.text[i]) header.present |= TextBit(i);
   // Within the reserved capacity: insert never reallocates.
-  const char* raw = reinterpret_cast<const char*>(&header);
-  m_filling.insert(m_filling.end(), raw, raw + sizeof header);
+  const auto put = [this](const auto& value) {
+    const char* raw = reinterpret_cast<const char*>(&value);
+    m_filling.insert(m_filling.end(), raw, raw + sizeof value);
+  };
+  put(header);
   for (const auto& text : item.text) {
-    if (text) m_filling.insert(m_filling.end(), text->begin(), text->end());
+    if (!text) continue;
+    put(static_cast<Length>(text->size()));
+    m_filling.insert(m_filling.end(), text->begin(), text->end());
   }
   return true;
 }
@@ -112,8 +118,11 @@ std::size_t ItemQueue::Offer(const std::function<void(const Item&)>& take) {
     if (header.present & kHasBegan) item.began_ns = header.began_ns;
     for (std::size_t i = 0; i < item.text.size(); ++i) {
       if (!(header.present & TextBit(i))) continue;
-      item.text[i] = std::string_view(m_taking.data() + at, header.length[i]);
-      at += header.length[i];
+      Length length = 0;
+      std::memcpy(&length, m_taking.data() + at, sizeof length);
+      at += sizeof length;
+      item.text[i] = std::string_view(m_taking.data() + at, length);
+      at += length;
     }
     take(item);
     ++count;

@@ -23,14 +23,15 @@ namespace halvorn::record {
 // One row for one of the record's tables (see Schema.h); which fields mean
 // what depends on `kind`.
 struct Item {
-  enum class Kind : std::uint8_t { Traffic, Action, DeviceState, Event, Command };
+  enum class Kind : std::uint8_t { Traffic, Action, DeviceState, Event, Command, Alarm };
   Kind kind = Kind::Event;
   std::int64_t t_ns = 0;
   std::int64_t wall_ns = 0;
   // traffic: direction; device_state: quality.
   std::int32_t code = 0;
   // event: number; device_state: colour; action: the action's number in
-  // its session (1, 2, ...); command: the number of the action that sent it.
+  // its session (1, 2, ...); command: the number of the action that sent it;
+  // alarm: t_ns at which a shelf expires.
   std::optional<std::int64_t> number;
   // event 'gap': t_ns of the first item lost; the gap's own t_ns is when
   // items were kept again.
@@ -38,9 +39,10 @@ struct Item {
   // device_state: the reading in mBar or percent.
   std::optional<double> value;
   // traffic and command: {bytes}; action: {procedure, device, argument};
-  // device_state: {device, text, detail}; event: {kind, text}.
+  // device_state: {device, text, detail}; event: {kind, text};
+  // alarm: {point, transition, priority, text, reason, user}.
   // A field that is nullopt is stored as NULL.
-  std::array<std::optional<std::string_view>, 3> text{};
+  std::array<std::optional<std::string_view>, 6> text{};
 };
 
 class ItemQueue {

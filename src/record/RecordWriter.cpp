@@ -230,7 +230,7 @@ void RecordWriter::CommitBatch() {
   std::optional<Transaction> transaction;
   std::int64_t newest = m_lastT;
   std::optional<std::pair<std::int64_t, std::int64_t>> pendingAction;
-  std::optional<Statement> traffic, action, device, event, command;
+  std::optional<Statement> traffic, action, device, event, command, alarm;
   m_queue.Offer([&](const Item& item) {
     if (!transaction) {
       transaction.emplace(db);
@@ -240,6 +240,7 @@ void RecordWriter::CommitBatch() {
           db.Prepare("INSERT INTO device_state VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"));
       event.emplace(db.Prepare("INSERT INTO event VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)"));
       command.emplace(db.Prepare("INSERT INTO command VALUES(?1, ?2, ?3, ?4, ?5)"));
+      alarm.emplace(db.Prepare("INSERT INTO alarm VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"));
     }
     Statement* row = nullptr;
     switch (item.kind) {
@@ -276,6 +277,16 @@ void RecordWriter::CommitBatch() {
             .Bind(5, item.number)
             .Bind(6, item.text[1].value_or(""))
             .Bind(7, item.began_ns);
+        break;
+      case Item::Kind::Alarm:
+        row = &*alarm;
+        row->Bind(4, item.text[0].value_or(""))
+            .Bind(5, item.text[1].value_or(""))
+            .Bind(6, item.text[2].value_or(""))
+            .Bind(7, item.text[3].value_or(""))
+            .Bind(8, item.text[4])
+            .Bind(9, item.number)
+            .Bind(10, item.text[5]);
         break;
     }
     row->Bind(1, m_session).Bind(2, item.t_ns).Bind(3, item.wall_ns);

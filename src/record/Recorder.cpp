@@ -173,6 +173,16 @@ void Recorder::Warning(std::int64_t number, std::string_view line) {
   Push(item);
 }
 
+void Recorder::AlarmChanged(const AlarmTold& alarm) {
+  Item item = Stamped(Item::Kind::Alarm);
+  const auto orNull = [](std::string_view text) {
+    return text.empty() ? std::nullopt : std::optional<std::string_view>(text);
+  };
+  if (alarm.shelvedForMs) item.number = item.t_ns + *alarm.shelvedForMs * 1'000'000;
+  item.text = {alarm.point, alarm.transition, alarm.priority, alarm.text, orNull(alarm.reason), orNull(alarm.user)};
+  Push(item);
+}
+
 void Recorder::Recording(std::string_view text) {
   Item item = Stamped(Item::Kind::Event);
   item.text = {std::string_view("recording"), text, std::nullopt};

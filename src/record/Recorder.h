@@ -1,8 +1,8 @@
 // The window's side of the session record: listens to the core's feed and
 // turns what happened (bytes on the line, the operator's actions and the
-// commands they sent, the link's events, what the devices show) into items
-// for the writer's queue. It never waits and never allocates per item once
-// warmed up.
+// commands they sent, the link's events, what the devices show, the alarms'
+// transitions) into items for the writer's queue. It never waits and never
+// allocates per item once warmed up.
 //
 // When the queue had to drop items, the first item kept again comes after
 // a gap event, and the recorder then queues the whole current picture (every
@@ -55,6 +55,8 @@ class Recorder : public FeedListener {
   void Warning(std::int64_t number, std::string_view line) override;
   // Kept at most once a minute.
   void Counted(std::int32_t correct, std::int32_t crcErrors) override;
+  // Every transition, into the alarm journal; lost in a gap like any item.
+  void AlarmChanged(const AlarmTold& alarm) override;
 
   // The run is ending: records what is counted but not yet recorded (a
   // run of failed tries still going on).

@@ -30,17 +30,25 @@ TEST(ItemQueueTest, ItemsComeOutInOrderWithTheirNullsAndEveryByte) {
   action.kind = Item::Kind::Action;
   action.t_ns = 9;
   action.text = {std::string_view("cmdConnect_Click"), std::nullopt, std::string_view("Connect")};
+  Item shelved;
+  shelved.kind = Item::Kind::Alarm;
+  shelved.number = 3'600'000'000'000;
+  shelved.text = {std::string_view("V5"), std::string_view("shelved"), std::string_view("medium"),
+                  std::string_view(""), std::nullopt, std::string_view("anna")};
 
   ASSERT_TRUE(queue.Push(testing::ReceivedItem(5, bytes)));
   ASSERT_TRUE(queue.Push(state));
   ASSERT_TRUE(queue.Push(action));
+  ASSERT_TRUE(queue.Push(shelved));
   const auto items = TakeItems(queue);
-  ASSERT_EQ(items.size(), 3u);
+  ASSERT_EQ(items.size(), 4u);
   EXPECT_EQ(items[0].text[0], bytes);
   EXPECT_EQ(items[0].wall_ns, 1'700'000'000'000'000'005);
   EXPECT_THAT(Described(items),
               ElementsAre("in '" + bytes + "'", "state G6 '1.234E-3' detail 'ok' colour 16777215 q0 0.001234",
-                          "action cmdConnect_Click NULL 'Connect'"));
+                          "action cmdConnect_Click NULL 'Connect'",
+                          "alarm V5 shelved medium '' until 3600000000000 by 'anna'"));
+  EXPECT_EQ(items[3].text[4], std::nullopt) << "a NULL is not an empty text";
   EXPECT_TRUE(TakeItems(queue).empty()) << "taken items are gone";
 }
 

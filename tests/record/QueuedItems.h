@@ -51,6 +51,13 @@ struct QueuedItem {
         if (value) d += " " + std::to_string(*value);
         return d;
       }
+      case Item::Kind::Alarm: {
+        std::string d = "alarm " + *text[0] + " " + *text[1] + " " + *text[2] + " " + quoted(text[3]);
+        if (text[4]) d += " reason " + quoted(text[4]);
+        if (number) d += " until " + std::to_string(*number);
+        if (text[5]) d += " by " + quoted(text[5]);
+        return d;
+      }
     }
     return "?";
   }

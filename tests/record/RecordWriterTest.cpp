@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -21,9 +22,12 @@
 #include <fstream>
 #include <set>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "QueuedItems.h"
 #include "record/Schema.h"
+#include "support/FieldRecord.h"
 #include "support/TemporaryDirectory.h"
 
 namespace halvorn::record {
@@ -170,6 +174,85 @@ TEST(RecordWriterTest, WhatCanNeverBeARecordIsRefusedBeforeAnythingIsMadeBesideI
   }
   EXPECT_EQ(std::filesystem::exists("/dev/zero-journal"), journalBefore);
   EXPECT_FALSE(std::filesystem::exists(":memory:"));
+}
+
+// A record of an older layout that a panel appends to is brought to this
+// layout in place: the alarm journal it lacked is there and empty, and what
+// its sessions recorded is as it was.
+TEST(RecordWriterTest, AnOlderRecordGetsThisLayoutInPlaceWithItsRowsUntouched) {
+  TemporaryDirectory dir;
+  using Columns = std::vector<std::pair<std::string, std::string>>;  // table, its columns
+  // What layout 1 had; layout 2 besides.
+  const Columns layout1 = {
+      {"session", "id, started_wall_ns, version, command_line, port_map, last_t_ns, ended"},
+      {"traffic", "session, t_ns, wall_ns, direction, bytes"},
+      {"action", "session, t_ns, wall_ns, procedure, device, argument"},
+      {"device_state", "session, t_ns, wall_ns, device, text, detail, colour, quality, value"},
+      {"event", "session, t_ns, wall_ns, kind, number, text"},
+  };
+  Columns layout2 = layout1;
+  layout2.insert(layout2.end(), {{"event", "began_t_ns"}, {"command", "session, t_ns, wall_ns, action, bytes"}});
+  struct Case {
+    const char* layout;
+    const Columns& columns;
+    std::string (*make)(const TemporaryDirectory& dir);
+  };
+  const Case cases[] = {
+      {"layout 1 from the field", layout1,
+       [](const TemporaryDirectory& d) { return halvorn::testing::CopyOfFixture(d, halvorn::testing::kFieldRecordLayout1); }},
+      {"layout 2", layout2,
+       [](const TemporaryDirectory& d) {
+         const std::string path = d / "layout-2.halvorn";
+         Database old(path, Database::Mode::ReadWriteCreate);
+         old.Exec("PRAGMA journal_mode=WAL");
+         old.Exec(kSchemaSql);
+         old.Exec(kCommandTableSql);
+         old.Exec("PRAGMA application_id=" + std::to_string(kApplicationId));
+         old.Exec("PRAGMA user_version=2");
+         old.Exec(
+             "INSERT INTO session(started_wall_ns, version, command_line, port_map) VALUES (5, '0.2', '', '');"
+             "INSERT INTO traffic VALUES (1, 10, 15, 1, X'3032305F30360D');"
+             "INSERT INTO action VALUES (1, 9, 14, 'mnuV6Open_Click', 'V6', 'Open');"
+             "INSERT INTO command VALUES (1, 10, 15, 1, X'3032305F30360D');"
+             "INSERT INTO device_state VALUES (1, 11, 16, 'V6', 'open', NULL, 65280, 5, NULL);"
+             "INSERT INTO event VALUES (1, 20, 25, 'gap', 3, 'items not recorded', 12);"
+             "UPDATE session SET ended = 1, last_t_ns = 20");
+         return path;
+       }},
+  };
+  // The first session's rows as sqlite3 quotes them, table by table.
+  const auto rowsOf = [](const std::string& path, const Columns& columns) {
+    Database db(path, Database::Mode::ReadOnly);
+    std::string rows;
+    for (const auto& [table, list] : columns) {
+      std::string quoted = "'" + table + "'";
+      for (std::size_t at = 0; at < list.size();) {
+        const std::size_t comma = std::min(list.find(", ", at), list.size());
+        quoted += " || ' ' || quote(" + list.substr(at, comma - at) + ")";
+        at = comma + 2;
+      }
+      Statement all = db.Prepare("SELECT " + quoted + " FROM " + table + " WHERE " +
+                                 (table == "session" ? "id" : "session") + " = 1 ORDER BY rowid");
+      while (all.Step()) rows += all.Text(0) + "\n";
+    }
+    return rows;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.layout);
+    const std::string path = c.make(dir);
+    const std::string before = rowsOf(path, c.columns);
+    ASSERT_NE(before.find("event "), std::string::npos) << "the old record has rows to keep";
+    {
+      ItemQueue queue(1 << 16);
+      RecordWriter writer(RecordFile(path), queue, Info());
+      EXPECT_EQ(writer.session(), 2);
+    }
+    Database db(path, Database::Mode::ReadOnly);
+    EXPECT_EQ(LayoutOf(db), kSchemaVersion);
+    EXPECT_EQ(Count(db, "SELECT count(*) FROM alarm"), 0) << "older sessions ran without alarms";
+    EXPECT_EQ(Count(db, "SELECT count(*) FROM pragma_table_info('alarm')"), 10);
+    EXPECT_EQ(rowsOf(path, c.columns), before);
+  }
 }
 
 // SQLite, as built here, reads any name beginning with "file:" as a URI.

@@ -235,6 +235,26 @@ TEST_F(RecorderTest, AfterAGapTheWholePictureIsRecordedAgain) {
   EXPECT_THAT(states, Contains("state V1 'open' colour " + std::to_string(colours::Green) + " q5"));
 }
 
+// An alarm's transition that finds the queue full is counted in the gap
+// like any item, and the next one kept comes after the gap.
+TEST_F(RecorderTest, AnAlarmLostToAFullQueueIsCountedInTheGap) {
+  ItemQueue small{2048};
+  Recorder gapped{small, clock};
+  while (small.Lost() == 0) gapped.Warning(100, " 100 (OP_ERR_PNEUMATIC_PRESSURE)");
+  gapped.AlarmChanged({"WARNING-100", "raised", "high", "OP_ERR_PNEUMATIC_PRESSURE", "", std::nullopt, ""});
+  EXPECT_EQ(small.Lost(), 2u);
+  TakeItems(small);
+  clock.monotonic += 2'000'000;
+  gapped.AlarmChanged({"WARNING-100", "shelved", "high", "OP_ERR_PNEUMATIC_PRESSURE", "compressor serviced", 900'000,
+                       "anna"});
+  const auto items = TakeItems(small);
+  ASSERT_EQ(items.size(), 2u) << "nothing of the picture known yet";
+  EXPECT_EQ(items[0].Describe(), "event gap 2 '" + std::string(kGapText) + "'");
+  EXPECT_EQ(items[1].Describe(),
+            "alarm WARNING-100 shelved high 'OP_ERR_PNEUMATIC_PRESSURE' reason 'compressor serviced' until " +
+                std::to_string(items[1].t_ns + 900'000'000'000) + " by 'anna'");
+}
+
 TEST_F(RecorderTest, AHealthyAnswerTakesNoMemoryOnTheWindowsThread) {
   cmdConnect_Click(panel);
   const std::string first = ValveLine(std::string(16, '\x18'));
