@@ -250,31 +250,32 @@ void FeedAlternatingCycles(benchmark::State& state, ReplayPort& port, FrontPanel
   state.counters["allocs/answer"] = static_cast<double>(allocations) / total;
 }
 
-// The same with the session record listening: every answer's bytes are
-// queued, and every reading's change.
-void BM_HealthyCycleRecorded(benchmark::State& state) {
+// A panel whose feed the session record listens to.
+struct RecordedPanel {
   ReplayPort port;
   SteadyClock clock;
-  record::ItemQueue queue(4 * 1024 * 1024);
-  record::Recorder recorder(queue, clock);
-  FrontPanel panel(port);
-  panel.feed.Listen(recorder);
-  FeedAlternatingCycles(state, port, panel, [&] {
-    queue.TakeAll([](const record::Item& item) { benchmark::DoNotOptimize(item.t_ns); });
-  });
-  if (queue.Lost() != 0) state.SkipWithError("the record's queue overflowed");
-}
+  record::ItemQueue queue{4 * 1024 * 1024};
+  record::Recorder recorder{queue, clock};
+  FrontPanel panel{port};
+
+  RecordedPanel() { panel.feed.Listen(recorder); }
+  void Run(benchmark::State& state) {
+    FeedAlternatingCycles(state, port, panel, [this] {
+      queue.TakeAll([](const record::Item& item) { benchmark::DoNotOptimize(item.t_ns); });
+    });
+    if (queue.Lost() != 0) state.SkipWithError("the record's queue overflowed");
+  }
+};
+
+// The same with the session record listening: every answer's bytes are
+// queued, and every reading's change.
+void BM_HealthyCycleRecorded(benchmark::State& state) { RecordedPanel().Run(state); }
 BENCHMARK(BM_HealthyCycleRecorded);
 
 // And with the alarms on as well: every point watched, limit alarms on a
 // gauge and on a flow's deviation from its setpoint, none of them raised.
 void BM_HealthyCycleRecordedWithAlarms(benchmark::State& state) {
-  ReplayPort port;
-  SteadyClock clock;
-  record::ItemQueue queue(4 * 1024 * 1024);
-  record::Recorder recorder(queue, clock);
-  FrontPanel panel(port);
-  panel.feed.Listen(recorder);
+  RecordedPanel recorded;
   alarms::AlarmSettings settings;
   for (const auto& [key, value] : {std::pair{"alarm G1", "above 1000 mbar for 5 s"},
                                    std::pair{"alarm G2", "below 1e-9 mbar"},
@@ -285,11 +286,9 @@ void BM_HealthyCycleRecordedWithAlarms(benchmark::State& state) {
   alarms::ApplyTo(settings, board);
   alarms::Milliseconds now = 0;
   alarms::AlarmWatch watch(board, [&now] { return now += 40; }, settings.limits);
-  panel.feed.Listen(watch);
-  watch.TellOn(panel.feed);
-  FeedAlternatingCycles(state, port, panel, [&] {
-    queue.TakeAll([](const record::Item& item) { benchmark::DoNotOptimize(item.t_ns); });
-  });
+  recorded.panel.feed.Listen(watch);
+  watch.TellOn(recorded.panel.feed);
+  recorded.Run(state);
   if (board.revision() != 0) state.SkipWithError("a healthy plant raised an alarm");
 }
 BENCHMARK(BM_HealthyCycleRecordedWithAlarms);
