@@ -66,20 +66,6 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments, Comman
       continue;
     }
     bool missing = false;
-    if (argument == "--mqtt-password" || argument.starts_with("--mqtt-password=")) {
-      return Failure("a password is never taken on the command line: name its file with --mqtt-password-file");
-    }
-    bool publishKey = false;
-    for (const std::string_view key : kPublishKeys) {
-      const std::string option = "--" + std::string(key);
-      const auto value = OptionValue(arguments, index, option, missing);
-      if (!value) continue;
-      if (missing) return Failure("option " + option + " needs a value");
-      if (const auto wrong = TakePublishOption(result.publish, key, *value)) return Failure("option " + option + ": " + *wrong);
-      publishKey = true;
-      break;
-    }
-    if (publishKey) continue;
     if (const auto file = OptionValue(arguments, index, "--config", missing)) {
       if (missing || file->empty()) return Failure("option --config needs a file name");
       result.configPath = std::string(*file);
@@ -126,7 +112,6 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments, Comman
     given[static_cast<std::size_t>(*port)] = true;
     result.ports.SetDevice(*port, std::string(device));
   }
-  if (const auto wrong = CheckPublishOptions(result.publish)) return Failure(*wrong);
   return result;
 }
 

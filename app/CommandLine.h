@@ -5,7 +5,6 @@
 //   --record FILE     keep a record of the run (also --record=FILE)
 //   --reconnect       try a lost port again every two seconds
 //   --alarms          announce alarms: banner, frames, summary, horn
-//   --publish URL     publish the plant as Sparkplug B (see PublishOptions.h)
 //   --config FILE     read the settings from FILE (also --config=FILE)
 //   --list-ports      print the machine's serial devices and exit
 //   --help, -h
@@ -16,7 +15,6 @@
 #include <string>
 #include <string_view>
 
-#include "PublishOptions.h"
 #include "alarms/AlarmSettings.h"
 #include "serial/PortMap.h"
 
@@ -43,9 +41,6 @@ struct CommandLine {
   // The horn's command, split at blanks and run without a shell; empty: the
   // display's bell.
   std::string alarmSound;
-  // Where and how the plant is published (--publish URL ...); off unless a
-  // broker is named.
-  PublishOptions publish;
   // The settings file named by --config; empty: the default one, if any.
   std::string configPath;
   std::string error;  // one or two lines, without a final newline

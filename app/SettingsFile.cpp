@@ -114,8 +114,8 @@ CommandLine ApplySettings(std::string_view text, const std::string& fileName, Co
   const std::size_t reconnectSlot = PortMap::kLastPort + 2;
   const std::size_t alarmsSlot = PortMap::kLastPort + 3;
   const std::size_t soundSlot = PortMap::kLastPort + 4;
-  // And of each publish key and alarm key ("priority V5"), blanks made one.
-  std::map<std::string, int, std::less<>> keysOn;
+  // And of each alarm key ("priority V5"), blanks made one.
+  std::map<std::string, int, std::less<>> alarmKeysOn;
 
   // Editors on other systems start a UTF-8 file with a byte-order mark.
   if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
@@ -157,24 +157,18 @@ CommandLine ApplySettings(std::string_view text, const std::string& fileName, Co
       if (value.empty()) return fail("'alarm-sound' names no command");
       slot = soundSlot;
       result.alarmSound = std::string(value);
-    } else if (IsPublishKey(key)) {
-      if (const std::optional<std::string> wrong = TakePublishOption(result.publish, key, value)) return fail(*wrong);
-      const auto [at, added] = keysOn.emplace(std::string(key), lineNumber);
-      if (!added) return fail(Quoted(key) + " is already given on line " + std::to_string(at->second));
-      continue;
     } else if (alarms::IsAlarmKey(key)) {
       if (const std::optional<std::string> wrong = alarms::TakeAlarmSetting(result.alarmSettings, key, value))
         return fail(*wrong);
       const std::size_t blank = key.find_first_of(kBlanks);
       const std::string named = std::string(key.substr(0, blank)) + " " + std::string(Trimmed(key.substr(blank)));
-      const auto [at, added] = keysOn.emplace(named, lineNumber);
+      const auto [at, added] = alarmKeysOn.emplace(named, lineNumber);
       if (!added) return fail(Quoted(named) + " is already given on line " + std::to_string(at->second));
       continue;
     } else {
       return fail("unknown setting " + Quoted(key) +
                   " (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P,"
-                  " latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key,"
-                  " mqtt-user, mqtt-password-file)");
+                  " latch P)");
     }
     if (givenOn[slot] != 0) {
       return fail(Quoted(key) + " is already given on line " + std::to_string(givenOn[slot]));

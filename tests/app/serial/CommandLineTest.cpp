@@ -140,41 +140,6 @@ TEST(CommandLineTest, WhatTheArgumentsGiveWinsOverTheBase) {
   EXPECT_TRUE(line.reconnect);
 }
 
-TEST(CommandLineTest, PublishingIsOffUnlessABrokerIsNamedAndItsSettingsFitTogether) {
-  EXPECT_FALSE(ParseCommandLine(std::vector<std::string_view>{}).publish.on());
-  const CommandLine on = ParseCommandLine(std::vector<std::string_view>{
-      "--publish", "mqtts://broker.site:8883", "--sparkplug-group=plant", "--sparkplug-node", "chamber-2",
-      "--mqtt-ca", "/etc/ca.pem", "--mqtt-user", "panel", "--mqtt-password-file", "/etc/halvorn/mqtt.pw"});
-  ASSERT_EQ(on.outcome, CommandLine::Outcome::Run) << on.error;
-  EXPECT_EQ(on.publish.broker, "mqtts://broker.site:8883");
-  EXPECT_EQ(on.publish.group, "plant");
-  EXPECT_EQ(on.publish.node, "chamber-2");
-  EXPECT_EQ(on.publish.passwordFile, "/etc/halvorn/mqtt.pw");
-
-  struct Case {
-    std::vector<std::string_view> arguments;
-    std::string_view says;
-  };
-  const Case refused[] = {
-      {{"--publish", "http://broker"}, "'publish' must be mqtt://HOST[:PORT] or mqtts://HOST[:PORT]"},
-      {{"--publish", "mqtt://"}, "'publish' must be"},
-      {{"--publish"}, "option --publish needs a value"},
-      {{"--publish", "mqtt://b", "--sparkplug-node", "a/b"}, "'sparkplug-node' must be one topic level"},
-      {{"--publish", "mqtt://b", "--sparkplug-group", "#"}, "'sparkplug-group' must be one topic level"},
-      {{"--publish", "mqtt://b", "--mqtt-ca", "ca.pem"}, "need mqtts://"},
-      {{"--publish", "mqtts://b", "--mqtt-cert", "c.pem"}, "'mqtt-cert' and 'mqtt-key' go together"},
-      {{"--publish", "mqtt://b", "--mqtt-password-file", "pw"}, "'mqtt-password-file' needs 'mqtt-user'"},
-      {{"--sparkplug-node", "n"}, "need 'publish'"},
-      {{"--publish", "mqtt://b", "--mqtt-password", "secret"}, "a password is never taken on the command line"},
-  };
-  for (const Case& c : refused) {
-    SCOPED_TRACE(::testing::PrintToString(c.arguments));
-    const CommandLine result = ParseCommandLine(c.arguments);
-    EXPECT_EQ(result.outcome, CommandLine::Outcome::Fail);
-    EXPECT_NE(result.error.find(c.says), std::string::npos) << result.error;
-  }
-}
-
 TEST(CommandLineTest, ArgcArgvSkipsTheProgramName) {
   const char* const argv[] = {"/usr/bin/halvorn-panel", "--port", "2=/dev/ttyUSB1", nullptr};
   const CommandLine line = ParseCommandLine(3, argv);

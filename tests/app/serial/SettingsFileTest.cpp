@@ -73,20 +73,20 @@ TEST(SettingsFileTest, ABadLineIsNamedByFileAndLineNumber) {
   };
   const Case cases[] = {
       {"# ok\nprot 1 = /dev/ttyUSB0\n",
-       "halvorn-panel: /etc/p.conf:2: unknown setting 'prot 1' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
+       "halvorn-panel: /etc/p.conf:2: unknown setting 'prot 1' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)"},
       {"port 1 /dev/ttyUSB0\n", "halvorn-panel: /etc/p.conf:1: expected 'key = value', not 'port 1 /dev/ttyUSB0'"},
       {"\n\n\nport 11 = /dev/x\n", "halvorn-panel: /etc/p.conf:4: port number '11' is not a number from 1 to 10"},
       {"port 0 = /dev/x\n", "halvorn-panel: /etc/p.conf:1: port number '0' is not a number from 1 to 10"},
-      {"port = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
-      {"port1 = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port1' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
+      {"port = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)"},
+      {"port1 = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port1' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)"},
       {"port 2 =\n", "halvorn-panel: /etc/p.conf:1: 'port 2' names no device"},
       {"record =   \n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
       {"reconnect = maybe\n", "halvorn-panel: /etc/p.conf:1: 'reconnect' must be yes or no, not 'maybe'"},
       {"Reconnect = yes\n",
-       "halvorn-panel: /etc/p.conf:1: unknown setting 'Reconnect' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
+       "halvorn-panel: /etc/p.conf:1: unknown setting 'Reconnect' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)"},
       {"port 3 = /dev/a\n# again\nport 3 = /dev/b\n", "halvorn-panel: /etc/p.conf:3: 'port 3' is already given on line 1"},
       {"reconnect = no\nreconnect = yes\n", "halvorn-panel: /etc/p.conf:2: 'reconnect' is already given on line 1"},
-      {"= /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting '' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
+      {"= /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting '' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)"},
       {"record = # daily\n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
       {"record =#daily\n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
       {"port 1 = \r#x\n", "halvorn-panel: /etc/p.conf:1: 'port 1' names no device"},
@@ -231,7 +231,7 @@ TEST_F(StartOptionsTest, ABadFileFailsButHelpAndListingDoNotReadIt) {
   const CommandLine read = ReadStartOptions({}, path);
   EXPECT_EQ(read.outcome, CommandLine::Outcome::Fail);
   EXPECT_EQ(read.error, "halvorn-panel: " + path +
-                            ":2: unknown setting 'baud' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)");
+                            ":2: unknown setting 'baud' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)");
   EXPECT_EQ(ReadStartOptions(Arguments{"--help"}, path).outcome, CommandLine::Outcome::ShowHelp);
   EXPECT_EQ(ReadStartOptions(Arguments{"--list-ports"}, path).outcome, CommandLine::Outcome::ListPorts);
   // A wrong argument is told as such, not as the file's fault.
