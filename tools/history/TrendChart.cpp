@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QValueAxis>
+#include <memory>
 #include <algorithm>
 #include <cmath>
 
@@ -131,7 +132,10 @@ TrendChart::TrendChart(TimeAxis& axis, bool logarithmic, const QString& title, Q
     m_valueAxis = linear;
   }
   chart->addAxis(m_valueAxis, Qt::AlignLeft);
-  setChart(chart);  // the view owns the chart
+  // The view owns the chart given; the one it made for itself it only lets
+  // go of, so it goes here.
+  std::unique_ptr<QChart> made(this->chart());
+  setChart(chart);
   setRenderHint(QPainter::Antialiasing);
   setMouseTracking(true);
   setDragMode(QGraphicsView::NoDrag);
