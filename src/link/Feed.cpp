@@ -65,12 +65,13 @@ void Feed::TellChanges(const Form1& form, DeviceKind kind) {
   for (const Device& device : kDevices) {
     if (device.kind == kind && !device.fixed) TellDevice(form, device);
   }
+  TellDone();
 }
 
 void Feed::TellUptime(const Form1& form) {
   if (m_listeners.empty()) return;
-  if (!m_uptime.Update({form.uptime, form.txtUptime.text, std::nullopt, std::nullopt})) return;
-  for (FeedListener* listener : m_listeners) listener->UptimeChanged(form.uptime, form.txtUptime.text);
+  TellUptimeChange(form);
+  TellDone();
 }
 
 void Feed::TellChanges(const Form1& form) {
@@ -78,7 +79,17 @@ void Feed::TellChanges(const Form1& form) {
   for (const Device& device : kDevices) {
     if (!device.fixed) TellDevice(form, device);
   }
-  TellUptime(form);
+  TellUptimeChange(form);
+  TellDone();
+}
+
+void Feed::TellUptimeChange(const Form1& form) {
+  if (!m_uptime.Update({form.uptime, form.txtUptime.text, std::nullopt, std::nullopt})) return;
+  for (FeedListener* listener : m_listeners) listener->UptimeChanged(form.uptime, form.txtUptime.text);
+}
+
+void Feed::TellDone() const {
+  for (FeedListener* listener : m_listeners) listener->ChangesTold();
 }
 
 }  // namespace halvorn

@@ -78,6 +78,9 @@ class FeedListener {
   virtual void WatchdogTicked() {}
   // An alarm changed state.
   virtual void AlarmChanged(const AlarmTold& /*alarm*/) {}
+  // Every change of one answer, or of one event that is no answer (a click,
+  // a timer, the start), has been told: what changed together ends here.
+  virtual void ChangesTold() {}
 };
 
 class Feed {
@@ -118,6 +121,8 @@ class Feed {
     [[nodiscard]] bool Update(const DeviceShown& now);
   };
   void TellDevice(const Form1& form, const Device& device);
+  void TellUptimeChange(const Form1& form);
+  void TellDone() const;
 
   std::vector<FeedListener*> m_listeners;
   std::int64_t m_actions = 0;
