@@ -4,6 +4,7 @@
 #include <mosquitto.h>
 #include <netdb.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -291,6 +292,12 @@ struct MqttLink::Network {
       if (rc != MOSQ_ERR_SUCCESS) return "the user name cannot be set: " + std::string(mosquitto_strerror(rc));
     }
     if (settings.broker.tls) {
+      // libmosquitto says only "invalid arguments" of a file it cannot read.
+      for (const std::string* file : {&settings.caFile, &settings.certFile, &settings.keyFile})
+        if (!file->empty() && ::access(file->c_str(), R_OK) != 0)
+          return "TLS cannot be set up: cannot read " + *file + ": " + std::strerror(errno);
+      if (settings.certFile.empty() != settings.keyFile.empty())
+        return "TLS cannot be set up: a client certificate needs its key, and a key its certificate";
       const char* caFile = settings.caFile.empty() ? nullptr : settings.caFile.c_str();
       const char* caPath = caFile == nullptr ? "/etc/ssl/certs" : nullptr;
       const char* cert = settings.certFile.empty() ? nullptr : settings.certFile.c_str();

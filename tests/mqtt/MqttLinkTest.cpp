@@ -284,6 +284,8 @@ TEST(MqttLinkTest, TlsVerifiesTheBrokerAndItsUsersAndSaysWhyNot) {
       {"wrong authority", "127.0.0.1", stranger->certificate, broker.options().password,
        "TLS failed: certificate verify failed"},
       {"wrong password", "127.0.0.1", broker.caFile(), "not-the-password", "connection refused: not authorised"},
+      {"no such authority", "127.0.0.1", broker.caFile() + ".gone", broker.options().password,
+       "TLS cannot be set up: cannot read " + broker.caFile() + ".gone: No such file or directory"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
