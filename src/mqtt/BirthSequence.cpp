@@ -66,7 +66,8 @@ std::string WriteAtomically(const std::string& path, const std::string& text) {
   // The rename itself lives in the directory: flush that too, so the new
   // value survives a power cut.
   const std::string directory = std::filesystem::path(path).parent_path().string();
-  const int dir = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dir =
+      ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     ::fsync(dir);
     ::close(dir);
@@ -77,8 +78,8 @@ std::string WriteAtomically(const std::string& path, const std::string& text) {
 std::string FileName(std::string_view text) {
   std::string name;
   for (const char c : text) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-                       c == '_' || c == '.';
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '_' || c == '.';
     name += plain ? c : '_';
   }
   return name;
@@ -117,8 +118,10 @@ SequenceFile BirthSequencePath(std::string_view group, std::string_view node) {
   const std::filesystem::path directory = base / "halvorn";
   std::error_code error;
   std::filesystem::create_directories(directory, error);
-  if (error) return {{}, "bdSeq not kept: cannot make " + directory.string() + ": " + error.message()};
-  return {(directory / ("sparkplug-" + FileName(group) + "-" + FileName(node) + ".bdseq")).string(), {}};
+  if (error)
+    return {{}, "bdSeq not kept: cannot make " + directory.string() + ": " + error.message()};
+  return {(directory / ("sparkplug-" + FileName(group) + "-" + FileName(node) + ".bdseq")).string(),
+          {}};
 }
 
 }  // namespace halvorn::mqtt

@@ -51,7 +51,8 @@ std::string OpenSslReason(const std::string& line) {
 
 bool NumericAddress(const std::string& host) {
   unsigned char buffer[sizeof(in6_addr)];
-  return ::inet_pton(AF_INET, host.c_str(), buffer) == 1 || ::inet_pton(AF_INET6, host.c_str(), buffer) == 1;
+  return ::inet_pton(AF_INET, host.c_str(), buffer) == 1 ||
+         ::inet_pton(AF_INET6, host.c_str(), buffer) == 1;
 }
 
 // A name lookup on a thread of its own that the network thread can walk
@@ -76,9 +77,11 @@ std::shared_ptr<Lookup> StartLookup(const std::string& host) {
     std::string address;
     if (error == 0 && found != nullptr) {
       char text[INET6_ADDRSTRLEN] = {};
-      const void* raw = found->ai_family == AF_INET6
-                            ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(found->ai_addr)->sin6_addr)
-                            : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr);
+      const void* raw =
+          found->ai_family == AF_INET6
+              ? static_cast<const void*>(
+                    &reinterpret_cast<sockaddr_in6*>(found->ai_addr)->sin6_addr)
+              : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr);
       if (::inet_ntop(found->ai_family, raw, text, sizeof text) != nullptr) address = text;
     }
     if (found != nullptr) ::freeaddrinfo(found);
@@ -157,7 +160,8 @@ struct MqttLink::Network {
     n.accepting = true;
     for (const std::string& filter : n.settings.subscriptions) {
       int mid = 0;
-      if (mosquitto_subscribe(client, &mid, filter.c_str(), 1) == MOSQ_ERR_SUCCESS) n.pendingSubscriptions.insert(mid);
+      if (mosquitto_subscribe(client, &mid, filter.c_str(), 1) == MOSQ_ERR_SUCCESS)
+        n.pendingSubscriptions.insert(mid);
     }
     if (n.pendingSubscriptions.empty()) n.BecomeUp();
   }
@@ -181,7 +185,8 @@ struct MqttLink::Network {
     Network& n = Of(user);
     std::string payload;
     if (message->payload != nullptr && message->payloadlen > 0)
-      payload.assign(static_cast<const char*>(message->payload), static_cast<std::size_t>(message->payloadlen));
+      payload.assign(static_cast<const char*>(message->payload),
+                     static_cast<std::size_t>(message->payloadlen));
     n.arrivals.emplace_back(message->topic != nullptr ? message->topic : "", std::move(payload));
   }
 
@@ -275,7 +280,8 @@ struct MqttLink::Network {
   std::string Configure(mosquitto* client, const publish::Message& will) {
     mosquitto_threaded_set(client, true);
     mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-    mosquitto_max_inflight_messages_set(client, static_cast<unsigned>(std::max(1, settings.maxInflight)));
+    mosquitto_max_inflight_messages_set(client,
+                                        static_cast<unsigned>(std::max(1, settings.maxInflight)));
     mosquitto_connect_callback_set(client, &OnConnect);
     mosquitto_disconnect_callback_set(client, &OnDisconnect);
     mosquitto_publish_callback_set(client, &OnPublish);
@@ -283,13 +289,17 @@ struct MqttLink::Network {
     mosquitto_subscribe_callback_set(client, &OnSubscribe);
     mosquitto_log_callback_set(client, &OnLog);
     if (!will.topic.empty()) {
-      const int rc = mosquitto_will_set(client, will.topic.c_str(), static_cast<int>(will.payload.size()),
-                                        will.payload.data(), will.qos, will.retain);
-      if (rc != MOSQ_ERR_SUCCESS) return "the will cannot be set: " + std::string(mosquitto_strerror(rc));
+      const int rc =
+          mosquitto_will_set(client, will.topic.c_str(), static_cast<int>(will.payload.size()),
+                             will.payload.data(), will.qos, will.retain);
+      if (rc != MOSQ_ERR_SUCCESS)
+        return "the will cannot be set: " + std::string(mosquitto_strerror(rc));
     }
     if (!settings.userName.empty()) {
-      const int rc = mosquitto_username_pw_set(client, settings.userName.c_str(), settings.password.c_str());
-      if (rc != MOSQ_ERR_SUCCESS) return "the user name cannot be set: " + std::string(mosquitto_strerror(rc));
+      const int rc =
+          mosquitto_username_pw_set(client, settings.userName.c_str(), settings.password.c_str());
+      if (rc != MOSQ_ERR_SUCCESS)
+        return "the user name cannot be set: " + std::string(mosquitto_strerror(rc));
     }
     if (settings.broker.tls) {
       // libmosquitto says only "invalid arguments" of a file it cannot read.
@@ -297,15 +307,18 @@ struct MqttLink::Network {
         if (!file->empty() && ::access(file->c_str(), R_OK) != 0)
           return "TLS cannot be set up: cannot read " + *file + ": " + std::strerror(errno);
       if (settings.certFile.empty() != settings.keyFile.empty())
-        return "TLS cannot be set up: a client certificate needs its key, and a key its certificate";
+        return "TLS cannot be set up: a client certificate needs its key, and a key its "
+               "certificate";
       const char* caFile = settings.caFile.empty() ? nullptr : settings.caFile.c_str();
       const char* caPath = caFile == nullptr ? "/etc/ssl/certs" : nullptr;
       const char* cert = settings.certFile.empty() ? nullptr : settings.certFile.c_str();
       const char* key = settings.keyFile.empty() ? nullptr : settings.keyFile.c_str();
       int rc = mosquitto_tls_set(client, caFile, caPath, cert, key, nullptr);
-      if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_tls_opts_set(client, 1, nullptr, nullptr);  // verify the peer
+      if (rc == MOSQ_ERR_SUCCESS)
+        rc = mosquitto_tls_opts_set(client, 1, nullptr, nullptr);  // verify the peer
       if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_tls_insecure_set(client, false);
-      if (rc != MOSQ_ERR_SUCCESS) return "TLS cannot be set up: " + std::string(mosquitto_strerror(rc));
+      if (rc != MOSQ_ERR_SUCCESS)
+        return "TLS cannot be set up: " + std::string(mosquitto_strerror(rc));
     }
     return {};
   }
@@ -348,7 +361,8 @@ struct MqttLink::Network {
         return Reason(rc, error != 0 ? error : lostErrno, wasUp);
       }
       if (!accepting && Clock::now() > giveUp)
-        return "broker unreachable: no answer within " + std::to_string(settings.connectTimeout.count()) + " s";
+        return "broker unreachable: no answer within " +
+               std::to_string(settings.connectTimeout.count()) + " s";
     }
   }
 
@@ -379,21 +393,18 @@ struct MqttLink::Network {
   std::string Reason(int rc, int error, bool wasUp) const {
     const std::string lost = wasUp ? "connection lost: " : "broker unreachable: ";
     switch (rc) {
-      case MOSQ_ERR_CONN_REFUSED:
-        return refusal.empty() ? "connection refused" : refusal;
+      case MOSQ_ERR_CONN_REFUSED: return refusal.empty() ? "connection refused" : refusal;
       case MOSQ_ERR_TLS:
       case MOSQ_ERR_TLS_HANDSHAKE:
         return "TLS failed: " + (tlsProblem.empty() ? std::string("handshake failed") : tlsProblem);
-      case MOSQ_ERR_ERRNO:
-        return lost + (error != 0 ? std::strerror(error) : "the socket failed");
+      case MOSQ_ERR_ERRNO: return lost + (error != 0 ? std::strerror(error) : "the socket failed");
       case MOSQ_ERR_CONN_LOST:
       case MOSQ_ERR_NO_CONN:
         if (!tlsProblem.empty()) return "TLS failed: " + tlsProblem;
         return lost + "the broker closed the connection";
       case MOSQ_ERR_KEEPALIVE:
         return "connection lost: no word from the broker within the keep-alive";
-      case MOSQ_ERR_EAI:
-        return "broker unreachable: cannot find " + settings.broker.host;
+      case MOSQ_ERR_EAI: return "broker unreachable: cannot find " + settings.broker.host;
       default:
         if (!tlsProblem.empty()) return "TLS failed: " + tlsProblem;
         return lost + mosquitto_strerror(rc);
@@ -434,8 +445,9 @@ bool MqttLink::Publish(const publish::Message& message) {
   if (n.current == nullptr || !n.up) return false;
   if (n.accepted.load() - n.published.load() >= n.settings.maxPending) return false;
   ++n.accepted;
-  const int rc = mosquitto_publish(n.current, nullptr, message.topic.c_str(), static_cast<int>(message.payload.size()),
-                                   message.payload.data(), message.qos, message.retain);
+  const int rc = mosquitto_publish(n.current, nullptr, message.topic.c_str(),
+                                   static_cast<int>(message.payload.size()), message.payload.data(),
+                                   message.qos, message.retain);
   if (rc != MOSQ_ERR_SUCCESS) --n.accepted;
   return rc == MOSQ_ERR_SUCCESS;
 }

@@ -106,13 +106,15 @@ TEST(BirthSequenceTest, ThePathFollowsXdgStateHomeThenHomeAndMakesItsDirectory) 
   ::setenv("XDG_STATE_HOME", (directory / "state").c_str(), 1);
   SequenceFile file = BirthSequencePath("Plant 1", "panel/a");
   EXPECT_EQ(file.problem, "");
-  EXPECT_EQ(file.path, (directory / "state" / "halvorn" / "sparkplug-Plant_1-panel_a.bdseq").string());
+  EXPECT_EQ(file.path,
+            (directory / "state" / "halvorn" / "sparkplug-Plant_1-panel_a.bdseq").string());
   EXPECT_TRUE(std::filesystem::is_directory(directory / "state" / "halvorn"));
 
   ::unsetenv("XDG_STATE_HOME");
   ::setenv("HOME", (directory / "home").c_str(), 1);
   file = BirthSequencePath("G", "N");
-  EXPECT_EQ(file.path, (directory / "home" / ".local" / "state" / "halvorn" / "sparkplug-G-N.bdseq").string());
+  EXPECT_EQ(file.path,
+            (directory / "home" / ".local" / "state" / "halvorn" / "sparkplug-G-N.bdseq").string());
   EXPECT_TRUE(std::filesystem::is_directory(directory / "home" / ".local" / "state" / "halvorn"));
 
   // A state home that cannot be made: a file stands where it would go.
@@ -122,8 +124,14 @@ TEST(BirthSequenceTest, ThePathFollowsXdgStateHomeThenHomeAndMakesItsDirectory) 
   EXPECT_EQ(file.path, "");
   EXPECT_NE(file.problem.find("cannot make"), std::string::npos) << file.problem;
 
-  if (oldState) ::setenv("XDG_STATE_HOME", savedState.c_str(), 1); else ::unsetenv("XDG_STATE_HOME");
-  if (oldHome) ::setenv("HOME", savedHome.c_str(), 1); else ::unsetenv("HOME");
+  if (oldState)
+    ::setenv("XDG_STATE_HOME", savedState.c_str(), 1);
+  else
+    ::unsetenv("XDG_STATE_HOME");
+  if (oldHome)
+    ::setenv("HOME", savedHome.c_str(), 1);
+  else
+    ::unsetenv("HOME");
 }
 
 }  // namespace

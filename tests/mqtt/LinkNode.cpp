@@ -27,7 +27,8 @@ void Say(const std::string& line) {
 
 class Node : public halvorn::mqtt::LinkOwner {
  public:
-  Node(std::string willTopic, std::string stateFile) : m_willTopic(std::move(willTopic)), m_sequence(stateFile) {}
+  Node(std::string willTopic, std::string stateFile)
+      : m_willTopic(std::move(willTopic)), m_sequence(stateFile) {}
   halvorn::publish::Message Will() override {
     const int bdSeq = m_sequence.Next().bdSeq;
     Say("will " + std::to_string(bdSeq));

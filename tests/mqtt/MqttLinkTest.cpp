@@ -32,8 +32,8 @@ using testing::Delivery;
 // Bounds only a fault breaks: a busy machine is far quicker than these.
 constexpr auto kPatience = 15s;
 
-#define SKIP_WITHOUT_MOSQUITTO()                                                    \
-  if (!testing::MosquittoInstalled())                                               \
+#define SKIP_WITHOUT_MOSQUITTO()      \
+  if (!testing::MosquittoInstalled()) \
   GTEST_SKIP() << testing::kMosquittoProgram << " is not installed (scripts/deps installs it)"
 
 // The owner as a test sees it: what it was asked and told, and a will
@@ -51,7 +51,9 @@ class RecordingOwner : public LinkOwner {
     const int n = Change([](Seen& s) { return ++s.wills; });
     return {"test/death", "will " + std::to_string(n), 1, false};
   }
-  void Connected() override { Change([](Seen& s) { return ++s.connections; }); }
+  void Connected() override {
+    Change([](Seen& s) { return ++s.connections; });
+  }
   void Disconnected(const std::string& reason) override {
     Change([&](Seen& s) {
       s.reasons.push_back(reason);
@@ -65,7 +67,8 @@ class RecordingOwner : public LinkOwner {
     });
   }
 
-  bool WaitFor(const std::function<bool(const Seen&)>& done, std::chrono::milliseconds limit = kPatience) {
+  bool WaitFor(const std::function<bool(const Seen&)>& done,
+               std::chrono::milliseconds limit = kPatience) {
     std::unique_lock lock(m_mutex);
     return m_changed.wait_for(lock, limit, [&] { return done(m_seen); });
   }
@@ -111,7 +114,8 @@ TEST(MqttLinkTest, PublishesOnceConnectedAndHearsItsSubscriptions) {
   LinkSettings settings = PlainSettings(broker.port(), "panel-publish");
   settings.subscriptions = {"spBv1.0/Plant/NCMD/panel", "spBv1.0/STATE/+"};
   MqttLink link(settings, owner);
-  EXPECT_FALSE(link.Publish({"spBv1.0/Plant/NDATA/panel", "early", 0, false})) << "not connected yet";
+  EXPECT_FALSE(link.Publish({"spBv1.0/Plant/NDATA/panel", "early", 0, false}))
+      << "not connected yet";
   EXPECT_EQ(link.Status().rfind("not publishing: ", 0), 0u) << link.Status();
   link.Start();
   ASSERT_TRUE(owner.WaitFor([](const auto& s) { return s.connections == 1; })) << LastReason(owner);
@@ -125,7 +129,8 @@ TEST(MqttLinkTest, PublishesOnceConnectedAndHearsItsSubscriptions) {
   EXPECT_TRUE(link.Publish({"spBv1.0/Plant/NDATA/panel", "qos1", 1, false}));
   EXPECT_TRUE(watcher.WaitFor(
       [&](const auto& d) {
-        return Delivered(d, "spBv1.0/Plant/NBIRTH/panel", bytes) && Delivered(d, "spBv1.0/Plant/NDATA/panel", "qos1");
+        return Delivered(d, "spBv1.0/Plant/NBIRTH/panel", bytes) &&
+               Delivered(d, "spBv1.0/Plant/NDATA/panel", "qos1");
       },
       kPatience));
   EXPECT_FALSE(Delivered(watcher.deliveries(), "spBv1.0/Plant/NDATA/panel", "early"));
@@ -145,10 +150,11 @@ TEST(MqttLinkTest, AKilledNodeLeavesTheWillOfItsCurrentConnection) {
   const std::string stateFile = (state / "node.bdseq").string();
   std::ofstream(stateFile) << "41\n";  // an earlier run ended at 41
 
-  process::ChildProcess node({HALVORN_LINK_NODE_PROGRAM,
-                              {std::to_string(broker.port()), "killed-node", "spBv1.0/Plant/NDEATH/node", stateFile},
-                              {},
-                              (state / "node.err").string()});
+  process::ChildProcess node(
+      {HALVORN_LINK_NODE_PROGRAM,
+       {std::to_string(broker.port()), "killed-node", "spBv1.0/Plant/NDEATH/node", stateFile},
+       {},
+       (state / "node.err").string()});
   ASSERT_TRUE(node.started());
   ASSERT_EQ(node.ReadLineStartingWith("will ", kPatience).value_or("none"), "will 42");
   ASSERT_TRUE(node.ReadLineStartingWith("connected", kPatience)) << node.transcript();
@@ -168,7 +174,8 @@ TEST(MqttLinkTest, AKilledNodeLeavesTheWillOfItsCurrentConnection) {
   node.Signal(SIGKILL);
   ASSERT_TRUE(node.Wait(kPatience));
   EXPECT_TRUE(watcher.WaitFor(
-      [&](const auto& d) { return Delivered(d, "spBv1.0/Plant/NDEATH/node", "bdSeq=" + bdSeq); }, kPatience))
+      [&](const auto& d) { return Delivered(d, "spBv1.0/Plant/NDEATH/node", "bdSeq=" + bdSeq); },
+      kPatience))
       << broker.Log();
   EXPECT_EQ(watcher.deliveries().size(), 1u) << "only the will of the connection that died";
 }
@@ -183,7 +190,8 @@ TEST(MqttLinkTest, ACleanEndSendsTheDeathAndNoWill) {
   MqttLink link(PlainSettings(broker.port(), "clean-node"), owner);
   link.Start();
   ASSERT_TRUE(owner.WaitFor([](const auto& s) { return s.connections == 1; })) << LastReason(owner);
-  for (int i = 0; i < 50; ++i) ASSERT_TRUE(link.Publish({"test/data", std::to_string(i), 1, false}));
+  for (int i = 0; i < 50; ++i)
+    ASSERT_TRUE(link.Publish({"test/data", std::to_string(i), 1, false}));
 
   EXPECT_TRUE(link.PublishAndDisconnect({"test/death", "clean death", 1, false}));
   EXPECT_FALSE(link.connected());
@@ -193,11 +201,14 @@ TEST(MqttLinkTest, ACleanEndSendsTheDeathAndNoWill) {
   // The broker took it as a DISCONNECT; a will would have reached the
   // watcher before a message the watcher sends after that.
   const auto deadline = Clock::now() + kPatience;
-  while (broker.Log().find("Client clean-node disconnected.") == std::string::npos && Clock::now() < deadline)
+  while (broker.Log().find("Client clean-node disconnected.") == std::string::npos &&
+         Clock::now() < deadline)
     std::this_thread::sleep_for(20ms);  // the broker's log file has no notification to wait on
-  EXPECT_NE(broker.Log().find("Client clean-node disconnected."), std::string::npos) << broker.Log();
+  EXPECT_NE(broker.Log().find("Client clean-node disconnected."), std::string::npos)
+      << broker.Log();
   ASSERT_TRUE(watcher.Publish("test/marker", "after"));
-  ASSERT_TRUE(watcher.WaitFor([](const auto& d) { return Delivered(d, "test/marker", "after"); }, kPatience));
+  ASSERT_TRUE(watcher.WaitFor([](const auto& d) { return Delivered(d, "test/marker", "after"); },
+                              kPatience));
   const std::vector<Delivery> seen = watcher.deliveries();
   EXPECT_TRUE(Delivered(seen, "test/data", "49"));
   EXPECT_TRUE(Delivered(seen, "test/death", "clean death"));
@@ -219,12 +230,14 @@ TEST(MqttLinkTest, ABrokerThatTakesNothingIsGivenNoMoreThanTheBound) {
 
   broker.Pause();
   int taken = 0;
-  for (int i = 0; i < 2000; ++i) taken += link.Publish({"test/data", std::to_string(i), 1, false}) ? 1 : 0;
+  for (int i = 0; i < 2000; ++i)
+    taken += link.Publish({"test/data", std::to_string(i), 1, false}) ? 1 : 0;
   EXPECT_EQ(taken, 40) << "QoS 1 messages wait until acknowledged";
   EXPECT_TRUE(link.connected());
 
   broker.Resume();
-  ASSERT_TRUE(watcher.WaitFor([](const auto& d) { return Delivered(d, "test/data", "39"); }, kPatience));
+  ASSERT_TRUE(
+      watcher.WaitFor([](const auto& d) { return Delivered(d, "test/data", "39"); }, kPatience));
   // Acknowledged, so there is room again.
   const auto deadline = Clock::now() + kPatience;
   bool sent = false;
@@ -233,7 +246,8 @@ TEST(MqttLinkTest, ABrokerThatTakesNothingIsGivenNoMoreThanTheBound) {
     if (!sent) std::this_thread::sleep_for(10ms);  // the acknowledgements are the link's own to see
   }
   EXPECT_TRUE(sent);
-  EXPECT_TRUE(watcher.WaitFor([](const auto& d) { return Delivered(d, "test/data", "after"); }, kPatience));
+  EXPECT_TRUE(
+      watcher.WaitFor([](const auto& d) { return Delivered(d, "test/data", "after"); }, kPatience));
   EXPECT_FALSE(Delivered(watcher.deliveries(), "test/data", "40"));
 }
 
@@ -248,7 +262,8 @@ TEST(MqttLinkTest, ABrokerOutageIsToldAndTheLinkComesBackWithANewWill) {
 
   broker.Stop();
   // Lost, then refused by a port nobody listens on, attempt after attempt.
-  ASSERT_TRUE(owner.WaitFor([](const auto& s) { return s.reasons.size() >= 2; })) << LastReason(owner);
+  ASSERT_TRUE(owner.WaitFor([](const auto& s) { return s.reasons.size() >= 2; }))
+      << LastReason(owner);
   const RecordingOwner::Seen down = owner.seen();
   EXPECT_EQ(down.reasons.front().rfind("connection lost: ", 0), 0u) << down.reasons.front();
   EXPECT_EQ(down.reasons.back(), "broker unreachable: Connection refused");
@@ -259,7 +274,8 @@ TEST(MqttLinkTest, ABrokerOutageIsToldAndTheLinkComesBackWithANewWill) {
 
   ASSERT_TRUE(broker.Start()) << broker.Log();
   // Within the backoff (1 s, 2 s, 4 s, ... by now at most 8 s).
-  ASSERT_TRUE(owner.WaitFor([](const auto& s) { return s.connections == 2; }, 30s)) << LastReason(owner);
+  ASSERT_TRUE(owner.WaitFor([](const auto& s) { return s.connections == 2; }, 30s))
+      << LastReason(owner);
   EXPECT_GT(owner.seen().wills, down.wills);
   EXPECT_EQ(link.Status(), "publishing to 127.0.0.1");
 }
@@ -268,7 +284,8 @@ TEST(MqttLinkTest, TlsVerifiesTheBrokerAndItsUsersAndSaysWhyNot) {
   SKIP_WITHOUT_MOSQUITTO();
   Broker broker(BrokerOptions{true});
   ASSERT_TRUE(broker.ok()) << broker.Log();
-  const std::optional<testing::Authority> stranger = testing::MakeAuthority(broker.directory().path(), "stranger");
+  const std::optional<testing::Authority> stranger =
+      testing::MakeAuthority(broker.directory().path(), "stranger");
   ASSERT_TRUE(stranger);
 
   struct Case {
@@ -283,7 +300,8 @@ TEST(MqttLinkTest, TlsVerifiesTheBrokerAndItsUsersAndSaysWhyNot) {
       {"by address", "127.0.0.1", broker.caFile(), broker.options().password, ""},
       {"wrong authority", "127.0.0.1", stranger->certificate, broker.options().password,
        "TLS failed: certificate verify failed"},
-      {"wrong password", "127.0.0.1", broker.caFile(), "not-the-password", "connection refused: not authorised"},
+      {"wrong password", "127.0.0.1", broker.caFile(), "not-the-password",
+       "connection refused: not authorised"},
       {"no such authority", "127.0.0.1", broker.caFile() + ".gone", broker.options().password,
        "TLS cannot be set up: cannot read " + broker.caFile() + ".gone: No such file or directory"},
   };
@@ -299,7 +317,8 @@ TEST(MqttLinkTest, TlsVerifiesTheBrokerAndItsUsersAndSaysWhyNot) {
     MqttLink link(settings, owner);
     link.Start();
     if (c.reason.empty()) {
-      EXPECT_TRUE(owner.WaitFor([](const auto& s) { return s.connections == 1; })) << LastReason(owner);
+      EXPECT_TRUE(owner.WaitFor([](const auto& s) { return s.connections == 1; }))
+          << LastReason(owner);
       EXPECT_EQ(link.Status(), "publishing to " + c.host);
     } else {
       EXPECT_TRUE(owner.WaitFor([](const auto& s) { return !s.reasons.empty(); }));
@@ -320,7 +339,8 @@ class SilentListener {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::listen(m_fd, 8) == 0 &&
+    if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::listen(m_fd, 8) == 0 &&
         ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
       m_port = ntohs(address.sin_port);
   }

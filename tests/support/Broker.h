@@ -120,9 +120,11 @@ class Broker {
   bool Start() {
     if (m_process && m_process->running()) return true;
     m_process.reset();
-    m_process = std::make_unique<process::ChildProcess>(process::ChildOptions{
-        kMosquittoProgram, {"-c", (m_directory / "mosquitto.conf").string()}, {},
-        (m_directory / "mosquitto.err").string()});
+    m_process =
+        std::make_unique<process::ChildProcess>(process::ChildOptions{kMosquittoProgram,
+                                                                      {"-c", (m_directory / "mosquitto.conf").string()},
+                                                                      {},
+                                                                      (m_directory / "mosquitto.err").string()});
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (m_process->started() && m_process->running() && std::chrono::steady_clock::now() < deadline) {
       if (PortAccepts(m_port)) return true;
@@ -175,9 +177,8 @@ class Broker {
                   dir + "/server.key", "-out", dir + "/server.csr", "-subj", "/CN=localhost"},
                  err) ||
         !RunTool("/usr/bin/openssl",
-                 {"x509", "-req", "-in", dir + "/server.csr", "-CA", m_authority.certificate, "-CAkey",
-                  m_authority.key, "-CAcreateserial", "-out", dir + "/server.crt", "-days", "2", "-extfile",
-                  dir + "/server.ext"},
+                 {"x509", "-req", "-in", dir + "/server.csr", "-CA", m_authority.certificate, "-CAkey", m_authority.key,
+                  "-CAcreateserial", "-out", dir + "/server.crt", "-days", "2", "-extfile", dir + "/server.ext"},
                  err) ||
         !RunTool("/usr/bin/mosquitto_passwd", {"-b", "-c", dir + "/passwords", m_options.user, m_options.password},
                  err))
