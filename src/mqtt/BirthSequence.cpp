@@ -99,10 +99,11 @@ int ParseBirthSequence(std::string_view text) {
 }
 
 TakenBirth BirthSequence::Next() {
-  const int last = ParseBirthSequence(ReadHead(m_path));
+  const int last = m_last ? *m_last : ParseBirthSequence(ReadHead(m_path));
   TakenBirth taken;
   taken.bdSeq = static_cast<std::uint8_t>(last < 0 ? 0 : (last + 1) % 256);
   taken.problem = WriteAtomically(m_path, std::to_string(taken.bdSeq) + "\n");
+  m_last = taken.bdSeq;
   return taken;
 }
 

@@ -6,8 +6,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace halvorn::mqtt {
 
@@ -23,15 +25,18 @@ class BirthSequence {
   explicit BirthSequence(std::string path) : m_path(std::move(path)) {}
 
   // Reads the last value (a missing, empty or unreadable file counts as
-  // none), takes the one after it (255 is followed by 0; none by 0), keeps
-  // it atomically (a temporary file in the same directory, flushed to disk,
-  // renamed over the old one) and returns it. Never throws.
+  // none; once this object took one, that one counts, so a file that
+  // cannot be written does not hand out the same value twice), takes the
+  // one after it (255 is followed by 0; none by 0), keeps it atomically (a
+  // temporary file in the same directory, flushed to disk, renamed over the
+  // old one) and returns it.
   [[nodiscard]] TakenBirth Next();
 
   [[nodiscard]] const std::string& path() const { return m_path; }
 
  private:
   std::string m_path;
+  std::optional<std::uint8_t> m_last;
 };
 
 // The last value a state file holds, or none (-1) when `text` is no number

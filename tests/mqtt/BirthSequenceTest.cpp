@@ -94,6 +94,8 @@ TEST(BirthSequenceTest, AnUnwritableDirectoryGivesAReasonAndTheValueStillCounts)
   EXPECT_NE(first.problem.find("bdSeq not kept"), std::string::npos) << first.problem;
   EXPECT_NE(first.problem.find(path), std::string::npos) << first.problem;
   EXPECT_EQ(first.problem.find('\n'), std::string::npos);
+  // Not kept, yet not handed out again by this run.
+  EXPECT_EQ(sequence.Next().bdSeq, 1);
 }
 
 TEST(BirthSequenceTest, ThePathFollowsXdgStateHomeThenHomeAndMakesItsDirectory) {
