@@ -161,11 +161,6 @@ std::optional<PublishKey> FindPublishKey(std::string_view name) {
   return static_cast<PublishKey>(found - kNames.begin());
 }
 
-bool PublishSettings::any() const {
-  return std::any_of(given.begin(), given.end(),
-                     [](const auto& value) { return value.has_value(); });
-}
-
 std::optional<std::string> SparkplugIdProblem(std::string_view id) {
   if (id.empty()) return "a Sparkplug id may not be empty";
   const std::string cannot = Quoted(id) + " cannot be a Sparkplug id: ";
@@ -289,7 +284,9 @@ std::variant<PublishCheck, PublishFault> CheckPublishSettings(const PublishSetti
   if (!options.broker.tls && !options.broker.Loopback()) {
     check.warning = "the connection to " + Quoted(publish->value) +
                     " is not encrypted: what the panel publishes" +
-                    (options.user.empty() ? std::string() : ", and its user name and password,") +
+                    (options.user.empty()       ? ""
+                     : options.password.empty() ? ", and its user name,"
+                                                : ", and its user name and password,") +
                     " can be read on the network; mqtts:// encrypts it";
   }
   check.options = std::move(options);

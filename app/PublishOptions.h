@@ -60,7 +60,6 @@ struct PublishSettings {
   [[nodiscard]] const std::optional<Given>& operator[](PublishKey key) const {
     return given[static_cast<std::size_t>(key)];
   }
-  [[nodiscard]] bool any() const;
 };
 
 // Takes `value` (blanks already trimmed by the settings file) for `key`, as

@@ -152,7 +152,7 @@ TEST(SettingsFileTest, PublishingKeysAreTheOptionsNamesAndAFaultNamesItsLine) {
   EXPECT_EQ(read.publish->ClientId(), "halvorn-plant-chamber 2");
   EXPECT_EQ(read.publish->primaryHost, "scada-1");
   EXPECT_EQ(read.publish->user, "panel");
-  EXPECT_NE(read.publishWarning.find("and its user name and password, can be read"),
+  EXPECT_NE(read.publishWarning.find("publishes, and its user name, can be read"),
             std::string::npos);
 
   struct Case {
