@@ -1,6 +1,8 @@
 #include "CommandLine.h"
 
+#include <array>
 #include <optional>
+#include <variant>
 #include <vector>
 
 namespace halvorn::shell {
@@ -45,6 +47,7 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments, Comman
   CommandLine result = std::move(base);
   std::vector<bool> given(PortMap::kLastPort + 1, false);
   bool recordGiven = false;
+  std::array<bool, kPublishKeyCount> publishGiven{};
   for (std::size_t index = 0; index < arguments.size(); ++index) {
     const std::string_view argument = arguments[index];
     if (argument == "--help" || argument == "-h") {
@@ -65,7 +68,34 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments, Comman
       result.alarms = true;
       continue;
     }
+    // Arguments are seen by every user of the machine (ps, /proc) and kept
+    // in the shell's history.
+    if (argument == "--mqtt-password" || argument.starts_with("--mqtt-password=")) {
+      return Failure(
+          "a password is never taken on the command line, where other users can see it: "
+          "write it in a file only you can read and give --mqtt-password-file FILE");
+    }
     bool missing = false;
+    std::optional<PublishKey> publishKey;
+    std::optional<std::string_view> publishValue;
+    for (std::size_t key = 0; key < kPublishKeyCount && !publishValue; ++key) {
+      publishKey = static_cast<PublishKey>(key);
+      publishValue =
+          OptionValue(arguments, index, "--" + std::string(PublishKeyName(*publishKey)), missing);
+    }
+    if (publishValue) {
+      // Given twice here is a fault; a value from the settings is replaced.
+      if (publishGiven[static_cast<std::size_t>(*publishKey)]) {
+        return Failure("option --" + std::string(PublishKeyName(*publishKey)) +
+                       " is given more than once");
+      }
+      publishGiven[static_cast<std::size_t>(*publishKey)] = true;
+      if (const auto wrong =
+              TakePublishSetting(result.publishSettings, *publishKey, *publishValue, {})) {
+        return Failure(*wrong);
+      }
+      continue;
+    }
     if (const auto file = OptionValue(arguments, index, "--config", missing)) {
       if (missing || file->empty()) return Failure("option --config needs a file name");
       result.configPath = std::string(*file);
@@ -121,9 +151,28 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
   return ParseCommandLine(arguments);
 }
 
+CommandLine CheckPublishing(CommandLine line, std::string_view hostName) {
+  if (line.outcome != CommandLine::Outcome::Run) return line;
+  auto checked = CheckPublishSettings(line.publishSettings, hostName);
+  if (const auto* fault = std::get_if<PublishFault>(&checked)) {
+    if (fault->origin.commandLine()) return Failure(fault->what);
+    CommandLine failed;
+    failed.outcome = CommandLine::Outcome::Fail;
+    failed.error = std::string(kProgram) + ": " + fault->origin.file + ":" +
+                   std::to_string(fault->origin.line) + ": " + fault->what;
+    return failed;
+  }
+  PublishCheck& check = std::get<PublishCheck>(checked);
+  line.publish = std::move(check.options);
+  line.publishWarning =
+      check.warning.empty() ? std::string() : std::string(kProgram) + ": " + check.warning;
+  return line;
+}
+
 std::string HelpText() {
   return "Usage: halvorn-panel [--port N=DEVICE]... [--record FILE] [--reconnect]\n"
-         "                     [--alarms] [--config FILE]\n"
+         "                     [--alarms] [--publish URL [publishing options]]\n"
+         "                     [--config FILE]\n"
          "       halvorn-panel --list-ports\n"
          "\n"
          "The operator's front panel of the Halvorn gas-injection installation.\n"
@@ -150,6 +199,34 @@ std::string HelpText() {
          "                    acknowledges the first), a frame round each device\n"
          "                    in alarm, the alarm summary (F9), and a horn. With a\n"
          "                    record, every alarm's transitions are journalled.\n"
+         "  --publish URL     publish the plant, read-only, as Sparkplug B to the\n"
+         "                    MQTT broker at URL: mqtt://HOST[:PORT] (port 1883)\n"
+         "                    or mqtts://HOST[:PORT] (TLS, port 8883). The panel\n"
+         "                    only connects out; nothing from the network reaches\n"
+         "                    the serial line. Plain mqtt:// to another machine\n"
+         "                    is allowed, with a warning: it is not encrypted.\n"
+         "                    Without --publish nothing is opened, and the\n"
+         "                    options below are refused.\n"
+         "  --sparkplug-group GROUP\n"
+         "                    the Sparkplug group id (default: halvorn).\n"
+         "  --sparkplug-node NODE\n"
+         "                    the edge node id (default: the host name up to its\n"
+         "                    first '.'); two panels on one broker need two.\n"
+         "  --sparkplug-host HOST_ID\n"
+         "                    the primary host application the panel follows by\n"
+         "                    its STATE. Sparkplug ids are not empty and hold no\n"
+         "                    '/', '+' or '#'.\n"
+         "  --mqtt-ca FILE    check the broker's certificate against FILE.\n"
+         "  --mqtt-cert FILE, --mqtt-key FILE\n"
+         "                    the panel's own certificate and its private key,\n"
+         "                    both or neither. TLS files need mqtts://.\n"
+         "  --mqtt-user NAME  log in to the broker as NAME.\n"
+         "  --mqtt-password-file FILE\n"
+         "                    the password is FILE's first line (needs\n"
+         "                    --mqtt-user). A password is never taken on the\n"
+         "                    command line, where other users can see it. Every\n"
+         "                    file named must be readable at the start. Also\n"
+         "                    --OPTION=VALUE for each of these.\n"
          "  --config FILE     read the settings from FILE instead of\n"
          "                    ~/.config/halvorn/panel.conf. Also --config=FILE.\n"
          "  --list-ports      list the machine's serial devices (driver, USB\n"
@@ -179,17 +256,24 @@ std::string HelpText() {
          "  priority V5 = high\n"
          "  guidance V5 = Check the pneumatic supply of the valve block\n"
          "  latch V5 = yes\n"
+         "  publish = mqtts://broker.plant.example\n"
+         "  sparkplug-node = chamber-2\n"
+         "  mqtt-user = panel\n"
+         "  mqtt-password-file = /etc/halvorn/mqtt-password\n"
          "\n"
          "Examples:\n"
          "  halvorn-panel --port 1=/dev/ttyUSB0\n"
          "  halvorn-panel --port 2=/dev/pts/7 --port 3=/dev/serial/by-id/usb-FTDI-if00\n"
          "  halvorn-panel --port 1=/dev/ttyUSB0 --record ~/pump-down.halvorn\n"
+         "  halvorn-panel --port 1=/dev/ttyUSB0 --publish mqtt://127.0.0.1\n"
          "\n"
-         "A wrong or unknown argument, a bad line in the settings file, or a\n"
+         "A wrong or unknown argument, a bad line in the settings file, a\n"
          "record that can never be one (a FIFO, a folder, a device, a URI, a\n"
-         "file that is not a Halvorn record or is of a newer layout), is\n"
-         "reported on standard error and the program exits with status 2\n"
-         "without opening its window; so does a start without a display.\n";
+         "file that is not a Halvorn record or is of a newer layout), or\n"
+         "publishing options that do not fit together or name a file that\n"
+         "cannot be read, is reported on standard error and the program exits\n"
+         "with status 2 without opening its window; so does a start without a\n"
+         "display.\n";
 }
 
 }  // namespace halvorn::shell

@@ -5,16 +5,24 @@
 //   --record FILE     keep a record of the run (also --record=FILE)
 //   --reconnect       try a lost port again every two seconds
 //   --alarms          announce alarms: banner, frames, summary, horn
+//   --publish URL     publish the plant as Sparkplug B over MQTT, with
+//                     --sparkplug-group, --sparkplug-node, --sparkplug-host,
+//                     --mqtt-ca, --mqtt-cert, --mqtt-key, --mqtt-user and
+//                     --mqtt-password-file (see PublishOptions.h)
 //   --config FILE     read the settings from FILE (also --config=FILE)
 //   --list-ports      print the machine's serial devices and exit
 //   --help, -h
 // Parsing is a pure function over the arguments; main() prints and exits.
+// The publishing keys are only gathered there: CheckPublishing() checks
+// them as a whole, once the settings file has been read too.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "PublishOptions.h"
 #include "alarms/AlarmSettings.h"
 #include "serial/PortMap.h"
 
@@ -41,6 +49,13 @@ struct CommandLine {
   // The horn's command, split at blanks and run without a shell; empty: the
   // display's bell.
   std::string alarmSound;
+  // The publishing keys as given (the command line's over the file's), and
+  // once CheckPublishing() found them fit, where and as whom the plant is
+  // published (nothing: it is not) and the line to tell the operator about
+  // it on standard error (empty: none).
+  PublishSettings publishSettings;
+  std::optional<PublishOptions> publish;
+  std::string publishWarning;
   // The settings file named by --config; empty: the default one, if any.
   std::string configPath;
   std::string error;  // one or two lines, without a final newline
@@ -58,6 +73,12 @@ constexpr std::string_view kProgramName = "halvorn-panel";
 CommandLine ParseCommandLine(std::span<const std::string_view> arguments, CommandLine base = {});
 // The same over main()'s argc and argv (argv[0] is the program's name).
 CommandLine ParseCommandLine(int argc, const char* const* argv);
+
+// Checks the publishing keys of a Run as a whole (PublishOptions.h) and
+// fills `publish` and `publishWarning`; a fault makes the outcome Fail with
+// the message naming the option, or the settings file and line, at fault.
+// The default node id is `hostName` up to its first '.'.
+[[nodiscard]] CommandLine CheckPublishing(CommandLine line, std::string_view hostName);
 
 // What --help prints, ending in a newline.
 std::string HelpText();

@@ -108,12 +108,13 @@ std::string DefaultSettingsPath(const char* xdgConfigHome, const char* home) {
 CommandLine ApplySettings(std::string_view text, const std::string& fileName, CommandLine base) {
   CommandLine result = std::move(base);
   // The line on which each key was given, 0 while not given: ports 1 to
-  // 10, then record, reconnect, alarms and alarm-sound.
-  std::array<int, PortMap::kLastPort + 5> givenOn{};
+  // 10, then record, reconnect, alarms, alarm-sound and the publishing keys.
+  std::array<int, PortMap::kLastPort + 5 + kPublishKeyCount> givenOn{};
   const std::size_t recordSlot = PortMap::kLastPort + 1;
   const std::size_t reconnectSlot = PortMap::kLastPort + 2;
   const std::size_t alarmsSlot = PortMap::kLastPort + 3;
   const std::size_t soundSlot = PortMap::kLastPort + 4;
+  const std::size_t firstPublishSlot = PortMap::kLastPort + 5;
   // And of each alarm key ("priority V5"), blanks made one.
   std::map<std::string, int, std::less<>> alarmKeysOn;
 
@@ -157,6 +158,17 @@ CommandLine ApplySettings(std::string_view text, const std::string& fileName, Co
       if (value.empty()) return fail("'alarm-sound' names no command");
       slot = soundSlot;
       result.alarmSound = std::string(value);
+    } else if (const std::optional<PublishKey> publishKey = FindPublishKey(key)) {
+      if (const std::optional<std::string> wrong = TakePublishSetting(
+              result.publishSettings, *publishKey, value, {fileName, lineNumber}))
+        return fail(*wrong);
+      slot = firstPublishSlot + static_cast<std::size_t>(*publishKey);
+    } else if (key == "mqtt-password") {
+      // A settings file is often readable by others and copied from panel
+      // to panel; the password stays in a file of its own.
+      return fail(
+          "'mqtt-password': a password is never kept in the settings file: write it in a file "
+          "only the panel's user can read and name that with 'mqtt-password-file'");
     } else if (alarms::IsAlarmKey(key)) {
       if (const std::optional<std::string> wrong = alarms::TakeAlarmSetting(result.alarmSettings, key, value))
         return fail(*wrong);
@@ -166,9 +178,12 @@ CommandLine ApplySettings(std::string_view text, const std::string& fileName, Co
       if (!added) return fail(Quoted(named) + " is already given on line " + std::to_string(at->second));
       continue;
     } else {
-      return fail("unknown setting " + Quoted(key) +
-                  " (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P,"
-                  " latch P)");
+      std::string known =
+          "port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, "
+          "latch P";
+      for (std::size_t index = 0; index < kPublishKeyCount; ++index)
+        known += ", " + std::string(PublishKeyName(static_cast<PublishKey>(index)));
+      return fail("unknown setting " + Quoted(key) + " (known: " + known + ")");
     }
     if (givenOn[slot] != 0) {
       return fail(Quoted(key) + " is already given on line " + std::to_string(givenOn[slot]));
@@ -218,19 +233,21 @@ SettingsText ReadSettingsFile(const std::string& path) {
   return result;
 }
 
-CommandLine ReadStartOptions(std::span<const std::string_view> arguments, const std::string& defaultPath,
-                             const std::function<SettingsText(const std::string&)>& read) {
+CommandLine ReadStartOptions(std::span<const std::string_view> arguments,
+                             const std::string& defaultPath,
+                             const std::function<SettingsText(const std::string&)>& read,
+                             const std::function<std::string()>& hostName) {
   CommandLine first = ParseCommandLine(arguments);
   if (first.outcome != CommandLine::Outcome::Run) return first;
   const bool named = !first.configPath.empty();
   const std::string path = named ? first.configPath : defaultPath;
-  if (path.empty()) return first;
+  if (path.empty()) return CheckPublishing(std::move(first), hostName());
 
   const SettingsText file = read(path);
   switch (file.state) {
     case SettingsText::State::Missing:
       // No file, no change; but a file the operator named must be there.
-      if (!named) return first;
+      if (!named) return CheckPublishing(std::move(first), hostName());
       return Failed(path, 0, std::string("cannot read the settings file: ") + std::strerror(ENOENT));
     case SettingsText::State::Failed:
       return Failed(path, 0, "cannot read the settings file: " + file.error);
@@ -240,7 +257,7 @@ CommandLine ReadStartOptions(std::span<const std::string_view> arguments, const 
   CommandLine base = ApplySettings(file.text, path);
   if (base.outcome != CommandLine::Outcome::Run) return base;
   base.configPath = first.configPath;
-  return ParseCommandLine(arguments, std::move(base));
+  return CheckPublishing(ParseCommandLine(arguments, std::move(base)), hostName());
 }
 
 }  // namespace halvorn::shell

@@ -8,6 +8,11 @@
 //   port N = DEVICE      ComN opens DEVICE (N from 1 to 10), as --port N=DEVICE
 //   record = FILE        the session record's file
 //   reconnect = yes|no   as --reconnect (also true/false, on/off, 1/0)
+//   alarms = yes|no, alarm-sound = COMMAND, alarm P = ..., priority P = ...,
+//   guidance P = ..., latch P = ...   the alarms (see AlarmSettings.h)
+//   publish = URL, sparkplug-group = GROUP, ..., mqtt-password-file = FILE
+//                        as the publishing options (see PublishOptions.h);
+//                        never the password itself
 // Each key at most once. Options on the command line win over the file.
 #pragma once
 
@@ -52,12 +57,15 @@ struct SettingsText {
 [[nodiscard]] CommandLine ApplySettings(std::string_view text, const std::string& fileName, CommandLine base = {});
 
 // The whole start: the arguments, the settings file (the one they name, or
-// `defaultPath` when that file exists), and the arguments again over it.
-// --help, --list-ports and a wrong argument are answered before any file is
-// read; a file named by --config must exist. `read` reads a file (tests and
-// the fuzz target give the text without a file).
+// `defaultPath` when that file exists), the arguments again over it, and
+// the publishing keys checked as a whole (CheckPublishing, the default node
+// id from `hostName`). --help, --list-ports and a wrong argument are
+// answered before any file is read; a file named by --config must exist.
+// `read` reads a file (tests and the fuzz target give the text without a
+// file).
 [[nodiscard]] CommandLine ReadStartOptions(
     std::span<const std::string_view> arguments, const std::string& defaultPath,
-    const std::function<SettingsText(const std::string&)>& read = ReadSettingsFile);
+    const std::function<SettingsText(const std::string&)>& read = ReadSettingsFile,
+    const std::function<std::string()>& hostName = MachineHostName);
 
 }  // namespace halvorn::shell

@@ -95,6 +95,9 @@ int main(int argc, char* argv[]) {
       return halvorn::shell::kCommandLineExitStatus;
     }
   }
+  // Told once, before the window: the plant goes in the clear to a broker
+  // off this machine.
+  if (!commandLine.publishWarning.empty()) std::cerr << commandLine.publishWarning << '\n';
   // On X, the window's paints go to the server through the socket rather
   // than shared memory. The panel repaints a few small widgets at a time (a
   // lamp, a reading), a few kilobytes; with shared memory Qt waits for a

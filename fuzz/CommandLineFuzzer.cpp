@@ -6,15 +6,44 @@
 //   without reading any settings file, and the file is read at most once;
 // - a refusal is a message for the operator, "halvorn-panel: ...";
 // - a start, written out again as arguments alone, starts the same way;
-// - the command line wins: every --port it gives is what the start uses.
+// - the command line wins: every --port it gives is what the start uses,
+//   and so is every publishing option;
+// - publishing is on exactly when a broker is named, with ids that are one
+//   topic level, and the warning exactly for a plain broker off the machine.
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "CommandLine.h"
+#include "PublishOptions.h"
 #include "SettingsFile.h"
 #include "TextInput.h"
+
+namespace {
+
+constexpr std::string_view kHostName = "fuzz-host.example";
+
+// Whether two checked starts publish the same way (the origins of the
+// values aside).
+bool SamePublishing(const halvorn::shell::CommandLine& a, const halvorn::shell::CommandLine& b) {
+  if (a.publishWarning != b.publishWarning || a.publish.has_value() != b.publish.has_value())
+    return false;
+  for (std::size_t key = 0; key < halvorn::shell::kPublishKeyCount; ++key) {
+    const auto& x = a.publishSettings.given[key];
+    const auto& y = b.publishSettings.given[key];
+    if (x.has_value() != y.has_value() || (x && x->value != y->value)) return false;
+  }
+  if (!a.publish) return true;
+  const halvorn::shell::PublishOptions& x = *a.publish;
+  const halvorn::shell::PublishOptions& y = *b.publish;
+  return x.broker.host == y.broker.host && x.broker.port == y.broker.port &&
+         x.broker.tls == y.broker.tls && x.ClientId() == y.ClientId() &&
+         x.primaryHost == y.primaryHost && x.caFile == y.caFile && x.certFile == y.certFile &&
+         x.keyFile == y.keyFile && x.user == y.user && x.password == y.password;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace halvorn::fuzz;
@@ -38,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           file.text = std::string(*settings);
         }
         return file;
-      });
+      },
+      [] { return std::string(kHostName); });
   Check(reads <= 1, "the settings file was read more than once");
   const CommandLine alone = halvorn::shell::ParseCommandLine(arguments);
   if (alone.outcome != CommandLine::Outcome::Run) {
@@ -69,11 +99,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!start.recordPath.empty()) written.push_back("--record=" + start.recordPath);
   if (start.reconnect) written.push_back("--reconnect");
   if (!start.configPath.empty()) written.push_back("--config=" + start.configPath);
+
+  using halvorn::shell::PublishKey;
+  for (std::size_t key = 0; key < halvorn::shell::kPublishKeyCount; ++key) {
+    const auto& given = start.publishSettings.given[key];
+    if (!given) continue;
+    const std::string_view name = halvorn::shell::PublishKeyName(static_cast<PublishKey>(key));
+    written.push_back("--" + std::string(name) + "=" + given->value);
+    if (const auto& argument = alone.publishSettings.given[key])
+      Check(given->value == argument->value, "the settings file won over a publishing option",
+            given->value);
+  }
+  Check(start.publish.has_value() == start.publishSettings[PublishKey::Publish].has_value(),
+        "publishing is on without a broker, or off with one");
+  if (start.publish) {
+    for (const std::string& id : {start.publish->group, start.publish->node})
+      Check(!halvorn::shell::SparkplugIdProblem(id), "a Sparkplug id is no topic level", id);
+    const bool plainOffTheMachine = !start.publish->broker.tls && !start.publish->broker.Loopback();
+    Check(start.publishWarning.empty() != plainOffTheMachine,
+          "the warning of a plain broker off the machine is missing or misplaced",
+          start.publishWarning);
+  } else {
+    Check(start.publishWarning.empty(), "a warning without publishing", start.publishWarning);
+  }
+
   std::vector<std::string_view> again(written.begin(), written.end());
-  const CommandLine reparsed = halvorn::shell::ParseCommandLine(again);
+  const CommandLine reparsed =
+      halvorn::shell::CheckPublishing(halvorn::shell::ParseCommandLine(again), kHostName);
   Check(reparsed.outcome == CommandLine::Outcome::Run && reparsed.ports == start.ports &&
             reparsed.recordPath == start.recordPath && reparsed.reconnect == start.reconnect &&
-            reparsed.configPath == start.configPath,
+            reparsed.configPath == start.configPath && SamePublishing(reparsed, start),
         "written out again the start reads otherwise", reparsed.error);
   return 0;
 }

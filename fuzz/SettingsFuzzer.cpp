@@ -1,8 +1,8 @@
 // Fuzz target of the panel's settings file: any bytes as the file's text.
 // Whatever the file holds:
 // - a refusal names the file and a line of it, in one line;
-// - an accepted value is never empty, has no blank at either end, no NUL
-//   (the path would end there) and no comment;
+// - an accepted value (a publishing key's too) is never empty, has no blank
+//   at either end, no NUL (the path would end there) and no comment;
 // - what was accepted, written out again as a settings file, reads the same;
 // - a byte-order mark in front, or CRLF line ends, change nothing.
 #include <cstdint>
@@ -39,12 +39,26 @@ std::string WrittenOut(const CommandLine& read) {
   }
   if (!read.recordPath.empty()) text += "record = " + read.recordPath + "\n";
   if (read.reconnect) text += "reconnect = yes\n";
+  for (std::size_t key = 0; key < shell::kPublishKeyCount; ++key) {
+    if (const auto& given = read.publishSettings.given[key])
+      text += std::string(shell::PublishKeyName(static_cast<shell::PublishKey>(key))) + " = " +
+              given->value + "\n";
+  }
   return text;
+}
+
+bool SamePublishValues(const CommandLine& a, const CommandLine& b) {
+  for (std::size_t key = 0; key < shell::kPublishKeyCount; ++key) {
+    const auto& x = a.publishSettings.given[key];
+    const auto& y = b.publishSettings.given[key];
+    if (x.has_value() != y.has_value() || (x && x->value != y->value)) return false;
+  }
+  return true;
 }
 
 void CheckSame(const CommandLine& a, const CommandLine& b, const char* what) {
   Check(a.outcome == b.outcome && a.error == b.error && a.ports == b.ports &&
-            a.recordPath == b.recordPath && a.reconnect == b.reconnect,
+            a.recordPath == b.recordPath && a.reconnect == b.reconnect && SamePublishValues(a, b),
         what, a.error + " / " + b.error);
 }
 
@@ -75,6 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CheckValue(read.ports.Device(port).value_or(""));
     }
     if (!read.recordPath.empty()) CheckValue(read.recordPath);
+    for (const auto& given : read.publishSettings.given)
+      if (given) CheckValue(given->value);
     CheckSame(halvorn::shell::ApplySettings(WrittenOut(read), std::string(kFileName)), read,
               "written out again it reads otherwise");
   }

@@ -45,6 +45,13 @@ Seeds SettingsSeeds() {
       {"empty-values", "record =   \nport 2 =\n"},
       {"nul", std::string("record = /var/tmp/a\0b\n", 22)},
       {"empty", ""},
+      {"publish",
+       "publish = mqtts://broker.plant.example:8884  # site\nsparkplug-group = plant\n"
+       "sparkplug-node = chamber 2\nsparkplug-host = scada-1\nmqtt-ca = /etc/ssl/certs/ca.pem\n"
+       "mqtt-cert = /etc/halvorn/panel.crt\nmqtt-key = /etc/halvorn/panel.key\nmqtt-user = panel\n"
+       "mqtt-password-file = /etc/halvorn/mqtt-password\n"},
+      {"bad-publish",
+       "publish = http://b\nsparkplug-node = a/b\nsparkplug-group = run#3\nmqtt-password = x\n"},
   };
 }
 
@@ -65,6 +72,15 @@ Seeds CommandLineSeeds() {
                        "/var/tmp/r.db\nreconnect = no\n"},
       {"settings-bad", JoinArguments({"--reconnect"}) + pair + "baud = 9600\n"},
       {"settings-only", pair + "record = x.halvorn  # daily\n"},
+      {"publish", JoinArguments({"--publish", "mqtt://127.0.0.1:1884", "--sparkplug-group=plant",
+                                 "--sparkplug-node", "chamber-2", "--sparkplug-host=scada",
+                                 "--mqtt-user", "panel"})},
+      {"publish-tls", JoinArguments({"--publish=mqtts://[::1]", "--mqtt-ca", "/etc/hostname",
+                                     "--mqtt-cert", "/etc/hostname", "--mqtt-key=/etc/hostname"})},
+      {"publish-wrong", JoinArguments({"--sparkplug-node", "n", "--mqtt-password", "x",
+                                       "--publish", "mqtt://b", "--publish=mqtt://c"})},
+      {"publish-settings", JoinArguments({"--sparkplug-node=given", "--publish=mqtt://127.0.0.1"}) +
+                               pair + "publish = mqtt://file\nsparkplug-node = file\nmqtt-user = u\n"},
   };
 }
 

@@ -73,20 +73,20 @@ TEST(SettingsFileTest, ABadLineIsNamedByFileAndLineNumber) {
   };
   const Case cases[] = {
       {"# ok\nprot 1 = /dev/ttyUSB0\n",
-       "halvorn-panel: /etc/p.conf:2: unknown setting 'prot 1' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)"},
+       "halvorn-panel: /etc/p.conf:2: unknown setting 'prot 1' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
       {"port 1 /dev/ttyUSB0\n", "halvorn-panel: /etc/p.conf:1: expected 'key = value', not 'port 1 /dev/ttyUSB0'"},
       {"\n\n\nport 11 = /dev/x\n", "halvorn-panel: /etc/p.conf:4: port number '11' is not a number from 1 to 10"},
       {"port 0 = /dev/x\n", "halvorn-panel: /etc/p.conf:1: port number '0' is not a number from 1 to 10"},
-      {"port = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)"},
-      {"port1 = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port1' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)"},
+      {"port = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
+      {"port1 = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port1' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
       {"port 2 =\n", "halvorn-panel: /etc/p.conf:1: 'port 2' names no device"},
       {"record =   \n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
       {"reconnect = maybe\n", "halvorn-panel: /etc/p.conf:1: 'reconnect' must be yes or no, not 'maybe'"},
       {"Reconnect = yes\n",
-       "halvorn-panel: /etc/p.conf:1: unknown setting 'Reconnect' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)"},
+       "halvorn-panel: /etc/p.conf:1: unknown setting 'Reconnect' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
       {"port 3 = /dev/a\n# again\nport 3 = /dev/b\n", "halvorn-panel: /etc/p.conf:3: 'port 3' is already given on line 1"},
       {"reconnect = no\nreconnect = yes\n", "halvorn-panel: /etc/p.conf:2: 'reconnect' is already given on line 1"},
-      {"= /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting '' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)"},
+      {"= /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting '' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
       {"record = # daily\n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
       {"record =#daily\n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
       {"port 1 = \r#x\n", "halvorn-panel: /etc/p.conf:1: 'port 1' names no device"},
@@ -137,6 +137,59 @@ TEST(SettingsFileTest, AlarmLinesAreTakenOncePerKeyAndPointAndABadOneIsNamed) {
     EXPECT_EQ(bad.outcome, CommandLine::Outcome::Fail);
     EXPECT_TRUE(bad.error.starts_with("halvorn-panel: f:" + std::string(c.error))) << bad.error;
   }
+}
+
+TEST(SettingsFileTest, PublishingKeysAreTheOptionsNamesAndAFaultNamesItsLine) {
+  const CommandLine read = CheckPublishing(
+      ApplySettings("publish = mqtt://broker.plant.example:1884  # the site's broker\n"
+                    "sparkplug-group = plant\nsparkplug-node = chamber 2\n"
+                    "sparkplug-host = scada-1\nmqtt-user = panel\n",
+                    "f"),
+      "bench.lab");
+  ASSERT_TRUE(read.publish) << read.error;
+  EXPECT_EQ(read.publish->broker.host, "broker.plant.example");
+  EXPECT_EQ(read.publish->broker.port, 1884);
+  EXPECT_EQ(read.publish->ClientId(), "halvorn-plant-chamber 2");
+  EXPECT_EQ(read.publish->primaryHost, "scada-1");
+  EXPECT_EQ(read.publish->user, "panel");
+  EXPECT_NE(read.publishWarning.find("publishes, and its user name, can be read"),
+            std::string::npos);
+
+  struct Case {
+    std::string_view text;
+    std::string_view error;  // after "halvorn-panel: f:"
+  };
+  const Case cases[] = {
+      {"mqtt-password = hunter2\n",
+       "1: 'mqtt-password': a password is never kept in the settings file: write it in a file "
+       "only the panel's user can read and name that with 'mqtt-password-file'"},
+      {"publish = # none yet\n",
+       "1: 'publish' names no broker: write mqtt://HOST[:PORT] or mqtts://HOST[:PORT]"},
+      {"publish = mqtt://a\n# moved\npublish = mqtt://b\n",
+       "3: 'publish' is already given on line 1"},
+      {"sparkplug-group = run#3\n",
+       "1: 'sparkplug-group': 'run#3' cannot be a Sparkplug id: '#' is an MQTT wildcard"},
+      // Faults of the keys together name the line of the key at fault.
+      {"# site\nsparkplug-group = plant\n",
+       "2: 'sparkplug-group' is given but 'publish' is missing: without a broker nothing is "
+       "published"},
+      {"publish = mqtt://a\n\nmqtt-ca = /etc/ssl/certs/ca-certificates.crt\n",
+       "3: 'mqtt-ca' needs a TLS broker (mqtts://), not the plain 'mqtt://a'"},
+      {"publish = mqtts://a\nmqtt-key = /etc/halvorn/panel.key\n",
+       "2: 'mqtt-key' needs 'mqtt-cert': the private key goes with its certificate"},
+      {"publish = mqtts://a\nmqtt-user = u\nmqtt-password-file = /nonexistent/pw\n",
+       "3: 'mqtt-password-file': cannot read '/nonexistent/pw': No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const CommandLine bad = CheckPublishing(ApplySettings(c.text, "f"), "bench.lab");
+    EXPECT_EQ(bad.outcome, CommandLine::Outcome::Fail);
+    EXPECT_EQ(bad.error, "halvorn-panel: f:" + std::string(c.error));
+  }
+  // A host name that gives no node id is told at the broker's line.
+  EXPECT_EQ(CheckPublishing(ApplySettings("\npublish = mqtt://a\n", "f"), ".lab").error,
+            "halvorn-panel: f:2: the machine's host name '.lab' gives no Sparkplug node id (a "
+            "Sparkplug id may not be empty): name one with 'sparkplug-node'");
 }
 
 TEST(SettingsFileTest, TheDefaultFileFollowsTheXdgConfigHome) {
@@ -199,6 +252,33 @@ TEST_F(StartOptionsTest, TheCommandLineWinsOverTheFileKeyByKey) {
   EXPECT_EQ(read.recordPath, "/var/tmp/r.db");
 }
 
+TEST_F(StartOptionsTest, TheCommandLineWinsOverTheFileForEachPublishingKey) {
+  const auto host = [] { return std::string("bench-3.lab.example"); };
+  const auto start = [&](const Arguments& arguments, const std::string& text) {
+    return ReadStartOptions(arguments, Write("panel.conf", text), ReadSettingsFile, host);
+  };
+  const CommandLine read = start(
+      Arguments{"--publish", "mqtt://given-broker", "--sparkplug-node=given-node"},
+      "publish = mqtts://file-broker\nsparkplug-group = file-group\nsparkplug-node = file-node\n");
+  ASSERT_TRUE(read.publish) << read.error;
+  EXPECT_EQ(read.publish->broker.host, "given-broker");
+  EXPECT_FALSE(read.publish->broker.tls);
+  EXPECT_EQ(read.publish->ClientId(), "halvorn-file-group-given-node");
+  EXPECT_NE(read.publishWarning.find("'mqtt://given-broker' is not encrypted"), std::string::npos);
+  // A key of the file may need the command line's --publish, and the other way.
+  EXPECT_EQ(
+      start(Arguments{"--publish=mqtt://127.0.0.1"}, "sparkplug-node = n\n").publish.value().node,
+      "n");
+  EXPECT_EQ(start(Arguments{}, "publish = mqtt://127.0.0.1\n").publish.value().node, "bench-3");
+  EXPECT_EQ(start(Arguments{"--mqtt-ca", "/etc/ca.pem"}, "publish = mqtt://file-broker\n").error,
+            "halvorn-panel: option --mqtt-ca needs a TLS broker (mqtts://), not the plain "
+            "'mqtt://file-broker'\nTry 'halvorn-panel --help' for more information.");
+  // Without a settings file the keys are checked all the same.
+  EXPECT_EQ(ReadStartOptions(Arguments{"--sparkplug-node", "n"}, "", ReadSettingsFile, host).error,
+            "halvorn-panel: option --sparkplug-node is given but --publish is missing: without a "
+            "broker nothing is published\nTry 'halvorn-panel --help' for more information.");
+}
+
 TEST_F(StartOptionsTest, RecordOnTheCommandLineReplacesTheFilesButOnlyOnce) {
   const std::string path = Write("panel.conf", "record = /var/tmp/r.db\n");
   const CommandLine read = ReadStartOptions(Arguments{"--record", "/tmp/given.db"}, path);
@@ -231,7 +311,7 @@ TEST_F(StartOptionsTest, ABadFileFailsButHelpAndListingDoNotReadIt) {
   const CommandLine read = ReadStartOptions({}, path);
   EXPECT_EQ(read.outcome, CommandLine::Outcome::Fail);
   EXPECT_EQ(read.error, "halvorn-panel: " + path +
-                            ":2: unknown setting 'baud' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P)");
+                            ":2: unknown setting 'baud' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)");
   EXPECT_EQ(ReadStartOptions(Arguments{"--help"}, path).outcome, CommandLine::Outcome::ShowHelp);
   EXPECT_EQ(ReadStartOptions(Arguments{"--list-ports"}, path).outcome, CommandLine::Outcome::ListPorts);
   // A wrong argument is told as such, not as the file's fault.
