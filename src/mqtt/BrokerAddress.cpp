@@ -6,7 +6,18 @@
 namespace halvorn::mqtt {
 
 bool BrokerAddress::Loopback() const {
-  return host == "localhost" || host == "::1" || host.starts_with("127.");
+  if (host == "localhost" || host == "::1") return true;
+  // 127.x.y.z as an address, not a name that begins with "127." (127.example.com).
+  if (!host.starts_with("127.")) return false;
+  int dots = 0;
+  for (const char c : host) {
+    if (c == '.') {
+      ++dots;
+    } else if (c < '0' || c > '9') {
+      return false;
+    }
+  }
+  return dots == 3;
 }
 
 std::variant<BrokerAddress, std::string> ParseBrokerAddress(std::string_view url) {

@@ -189,4 +189,10 @@ void Recorder::Recording(std::string_view text) {
   Push(item);
 }
 
+void Recorder::Publishing(std::string_view text) {
+  Item item = Stamped(Item::Kind::Event);
+  item.text = {std::string_view("publishing"), text, std::nullopt};
+  Push(item);
+}
+
 }  // namespace halvorn::record

@@ -64,6 +64,9 @@ class Recorder : public FeedListener {
 
   // A 'recording' event: where and how the session is recorded.
   void Recording(std::string_view text);
+  // A 'publishing' event: the plant's publisher began or stopped reaching
+  // its broker, or refused a write that came from the network.
+  void Publishing(std::string_view text);
 
  private:
   // What a device shows now, kept for the picture after a gap.
