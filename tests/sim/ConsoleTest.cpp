@@ -65,6 +65,8 @@ std::string Canonical(const ParsedLine& parsed) {
           } else {
             out << " stop";
           }
+        } else if constexpr (std::is_same_v<C, console::Act>) {
+          out << "act " << c.text;
         } else {
           out << "quit";
         }
@@ -157,6 +159,9 @@ TEST(ConsoleTest, Lines) {
       {"quit", "quit"},
       {"exit", "quit"},
       {"open V3", "error"},
+      {"act 040_1", "act 040_1"},
+      {"act", "error"},
+      {"act 040_1 040_2", "error"},
       {"flood 92160", "flood 92160 0 1"},
       {"flood 92160 0.1", "flood 92160 0.1 1"},
       {"flood 92160 0.1 10", "flood 92160 0.1 10"},

@@ -75,6 +75,18 @@ TEST_F(SimulatorTest, CommandsActAndGoUnansweredByDefault) {
   EXPECT_TRUE(sim.TakeLog().empty());
 }
 
+// The console's act drives the plant as a command would, but nothing came
+// over the line: it is neither counted nor logged as the panel's.
+TEST_F(SimulatorTest, ActingFromTheConsoleMovesThePlantButNotTheLinesCounters) {
+  Console("act 040_1");
+  Console("act 020_03");
+  EXPECT_EQ(sim.plant().Pump(1), PumpState::Accelerating);
+  EXPECT_TRUE(sim.plant().ValveOpen(3));
+  EXPECT_EQ(sim.ExecuteLine("act 999_1").reply.rfind("error: ", 0), 0u);
+  EXPECT_EQ(sim.counters().commands, 0);
+  EXPECT_TRUE(sim.TakeLog().empty());
+}
+
 TEST_F(SimulatorTest, AcknowledgementsAreMessagesOfTheCommandsOwnType) {
   Console("acks on");
   const std::vector<std::string> answers = Ask(sim, "021_16");

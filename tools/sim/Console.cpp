@@ -195,6 +195,10 @@ ParsedLine ParseConsoleLine(std::string_view line) {
   if (verb == "clear") return bare(console::Clear{});
   if (verb == "flood") return ParseFlood(w);
   if (verb == "quit" || verb == "exit") return bare(console::Quit{});
+  if (verb == "act") {
+    if (w.size() != 2) return Error("usage: act <command text, e.g. 040_1 or 020_03>");
+    return Ok(console::Act{std::string(w[1])});
+  }
   return Error("unknown command '" + std::string(w[0]) + "' (help lists them)");
 }
 
@@ -218,6 +222,8 @@ std::string ConsoleHelp() {
          "flood <bytes/s> [f [ms]]     send answers back-to-back at that rate (92160 is a 921600-baud line), share f "
          "with a wrong checksum, handed to the line every ms milliseconds (1-20, default 1); 'flood stop' ends it and "
          "reports the frames sent\n"
+         "act <command>                act on a command as if the panel had sent it: 040_1 switches rotary1 on, "
+         "020_03 opens V3\n"
          "quit                         end the simulator\n";
 }
 

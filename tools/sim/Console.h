@@ -62,13 +62,19 @@ struct Flood {
   int sliceMs = 1;
 };
 struct Quit {};
+// The plant acts on a command text as if the panel had sent it ("040_1":
+// ROTARY1 on), so that a test can drive the plant without the panel.
+struct Act {
+  std::string text;
+};
 
 }  // namespace console
 
 using ConsoleCommand =
     std::variant<console::Help, console::Status, console::Fault, console::Warn, console::Crc,
                  console::BadLength, console::NoCr, console::Silence, console::Stop,
-                 console::Hangup, console::Reopen, console::Acks, console::Clear, console::Flood, console::Quit>;
+                 console::Hangup, console::Reopen, console::Acks, console::Clear, console::Flood, console::Quit,
+                 console::Act>;
 
 struct ParsedLine {
   std::optional<ConsoleCommand> command;  // empty for a blank line or an error

@@ -174,6 +174,10 @@ ConsoleResult Simulator::Execute(const ConsoleCommand& command) {
         } else if constexpr (std::is_same_v<C, console::Acks>) {
           m_acks = c.on;
           return {c.on ? "ok: commands are acknowledged\n" : "ok: commands go unanswered\n", {}};
+        } else if constexpr (std::is_same_v<C, console::Act>) {
+          // Not counted or logged as the panel's: the line never carried it.
+          if (const std::optional<std::string> done = m_plant.Apply(c.text)) return {"ok: " + *done + "\n", {}};
+          return {"error: '" + Printable(c.text) + "' is no command the controller knows\n", {}};
         } else if constexpr (std::is_same_v<C, console::Clear>) {
           m_faults.Clear();
           m_pending.clear();
