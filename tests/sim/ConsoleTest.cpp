@@ -205,13 +205,13 @@ TEST(ConsoleTest, ErrorsSayWhatIsWrong) {
 TEST(ConsoleTest, HelpHasALineForEveryCommand) {
   const std::string help = "\n" + ConsoleHelp();
   for (const char* command : {"help", "status", "fault", "warn", "crc", "badlen", "nocr", "silence",
-                              "unsilence", "stop", "resume", "hangup", "reopen", "acks", "clear", "flood", "quit"}) {
+                              "unsilence", "stop", "resume", "hangup", "reopen", "acks", "clear", "flood", "act", "quit"}) {
     SCOPED_TRACE(command);
     EXPECT_NE(help.find("\n" + std::string(command) + " "), std::string::npos);
     EXPECT_TRUE(ParseConsoleLine(command).error.find("unknown command") == std::string::npos);
   }
   EXPECT_EQ(help.back(), '\n');
-  EXPECT_EQ(std::count(help.begin(), help.end(), '\n'), 18) << "one line per command";
+  EXPECT_EQ(std::count(help.begin(), help.end(), '\n'), 19) << "one line per command";
 }
 
 }  // namespace
