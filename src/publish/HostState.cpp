@@ -13,7 +13,8 @@ struct Reader {
   [[nodiscard]] bool End() const { return at >= text.size(); }
   [[nodiscard]] char Peek() const { return End() ? '\0' : text[at]; }
   void SkipBlanks() {
-    while (!End() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\n' || text[at] == '\r')) ++at;
+    while (!End() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\n' || text[at] == '\r'))
+      ++at;
   }
   bool Take(char c) {
     SkipBlanks();
@@ -59,7 +60,8 @@ struct Reader {
       return false;
     }
     const std::size_t start = at;
-    while (!End() && text[at] != ',' && text[at] != '}' && text[at] != ' ' && text[at] != '\n') ++at;
+    while (!End() && text[at] != ',' && text[at] != '}' && text[at] != ' ' && text[at] != '\n')
+      ++at;
     return at > start;
   }
   std::optional<std::int64_t> Whole() {

@@ -30,14 +30,10 @@ MetricValue MetricValue::Text(std::string_view bytes) {
 bool operator==(const MetricValue& a, const MetricValue& b) {
   if (a.kind != b.kind) return false;
   switch (a.kind) {
-    case MetricValue::Kind::Null:
-      return true;
-    case MetricValue::Kind::Number:
-      return a.number == b.number;
-    case MetricValue::Kind::Integer:
-      return a.integer == b.integer;
-    case MetricValue::Kind::Text:
-      return a.textView() == b.textView();
+    case MetricValue::Kind::Null: return true;
+    case MetricValue::Kind::Number: return a.number == b.number;
+    case MetricValue::Kind::Integer: return a.integer == b.integer;
+    case MetricValue::Kind::Text: return a.textView() == b.textView();
   }
   return false;
 }

@@ -76,7 +76,8 @@ class MetricBoard {
 
   // The window's side: one thread only. A sample equal in value and quality
   // to the one held is no change (its first time is kept).
-  void Set(std::size_t metric, const MetricValue& value, std::int32_t quality, std::int64_t timestampMs);
+  void Set(std::size_t metric, const MetricValue& value, std::int32_t quality,
+           std::int64_t timestampMs);
   void SetOnline(bool online);
   // Hands what changed since the last commit over, and wakes the publisher
   // if anything did.

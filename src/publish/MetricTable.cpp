@@ -7,7 +7,8 @@ namespace halvorn::publish {
 namespace {
 
 // The electrode's readouts by their order in kElectrodeReadouts.
-constexpr std::array<std::string_view, 2> kElectrodeMetrics = {"Electrode/Position", "Electrode/Cooling"};
+constexpr std::array<std::string_view, 2> kElectrodeMetrics = {"Electrode/Position",
+                                                               "Electrode/Cooling"};
 static_assert(kElectrodeReadouts.size() == kElectrodeMetrics.size());
 static_assert(kElectrodeReadouts[0].name == "ELECTRODE" && kElectrodeReadouts[1].name == "COOLING");
 
@@ -54,9 +55,10 @@ MetricTable::MetricTable(std::vector<AlarmPointMetric> alarmPoints)
     const FlowDevice& flow = FlowOf(device);
     DeviceMetrics& metrics = m_devices.at(device.slot);
     metrics.fullScaleSccm = flow.fullScaleSccm;
-    metrics.value = Add({Joined("Flows", flow.name, "Flow"), DataType::Double, "percent", 0.0, 100.0});
-    metrics.sccm =
-        Add({Joined("Flows", flow.name, "Flow sccm"), DataType::Double, "sccm", 0.0, flow.fullScaleSccm});
+    metrics.value =
+        Add({Joined("Flows", flow.name, "Flow"), DataType::Double, "percent", 0.0, 100.0});
+    metrics.sccm = Add({Joined("Flows", flow.name, "Flow sccm"), DataType::Double, "sccm", 0.0,
+                        flow.fullScaleSccm});
     m_setpoints.at(static_cast<std::size_t>(flow.number - 1)) =
         Add({Joined("Flows", flow.name, "Setpoint"), DataType::Double, "percent", 0.0, 100.0});
   }
@@ -69,7 +71,8 @@ MetricTable::MetricTable(std::vector<AlarmPointMetric> alarmPoints)
   for (const AlarmPointMetric& point : m_alarmPoints) {
     AlarmMetrics metrics;
     metrics.state = Add({Joined("Alarms", point.name, "State"), DataType::String, {}, {}, {}});
-    metrics.priority = Add({Joined("Alarms", point.name, "Priority"), DataType::String, {}, {}, {}});
+    metrics.priority =
+        Add({Joined("Alarms", point.name, "Priority"), DataType::String, {}, {}, {}});
     m_alarms.push_back(metrics);
   }
 }

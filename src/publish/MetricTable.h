@@ -21,7 +21,14 @@
 namespace halvorn::publish {
 
 // Sparkplug B's numbers for the data types the panel publishes.
-enum class DataType : std::uint32_t { Int32 = 3, Int64 = 4, UInt64 = 8, Double = 10, Boolean = 11, String = 12 };
+enum class DataType : std::uint32_t {
+  Int32 = 3,
+  Int64 = 4,
+  UInt64 = 8,
+  Double = 10,
+  Boolean = 11,
+  String = 12
+};
 
 struct MetricDefinition {
   std::string name;  // "Gauges/G1/Pressure"
@@ -88,6 +95,7 @@ class MetricTable {
 };
 
 // The alarm points of a board, as the publisher names them.
-[[nodiscard]] std::vector<AlarmPointMetric> AlarmPointsOf(const std::vector<alarms::AlarmPoint>& points);
+[[nodiscard]] std::vector<AlarmPointMetric> AlarmPointsOf(
+    const std::vector<alarms::AlarmPoint>& points);
 
 }  // namespace halvorn::publish

@@ -8,25 +8,20 @@ namespace halvorn::publish {
 namespace {
 
 constexpr std::array<alarms::Transition, 6> kTransitions = {
-    alarms::Transition::Raised,    alarms::Transition::Returned,  alarms::Transition::Acknowledged,
-    alarms::Transition::Shelved,   alarms::Transition::Unshelved, alarms::Transition::Cleared};
+    alarms::Transition::Raised,  alarms::Transition::Returned,  alarms::Transition::Acknowledged,
+    alarms::Transition::Shelved, alarms::Transition::Unshelved, alarms::Transition::Cleared};
 
 // The state a point is in right after `transition`. A transition that ends in
 // another state is told with the one that follows it (returned and cleared,
 // unshelved and raised), so the last one of a change says where it stands.
 alarms::State StateAfter(alarms::Transition transition) {
   switch (transition) {
-    case alarms::Transition::Raised:
-      return alarms::State::ActiveUnacknowledged;
-    case alarms::Transition::Returned:
-      return alarms::State::ReturnedUnacknowledged;
-    case alarms::Transition::Acknowledged:
-      return alarms::State::ActiveAcknowledged;
-    case alarms::Transition::Shelved:
-      return alarms::State::Shelved;
+    case alarms::Transition::Raised: return alarms::State::ActiveUnacknowledged;
+    case alarms::Transition::Returned: return alarms::State::ReturnedUnacknowledged;
+    case alarms::Transition::Acknowledged: return alarms::State::ActiveAcknowledged;
+    case alarms::Transition::Shelved: return alarms::State::Shelved;
     case alarms::Transition::Unshelved:
-    case alarms::Transition::Cleared:
-      return alarms::State::Normal;
+    case alarms::Transition::Cleared: return alarms::State::Normal;
   }
   return alarms::State::Normal;
 }
@@ -47,16 +42,21 @@ PlantMetrics::PlantMetrics(const MetricTable& table, MetricBoard& board, const W
   const std::int64_t now = m_clock.NowMs();
   for (const AlarmPointMetric& point : m_table.alarmPoints()) {
     const AlarmMetrics metrics = *m_table.OfAlarm(point.name);
-    m_board.Set(metrics.state, MetricValue::Text(alarms::StateName(alarms::State::Normal)), kQualityGood, now);
-    m_board.Set(metrics.priority, MetricValue::Text(alarms::PriorityName(point.priority)), kQualityGood, now);
+    m_board.Set(metrics.state, MetricValue::Text(alarms::StateName(alarms::State::Normal)),
+                kQualityGood, now);
+    m_board.Set(metrics.priority, MetricValue::Text(alarms::PriorityName(point.priority)),
+                kQualityGood, now);
   }
   m_board.Commit();
 }
 
-void PlantMetrics::SetReading(std::size_t metric, const Reading& reading, double scale, std::int64_t now) {
+void PlantMetrics::SetReading(std::size_t metric, const Reading& reading, double scale,
+                              std::int64_t now) {
   const std::int32_t quality = ReadingQuality(reading);
-  m_board.Set(metric, quality == kQualityGood ? MetricValue::Number(*reading.value * scale) : MetricValue::Null(),
-              quality, now);
+  m_board.Set(
+      metric,
+      quality == kQualityGood ? MetricValue::Number(*reading.value * scale) : MetricValue::Null(),
+      quality, now);
 }
 
 void PlantMetrics::DeviceChanged(const Device& device, const DeviceShown& shown) {
@@ -66,7 +66,8 @@ void PlantMetrics::DeviceChanged(const Device& device, const DeviceShown& shown)
   if (metrics.sccm) SetReading(*metrics.sccm, shown.reading, metrics.fullScaleSccm / 100.0, now);
   if (metrics.state) {
     // A gauge's state stands beside its reading; any other device's is its text.
-    const std::string_view text = device.kind == DeviceKind::Gauge ? shown.detail.value_or("") : shown.text;
+    const std::string_view text =
+        device.kind == DeviceKind::Gauge ? shown.detail.value_or("") : shown.text;
     m_board.Set(*metrics.state, MetricValue::Text(text), TextQuality(shown.reading), now);
   }
 }
@@ -87,7 +88,8 @@ void PlantMetrics::Link(LinkEvent what, std::int64_t /*number*/, std::string_vie
   m_board.Commit();
 }
 
-void PlantMetrics::Written(std::string_view frame, bool poll, std::optional<std::int64_t> /*action*/) {
+void PlantMetrics::Written(std::string_view frame, bool poll,
+                           std::optional<std::int64_t> /*action*/) {
   if (poll) return;
   const std::optional<FlowSetpointSent> sent = FlowSetpointOf(frame);
   if (!sent) return;
@@ -105,7 +107,8 @@ void PlantMetrics::AlarmChanged(const AlarmTold& alarm) {
   const std::int64_t now = m_clock.NowMs();
   for (const alarms::Transition transition : kTransitions) {
     if (alarms::TransitionName(transition) != alarm.transition) continue;
-    m_board.Set(metrics->state, MetricValue::Text(alarms::StateName(StateAfter(transition))), kQualityGood, now);
+    m_board.Set(metrics->state, MetricValue::Text(alarms::StateName(StateAfter(transition))),
+                kQualityGood, now);
   }
   m_board.Set(metrics->priority, MetricValue::Text(alarm.priority), kQualityGood, now);
   m_board.Commit();

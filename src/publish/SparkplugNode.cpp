@@ -42,9 +42,7 @@ void AddQuality(pb::Payload_PropertySet& set, std::int32_t quality) {
 void SetValue(pb::Payload_Metric& metric, DataType type, const MetricValue& value) {
   metric.set_datatype(static_cast<std::uint32_t>(type));
   switch (value.kind) {
-    case MetricValue::Kind::Null:
-      metric.set_is_null(true);
-      return;
+    case MetricValue::Kind::Null: metric.set_is_null(true); return;
     case MetricValue::Kind::Number:
       if (type == DataType::Double) {
         metric.set_double_value(value.number);
@@ -66,7 +64,8 @@ void SetValue(pb::Payload_Metric& metric, DataType type, const MetricValue& valu
 }
 
 // One sample as a metric of a birth (with its range and unit) or of data.
-void AddSample(pb::Payload& payload, const MetricDefinition& definition, const MetricSample& sample, bool birth) {
+void AddSample(pb::Payload& payload, const MetricDefinition& definition, const MetricSample& sample,
+               bool birth) {
   pb::Payload_Metric& metric = *payload.add_metrics();
   metric.set_name(definition.name);
   if (sample.timestampMs > 0) metric.set_timestamp(static_cast<std::uint64_t>(sample.timestampMs));
@@ -179,7 +178,8 @@ Message SparkplugNode::NodeBirth(std::int64_t nowMs) {
   payload.set_seq(NextSeq());
   AddNodeMetric(payload, "bdSeq", DataType::UInt64).set_long_value(m_bdSeq);
   AddNodeMetric(payload, kRebirth, DataType::Boolean).set_boolean_value(false);
-  AddNodeMetric(payload, "Properties/Version", DataType::String).set_string_value(m_identity.version);
+  AddNodeMetric(payload, "Properties/Version", DataType::String)
+      .set_string_value(m_identity.version);
   AddNodeMetric(payload, "Properties/Port", DataType::String).set_string_value(m_identity.port);
   return Sent(NodeTopic("NBIRTH"), payload);
 }
@@ -284,56 +284,78 @@ std::optional<std::int64_t> SparkplugNode::NextDueMs() const {
   return due;
 }
 
-CommandOutcome SparkplugNode::Command(std::string_view topic, std::string_view payload, std::int64_t nowMs) {
+CommandOutcome SparkplugNode::Command(std::string_view topic, std::string_view payload,
+                                      std::int64_t nowMs) {
   if (payload.size() > kMaxCommandBytes)
     return {CommandOutcome::Kind::Ignored,
-            "a message of " + std::to_string(payload.size()) + " bytes on " + Printable(topic) + ": ignored", {}};
+            "a message of " + std::to_string(payload.size()) + " bytes on " + Printable(topic) +
+                ": ignored",
+            {}};
   if (m_identity.primaryHost && topic == HostTopic()) return HostSaid(payload, nowMs);
   if (topic == NodeTopic("NCMD")) return NodeCommand(payload, nowMs);
   if (topic == DeviceTopic("DCMD")) return DeviceCommand(payload);
-  return {CommandOutcome::Kind::Ignored, "a message on " + Printable(topic) + ", not for this node: ignored", {}};
+  return {CommandOutcome::Kind::Ignored,
+          "a message on " + Printable(topic) + ", not for this node: ignored",
+          {}};
 }
 
 CommandOutcome SparkplugNode::HostSaid(std::string_view payload, std::int64_t nowMs) {
   const std::string host = Printable(*m_identity.primaryHost);
   const std::optional<HostState> state = ParseHostState(payload);
-  if (!state) return {CommandOutcome::Kind::Ignored, "the state of primary host " + host + " is unreadable: ignored", {}};
+  if (!state)
+    return {CommandOutcome::Kind::Ignored,
+            "the state of primary host " + host + " is unreadable: ignored",
+            {}};
   // A host's states are ordered by their time; an older one is stale.
   if (state->timestampMs && m_hostSaidAt && *state->timestampMs < *m_hostSaidAt)
-    return {CommandOutcome::Kind::Ignored, "an older state of primary host " + host + ": ignored", {}};
+    return {
+        CommandOutcome::Kind::Ignored, "an older state of primary host " + host + ": ignored", {}};
   if (state->timestampMs) m_hostSaidAt = state->timestampMs;
   if (state->online) {
     const bool wasOnline = m_hostOnline;
     m_hostOnline = true;
-    if (m_connected && !m_born) return {CommandOutcome::Kind::Acted, "primary host " + host + " is online", Births(nowMs)};
+    if (m_connected && !m_born)
+      return {CommandOutcome::Kind::Acted, "primary host " + host + " is online", Births(nowMs)};
     return {CommandOutcome::Kind::Ignored,
-            "primary host " + host + (wasOnline ? " is still online" : " is online") + ": nothing to do", {}};
+            "primary host " + host + (wasOnline ? " is still online" : " is online") +
+                ": nothing to do",
+            {}};
   }
   m_hostOnline = false;
   if (m_connected && m_born)
-    return {CommandOutcome::Kind::Reconnect, "primary host " + host + " went offline: connecting again", {}};
-  return {CommandOutcome::Kind::Ignored, "primary host " + host + " is offline: births wait for it", {}};
+    return {CommandOutcome::Kind::Reconnect,
+            "primary host " + host + " went offline: connecting again",
+            {}};
+  return {CommandOutcome::Kind::Ignored,
+          "primary host " + host + " is offline: births wait for it",
+          {}};
 }
 
 CommandOutcome SparkplugNode::NodeCommand(std::string_view bytes, std::int64_t nowMs) {
   const std::optional<pb::Payload> payload = Parsed(bytes);
-  if (!payload) return {CommandOutcome::Kind::Ignored, "an NCMD that is no Sparkplug payload: ignored", {}};
+  if (!payload)
+    return {CommandOutcome::Kind::Ignored, "an NCMD that is no Sparkplug payload: ignored", {}};
   bool rebirth = false;
   for (const pb::Payload_Metric& metric : payload->metrics())
     if (metric.name() == kRebirth && metric.value_case() == pb::Payload_Metric::kBooleanValue &&
         metric.boolean_value())
       rebirth = true;
   if (!rebirth)
-    return {CommandOutcome::Kind::Ignored, "an NCMD that asks for no rebirth (" + NamesOf(*payload) + "): ignored", {}};
-  if (!m_born) return {CommandOutcome::Kind::Ignored, "a rebirth asked before the node was born: ignored", {}};
+    return {CommandOutcome::Kind::Ignored,
+            "an NCMD that asks for no rebirth (" + NamesOf(*payload) + "): ignored",
+            {}};
+  if (!m_born)
+    return {CommandOutcome::Kind::Ignored, "a rebirth asked before the node was born: ignored", {}};
   return {CommandOutcome::Kind::Acted, "rebirth asked from the network", Births(nowMs)};
 }
 
 CommandOutcome SparkplugNode::DeviceCommand(std::string_view bytes) const {
   const std::optional<pb::Payload> payload = Parsed(bytes);
-  if (!payload) return {CommandOutcome::Kind::Ignored, "a DCMD that is no Sparkplug payload: ignored", {}};
+  if (!payload)
+    return {CommandOutcome::Kind::Ignored, "a DCMD that is no Sparkplug payload: ignored", {}};
   return {CommandOutcome::Kind::Refused,
-          "refused a write from the network to " + NamesOf(*payload) + ": the panel publishes only", {}};
+          "refused a write from the network to " + NamesOf(*payload) + ": the panel publishes only",
+          {}};
 }
 
 }  // namespace halvorn::publish

@@ -71,7 +71,8 @@ class SparkplugNode {
 
   // NDEATH with metric bdSeq: QoS 1, not retained. As the will it carries no
   // time; the clean one at the end its `nowMs`.
-  [[nodiscard]] Message Death(std::uint64_t bdSeq, std::optional<std::int64_t> nowMs = std::nullopt) const;
+  [[nodiscard]] Message Death(std::uint64_t bdSeq,
+                              std::optional<std::int64_t> nowMs = std::nullopt) const;
 
   // The broker took the connection whose will carries `bdSeq`: NBIRTH and,
   // with the controller online, DBIRTH; nothing yet while a primary host is
@@ -90,7 +91,8 @@ class SparkplugNode {
   [[nodiscard]] std::optional<std::int64_t> NextDueMs() const;
 
   // A message from the network on `topic`.
-  [[nodiscard]] CommandOutcome Command(std::string_view topic, std::string_view payload, std::int64_t nowMs);
+  [[nodiscard]] CommandOutcome Command(std::string_view topic, std::string_view payload,
+                                       std::int64_t nowMs);
 
   [[nodiscard]] bool connected() const { return m_connected; }
   // NBIRTH went out on this connection.

@@ -33,7 +33,8 @@ class ManualWallClock : public WallClock {
 
 std::string Gauges(const std::string& g1, const std::string& g2, const std::string& g6) {
   std::string fields;
-  for (int g = 1; g <= 8; ++g) fields += g == 1 ? g1 : g == 2 ? g2 : g == 6 ? g6 : kValid + "123415";
+  for (int g = 1; g <= 8; ++g)
+    fields += g == 1 ? g1 : g == 2 ? g2 : g == 6 ? g6 : kValid + "123415";
   return OnLine("060__" + fields);
 }
 
@@ -59,7 +60,8 @@ struct Plant {
   // Takes what the board holds for the publisher, as its thread would.
   void Take() {
     board.Take(changes);
-    for (const auto& [metric, sample] : changes.changed) latest[table.metrics()[metric].name] = sample;
+    for (const auto& [metric, sample] : changes.changed)
+      latest[table.metrics()[metric].name] = sample;
   }
   const MetricSample& Latest(const std::string& name) {
     EXPECT_TRUE(latest.count(name)) << name;
@@ -73,7 +75,8 @@ TEST(PlantMetricsTest, AnswersBecomeMetricsWithTheQualityTheNetworkReads) {
   Click(plant.panel, plant.panel.form.cmdConnect);
   plant.clock.now += 250;
   plant.port.Deliver(Gauges(kValid + "123415", Bytes({160}) + "000000", kValid + "000000"));
-  plant.port.Deliver(OnLine("063__" + kValid + "50.0" + kValid + "12.5" + Bytes({160}) + "12.5" + kValid + "100."));
+  plant.port.Deliver(OnLine("063__" + kValid + "50.0" + kValid + "12.5" + Bytes({160}) + "12.5" +
+                            kValid + "100."));
   plant.port.Deliver(OnLine("061__" + std::string(15, '\x17') + "\x18"));
   plant.port.Deliver(OnLine("010__0000003600"));
   plant.Take();

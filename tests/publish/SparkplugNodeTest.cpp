@@ -62,7 +62,8 @@ std::string Rebirth(bool value) {
 struct Node {
   MetricTable table{{{"V7", alarms::Priority::Medium}, {"G6-ABOVE", alarms::Priority::High}}};
   MetricBoard board{table.size()};
-  SparkplugNode node{{"halvorn", "panel1", "1.4.0", "/dev/ttyUSB0 9600,n,8,1", std::nullopt}, table};
+  SparkplugNode node{{"halvorn", "panel1", "1.4.0", "/dev/ttyUSB0 9600,n,8,1", std::nullopt},
+                     table};
   BoardChanges changes;
   std::int64_t now = kT0;
 
@@ -98,10 +99,10 @@ struct Node {
 TEST(SparkplugNodeTest, BirthsCarryEveryMetricWithItsTypeUnitRangeValueAndQuality) {
   Node n;
   n.Set("Gauges/G1/Pressure", MetricValue::Number(5.0e-3));
-  n.Set("Gauges/G2/Pressure", MetricValue::Null(), kQualityBad);    // a fault
-  n.Set("Gauges/G6/Pressure", MetricValue::Null(), kQualityBad);    // below its range
-  n.Set("Flows/MFC1/Flow", MetricValue::Null(), kQualityStale);     // greyed
-  n.Set("Valves/V1/State", MetricValue::Text("open\x8a"));          // a byte of code page 1252
+  n.Set("Gauges/G2/Pressure", MetricValue::Null(), kQualityBad);  // a fault
+  n.Set("Gauges/G6/Pressure", MetricValue::Null(), kQualityBad);  // below its range
+  n.Set("Flows/MFC1/Flow", MetricValue::Null(), kQualityStale);   // greyed
+  n.Set("Valves/V1/State", MetricValue::Text("open\x8a"));        // a byte of code page 1252
   n.Set("Link/Good messages", MetricValue::Integer(1234));
   n.Online(true);
   (void)n.Take();
@@ -116,8 +117,8 @@ TEST(SparkplugNodeTest, BirthsCarryEveryMetricWithItsTypeUnitRangeValueAndQualit
   const pb::Payload nbirth = Decoded(births[0]);
   EXPECT_EQ(nbirth.seq(), 0u);
   EXPECT_EQ(nbirth.timestamp(), static_cast<std::uint64_t>(kT0 + 5));
-  EXPECT_EQ(Names(nbirth), (std::vector<std::string>{"bdSeq", "Node Control/Rebirth", "Properties/Version",
-                                                      "Properties/Port"}));
+  EXPECT_EQ(Names(nbirth), (std::vector<std::string>{"bdSeq", "Node Control/Rebirth",
+                                                     "Properties/Version", "Properties/Port"}));
   EXPECT_EQ(Named(nbirth, "bdSeq")->datatype(), 8u);
   EXPECT_EQ(Named(nbirth, "bdSeq")->long_value(), 3u);
   EXPECT_EQ(Named(nbirth, "Node Control/Rebirth")->datatype(), 11u);
@@ -129,7 +130,8 @@ TEST(SparkplugNodeTest, BirthsCarryEveryMetricWithItsTypeUnitRangeValueAndQualit
   EXPECT_EQ(dbirth.seq(), 1u);
   EXPECT_EQ(dbirth.metrics_size(), 16 + 3 + 8 * 2 + 4 * 3 + 2 + 3 + 2 * 2);
   const std::vector<std::string> names = Names(dbirth);
-  EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size()) << "no name twice";
+  EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size())
+      << "no name twice";
   for (const pb::Payload_Metric& metric : dbirth.metrics()) {
     SCOPED_TRACE(metric.name());
     ASSERT_NE(Property(metric, "Quality"), nullptr);
@@ -142,14 +144,22 @@ TEST(SparkplugNodeTest, BirthsCarryEveryMetricWithItsTypeUnitRangeValueAndQualit
     const char* unit;  // "" none
     std::optional<double> low, high;
   } kinds[] = {
-      {"Valves/V1/State", 12, "", {}, {}},          {"Valves/CV2/State", 12, "", {}, {}},
-      {"Pumps/ROTARY2/State", 12, "", {}, {}},      {"Pumps/TMP/State", 12, "", {}, {}},
-      {"Gauges/G1/Pressure", 10, "mBar", 1.0, {}},  {"Gauges/G8/Pressure", 10, "mBar", 1e-4, {}},
-      {"Gauges/G3/State", 12, "", {}, {}},          {"Flows/MFC1/Flow", 10, "percent", 0.0, 100.0},
-      {"Flows/MFC4/Flow sccm", 10, "sccm", 0.0, 2000.0}, {"Flows/MFC2/Setpoint", 10, "percent", 0.0, 100.0},
-      {"Electrode/Position", 12, "", {}, {}},       {"Electrode/Cooling", 12, "", {}, {}},
-      {"Controller/Uptime", 10, "s", {}, {}},       {"Link/Good messages", 4, "", {}, {}},
-      {"Link/CRC errors", 4, "", {}, {}},           {"Alarms/V7/State", 12, "", {}, {}},
+      {"Valves/V1/State", 12, "", {}, {}},
+      {"Valves/CV2/State", 12, "", {}, {}},
+      {"Pumps/ROTARY2/State", 12, "", {}, {}},
+      {"Pumps/TMP/State", 12, "", {}, {}},
+      {"Gauges/G1/Pressure", 10, "mBar", 1.0, {}},
+      {"Gauges/G8/Pressure", 10, "mBar", 1e-4, {}},
+      {"Gauges/G3/State", 12, "", {}, {}},
+      {"Flows/MFC1/Flow", 10, "percent", 0.0, 100.0},
+      {"Flows/MFC4/Flow sccm", 10, "sccm", 0.0, 2000.0},
+      {"Flows/MFC2/Setpoint", 10, "percent", 0.0, 100.0},
+      {"Electrode/Position", 12, "", {}, {}},
+      {"Electrode/Cooling", 12, "", {}, {}},
+      {"Controller/Uptime", 10, "s", {}, {}},
+      {"Link/Good messages", 4, "", {}, {}},
+      {"Link/CRC errors", 4, "", {}, {}},
+      {"Alarms/V7/State", 12, "", {}, {}},
       {"Alarms/G6-ABOVE/Priority", 12, "", {}, {}},
   };
   for (const auto& row : kinds) {
@@ -170,8 +180,9 @@ TEST(SparkplugNodeTest, BirthsCarryEveryMetricWithItsTypeUnitRangeValueAndQualit
     bool null;
     std::uint32_t quality;
   } values[] = {
-      {"Gauges/G1/Pressure", false, 192}, {"Gauges/G2/Pressure", true, 0}, {"Gauges/G6/Pressure", true, 0},
-      {"Flows/MFC1/Flow", true, 500},     {"Valves/V1/State", false, 192}, {"Link/Good messages", false, 192},
+      {"Gauges/G1/Pressure", false, 192}, {"Gauges/G2/Pressure", true, 0},
+      {"Gauges/G6/Pressure", true, 0},    {"Flows/MFC1/Flow", true, 500},
+      {"Valves/V1/State", false, 192},    {"Link/Good messages", false, 192},
       {"Valves/V2/State", true, 500},  // never told yet
   };
   for (const auto& row : values) {
@@ -271,8 +282,9 @@ TEST(SparkplugNodeTest, TheControllerDiesAndIsBornAgainInTheOrderItHappened) {
   n.Set("Valves/V1/State", MetricValue::Text("open"), kQualityStale);
   n.Online(true);
   std::vector<Message> messages = n.Take();
-  ASSERT_EQ(Topics(messages), (std::vector<std::string>{"spBv1.0/halvorn/DDEATH/panel1/controller",
-                                                        "spBv1.0/halvorn/DBIRTH/panel1/controller"}));
+  ASSERT_EQ(Topics(messages),
+            (std::vector<std::string>{"spBv1.0/halvorn/DDEATH/panel1/controller",
+                                      "spBv1.0/halvorn/DBIRTH/panel1/controller"}));
   EXPECT_EQ(Decoded(messages[0]).metrics_size(), 0);
   EXPECT_EQ(Named(Decoded(messages[1]), "Valves/V1/State")->string_value(), "open");
 
@@ -292,7 +304,8 @@ TEST(SparkplugNodeTest, ARebirthKeepsTheConnectionsBdSeqAndStartsTheSeqAgain) {
   n.Born(7);
   (void)n.DataSeq("open");
   (void)n.DataSeq("closed");
-  const CommandOutcome rebirth = n.node.Command("spBv1.0/halvorn/NCMD/panel1", Rebirth(true), n.now);
+  const CommandOutcome rebirth =
+      n.node.Command("spBv1.0/halvorn/NCMD/panel1", Rebirth(true), n.now);
   EXPECT_EQ(rebirth.kind, CommandOutcome::Kind::Acted);
   ASSERT_EQ(rebirth.messages.size(), 2u);
   const pb::Payload nbirth = Decoded(rebirth.messages[0]);
@@ -316,7 +329,9 @@ TEST(SparkplugNodeTest, AWriteFromTheNetworkIsRefusedAndChangesNothing) {
   const CommandOutcome outcome =
       n.node.Command("spBv1.0/halvorn/DCMD/panel1/controller", write.SerializeAsString(), n.now);
   EXPECT_EQ(outcome.kind, CommandOutcome::Kind::Refused);
-  EXPECT_EQ(outcome.text, "refused a write from the network to Valves/V1/State, alias 4: the panel publishes only");
+  EXPECT_EQ(
+      outcome.text,
+      "refused a write from the network to Valves/V1/State, alias 4: the panel publishes only");
   EXPECT_TRUE(outcome.messages.empty());
   EXPECT_TRUE(n.Take().empty());
   EXPECT_EQ(n.DataSeq("closed"), 2u) << "the sequence went on as if nothing came";
@@ -344,17 +359,22 @@ TEST(SparkplugNodeTest, HostileCommandsAreIgnoredWithAReason) {
   } cases[] = {
       {ncmd, "", CommandOutcome::Kind::Ignored, "asks for no rebirth (no metric)"},
       {ncmd, "\xff\xff\xff\xff", CommandOutcome::Kind::Ignored, "no Sparkplug payload"},
-      {ncmd, whole.substr(0, whole.size() - 1), CommandOutcome::Kind::Ignored, "no Sparkplug payload"},
+      {ncmd, whole.substr(0, whole.size() - 1), CommandOutcome::Kind::Ignored,
+       "no Sparkplug payload"},
       {ncmd, std::string(200, '\x12'), CommandOutcome::Kind::Ignored, ""},  // nested without end
       {ncmd, asString.SerializeAsString(), CommandOutcome::Kind::Ignored, "asks for no rebirth"},
       {ncmd, asNumber.SerializeAsString(), CommandOutcome::Kind::Ignored, "asks for no rebirth"},
       {ncmd, std::string(70'000, 'a'), CommandOutcome::Kind::Ignored, "70000 bytes"},
       {dcmd, "\x0a\x05", CommandOutcome::Kind::Ignored, "no Sparkplug payload"},
-      {dcmd, many.SerializeAsString(), CommandOutcome::Kind::Refused, "and 992 more: the panel publishes only"},
+      {dcmd, many.SerializeAsString(), CommandOutcome::Kind::Refused,
+       "and 992 more: the panel publishes only"},
       {"spBv1.0/halvorn/NCMD/panel2", whole, CommandOutcome::Kind::Ignored, "not for this node"},
-      {"spBv1.0/halvorn/DCMD/panel1/other", whole, CommandOutcome::Kind::Ignored, "not for this node"},
-      {"spBv1.0/STATE/scada", "{\"online\":true}", CommandOutcome::Kind::Ignored, "not for this node"},
-      {std::string("\x01\xff/\n"), whole, CommandOutcome::Kind::Ignored, "a message on ?\?/?, not for this node"},
+      {"spBv1.0/halvorn/DCMD/panel1/other", whole, CommandOutcome::Kind::Ignored,
+       "not for this node"},
+      {"spBv1.0/STATE/scada", "{\"online\":true}", CommandOutcome::Kind::Ignored,
+       "not for this node"},
+      {std::string("\x01\xff/\n"), whole, CommandOutcome::Kind::Ignored,
+       "a message on ?\?/?, not for this node"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.topic + " " + std::to_string(c.payload.size()) + " bytes");
@@ -386,7 +406,8 @@ TEST(SparkplugNodeTest, NothingGoesOutWhileDisconnectedAndTheNextConnectionIsBor
   ASSERT_EQ(births.size(), 2u);
   EXPECT_EQ(Named(Decoded(births[0]), "bdSeq")->long_value(), 2u);
   EXPECT_EQ(Decoded(births[0]).seq(), 0u);
-  EXPECT_EQ(Named(Decoded(births[1]), "Valves/V1/State")->string_value(), "moving") << "only the latest";
+  EXPECT_EQ(Named(Decoded(births[1]), "Valves/V1/State")->string_value(), "moving")
+      << "only the latest";
   EXPECT_TRUE(n.Take().empty()) << "nothing from before is replayed";
 }
 
@@ -394,9 +415,10 @@ TEST(SparkplugNodeTest, WithAPrimaryHostBirthsWaitUntilItIsOnlineAndItsGoingOffl
   MetricTable table;
   MetricBoard board{table.size()};
   SparkplugNode node{{"halvorn", "panel1", "1.4.0", "port", std::string("scada")}, table};
-  EXPECT_EQ(node.Subscriptions(), (std::vector<std::string>{"spBv1.0/halvorn/NCMD/panel1",
-                                                            "spBv1.0/halvorn/DCMD/panel1/controller",
-                                                            "spBv1.0/STATE/scada"}));
+  EXPECT_EQ(
+      node.Subscriptions(),
+      (std::vector<std::string>{"spBv1.0/halvorn/NCMD/panel1",
+                                "spBv1.0/halvorn/DCMD/panel1/controller", "spBv1.0/STATE/scada"}));
   BoardChanges changes;
   board.SetOnline(true);
   board.Commit();
@@ -404,16 +426,21 @@ TEST(SparkplugNodeTest, WithAPrimaryHostBirthsWaitUntilItIsOnlineAndItsGoingOffl
   (void)node.Update(changes, kT0);
   EXPECT_TRUE(node.Connected(1, kT0).empty());
   const std::string state = "spBv1.0/STATE/scada";
-  EXPECT_EQ(node.Command(state, "{\"online\":false,\"timestamp\":5}", kT0).kind, CommandOutcome::Kind::Ignored);
+  EXPECT_EQ(node.Command(state, "{\"online\":false,\"timestamp\":5}", kT0).kind,
+            CommandOutcome::Kind::Ignored);
   EXPECT_EQ(node.Command(state, "{\"online\":tru", kT0).kind, CommandOutcome::Kind::Ignored);
   EXPECT_FALSE(node.born());
-  const CommandOutcome online = node.Command(state, " {\"timestamp\" : 10, \"online\" : true} ", kT0 + 1);
+  const CommandOutcome online =
+      node.Command(state, " {\"timestamp\" : 10, \"online\" : true} ", kT0 + 1);
   EXPECT_EQ(online.kind, CommandOutcome::Kind::Acted);
-  EXPECT_EQ(Topics(online.messages), (std::vector<std::string>{"spBv1.0/halvorn/NBIRTH/panel1",
-                                                               "spBv1.0/halvorn/DBIRTH/panel1/controller"}));
-  EXPECT_EQ(node.Command(state, "{\"online\":false,\"timestamp\":9}", kT0).kind, CommandOutcome::Kind::Ignored)
+  EXPECT_EQ(Topics(online.messages),
+            (std::vector<std::string>{"spBv1.0/halvorn/NBIRTH/panel1",
+                                      "spBv1.0/halvorn/DBIRTH/panel1/controller"}));
+  EXPECT_EQ(node.Command(state, "{\"online\":false,\"timestamp\":9}", kT0).kind,
+            CommandOutcome::Kind::Ignored)
       << "older than what the host said last";
-  const CommandOutcome offline = node.Command(state, "{\"online\":false,\"timestamp\":11}", kT0 + 2);
+  const CommandOutcome offline =
+      node.Command(state, "{\"online\":false,\"timestamp\":11}", kT0 + 2);
   EXPECT_EQ(offline.kind, CommandOutcome::Kind::Reconnect);
   EXPECT_TRUE(offline.messages.empty());
 }
