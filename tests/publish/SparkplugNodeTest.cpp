@@ -50,6 +50,13 @@ std::vector<std::string> Topics(const std::vector<Message>& messages) {
   return topics;
 }
 
+void AddText(pb::Payload_PropertySet& set, const std::string& key, const std::string& value) {
+  set.add_keys(key);
+  pb::Payload_PropertyValue& property = *set.add_values();
+  property.set_type(12);
+  property.set_string_value(value);
+}
+
 std::string Rebirth(bool value) {
   pb::Payload payload;
   pb::Payload_Metric& metric = *payload.add_metrics();
@@ -386,6 +393,43 @@ TEST(SparkplugNodeTest, HostileCommandsAreIgnoredWithAReason) {
     for (const char ch : outcome.text) EXPECT_TRUE(ch >= 0x20 && ch < 0x7F) << "one printable line";
   }
   EXPECT_EQ(n.DataSeq("open"), 2u) << "none of them reached the node";
+}
+
+TEST(SparkplugNodeTest, MangledPayloadsNeitherCrashNorReachThePlant) {
+  Node n;
+  n.Born();
+  pb::Payload write;
+  pb::Payload_Metric& metric = *write.add_metrics();
+  metric.set_name("Flows/MFC1/Setpoint");
+  metric.set_datatype(10);
+  metric.set_double_value(40.0);
+  AddText(*metric.mutable_properties(), "engUnit", "percent");
+  const std::string seeds[] = {write.SerializeAsString(), Rebirth(true),
+                               Decoded(n.node.Death(1)).SerializeAsString()};
+  const std::string topics[] = {"spBv1.0/halvorn/NCMD/panel1",
+                                "spBv1.0/halvorn/DCMD/panel1/controller"};
+  std::uint32_t random = 12345;
+  const auto next = [&random] { return random = random * 1'103'515'245u + 12'345u; };
+  for (int round = 0; round < 5000; ++round) {
+    std::string bytes = seeds[next() % 3];
+    for (std::uint32_t flips = next() % 4 + 1; flips > 0; --flips) {
+      const std::size_t at = next() % bytes.size();
+      switch (next() % 3) {
+        case 0: bytes[at] = static_cast<char>(next() >> 16); break;
+        case 1: bytes.resize(at); break;
+        default: bytes.insert(at, 1, static_cast<char>(next() >> 16)); break;
+      }
+      if (bytes.empty()) bytes = "x";
+    }
+    const std::string& topic = topics[next() % 2];
+    const CommandOutcome outcome = n.node.Command(topic, bytes, n.now);
+    SCOPED_TRACE("round " + std::to_string(round) + ": " + outcome.text);
+    if (topic == topics[1]) {
+      EXPECT_NE(outcome.kind, CommandOutcome::Kind::Acted);
+    }
+    EXPECT_EQ(outcome.messages.empty(), outcome.kind != CommandOutcome::Kind::Acted);
+    for (const char ch : outcome.text) ASSERT_TRUE(ch >= 0x20 && ch < 0x7F);
+  }
 }
 
 TEST(SparkplugNodeTest, NothingGoesOutWhileDisconnectedAndTheNextConnectionIsBornAfresh) {
