@@ -86,7 +86,8 @@ class MetricBoard {
   // The publisher's side: waits until something is committed and not yet
   // taken, `timeout` passes, or Wake(); true when something waits.
   bool WaitFor(std::chrono::milliseconds timeout);
-  // Wakes the waiting publisher (to stop); any thread.
+  // Wakes the waiting publisher, once (to stop, or for a message from the
+  // network to hand to its node); any thread.
   void Wake();
   // Takes the changes into `into` (its storage reused), and clears the marks.
   void Take(BoardChanges& into);
