@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "LineText.h"
+#include "PlantPublishing.h"
 #include "SessionRecord.h"
 #include "Twips.h"
 
@@ -51,13 +52,21 @@ std::int16_t ShiftCode(Qt::KeyboardModifiers modifiers) {
 
 }  // namespace
 
-MainWindow::MainWindow(PortMap ports, SessionRecord* record, AlarmOptions alarms, QWidget* parent)
+MainWindow::MainWindow(PortMap ports, SessionRecord* record, AlarmOptions alarms, PlantPublishing* publishing,
+                       QWidget* parent)
     : QWidget(parent),
       m_port(std::move(ports)),
       m_record(record),
       m_recorder(record ? record->recorder() : nullptr) {
   // The record hears everything the core tells.
   if (m_recorder) m_panel.feed.Listen(*m_recorder);
+  // So does the publisher's board, from the start picture on.
+  if (publishing) {
+    m_panel.feed.Listen(publishing->listener());
+    m_publishing = "not publishing: not yet connected";
+    connect(publishing, &PlantPublishing::statusChanged, this, &MainWindow::publishingChanged);
+    connect(publishing, &PlantPublishing::refused, this, &MainWindow::publishingRefused);
+  }
   showRecordingInTitle(record ? record->Failure() : std::nullopt);
   setFont(PanelFont());
   const int width = TwipsToPixels(form().clientWidth, logicalDpiX());
@@ -73,6 +82,11 @@ MainWindow::MainWindow(PortMap ports, SessionRecord* record, AlarmOptions alarms
   m_panel.portEventHandled = [this](int commEvent) { handlePortEvent(commEvent); };
 
   handle([this] { Load(m_panel); });
+  if (publishing) {
+    const int port = m_panel.MSComm2.CommPort();
+    publishing->Start("Com" + std::to_string(port) + " " + m_port.map().Device(port).value_or("(no device)") + " " +
+                      m_panel.MSComm2.Settings());
+  }
 }
 
 MainWindow::~MainWindow() = default;
@@ -146,8 +160,21 @@ void MainWindow::showRecordingInTitle(const std::optional<std::string>& failure)
   } else if (m_record) {
     title += " \u2014 recording to " + m_record->path();
   }
+  if (!m_publishing.empty()) title += " \u2014 " + m_publishing;
   if (!m_refusedNote.empty()) title += " \u2014 " + m_refusedNote;
   setWindowTitle(QString::fromStdString(title));
+}
+
+void MainWindow::publishingChanged(const QString& status) {
+  m_publishing = status.toStdString();
+  if (m_recorder) m_recorder->Publishing(m_publishing);
+  showRecordingInTitle(m_record ? m_record->Failure() : std::nullopt);
+}
+
+void MainWindow::publishingRefused(const QString& text) {
+  const std::string line = text.toStdString();
+  std::fprintf(stderr, "halvorn-panel: %s\n", line.c_str());
+  if (m_recorder) m_recorder->Publishing(line);
 }
 
 void MainWindow::showRefusedDevice() {

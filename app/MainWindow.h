@@ -25,6 +25,7 @@
 namespace halvorn::shell {
 
 class SessionRecord;
+class PlantPublishing;
 
 class MainWindow : public QWidget {
   Q_OBJECT
@@ -34,9 +35,11 @@ class MainWindow : public QWidget {
   // it is already in its start state. With a `record` (which must outlive
   // the window) everything the run shows and does goes into it. With
   // `alarms` on, the banner sits below the picture and the window is
-  // kBannerHeight taller.
+  // kBannerHeight taller. With `publishing` (which must outlive the window)
+  // the plant is published from the start picture on, and the title says
+  // whether it reaches its broker.
   explicit MainWindow(PortMap ports = {}, SessionRecord* record = nullptr, AlarmOptions alarms = {},
-                      QWidget* parent = nullptr);
+                      PlantPublishing* publishing = nullptr, QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // Whether a lost port is tried again every two seconds (off by default).
@@ -70,6 +73,10 @@ class MainWindow : public QWidget {
   // once if recording has stopped.
   void recordOutcome();
   void showRecordingInTitle(const std::optional<std::string>& failure);
+  // The publisher reached or lost its broker, or refused a write from the
+  // network: the title, the record and standard error hear of it.
+  void publishingChanged(const QString& status);
+  void publishingRefused(const QString& text);
   // After an event that may have found another device on a lost port, or
   // opened one: the title says so while one is refused, standard error once.
   void showRefusedDevice();
@@ -84,6 +91,8 @@ class MainWindow : public QWidget {
   record::Recorder* m_recorder = nullptr;
   FrontPanel m_panel{m_port};
   bool m_recordingFailed = false;
+  // "publishing to HOST", "not publishing: why"; empty when not publishing.
+  std::string m_publishing;
   // What the title adds for a device the reconnect did not take.
   std::string m_refusedNote;
   std::string m_refusedTold;

@@ -15,10 +15,13 @@
 #include "ClosingRecord.h"
 #include "CommandLine.h"
 #include "MainWindow.h"
+#include "PlantPublishing.h"
 #include "PlatformStart.h"
 #include "QuitSignals.h"
 #include "SessionRecord.h"
 #include "SettingsFile.h"
+#include "alarms/AlarmBoard.h"
+#include "alarms/AlarmSettings.h"
 #include "record/RecordPath.h"
 #include "serial/SerialDevices.h"
 
@@ -45,7 +48,8 @@ struct ClearAtExit {
 };
 
 // What the session row keeps of how the panel was started.
-halvorn::record::SessionInfo DescribeRun(int argc, char* argv[], const halvorn::shell::PortMap& ports) {
+halvorn::record::SessionInfo DescribeRun(int argc, char* argv[],
+                                         const halvorn::shell::PortMap& ports) {
   halvorn::record::SessionInfo info;
   info.startedWallNs = halvorn::shell::SystemClock().Now().wallNs;
   info.version = HALVORN_VERSION;
@@ -54,7 +58,8 @@ halvorn::record::SessionInfo DescribeRun(int argc, char* argv[], const halvorn::
     info.commandLine += argv[index];
   }
   const halvorn::shell::PortMap defaults;
-  for (int port = halvorn::shell::PortMap::kFirstPort; port <= halvorn::shell::PortMap::kLastPort; ++port) {
+  for (int port = halvorn::shell::PortMap::kFirstPort; port <= halvorn::shell::PortMap::kLastPort;
+       ++port) {
     if (ports.Device(port) == defaults.Device(port)) continue;
     if (!info.portMap.empty()) info.portMap += ' ';
     info.portMap += std::to_string(port) + '=' + ports.Device(port).value_or("");
@@ -71,11 +76,10 @@ int main(int argc, char* argv[]) {
   // without a display.
   const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
   const CommandLine commandLine = halvorn::shell::ReadStartOptions(
-      arguments, halvorn::shell::DefaultSettingsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")));
+      arguments,
+      halvorn::shell::DefaultSettingsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")));
   switch (commandLine.outcome) {
-    case CommandLine::Outcome::ShowHelp:
-      std::cout << halvorn::shell::HelpText();
-      return 0;
+    case CommandLine::Outcome::ShowHelp: std::cout << halvorn::shell::HelpText(); return 0;
     case CommandLine::Outcome::ListPorts:
       std::cout << halvorn::shell::ListPortsText(halvorn::shell::FindSerialDevices("/"),
                                                  halvorn::shell::ProcessCredentials());
@@ -83,8 +87,7 @@ int main(int argc, char* argv[]) {
     case CommandLine::Outcome::Fail:
       std::cerr << commandLine.error << '\n';
       return halvorn::shell::kCommandLineExitStatus;
-    case CommandLine::Outcome::Run:
-      break;
+    case CommandLine::Outcome::Run: break;
   }
   // A name that can never be a record is told as a wrong argument is, with
   // or without a display; the file itself is opened only once the window
@@ -112,8 +115,9 @@ int main(int argc, char* argv[]) {
   QApplication application(qtArgc, argv);
   // The quit signals are caught before the record opens, so that from its
   // first session row to its last commit a signal ends the run cleanly.
+  // Publishing too: a signal ends the run with a clean NDEATH.
   std::optional<halvorn::shell::QuitSignals> quitSignals;
-  if (!commandLine.recordPath.empty()) quitSignals.emplace();
+  if (!commandLine.recordPath.empty() || commandLine.publish) quitSignals.emplace();
   // The record too: a name or file that can never be one stops the start
   // before any window opens, rather than leaving the operator believing the
   // run kept. A failure of the moment starts the panel all the same.
@@ -134,7 +138,7 @@ int main(int argc, char* argv[]) {
   platformStart.Started();
   // Without a record (none asked for, or none kept) the quit signals keep
   // their default action.
-  if (!record || !quitSignals->installed()) quitSignals.reset();
+  if ((!record && !commandLine.publish) || !quitSignals->installed()) quitSignals.reset();
   const ClearAtExit clearAtExit;
   std::optional<QSocketNotifier> quitNotifier;
   if (quitSignals) {
@@ -146,14 +150,30 @@ int main(int argc, char* argv[]) {
       QApplication::quit();
     });
   }
-  halvorn::shell::AlarmOptions alarms{commandLine.alarms, commandLine.alarmSettings, commandLine.alarmSound};
-  auto window =
-      std::make_unique<halvorn::shell::MainWindow>(commandLine.ports, record ? &*record : nullptr, std::move(alarms));
+  halvorn::shell::AlarmOptions alarms{commandLine.alarms, commandLine.alarmSettings,
+                                      commandLine.alarmSound};
+  std::optional<halvorn::shell::PlantPublishing> publishing;
+  if (commandLine.publish) {
+    std::vector<halvorn::publish::AlarmPointMetric> points;
+    if (alarms.on) {
+      halvorn::alarms::AlarmBoard board;
+      halvorn::alarms::ApplyTo(alarms.settings, board);
+      points = halvorn::publish::AlarmPointsOf(board.points());
+    }
+    publishing.emplace(*commandLine.publish, std::move(points), HALVORN_VERSION);
+  }
+  auto window = std::make_unique<halvorn::shell::MainWindow>(
+      commandLine.ports, record ? &*record : nullptr, std::move(alarms),
+      publishing ? &*publishing : nullptr);
+  if (publishing && !publishing->sequenceProblem().empty())
+    std::cerr << "halvorn-panel: " << publishing->sequenceProblem() << '\n';
   window->setReconnect(commandLine.reconnect);
   window->show();
   const int status = QApplication::exec();
-  // The window goes first: it feeds the record until then.
+  // The window goes first: it feeds the record and the publisher until then.
+  // The publisher's NDEATH goes out before the record's last commit.
   window.reset();
+  publishing.reset();
   if (quitSignals) halvorn::shell::CloseRecord(record, *quitSignals);
   return status;
 }

@@ -45,6 +45,9 @@ class TermiosSerialPort final : public SerialPort {
   TermiosSerialPort(const TermiosSerialPort&) = delete;
   TermiosSerialPort& operator=(const TermiosSerialPort&) = delete;
 
+  // Which device each port number opens.
+  [[nodiscard]] const PortMap& map() const { return m_ports; }
+
   // Opens the device of CommPort() exclusively, in raw mode at Settings(),
   // and discards the bytes that were waiting. An open port answers 8005 and
   // stays as it is. A device that is not a terminal (/dev/zero, a watchdog,

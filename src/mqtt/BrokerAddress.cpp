@@ -32,7 +32,8 @@ std::variant<BrokerAddress, std::string> ParseBrokerAddress(std::string_view url
     address.tls = true;
     address.port = 8883;
   } else {
-    return "'" + std::string(url) + "' is no broker: write mqtt://HOST[:PORT] or mqtts://HOST[:PORT]";
+    return "'" + std::string(url) +
+           "' is no broker: write mqtt://HOST[:PORT] or mqtts://HOST[:PORT]";
   }
   if (!rest.empty() && rest.back() == '/') rest.remove_suffix(1);
 
@@ -40,11 +41,13 @@ std::variant<BrokerAddress, std::string> ParseBrokerAddress(std::string_view url
   std::string_view port;
   if (rest.starts_with('[')) {
     const auto close = rest.find(']');
-    if (close == std::string_view::npos) return "'" + std::string(url) + "': the address in [ ] is not closed";
+    if (close == std::string_view::npos)
+      return "'" + std::string(url) + "': the address in [ ] is not closed";
     host = rest.substr(1, close - 1);
     const std::string_view after = rest.substr(close + 1);
     if (!after.empty()) {
-      if (after.front() != ':') return "'" + std::string(url) + "': expected :PORT after the address";
+      if (after.front() != ':')
+        return "'" + std::string(url) + "': expected :PORT after the address";
       port = after.substr(1);
       if (port.empty()) return "'" + std::string(url) + "': the port is missing after ':'";
     }
@@ -55,9 +58,10 @@ std::variant<BrokerAddress, std::string> ParseBrokerAddress(std::string_view url
   }
   if (host.empty()) return "'" + std::string(url) + "' names no host";
   for (const char c : host) {
-    const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                         c == '.' || c == '-' || c == '_' || c == ':';
-    if (!allowed) return "'" + std::string(url) + "': the host may not hold '" + std::string(1, c) + "'";
+    const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                         (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_' || c == ':';
+    if (!allowed)
+      return "'" + std::string(url) + "': the host may not hold '" + std::string(1, c) + "'";
   }
   if (!port.empty()) {
     unsigned value = 0;

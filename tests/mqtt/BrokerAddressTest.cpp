@@ -41,10 +41,12 @@ TEST(BrokerAddressTest, UrlsGiveHostPortAndTlsOrSayWhyNot) {
     const auto parsed = ParseBrokerAddress(c.url);
     if (!c.host) {
       ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << c.url;
-      EXPECT_NE(std::get<std::string>(parsed).find(c.url), std::string::npos) << "names what was given: " << c.url;
+      EXPECT_NE(std::get<std::string>(parsed).find(c.url), std::string::npos)
+          << "names what was given: " << c.url;
       continue;
     }
-    ASSERT_TRUE(std::holds_alternative<BrokerAddress>(parsed)) << c.url << ": " << std::get<std::string>(parsed);
+    ASSERT_TRUE(std::holds_alternative<BrokerAddress>(parsed))
+        << c.url << ": " << std::get<std::string>(parsed);
     const BrokerAddress& a = std::get<BrokerAddress>(parsed);
     EXPECT_EQ(a.host, c.host) << c.url;
     EXPECT_EQ(a.port, c.port) << c.url;
