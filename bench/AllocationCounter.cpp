@@ -8,12 +8,16 @@ namespace {
 
 // The one counter of the program; relaxed, because only the total matters.
 std::atomic<std::uint64_t> allocations{0};
+// And the calling thread's own, for a program whose other threads (a
+// publisher, a network loop) allocate while the window's thread is counted.
+thread_local std::uint64_t threadAllocations = 0;
 
 void* Allocate(std::size_t size) {
   if (size == 0) size = 1;
   void* p = std::malloc(size);
   if (p == nullptr) throw std::bad_alloc();
   allocations.fetch_add(1, std::memory_order_relaxed);
+  ++threadAllocations;
   return p;
 }
 
@@ -24,6 +28,7 @@ void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
   void* p = std::aligned_alloc(align, rounded == 0 ? align : rounded);
   if (p == nullptr) throw std::bad_alloc();
   allocations.fetch_add(1, std::memory_order_relaxed);
+  ++threadAllocations;
   return p;
 }
 
@@ -47,6 +52,7 @@ void* AllocateAlignedOrNull(std::size_t size, std::align_val_t alignment) noexce
 
 namespace halvorn::bench {
 std::uint64_t HeapAllocations() { return allocations.load(std::memory_order_relaxed); }
+std::uint64_t ThreadHeapAllocations() { return threadAllocations; }
 }  // namespace halvorn::bench
 
 void* operator new(std::size_t size) { return Allocate(size); }

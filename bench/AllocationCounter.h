@@ -11,5 +11,7 @@ namespace halvorn::bench {
 // Every successful call of a global operator new (single, array, aligned or
 // not) since the program started.
 std::uint64_t HeapAllocations();
+// The same, made by the calling thread only.
+std::uint64_t ThreadHeapAllocations();
 
 }  // namespace halvorn::bench
