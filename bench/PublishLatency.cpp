@@ -26,15 +26,20 @@
 //  - the floor: the same pace, a plain client publishing a four-byte message
 //    at QoS 0 from the main thread to the same subscriber; what the broker,
 //    the subscriber and the machine's scheduling alone take.
-// What is not: the serial driver and the event loop (the answer is handed
-// straight to the port's receive event, no poll requests are sent), TLS,
-// a broker elsewhere, the broker's own processing apart from forwarding.
+//    Its answers alternate between two G1 pressures, so that every one
+//    changes the board and wakes the publisher.
+// What is not: the serial driver and the event loop (the answer, 64 bytes
+// in one piece, is handed straight to the port's receive event; no poll
+// requests are sent), TLS, a broker elsewhere, and the instant the broker
+// itself took the DDATA (there is no hook for it): it lies somewhere
+// between the publisher's send and the subscriber's receipt.
 #include <mosquitto.h>
 #include <time.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -284,7 +289,7 @@ double Ms(std::int64_t ns) { return static_cast<double>(ns) / 1e6; }
 
 // The `q` quantile of sorted `values` (nearest rank).
 std::int64_t Quantile(const std::vector<std::int64_t>& sorted, double q) {
-  const auto rank = static_cast<std::size_t>(q * static_cast<double>(sorted.size()) + 0.999999);
+  const auto rank = static_cast<std::size_t>(std::ceil(q * static_cast<double>(sorted.size())));
   return sorted[std::min(sorted.size(), std::max<std::size_t>(rank, 1)) - 1];
 }
 
@@ -382,13 +387,23 @@ int Run(int answers) {
       continue;
     }
     ++lost;
-    // The board hands the publisher the latest value only: when the next
-    // answer came before the publisher took this one, it never goes out.
-    if (i + 1 < sentAt.size() && receivedAt(i + 1)) ++superseded;
+    // The board hands the publisher the latest value only: when a later
+    // answer came before the publisher took this one, this one never goes
+    // out, and the first G1 to arrive after it is a later answer's.
+    std::optional<std::pair<std::int64_t, double>> next;
+    for (const auto& [value, at] : arrivals)
+      if (at >= sentAt[i] && (!next || at < next->first)) next = std::pair{at, value};
+    if (next) {
+      for (std::size_t later = i + 1; later < sentAt.size() && sentAt[later] <= next->first; ++later)
+        if (sentValue[later] == next->second) {
+          ++superseded;
+          break;
+        }
+    }
   }
   std::printf("answer to DDATA at the subscriber (loopback, one answer per 10 ms):\n");
   std::printf("  answers %d, not read as a G1 value %d, DDATA received %zu, lost (none within 1 s) %d,\n"
-              "  of which the next answer's value went out instead %d\n",
+              "  of which a later answer's value went out instead %d\n",
               answers, unread, latencies.size(), lost, superseded);
   PrintQuantiles(latencies);
 
