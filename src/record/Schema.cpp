@@ -14,7 +14,9 @@ CREATE TABLE session (
   command_line TEXT NOT NULL,   -- the arguments the panel was started with, one space between
   port_map TEXT NOT NULL,       -- port number to device: '1=/dev/ttyUSB0 2=/dev/pts/3', '' for the defaults
   last_t_ns INTEGER NOT NULL DEFAULT 0, -- t_ns of the newest item committed so far
-  ended INTEGER NOT NULL DEFAULT 0      -- 1 once the panel closed the record cleanly
+  ended INTEGER NOT NULL DEFAULT 0,     -- 1 once the panel closed the record cleanly
+  summarised_t_ns INTEGER NOT NULL DEFAULT 0, -- the summary rows are complete up to here (a whole hour, or the end)
+  raw_from_t_ns INTEGER NOT NULL DEFAULT 0    -- raw traffic and readings are kept from here on; older ones were removed
 );
 
 -- Every chunk the serial port gave and every frame the panel wrote, byte for byte.
@@ -78,6 +80,28 @@ CREATE TABLE command (
 CREATE INDEX command_by_time ON command(session, t_ns);
 )sql";
 
+const char* const kSummaryTableSql = R"sql(
+-- Per minute and per hour, for every gauge and flow: what its reading did in the interval.
+CREATE TABLE summary (
+  session INTEGER NOT NULL REFERENCES session(id),
+  device TEXT NOT NULL,         -- 'G1'..'G8', 'MFC1'..'MFC4'
+  period_ns INTEGER NOT NULL,   -- the interval's length: 60000000000 (a minute) or 3600000000000 (an hour)
+  t_ns INTEGER NOT NULL,        -- the interval's start: monotonic ns from the session's start, a multiple of period_ns
+  wall_ns INTEGER NOT NULL,     -- wall clock at t_ns, ns since 1970 UTC
+  min REAL,                     -- the lowest valid reading in the interval (mBar or percent); NULL when none was valid
+  max REAL,                     -- the highest valid reading
+  mean REAL,                    -- the mean of the valid readings, each weighted by how long it held
+  last REAL,                    -- the last valid reading
+  valid_ns INTEGER NOT NULL,    -- how long within the interval the reading was valid,
+  below_ns INTEGER NOT NULL,    --   below range,
+  over_ns INTEGER NOT NULL,     --   over range,
+  fault_ns INTEGER NOT NULL,    --   in fault,
+  nodata_ns INTEGER NOT NULL,   --   without data (grey); the rest is not known (before the first reading, across a gap, after the end)
+  changes INTEGER NOT NULL      -- device_state rows of the device within the interval
+);
+CREATE UNIQUE INDEX summary_by_device ON summary(session, period_ns, device, t_ns);
+)sql";
+
 const char* const kAlarmTableSql = R"sql(
 -- Every transition of an alarm, when the panel ran with its alarms on.
 CREATE TABLE alarm (
@@ -117,11 +141,15 @@ std::string CommandsFromTrafficSql(const std::string& condition) {
 void CreateSchema(Database& db) {
   // WAL must be chosen outside a transaction; it lets a viewer read while
   // the panel writes, and a crash loses at most the uncommitted tail.
+  // Incremental auto-vacuum can only be chosen before the first table: it
+  // lets the space of removed rows go back to the disk (see Retention.h).
+  db.Exec("PRAGMA auto_vacuum=INCREMENTAL");
   db.Exec("PRAGMA journal_mode=WAL");
   Transaction create(db);
   db.Exec(kSchemaSql);
   db.Exec(kCommandTableSql);
   db.Exec(kAlarmTableSql);
+  db.Exec(kSummaryTableSql);
   db.Exec("PRAGMA application_id=" + std::to_string(kApplicationId));
   db.Exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
   create.Commit();
@@ -142,7 +170,12 @@ void UpgradeSchema(Database& db) {
             CommandsFromTrafficSql() + ") ORDER BY session, t_ns");
   }
   // Older sessions ran without alarms: the table starts empty.
-  db.Exec(kAlarmTableSql);
+  if (LayoutOf(db) < 3) db.Exec(kAlarmTableSql);
+  // The old sessions' summaries are computed afterwards, an hour at a time
+  // (summarised_t_ns 0: none yet), so that an upgrade never holds the start.
+  db.Exec("ALTER TABLE session ADD COLUMN summarised_t_ns INTEGER NOT NULL DEFAULT 0");
+  db.Exec("ALTER TABLE session ADD COLUMN raw_from_t_ns INTEGER NOT NULL DEFAULT 0");
+  db.Exec(kSummaryTableSql);
   db.Exec("PRAGMA user_version=" + std::to_string(kSchemaVersion));
   upgrade.Commit();
 }

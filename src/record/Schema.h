@@ -20,8 +20,9 @@ namespace halvorn::record {
 constexpr std::int32_t kApplicationId = 0x48414C56;
 // The layout below; a file with a higher number was written by a newer panel.
 // Layout 1 had neither the command table nor event.began_t_ns; layouts 1
-// and 2 had no alarm table.
-constexpr std::int32_t kSchemaVersion = 3;
+// and 2 had no alarm table; layouts 1 to 3 had no summary table and no
+// session.summarised_t_ns or session.raw_from_t_ns.
+constexpr std::int32_t kSchemaVersion = 4;
 
 // The tables, as `sqlite3 FILE .schema` shows them (comments included).
 extern const char* const kSchemaSql;
@@ -30,6 +31,8 @@ extern const char* const kSchemaSql;
 extern const char* const kCommandTableSql;
 // The alarm journal of layout 3, after the command table.
 extern const char* const kAlarmTableSql;
+// The per-minute and per-hour summaries of layout 4.
+extern const char* const kSummaryTableSql;
 
 // What `device_state.quality` says of the reading it holds.
 enum class Quality : std::int8_t {
@@ -56,10 +59,13 @@ void CheckIsRecord(Database& db, const std::string& path);
 // The record's layout number (`user_version`).
 [[nodiscard]] std::int64_t LayoutOf(Database& db);
 
-// Brings a layout-1 or layout-2 record to this layout in one transaction:
+// Brings a record of layout 1 to 3 to this layout in one transaction:
 // to a layout-1 record adds event.began_t_ns and the command table, filled
-// from the sessions' traffic (see CommandsFromTrafficSql); to both an empty
-// alarm table. Does nothing to a record of this layout.
+// from the sessions' traffic (see CommandsFromTrafficSql); to layouts 1 and
+// 2 an empty alarm table; to all the session's summarised_t_ns and
+// raw_from_t_ns and an empty summary table (the old sessions' summaries
+// are made afterwards, see Summary.h). Does nothing to a record of this
+// layout.
 void UpgradeSchema(Database& db);
 
 // A SELECT of what the command table holds for a layout-1 record, from its
