@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <random>
 #include <string>
 #include <thread>
@@ -16,11 +15,15 @@
 #include "record/RecordWriter.h"
 #include "record/Schema.h"
 #include "support/FieldRecord.h"
+#include "support/StoredSummaries.h"
 #include "support/TemporaryDirectory.h"
 
 namespace halvorn::record {
 namespace {
 
+using halvorn::testing::Lines;
+using halvorn::testing::StoredSummaries;
+using halvorn::testing::SummariesFromRaw;
 using halvorn::testing::TemporaryDirectory;
 using namespace std::chrono_literals;
 
@@ -32,67 +35,6 @@ SessionInfo Info() { return {kWall, "0.1", "halvorn-panel --record run.halvorn",
 std::int64_t Count(Database& db, const std::string& sql) {
   Statement s = db.Prepare(sql);
   return s.Step() ? s.Integer(0) : -1;
-}
-
-std::string Describe(const SummaryRow& row) {
-  char text[400];
-  std::snprintf(text, sizeof text,
-                "%s %lld@%lld wall=%lld min=%.17g max=%.17g mean=%.17g last=%.17g "
-                "%lld/%lld/%lld/%lld/%lld %lld",
-                std::string(row.device).c_str(), static_cast<long long>(row.period_ns),
-                static_cast<long long>(row.t_ns), static_cast<long long>(row.wall_ns),
-                row.min.value_or(-1), row.max.value_or(-1), row.mean.value_or(-1),
-                row.last.value_or(-1), static_cast<long long>(row.durations[0]),
-                static_cast<long long>(row.durations[1]), static_cast<long long>(row.durations[2]),
-                static_cast<long long>(row.durations[3]), static_cast<long long>(row.durations[4]),
-                static_cast<long long>(row.changes));
-  return text;
-}
-
-// The summary rows of `session` as the file holds them, sorted.
-std::vector<std::string> Stored(Database& db, std::int64_t session) {
-  Statement rows = db.Prepare(
-      "SELECT device, period_ns, t_ns, wall_ns, min, max, mean, last, valid_ns, below_ns, over_ns, "
-      "fault_ns, "
-      "nodata_ns, changes FROM summary WHERE session = ?1");
-  rows.Bind(1, session);
-  std::vector<std::string> out;
-  while (rows.Step()) {
-    const std::string device = rows.Text(0);
-    SummaryRow row;
-    row.device = device;
-    row.period_ns = rows.Integer(1);
-    row.t_ns = rows.Integer(2);
-    row.wall_ns = rows.Integer(3);
-    row.min = rows.OptionalReal(4);
-    row.max = rows.OptionalReal(5);
-    row.mean = rows.OptionalReal(6);
-    row.last = rows.OptionalReal(7);
-    for (int q = 0; q < 5; ++q) row.durations[static_cast<std::size_t>(q)] = rows.Integer(8 + q);
-    row.changes = rows.Integer(13);
-    out.push_back(Describe(row));
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-// What the session's rows say, an hour at a time up to its last_t_ns.
-std::vector<std::string> FromRaw(Database& db, std::int64_t session) {
-  Statement last = db.Prepare("SELECT last_t_ns FROM session WHERE id = ?1");
-  last.Bind(1, session);
-  const std::int64_t end = last.Step() ? last.Integer(0) : 0;
-  std::vector<std::string> out;
-  for (std::int64_t from = 0; from < end; from += kHourNs)
-    SummariseFromRaw(db, session, from, std::min(from + kHourNs, end),
-                     [&](const SummaryRow& row) { out.push_back(Describe(row)); });
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\n";
-  return text;
 }
 
 Item Reading(std::int64_t t, std::string_view device, Quality quality,
@@ -165,9 +107,9 @@ TEST(SummaryKeeperTest, TheLiveSessionsSummariesAreWhatItsRowsSay) {
   EXPECT_EQ(
       Count(viewer, "SELECT count(*) FROM session WHERE summarised_t_ns = last_t_ns AND ended = 1"),
       1);
-  const std::vector<std::string> stored = Stored(viewer, 1);
+  const std::vector<std::string> stored = StoredSummaries(viewer, 1);
   EXPECT_GT(stored.size(), 4u * 130);
-  EXPECT_EQ(Lines(stored), Lines(FromRaw(viewer, 1)));
+  EXPECT_EQ(Lines(stored), Lines(SummariesFromRaw(viewer, 1)));
 }
 
 TEST(SummaryKeeperTest, ABatchTakenBackCountsOnceWhenItIsStoredAgain) {
@@ -230,7 +172,7 @@ TEST(SummaryKeeperTest, ABatchTakenBackCountsOnceWhenItIsStoredAgain) {
     end.Commit();
   }
   EXPECT_EQ(Count(db, "SELECT count(*) FROM session WHERE summarised_t_ns = last_t_ns"), 1);
-  EXPECT_EQ(Lines(Stored(db, 1)), Lines(FromRaw(db, 1)));
+  EXPECT_EQ(Lines(StoredSummaries(db, 1)), Lines(SummariesFromRaw(db, 1)));
 }
 
 // Opens a new session on `path`, feeds it a little, waits until no other
@@ -266,9 +208,9 @@ TEST(SummaryKeeperTest, AnOlderRecordsSessionsGetTheirSummariesWhenOneIsAppended
       2);
   for (std::int64_t s = 1; s <= session; ++s) {
     SCOPED_TRACE(s);
-    const std::vector<std::string> stored = Stored(db, s);
+    const std::vector<std::string> stored = StoredSummaries(db, s);
     EXPECT_FALSE(stored.empty());
-    EXPECT_EQ(Lines(stored), Lines(FromRaw(db, s)));
+    EXPECT_EQ(Lines(stored), Lines(SummariesFromRaw(db, s)));
   }
   // In the fixture G7 was pumped down, the gauges went grey when the port
   // was lost, and G2 then reported a fault: the minutes say so.
@@ -327,7 +269,7 @@ TEST(SummaryKeeperTest, ARunCutShortIsSummarisedAgainFromTheHourItHadReached) {
   EXPECT_EQ(Count(db, "SELECT changes " + marked), 777);
   db.Exec("UPDATE summary SET changes = " + std::to_string(changes) + " WHERE changes = 777");
   EXPECT_EQ(Count(db, "SELECT count(*) FROM summary WHERE changes = 999"), 0);
-  EXPECT_EQ(Lines(Stored(db, 1)), Lines(FromRaw(db, 1)));
+  EXPECT_EQ(Lines(StoredSummaries(db, 1)), Lines(SummariesFromRaw(db, 1)));
 }
 
 }  // namespace
