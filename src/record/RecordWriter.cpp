@@ -110,7 +110,7 @@ bool RecordFile::StillThere() const {
 
 RecordWriter::RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo& info,
                            std::chrono::milliseconds busyPatience)
-    : m_file(std::move(file)), m_queue(queue), m_busyPatience(busyPatience) {
+    : m_file(std::move(file)), m_queue(queue), m_busyPatience(busyPatience), m_summaries(0) {
   Database& db = m_file.database();
   try {
     Statement insert = db.Prepare(
@@ -126,6 +126,7 @@ RecordWriter::RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo&
         e.code(), "cannot start a session in " + m_file.path() + ": " + sqlite3_errstr(e.code()));
   }
   m_session = db.LastInsertRowid();
+  m_summaries = SummaryKeeper(m_session);
   // From now on a lock is tried again at each commit rather than waited
   // for, so that Stop() is never held long by another program.
   db.SetBusyTimeout(kRunBusyMilliseconds);
@@ -173,19 +174,32 @@ void RecordWriter::Run() {
     // The last commit waits for a lock as long as the start did.
     if (stopping) m_file.database().SetBusyTimeout(kOpenBusyMilliseconds);
     CommitQueued(stopping);
-    if (stopping && !m_failed) {
-      try {
-        Statement end = m_file.database().Prepare("UPDATE session SET ended = 1, last_t_ns = ?1 WHERE id = ?2");
-        end.Bind(1, m_lastT).Bind(2, m_session).Step();
-      } catch (const DatabaseError& e) {
-        Fail(e.what());
-      }
-    }
+    if (stopping && !m_failed) EndSession();
+    if (!stopping) CatchUpSummaries();
     lock.lock();
     m_flushesDone = requests;
     m_flushed.notify_all();
     if (stopping) return;
   }
+}
+
+void RecordWriter::EndSession() {
+  try {
+    Database& db = m_file.database();
+    Transaction end(db);
+    m_summaries.Finish(db, m_lastT);
+    Statement ended = db.Prepare("UPDATE session SET ended = 1, last_t_ns = ?1 WHERE id = ?2");
+    ended.Bind(1, m_lastT).Bind(2, m_session).Step();
+    end.Commit();
+  } catch (const DatabaseError& e) {
+    Fail(e.what());
+  }
+}
+
+void RecordWriter::CatchUpSummaries() {
+  // Not while the live batch waits out a lock or once recording stopped.
+  if (m_failed || m_busySince) return;
+  m_summaries.CatchUp(m_file.database(), kCatchUpBudget);
 }
 
 void RecordWriter::CommitQueued(bool last) {
@@ -229,8 +243,11 @@ void RecordWriter::CommitBatch() {
   // the next try, and the rollback leaves nothing of it in the file.
   std::optional<Transaction> transaction;
   std::int64_t newest = m_lastT;
+  std::int64_t newestWall = 0;
   std::optional<std::pair<std::int64_t, std::int64_t>> pendingAction;
   std::optional<Statement> traffic, action, device, event, command, alarm;
+  // Gone back to unless committed: a batch offered again must not count twice.
+  SummaryKeeper::Batch summaries(m_summaries);
   m_queue.Offer([&](const Item& item) {
     if (!transaction) {
       transaction.emplace(db);
@@ -293,9 +310,12 @@ void RecordWriter::CommitBatch() {
     row->Step();
     row->Reset();
     if (item.kind == Item::Kind::Action && item.number) pendingAction = {*item.number, db.LastInsertRowid()};
+    m_summaries.Take(db, item);
+    if (item.t_ns >= newest) newestWall = item.wall_ns;
     newest = std::max(newest, item.t_ns);
   });
   if (transaction) {
+    m_summaries.EndBatch(db, newest, newestWall);
     Statement last = db.Prepare("UPDATE session SET last_t_ns = ?1 WHERE id = ?2");
     last.Bind(1, newest).Bind(2, m_session).Step();
     traffic.reset();
@@ -304,6 +324,7 @@ void RecordWriter::CommitBatch() {
     event.reset();
     command.reset();
     transaction->Commit();
+    summaries.Committed();
     m_lastT = newest;
     // Only once committed: a batch rolled back is offered again whole.
     if (pendingAction) m_lastAction = pendingAction;

@@ -23,6 +23,7 @@
 #include "record/Database.h"
 #include "record/ItemQueue.h"
 #include "record/RecordPath.h"
+#include "record/SummaryKeeper.h"
 
 namespace halvorn::record {
 
@@ -98,6 +99,10 @@ class RecordWriter {
   // `last`: at Stop(), where a locked file is not waited for again.
   void CommitQueued(bool last);
   void CommitBatch();
+  // Marks the session ended, with its last summaries, in one transaction.
+  void EndSession();
+  // Between commits: older sessions' summaries, for a bounded time.
+  void CatchUpSummaries();
   void Fail(const std::string& why);
 
   RecordFile m_file;
@@ -110,6 +115,8 @@ class RecordWriter {
   std::chrono::milliseconds m_busyPatience;
   // Since when the kept batch has met a lock; the writer thread's own.
   std::optional<std::chrono::steady_clock::time_point> m_busySince;
+  // The session's summaries; the writer thread's own once it runs.
+  SummaryKeeper m_summaries;
 
   mutable std::mutex m_mutex;
   std::condition_variable m_wake;
