@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -275,6 +276,73 @@ TEST_F(PublishEndToEndTest, ABrokerOutageAndAKilledPanelKeepBirthAndDeathMatched
   // The broker tells the will once it finds the connection gone.
   ASSERT_TRUE(Until([&](const auto& d) { return CountOn(d, NodeTopic("NDEATH"), beforeKill) == 1; }, 60s));
   EXPECT_EQ(BdSeqOf(On(Seen(), NodeTopic("NDEATH"), beforeKill).front()), second);
+}
+
+// Over TLS with a login, as a site broker would have it: the real panel
+// verifies the broker against the site's authority, logs in with the
+// password from its file, and its births reach the broker; an authority
+// that did not sign the broker's certificate is refused, and the record
+// says why.
+TEST_F(PublishEndToEndTest, OverTlsTheBrokerIsVerifiedAndTheLoginComesFromItsFile) {
+  Broker secure(testing::BrokerOptions{true});
+  ASSERT_TRUE(secure.ok()) << secure.Log();
+  const std::optional<testing::Authority> stranger = testing::MakeAuthority(dir.path(), "stranger");
+  ASSERT_TRUE(stranger);
+  const std::string passwordFile = dir / "password";
+  {
+    std::ofstream file(passwordFile);
+    file << secure.options().password << "\n";
+  }
+  struct Case {
+    const char* name;
+    std::string authority;
+    std::string said;  // what the record's publishing events hold
+  };
+  const Case cases[] = {
+      {"the site's authority", secure.caFile(), "publishing to localhost"},
+      {"a stranger's authority", stranger->certificate, "not publishing: TLS failed: certificate verify failed"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string record = dir / (std::string(c.name) + ".halvorn");
+    std::vector<std::string> arguments = {"--port",
+                                          "1=" + link,
+                                          "--record",
+                                          record,
+                                          "--publish",
+                                          "mqtts://localhost:" + std::to_string(secure.port()),
+                                          "--sparkplug-node",
+                                          "tls",
+                                          "--mqtt-ca",
+                                          c.authority,
+                                          "--mqtt-user",
+                                          secure.options().user,
+                                          "--mqtt-password-file",
+                                          passwordFile};
+    std::vector<std::string> environment = ProbeEnvironment(dir / "probe.txt", "offscreen", true);
+    environment.push_back("XDG_STATE_HOME=" + std::string(dir / "state"));
+    process::ChildProcess tls({HALVORN_PANEL_PROGRAM, arguments, environment, dir / "tls.err"});
+    ASSERT_TRUE(tls.started());
+    const std::size_t logged = secure.Log().size();
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    const auto birthArrived = [&] {
+      return secure.Log().find("'spBv1.0/halvorn/DBIRTH/tls/controller'", logged) != std::string::npos;
+    };
+    while (!birthArrived() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(100ms);
+    const bool secureBirth = c.authority == secure.caFile();
+    if (!secureBirth) std::this_thread::sleep_for(3s);  // time to be refused, and to try again
+    tls.Signal(SIGTERM);
+    ASSERT_TRUE(tls.Wait(15s));
+    EXPECT_EQ(birthArrived(), secureBirth) << secure.Log();
+
+    record::Database db(record, record::Database::Mode::ReadOnly);
+    record::Statement events = db.Prepare("SELECT text FROM event WHERE kind = 'publishing'");
+    std::vector<std::string> said;
+    while (events.Step()) said.push_back(events.Text(0));
+    EXPECT_NE(std::find(said.begin(), said.end(), c.said), said.end()) << ReadFile(dir / "tls.err");
+  }
+  EXPECT_EQ(ReadFile(dir / "tls.err").find(secure.options().password), std::string::npos)
+      << "the password is never written out";
 }
 
 }  // namespace
