@@ -54,20 +54,29 @@ struct SummaryRow {
 // The running summaries of every summarised device, at both periods: a
 // value of fixed size (nothing allocated however long it runs), so that a
 // writer can keep a copy and go back to it when a batch is rolled back.
+//
+// Every call that moves time on may close intervals, so each takes the
+// sink that closed rows go to. A closed interval's wall_ns comes from the
+// newest reading or gap before its end: the same rows give the same rows,
+// however often Advance() was called in between.
 class Summariser {
  public:
   using Sink = std::function<void(const SummaryRow&)>;
 
   // The reading of `device` is (quality, value) from `t` on; a device not
-  // summarised is ignored. `value` counts only for a valid reading. A time
-  // before the newest one handed in is taken as the newest (rows of one
-  // batch may tie or cross by a few ns).
+  // summarised is ignored, and so is a quality that is not a reading (a
+  // state): the device is then not known. `value` counts only for a valid
+  // reading. A time before the newest one handed in is taken as the newest
+  // (rows of one batch may tie or cross by a few ns).
   void Reading(std::string_view device, std::int64_t t, std::int64_t wall, Quality quality,
-               std::optional<double> value);
-  // Nothing is known of any device from `t` until its next reading.
-  void Gap(std::int64_t t, std::int64_t wall);
+               std::optional<double> value, const Sink& out);
+  // Nothing is known of any device from `t` (`wall`: the wall clock at `t`)
+  // until its next reading.
+  void Gap(std::int64_t t, std::int64_t wall, const Sink& out);
   // Time has reached `t`: every interval that ended at or before it is
-  // handed to `out`, oldest first, minutes before the hour they end.
+  // handed to `out`, oldest first, minutes before the hour they end, and
+  // devices in the order of kSummarisedDevices. `wall` counts only while no
+  // reading has given the clocks' offset.
   void Advance(std::int64_t t, std::int64_t wall, const Sink& out);
   // The session ends at `t`: every interval begun is handed to `out`, the
   // last ones covering only up to `t`. The summariser is then empty.
@@ -75,41 +84,59 @@ class Summariser {
   // Begins at `t` (a multiple of kHourNs) with no reading known, for a
   // summary picked up part-way through a session.
   void StartAt(std::int64_t t);
+  // After StartAt: the reading of `device` that its row at `t` (before the
+  // start) set and that still holds at the start. It counts from the start
+  // on, not as a change; the row's stamp gives the clocks' offset when it
+  // is the newest carried.
+  void Carry(std::string_view device, std::int64_t t, std::int64_t wall, Quality quality,
+             std::optional<double> value);
 
   // The time reached: intervals are open from here.
   [[nodiscard]] std::int64_t now() const { return m_now; }
 
  private:
   struct Running {
-    std::int64_t start = 0;  // of the interval
     std::optional<double> min, max, last;
-    double weighted = 0;     // sum of value * ns while valid
+    double weighted = 0;  // sum of value * ns while valid
     std::array<std::int64_t, 5> durations{};
     std::int64_t changes = 0;
-    bool touched = false;    // any reading held or arrived in it
+    bool touched = false;  // any reading held or arrived in it
   };
   struct Device {
     std::optional<Quality> quality;  // what holds now; nullopt: not known
     double value = 0;
+    std::int64_t since = 0;  // the reading holds from here
     std::array<Running, kSummaryPeriods.size()> running{};
   };
 
   // Lets every device's current reading hold up to `t`, closing intervals.
-  void HoldUntil(std::int64_t t, const Sink* out);
-  void Emit(std::size_t device, std::size_t period, std::int64_t end, const Sink& out);
+  void HoldUntil(std::int64_t t, const Sink& out);
+  // Counts what `device`'s reading held in the open interval of `period`
+  // up to `t`, and moves its start there.
+  void Accrue(Device& device, std::size_t period, std::int64_t t);
+  // Closes the open intervals of `period` at `end` (their end, or the
+  // session's), handing out those with anything in them.
+  void Close(std::size_t period, std::int64_t end, const Sink& out);
+  void TakeOffset(std::int64_t t, std::int64_t wall);
 
   std::array<Device, kSummarisedDevices.size()> m_devices{};
+  // Where the open interval of each period began.
+  std::array<std::int64_t, kSummaryPeriods.size()> m_start{};
   std::int64_t m_now = 0;
-  // Wall clock minus session clock at the newest stamp.
+  // Wall clock minus session clock at the newest stamp, and that stamp's
+  // session time (carried stamps come in any order).
   std::int64_t m_wallOffset = 0;
+  std::optional<std::int64_t> m_offsetAt;
 };
 
 // Summaries of [from, to) of `session` computed from its device_state rows
 // and gap events, as the writer would have made them: `from` is a multiple
 // of kHourNs, the state at `from` is each device's last row before it, and
 // intervals that `to` cuts are handed out cut (the session ends there or
-// the caller goes on later from `to`, a multiple of kHourNs). Reads in
-// bounded batches; memory does not grow with the range.
+// the caller goes on later from `to`, a multiple of kHourNs). Rows at `to`
+// itself are read when `to` is at or past the session's last_t_ns (they
+// are the session's last, and Finish there counts them as the writer
+// does). Reads in bounded batches; memory does not grow with the range.
 void SummariseFromRaw(Database& db, std::int64_t session, std::int64_t from, std::int64_t to,
                       const Summariser::Sink& out);
 
