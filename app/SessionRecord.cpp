@@ -30,7 +30,8 @@ SessionRecord::SessionRecord(const std::string& path, const record::SessionInfo&
   }
   m_recorder.Recording(
       "recording to " + path +
-      (keepDays ? ", keeping raw traffic and readings " + std::to_string(*keepDays) + " days"
+      (keepDays ? ", keeping raw traffic and readings " + std::to_string(*keepDays) +
+                      (*keepDays == 1 ? " day" : " days")
                 : std::string()));
 }
 
