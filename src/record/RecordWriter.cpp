@@ -32,7 +32,8 @@ RecordFile::RecordFile(const std::string& path) : m_path(path) {
   // Non-blocking, so that a FIFO put there since cannot hold the start.
   m_lockFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
   if (m_lockFd < 0) {
-    throw DatabaseError(SQLITE_CANTOPEN, "cannot open the record " + path + ": " + std::strerror(errno));
+    throw DatabaseError(SQLITE_CANTOPEN,
+                        "cannot open the record " + path + ": " + std::strerror(errno));
   }
   struct stat opened {};
   if (::fstat(m_lockFd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
@@ -47,9 +48,10 @@ RecordFile::RecordFile(const std::string& path) : m_path(path) {
     const int error = errno;
     ::close(m_lockFd);
     m_lockFd = -1;
-    throw DatabaseError(SQLITE_BUSY, error == EWOULDBLOCK
-                                         ? path + " is being recorded by another panel"
-                                         : "cannot lock the record " + path + ": " + std::strerror(error));
+    throw DatabaseError(SQLITE_BUSY,
+                        error == EWOULDBLOCK
+                            ? path + " is being recorded by another panel"
+                            : "cannot lock the record " + path + ": " + std::strerror(error));
   }
   try {
     m_db.emplace(path, Database::Mode::ReadWriteCreate);
@@ -111,7 +113,11 @@ bool RecordFile::StillThere() const {
 
 RecordWriter::RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo& info,
                            std::chrono::milliseconds busyPatience, std::optional<KeepDays> keep)
-    : m_file(std::move(file)), m_queue(queue), m_busyPatience(busyPatience), m_keep(keep) {
+    : m_file(std::move(file)),
+      m_queue(queue),
+      m_busyPatience(busyPatience),
+      m_keep(keep),
+      m_summaries(0) {
   Database& db = m_file.database();
   try {
     Statement insert = db.Prepare(
@@ -127,6 +133,7 @@ RecordWriter::RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo&
         e.code(), "cannot start a session in " + m_file.path() + ": " + sqlite3_errstr(e.code()));
   }
   m_session = db.LastInsertRowid();
+  m_summaries = SummaryKeeper(m_session);
   // From now on a lock is tried again at each commit rather than waited
   // for, so that Stop() is never held long by another program.
   db.SetBusyTimeout(kRunBusyMilliseconds);
@@ -167,27 +174,42 @@ void RecordWriter::Fail(const std::string& why) {
 void RecordWriter::Run() {
   std::unique_lock lock(m_mutex);
   for (;;) {
-    m_wake.wait_for(lock, kCommitPeriod, [&] { return m_stopping || m_flushRequests != m_flushesDone; });
+    m_wake.wait_for(lock, kCommitPeriod,
+                    [&] { return m_stopping || m_flushRequests != m_flushesDone; });
     const bool stopping = m_stopping;
     const std::uint64_t requests = m_flushRequests;
     lock.unlock();
     // The last commit waits for a lock as long as the start did.
     if (stopping) m_file.database().SetBusyTimeout(kOpenBusyMilliseconds);
     CommitQueued(stopping);
+    if (stopping && !m_failed) EndSession();
+    if (!stopping) CatchUpSummaries();
+    // After the summaries: what they now cover may go.
     if (!stopping) KeepBounded();
-    if (stopping && !m_failed) {
-      try {
-        Statement end = m_file.database().Prepare("UPDATE session SET ended = 1, last_t_ns = ?1 WHERE id = ?2");
-        end.Bind(1, m_lastT).Bind(2, m_session).Step();
-      } catch (const DatabaseError& e) {
-        Fail(e.what());
-      }
-    }
     lock.lock();
     m_flushesDone = requests;
     m_flushed.notify_all();
     if (stopping) return;
   }
+}
+
+void RecordWriter::EndSession() {
+  try {
+    Database& db = m_file.database();
+    Transaction end(db);
+    m_summaries.Finish(db, m_lastT);
+    Statement ended = db.Prepare("UPDATE session SET ended = 1, last_t_ns = ?1 WHERE id = ?2");
+    ended.Bind(1, m_lastT).Bind(2, m_session).Step();
+    end.Commit();
+  } catch (const DatabaseError& e) {
+    Fail(e.what());
+  }
+}
+
+void RecordWriter::CatchUpSummaries() {
+  // Not while the live batch waits out a lock or once recording stopped.
+  if (m_failed || m_busySince) return;
+  m_summaries.CatchUp(m_file.database(), kCatchUpBudget);
 }
 
 void RecordWriter::CommitQueued(bool last) {
@@ -244,8 +266,11 @@ void RecordWriter::CommitBatch() {
   // the next try, and the rollback leaves nothing of it in the file.
   std::optional<Transaction> transaction;
   std::int64_t newest = m_lastT;
+  std::int64_t newestWall = 0;
   std::optional<std::pair<std::int64_t, std::int64_t>> pendingAction;
   std::optional<Statement> traffic, action, device, event, command, alarm;
+  // Gone back to unless committed: a batch offered again must not count twice.
+  SummaryKeeper::Batch summaries(m_summaries);
   m_queue.Offer([&](const Item& item) {
     if (!transaction) {
       transaction.emplace(db);
@@ -255,7 +280,8 @@ void RecordWriter::CommitBatch() {
           db.Prepare("INSERT INTO device_state VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"));
       event.emplace(db.Prepare("INSERT INTO event VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)"));
       command.emplace(db.Prepare("INSERT INTO command VALUES(?1, ?2, ?3, ?4, ?5)"));
-      alarm.emplace(db.Prepare("INSERT INTO alarm VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"));
+      alarm.emplace(
+          db.Prepare("INSERT INTO alarm VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"));
     }
     Statement* row = nullptr;
     switch (item.kind) {
@@ -307,10 +333,14 @@ void RecordWriter::CommitBatch() {
     row->Bind(1, m_session).Bind(2, item.t_ns).Bind(3, item.wall_ns);
     row->Step();
     row->Reset();
-    if (item.kind == Item::Kind::Action && item.number) pendingAction = {*item.number, db.LastInsertRowid()};
+    if (item.kind == Item::Kind::Action && item.number)
+      pendingAction = {*item.number, db.LastInsertRowid()};
+    m_summaries.Take(db, item);
+    if (item.t_ns >= newest) newestWall = item.wall_ns;
     newest = std::max(newest, item.t_ns);
   });
   if (transaction) {
+    m_summaries.EndBatch(db, newest, newestWall);
     Statement last = db.Prepare("UPDATE session SET last_t_ns = ?1 WHERE id = ?2");
     last.Bind(1, newest).Bind(2, m_session).Step();
     traffic.reset();
@@ -319,6 +349,7 @@ void RecordWriter::CommitBatch() {
     event.reset();
     command.reset();
     transaction->Commit();
+    summaries.Committed();
     m_lastT = newest;
     // Only once committed: a batch rolled back is offered again whole.
     if (pendingAction) m_lastAction = pendingAction;

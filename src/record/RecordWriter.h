@@ -24,6 +24,7 @@
 #include "record/Database.h"
 #include "record/ItemQueue.h"
 #include "record/RecordPath.h"
+#include "record/SummaryKeeper.h"
 
 namespace halvorn::record {
 
@@ -109,6 +110,10 @@ class RecordWriter {
   // `last`: at Stop(), where a locked file is not waited for again.
   void CommitQueued(bool last);
   void CommitBatch();
+  // Marks the session ended, with its last summaries, in one transaction.
+  void EndSession();
+  // Between commits: older sessions' summaries, for a bounded time.
+  void CatchUpSummaries();
   // One step of retention, when asked for and the file is not locked.
   void KeepBounded();
   void Fail(const std::string& why);
@@ -124,6 +129,8 @@ class RecordWriter {
   std::optional<KeepDays> m_keep;
   // Since when the kept batch has met a lock; the writer thread's own.
   std::optional<std::chrono::steady_clock::time_point> m_busySince;
+  // The session's summaries; the writer thread's own once it runs.
+  SummaryKeeper m_summaries;
 
   mutable std::mutex m_mutex;
   std::condition_variable m_wake;

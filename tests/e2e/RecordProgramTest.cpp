@@ -22,6 +22,7 @@
 #include "ChildProcess.h"
 #include "ProbedPanel.h"
 #include "record/Database.h"
+#include "support/StoredSummaries.h"
 #include "support/TemporaryDirectory.h"
 
 namespace halvorn {
@@ -252,6 +253,82 @@ TEST(RecordProgramTest, KilledDuringAFloodTheRecordOpensWholeWithTheFlood) {
       << "more than a second of flood";
   EXPECT_EQ(Count(db, "SELECT count(*) FROM event WHERE kind = 'opened'"), 1);
   EXPECT_EQ(Count(db, "SELECT count(*) FROM action WHERE procedure = 'cmdConnect_Click'"), 1);
+}
+
+// Runs a recording panel on a fresh simulator until `until` says so (or
+// `within` passes) and ends it with `signal`; false when the run could not
+// be set up.
+template <typename Until>
+bool RecordUntil(const testing::TemporaryDirectory& dir, const std::string& recordPath, const std::string& name,
+                 std::chrono::seconds within, Until until, int signal) {
+  const std::string link = dir / (name + "-controller");
+  process::ChildProcess sim({HALVORN_SIM_PROGRAM, {"--quiet", "--link", link}, {}, {}});
+  if (!sim.ReadLineStartingWith("halvorn-sim: link ", 5s)) return false;
+  const std::string report = dir / (name + "-probe.txt");
+  process::ChildProcess panel({HALVORN_PANEL_PROGRAM,
+                               {"--port", "1=" + link, "--record", recordPath},
+                               ProbeEnvironment(report, "offscreen", true),
+                               dir / (name + ".err")});
+  const auto deadline = std::chrono::steady_clock::now() + within;
+  while (ReadFile(report).find("connected") == std::string::npos) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(50ms);
+  }
+  while (!until() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(200ms);
+  panel.Signal(signal);
+  return panel.Wait(10s) && panel.exitStatus().has_value();
+}
+
+// A run killed in the middle of a minute has the minutes it closed; the
+// next start on the same file makes the rest from its rows, while the new
+// run keeps its own.
+TEST(RecordProgramTest, AKilledRunGetsItsSummariesWhenTheNextRunIsRecorded) {
+  testing::TemporaryDirectory dir;
+  const std::string path = dir / "cut.halvorn";
+  const auto count = [&](const std::string& sql) {
+    if (!std::filesystem::exists(path)) return std::int64_t{-1};
+    try {
+      Database db(path, Database::Mode::ReadOnly);
+      return Count(db, sql);
+    } catch (const record::DatabaseError&) {
+      return std::int64_t{-1};  // the tables are not made yet
+    }
+  };
+  // Past the first minute, which the panel summarises as it goes.
+  ASSERT_TRUE(RecordUntil(
+      dir, path, "killed", 100s,
+      [&] {
+        return count("SELECT count(*) FROM summary WHERE session = 1 AND t_ns = 0 AND period_ns = 60000000000") > 0 &&
+               count("SELECT last_t_ns FROM session WHERE id = 1") > 62'000'000'000;
+      },
+      SIGKILL))
+      << ReadFile(dir / "killed.err");
+  {
+    Database db(path, Database::Mode::ReadWrite);  // opens as it is
+    Statement check = db.Prepare("PRAGMA integrity_check");
+    ASSERT_TRUE(check.Step());
+    EXPECT_EQ(check.Text(0), "ok");
+    EXPECT_EQ(Count(db, "SELECT count(*) FROM session WHERE ended = 0 AND summarised_t_ns < last_t_ns"), 1);
+    EXPECT_GT(Count(db, "SELECT count(*) FROM summary WHERE period_ns = 60000000000"), 0);
+  }
+  ASSERT_TRUE(RecordUntil(
+      dir, path, "next", 60s,
+      [&] {
+        return count("SELECT summarised_t_ns = last_t_ns FROM session WHERE id = 1") == 1 &&
+               count("SELECT last_t_ns FROM session WHERE id = 2") > 3'000'000'000;
+      },
+      SIGTERM))
+      << ReadFile(dir / "next.err");
+
+  Database db(path, Database::Mode::ReadOnly);
+  EXPECT_EQ(Count(db, "SELECT count(*) FROM session WHERE summarised_t_ns = last_t_ns AND last_t_ns > 0"), 2);
+  EXPECT_EQ(Count(db, "SELECT ended FROM session WHERE id = 2"), 1);
+  for (std::int64_t session = 1; session <= 2; ++session) {
+    SCOPED_TRACE(session);
+    const std::vector<std::string> stored = testing::StoredSummaries(db, session);
+    EXPECT_FALSE(stored.empty());
+    EXPECT_EQ(testing::Lines(stored), testing::Lines(testing::SummariesFromRaw(db, session)));
+  }
 }
 
 // Labelled 'timing': on a loaded machine the last commit may be late.

@@ -172,7 +172,7 @@ TEST(RecordDocumentTest, APageThatDiffersIsNamedAtItsFirstDifference) {
       {"an index left out", std::regex("CREATE INDEX event_by_time[^\n]*\n"), "",
        "the page lacks index event_by_time"},
       {"a column too many", std::regex("\n\\);"), "\n,\n  spare TEXT\n);",
-       "table session differs at its line 9"},
+       "table session differs at its line 11"},
       {"a query of a column that is not there", std::regex("SELECT t_ns, hex\\(bytes\\)"),
        "SELECT t_ns, hex(data)", "no such column: data"},
   };
