@@ -68,22 +68,44 @@ RetentionStep RemoveBatch(Database& db, const Due& due, std::int64_t limitWallNs
   // A reading goes when its quality is its device's previous row's: the
   // rows where the quality changed stay, and since only rows equal to
   // their predecessor go, every later row keeps a predecessor of the same
-  // quality, so what is a change stays one. A device's first row stays.
+  // quality, so what is a change stays one. A device's first row stays,
+  // and so does the row that still holds at `end`, where the raw rows then
+  // begin: they show the right reading from there on. That row goes at a
+  // later step, once a newer row of its device comes before the new end.
+  const std::string sameAsBefore =
+      " IS (SELECT p.quality FROM device_state p"
+      " WHERE p.session = d.session AND p.device = d.device AND p.t_ns <= d.t_ns"
+      " AND (p.t_ns < d.t_ns OR p.rowid < d.rowid) ORDER BY p.t_ns DESC, p.rowid DESC LIMIT 1)";
+  const std::string heldBefore =
+      "EXISTS (SELECT 1 FROM device_state n WHERE n.session = d.session AND n.device = d.device"
+      " AND n.t_ns >= d.t_ns AND (n.t_ns > d.t_ns OR n.rowid > d.rowid) AND n.t_ns < ?3)";
+  Statement held = db.Prepare(
+      "DELETE FROM device_state WHERE rowid = (SELECT d.rowid FROM device_state d"
+      " WHERE d.session = ?1 AND d.device = ?5 AND d.t_ns < ?2 ORDER BY d.t_ns DESC, d.rowid DESC"
+      " LIMIT 1) AND rowid IN (SELECT d.rowid FROM device_state d WHERE d.session = ?1 AND "
+      "d.device = ?5"
+      " AND d.t_ns < ?2 AND d.wall_ns < ?4 AND d.quality" +
+      sameAsBefore + " AND " + heldBefore + ")");
+  for (const std::string_view device : kSummarisedDevices) {
+    held.Bind(1, due.session).Bind(2, due.from).Bind(3, end).Bind(4, limitWallNs).Bind(5, device);
+    held.Step();
+    held.Reset();
+    step.readingsRemoved += Changes(db);
+  }
+  const std::int64_t readingsLeft = batchRows - step.readingsRemoved;
   Statement readings = db.Prepare(
       "DELETE FROM device_state WHERE rowid IN (SELECT d.rowid FROM device_state d"
       " WHERE d.session = ?1 AND d.t_ns >= ?2 AND d.t_ns < ?3 AND d.wall_ns < ?4"
       " AND d.device IN " +
-      SummarisedDeviceList() +
-      " AND d.quality IS (SELECT p.quality FROM device_state p"
-      "   WHERE p.session = d.session AND p.device = d.device AND p.t_ns <= d.t_ns"
-      "   AND (p.t_ns < d.t_ns OR p.rowid < d.rowid) ORDER BY p.t_ns DESC, p.rowid DESC LIMIT 1)"
+      SummarisedDeviceList() + " AND d.quality" + sameAsBefore + " AND " + heldBefore +
       " LIMIT ?5)");
   readings.Bind(1, due.session).Bind(2, due.from).Bind(3, end).Bind(4, limitWallNs);
-  readings.Bind(5, batchRows).Step();
-  step.readingsRemoved = Changes(db);
+  readings.Bind(5, std::max<std::int64_t>(readingsLeft, 0)).Step();
+  const std::int64_t inBatch = Changes(db);
+  step.readingsRemoved += inBatch;
 
   // A batch cut short by its limit leaves rows of [from, end): from stays.
-  const bool whole = step.trafficRemoved < batchRows && step.readingsRemoved < batchRows;
+  const bool whole = step.trafficRemoved < batchRows && inBatch < readingsLeft;
   if (whole) {
     Statement from = db.Prepare("UPDATE session SET raw_from_t_ns = ?1 WHERE id = ?2");
     from.Bind(1, end).Bind(2, due.session).Step();

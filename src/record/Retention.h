@@ -4,9 +4,12 @@
 // the summaries of that time are complete (t_ns < session.summarised_t_ns);
 // everything else stays: the summaries, every row where a reading's quality
 // changed (a fault, a grey, a return to valid: what the event log and the
-// viewer's quality bands are made of), the switched devices' states, the
-// operator's actions and commands, events and alarms. A session's
-// raw_from_t_ns says from where its raw rows are whole.
+// viewer's quality bands are made of), each device's first reading and the
+// one that still holds where the raw rows begin (so that they show the
+// right reading from there, and summaries made later from the rows carry
+// the right one in), the switched devices' states, the operator's actions
+// and commands, events and alarms. A session's raw_from_t_ns says from
+// where its raw rows are whole.
 //
 // The writer's thread runs a step between two commits: a step removes at
 // most `batchRows` rows from each of the two tables in one transaction, or,

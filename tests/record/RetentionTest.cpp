@@ -13,6 +13,7 @@
 
 #include "record/RecordWriter.h"
 #include "record/Schema.h"
+#include "record/Summary.h"
 #include "support/TemporaryDirectory.h"
 
 namespace halvorn::record {
@@ -91,9 +92,11 @@ const Row kRows[] = {
     {"G1 back to valid", 1, false, "G1", Quality::Valid, 5 * kHour, true},
     {"G1 below range", 1, false, "G1", Quality::BelowRange, 6 * kHour, true},
     {"G1 over range", 1, false, "G1", Quality::OverRange, 7 * kHour, true},
-    {"G1 over range again", 1, false, "G1", Quality::OverRange, 8 * kHour, false},
+    {"G1 over range again, still holding where raw rows begin", 1, false, "G1", Quality::OverRange,
+     8 * kHour, true},
     {"G8 grey first", 1, false, "G8", Quality::NoData, 1 * kHour, true},
-    {"G8 grey again", 1, false, "G8", Quality::NoData, 2 * kHour, false},
+    {"G8 grey again, still holding", 1, false, "G8", Quality::NoData, 2 * kHour, true},
+    {"G8 grey once more", 1, false, "G8", Quality::NoData, 1 * kHour + 1, false},
     {"MFC4 first", 1, false, "MFC4", Quality::Valid, 1 * kHour, true},
     {"MFC4 reading", 1, false, "MFC4", Quality::Valid, 9 * kHour, false},
     {"MFC4 grey", 1, false, "MFC4", Quality::NoData, 10 * kHour, true},
@@ -108,7 +111,8 @@ const Row kRows[] = {
     {"old traffic, summaries incomplete", 2, true, "", Quality::Valid, 3 * kDay, true},
     {"young traffic", 2, true, "", Quality::Valid, 6 * kDay, true},
     {"G2 first", 2, false, "G2", Quality::Valid, 1 * kDay, true},
-    {"G2 summarised", 2, false, "G2", Quality::Valid, 2 * kDay, false},
+    {"G2 summarised, still holding", 2, false, "G2", Quality::Valid, 2 * kDay, true},
+    {"G2 summarised", 2, false, "G2", Quality::Valid, 1 * kDay + kHour, false},
     {"G2 not summarised", 2, false, "G2", Quality::Valid, 4 * kDay, true},
     {"G2 young", 2, false, "G2", Quality::Valid, 6 * kDay, true},
     {"G1 in session 2 is a first", 2, false, "G1", Quality::Valid, 1 * kDay, true},
@@ -168,12 +172,17 @@ TEST(RetentionTest, OldSummarisedRawRowsGoAndEverythingElseStays) {
   EXPECT_EQ(Count(db, "SELECT raw_from_t_ns FROM session WHERE id = 2"), 3 * kDay);
 
   // The same file a week later: session 2's summaries now reach its end,
-  // and its raw rows go up to where they are 30 days old (its day 12).
+  // and its raw rows go up to where they are 30 days old (its day 12); the
+  // reading that held at day 3 goes, the one at day 10 stays.
   db.Exec("UPDATE session SET summarised_t_ns = 10 * 86400000000000 WHERE id = 2");
   StepToTheEnd(db, limits, kNow + 7 * kDay);
   EXPECT_EQ(Count(db, "SELECT raw_from_t_ns FROM session WHERE id = 2"), 10 * kDay);
   EXPECT_EQ(Count(db, "SELECT count(*) FROM traffic WHERE session = 2"), 1);  // the clock set back
-  EXPECT_EQ(Count(db, "SELECT count(*) FROM device_state WHERE device = 'G2'"), 1);
+  Statement g2 = db.Prepare(
+      "SELECT group_concat(t_ns / 86400000000000, ' ') FROM"
+      " (SELECT t_ns FROM device_state WHERE device = 'G2' ORDER BY t_ns)");
+  ASSERT_TRUE(g2.Step());
+  EXPECT_EQ(g2.Text(0), "1 6");
 }
 
 TEST(RetentionTest, AKeepLongerThanTheRecordRemovesNothing) {
@@ -241,8 +250,66 @@ TEST(RetentionTest, StepsAreBoundedAndAddUpToTheWhole) {
   EXPECT_EQ(a.Text(0), b.Text(0));
   EXPECT_EQ(Count(small, "SELECT count(*) FROM traffic"), 300);
   // Of the first five hours: G3's first reading, MFC1's six faults and the
-  // valid reading after each.
-  EXPECT_EQ(Count(small, "SELECT count(*) FROM device_state WHERE t_ns < 18000000000000"), 13);
+  // valid reading after each, and each device's last, that holds at 5 h.
+  EXPECT_EQ(Count(small, "SELECT count(*) FROM device_state WHERE t_ns < 18000000000000"), 15);
+}
+
+// The summaries of a session not yet summarised to its end are made later
+// from its rows, from where they stopped, with each device's reading that
+// holds there: what retention leaves gives the same summaries as the whole.
+TEST(RetentionTest, WhatIsLeftSummarisesTheRestAsTheWholeDid) {
+  TemporaryDirectory dir;
+  const auto write = [](Database& db) {
+    CreateSchema(db);
+    AddSession(db, 1, kStart1, 2 * kHour);
+    db.Exec("UPDATE session SET last_t_ns = 5 * 3600000000000");
+    Transaction transaction(db);
+    Statement row =
+        db.Prepare("INSERT INTO device_state VALUES(1, ?1, ?2, ?3, 'x', NULL, NULL, ?4, ?5)");
+    for (std::int64_t i = 0; i < 5 * 120; ++i) {
+      const std::int64_t t = i * 30'000'000'000 + 7'000'000'000;  // off the minutes
+      for (std::size_t d = 0; d < kSummarisedDevices.size(); ++d) {
+        // G4 holds its second reading for hours; the others change often.
+        if (d == 3 && i != 0 && i != 10 && i != 500) continue;
+        const bool below = (i + static_cast<std::int64_t>(d)) % 37 == 0;
+        row.Bind(1, t).Bind(2, kStart1 + t).Bind(3, kSummarisedDevices[d]);
+        row.Bind(4, static_cast<int>(below ? Quality::BelowRange : Quality::Valid));
+        if (below) {
+          row.BindNull(5);
+        } else {
+          row.Bind(5, 1e-3 * static_cast<double>(1 + (i * 7 + static_cast<std::int64_t>(d)) % 13));
+        }
+        row.Step();
+        row.Reset();
+      }
+    }
+    transaction.Commit();
+  };
+  const auto summaries = [](Database& db) {
+    std::vector<std::string> rows;
+    SummariseFromRaw(db, 1, 2 * kHour, 5 * kHour, [&](const SummaryRow& r) {
+      std::string text = std::string(r.device) + " " + std::to_string(r.period_ns) + " " +
+                         std::to_string(r.t_ns) + " " + std::to_string(r.changes);
+      for (const auto& value : {r.min, r.max, r.mean, r.last})
+        text += " " + (value ? std::to_string(*value) : std::string("-"));
+      for (const std::int64_t ns : r.durations) text += " " + std::to_string(ns);
+      rows.push_back(text);
+    });
+    return rows;
+  };
+  Database whole(dir / "whole.halvorn", Database::Mode::ReadWriteCreate);
+  Database kept(dir / "kept.halvorn", Database::Mode::ReadWriteCreate);
+  write(whole);
+  write(kept);
+  RetentionLimits limits;
+  limits.keepDays = 30;
+  limits.batchRows = 50;
+  StepToTheEnd(kept, limits, kNow);
+  ASSERT_LT(Count(kept, "SELECT count(*) FROM device_state WHERE t_ns < 7200000000000"),
+            Count(whole, "SELECT count(*) FROM device_state WHERE t_ns < 7200000000000") / 4);
+  const std::vector<std::string> expected = summaries(whole);
+  ASSERT_EQ(expected.size(), 12u * (3 * 60 + 3));
+  EXPECT_EQ(summaries(kept), expected);
 }
 
 // A new record gives the space back; an older one (no incremental
