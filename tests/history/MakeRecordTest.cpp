@@ -47,14 +47,18 @@ TEST(MakeRecordTest, AKeptRecordHoldsWhatThePanelsRetentionLeaves) {
   EXPECT_EQ(Count(db, "SELECT min(t_ns) FROM traffic"), rawFrom);
   EXPECT_GT(Count(db, "SELECT count(*) FROM traffic"), 40'000);
 
-  // Before the kept days every reading row is a change of quality (or a
-  // device's first); the day's faults and greys are there.
+  // Before the kept days every reading row is a change of quality, a
+  // device's first, or the one that holds where the raw rows begin; the
+  // day's faults and greys are there.
+  const std::string raw = std::to_string(rawFrom);
   const std::string changes =
       "SELECT count(*) FROM (SELECT device, t_ns, quality,"
-      " lag(quality) OVER (PARTITION BY device ORDER BY t_ns, rowid) AS before FROM device_state"
+      " lag(quality) OVER (PARTITION BY device ORDER BY t_ns, rowid) AS before,"
+      " lead(t_ns) OVER (PARTITION BY device ORDER BY t_ns, rowid) AS after FROM device_state"
       " WHERE device LIKE 'G_' OR device LIKE 'MFC_') WHERE t_ns < " +
-      std::to_string(rawFrom);
-  EXPECT_EQ(Count(db, changes + " AND quality IS before"), 0);
+      raw;
+  EXPECT_EQ(Count(db, changes + " AND quality IS before AND after < " + raw), 0);
+  EXPECT_EQ(Count(db, changes + " AND after >= " + raw), 12);
   EXPECT_EQ(Count(db, changes + " AND device = 'G3' AND quality = 3"), 1);
   EXPECT_EQ(Count(db, changes + " AND quality = 4"), 12);
   EXPECT_GT(Count(db, "SELECT count(*) FROM device_state WHERE device LIKE 'G_' AND t_ns >= " +

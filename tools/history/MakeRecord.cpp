@@ -113,14 +113,29 @@ int Run(const std::string& path, const Scenario& scenario) {
   };
   Summariser summariser;
   std::array<std::optional<Quality>, halvorn::record::kSummarisedDevices.size()> lastQuality;
+  // The reading of each device that still holds where the raw rows begin,
+  // not yet written.
+  std::array<std::function<void()>, halvorn::record::kSummarisedDevices.size()> holding;
+  const auto writeHolding = [&] {
+    for (auto& write : holding) {
+      if (write) write();
+      write = nullptr;
+    }
+  };
   // A gauge's or flow's reading: always to the summaries; to device_state
-  // where the panel keeps raw rows, else only a device's first row and
-  // where its quality changes, as retention leaves them.
+  // where the panel keeps raw rows, else only a device's first row, where
+  // its quality changes and the one that holds where raw rows begin, as
+  // retention leaves them. `write` is kept for later: it holds its values.
   const auto reading = [&](Nanoseconds t, const std::string& device, Quality quality, std::optional<double> value,
                            const std::function<void()>& write) {
     summariser.Reading(device, t, scenario.startWall + t, quality, value, toSummary);
     const auto index = static_cast<std::size_t>(halvorn::record::SummarisedIndex(device));
-    if (t >= rawFrom || lastQuality[index] != quality) write();
+    if (t >= rawFrom || lastQuality[index] != quality) {
+      holding[index] = nullptr;
+      write();
+    } else {
+      holding[index] = write;
+    }
     lastQuality[index] = quality;
   };
 
@@ -165,7 +180,7 @@ int Run(const std::string& path, const Scenario& scenario) {
         // The same fault again is no change, and the panel stores none.
         if (!gaugeFaulted) {
           reading(t, name, Quality::Fault, std::nullopt,
-                  [&] { record.gaugeFault(t, n, "no response from pfeiffer bus"); });
+                  [&record, t, n] { record.gaugeFault(t, n, "no response from pfeiffer bus"); });
         }
         gaugeFaulted = true;
         continue;
@@ -174,10 +189,10 @@ int Run(const std::string& path, const Scenario& scenario) {
       const double p = Pressure(n, s, sccm) * (1.0 + 0.01 * noise(random));
       const double lowest = halvorn::kGauges[static_cast<std::size_t>(n - 1)].lowestMbar;
       if (p < lowest) {
-        reading(t, name, Quality::BelowRange, std::nullopt, [&] { record.gaugeBelowRange(t, n); });
+        reading(t, name, Quality::BelowRange, std::nullopt, [&record, t, n] { record.gaugeBelowRange(t, n); });
       } else {
         const double mbar = RoundToCaption(p);
-        reading(t, name, Quality::Valid, mbar, [&] { record.gaugeReading(t, n, mbar); });
+        reading(t, name, Quality::Valid, mbar, [&record, t, n, mbar] { record.gaugeReading(t, n, mbar); });
       }
     }
   };
@@ -185,7 +200,8 @@ int Run(const std::string& path, const Scenario& scenario) {
     for (int n = 1; n <= 4; ++n) {
       const double percent =
           std::round(std::max(0.0, flow[static_cast<std::size_t>(n - 1)] + 0.1 * noise(random)) * 10.0) / 10.0;
-      reading(t, "MFC" + std::to_string(n), Quality::Valid, percent, [&] { record.flowReading(t, n, percent); });
+      reading(t, "MFC" + std::to_string(n), Quality::Valid, percent,
+              [&record, t, n, percent] { record.flowReading(t, n, percent); });
     }
   };
   auto uptime = [&](Nanoseconds t) {
@@ -204,6 +220,7 @@ int Run(const std::string& path, const Scenario& scenario) {
   // Up to the session's end, the last answer included.
   for (Nanoseconds t = 0; t + kTick <= end; t += step) {
     step = t < rawFrom ? kCoarseStep : kTick;
+    if (t == rawFrom) writeHolding();
     const Nanoseconds tick = t / kTick;
     const double s = static_cast<double>(t) / kSecond;
     const double stepSeconds = static_cast<double>(step) / kSecond;
@@ -235,9 +252,11 @@ int Run(const std::string& path, const Scenario& scenario) {
     }
     if (daily(kPortLost + 3)) {  // the watchdog greys every group
       for (int n = 1; n <= 8; ++n)
-        reading(t, "G" + std::to_string(n), Quality::NoData, std::nullopt, [&] { record.gaugeNoData(t, n); });
+        reading(t, "G" + std::to_string(n), Quality::NoData, std::nullopt,
+                [&record, t, n] { record.gaugeNoData(t, n); });
       for (int n = 1; n <= 4; ++n)
-        reading(t, "MFC" + std::to_string(n), Quality::NoData, std::nullopt, [&] { record.flowNoData(t, n); });
+        reading(t, "MFC" + std::to_string(n), Quality::NoData, std::nullopt,
+                [&record, t, n] { record.flowNoData(t, n); });
       for (std::size_t d = 0; d < shown.size(); ++d) {
         record.deviceNoData(t, std::string(halvorn::history::kTimelineDevices[d]), shown[d]);
         shown[d] = "(grey)";
@@ -354,6 +373,7 @@ int Run(const std::string& path, const Scenario& scenario) {
                    byOperator ? std::optional<std::string>("operator") : std::nullopt);
     }
   }
+  writeHolding();
   record.event(end, "closed", 1, "Port 1 closed");
   summariser.Finish(end, scenario.startWall + end, toSummary);
   record.endSession(end, true);
