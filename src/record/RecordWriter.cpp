@@ -32,8 +32,7 @@ RecordFile::RecordFile(const std::string& path) : m_path(path) {
   // Non-blocking, so that a FIFO put there since cannot hold the start.
   m_lockFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
   if (m_lockFd < 0) {
-    throw DatabaseError(SQLITE_CANTOPEN,
-                        "cannot open the record " + path + ": " + std::strerror(errno));
+    throw DatabaseError(SQLITE_CANTOPEN, "cannot open the record " + path + ": " + std::strerror(errno));
   }
   struct stat opened {};
   if (::fstat(m_lockFd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
@@ -48,10 +47,9 @@ RecordFile::RecordFile(const std::string& path) : m_path(path) {
     const int error = errno;
     ::close(m_lockFd);
     m_lockFd = -1;
-    throw DatabaseError(SQLITE_BUSY,
-                        error == EWOULDBLOCK
-                            ? path + " is being recorded by another panel"
-                            : "cannot lock the record " + path + ": " + std::strerror(error));
+    throw DatabaseError(SQLITE_BUSY, error == EWOULDBLOCK
+                                         ? path + " is being recorded by another panel"
+                                         : "cannot lock the record " + path + ": " + std::strerror(error));
   }
   try {
     m_db.emplace(path, Database::Mode::ReadWriteCreate);
@@ -174,8 +172,7 @@ void RecordWriter::Fail(const std::string& why) {
 void RecordWriter::Run() {
   std::unique_lock lock(m_mutex);
   for (;;) {
-    m_wake.wait_for(lock, kCommitPeriod,
-                    [&] { return m_stopping || m_flushRequests != m_flushesDone; });
+    m_wake.wait_for(lock, kCommitPeriod, [&] { return m_stopping || m_flushRequests != m_flushesDone; });
     const bool stopping = m_stopping;
     const std::uint64_t requests = m_flushRequests;
     lock.unlock();
@@ -280,8 +277,7 @@ void RecordWriter::CommitBatch() {
           db.Prepare("INSERT INTO device_state VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"));
       event.emplace(db.Prepare("INSERT INTO event VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)"));
       command.emplace(db.Prepare("INSERT INTO command VALUES(?1, ?2, ?3, ?4, ?5)"));
-      alarm.emplace(
-          db.Prepare("INSERT INTO alarm VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"));
+      alarm.emplace(db.Prepare("INSERT INTO alarm VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"));
     }
     Statement* row = nullptr;
     switch (item.kind) {
@@ -333,8 +329,7 @@ void RecordWriter::CommitBatch() {
     row->Bind(1, m_session).Bind(2, item.t_ns).Bind(3, item.wall_ns);
     row->Step();
     row->Reset();
-    if (item.kind == Item::Kind::Action && item.number)
-      pendingAction = {*item.number, db.LastInsertRowid()};
+    if (item.kind == Item::Kind::Action && item.number) pendingAction = {*item.number, db.LastInsertRowid()};
     m_summaries.Take(db, item);
     if (item.t_ns >= newest) newestWall = item.wall_ns;
     newest = std::max(newest, item.t_ns);

@@ -1,6 +1,7 @@
 #include "record/Summary.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 namespace halvorn::record {
@@ -185,19 +186,21 @@ class GapSource {
     bool first = false;     // before rows of the same instant
   };
 
-  GapSource(Database& db, std::int64_t session, std::int64_t from, std::int64_t to, bool throughTo)
+  // `began`: the column of a gap's beginning, or NULL in a layout-1 record.
+  GapSource(Database& db, std::int64_t session, std::int64_t from, std::int64_t to, bool throughTo,
+            const std::string& began)
       : m_from(from),
-        m_inRange(db.Prepare(
-            "SELECT began_t_ns, t_ns, wall_ns FROM event WHERE session = ?1 AND kind = 'gap' "
-            "AND t_ns >= ?2 AND t_ns < ?3 ORDER BY t_ns, rowid")) {
+        m_inRange(db.Prepare("SELECT " + began +
+                             ", t_ns, wall_ns FROM event WHERE session = ?1 AND kind = 'gap' "
+                             "AND t_ns >= ?2 AND t_ns < ?3 ORDER BY t_ns, rowid")) {
     m_inRange.Bind(1, session).Bind(2, from).Bind(3, throughTo ? to + 1 : to);
     if (!throughTo) {
       // No item is kept while one is lost, and the gap goes in before the
       // first item kept again: a gap that began before `to` and ended after
       // it is the first event from `to` on.
-      Statement next = db.Prepare(
-          "SELECT kind, began_t_ns, t_ns, wall_ns FROM event WHERE session = ?1 AND t_ns >= ?2 "
-          "ORDER BY t_ns, rowid LIMIT 1");
+      Statement next = db.Prepare("SELECT kind, " + began +
+                                  ", t_ns, wall_ns FROM event WHERE session = ?1 AND t_ns >= ?2 "
+                                  "ORDER BY t_ns, rowid LIMIT 1");
       next.Bind(1, session).Bind(2, to);
       if (next.Step() && next.Text(0) == "gap" && next.OptionalInteger(1).value_or(to) < to)
         m_across = Make(next.OptionalInteger(1), next.Integer(2), next.Integer(3));
@@ -253,6 +256,9 @@ void SummariseFromRaw(Database& db, std::int64_t session, std::int64_t from, std
   Summariser summariser;
   summariser.StartAt(from);
 
+  // A record of layout 1, read as it is, has no event.began_t_ns: its gaps
+  // leave nothing known from their own row on.
+  const std::string began = LayoutOf(db) < 2 ? "NULL" : "began_t_ns";
   Statement end = db.Prepare("SELECT last_t_ns FROM session WHERE id = ?1");
   end.Bind(1, session);
   const bool throughTo = !end.Step() || to >= end.Integer(0);
@@ -278,9 +284,9 @@ void SummariseFromRaw(Database& db, std::int64_t session, std::int64_t from, std
   }
   std::optional<std::int64_t> lastGap;
   if (oldest) {
-    Statement gaps = db.Prepare(
-        "SELECT max(coalesce(began_t_ns, t_ns)) FROM event WHERE session = ?1 AND kind = 'gap' "
-        "AND t_ns >= ?2 AND t_ns < ?3");
+    Statement gaps = db.Prepare("SELECT max(coalesce(" + began +
+                                ", t_ns)) FROM event WHERE session = ?1 AND kind = 'gap' "
+                                "AND t_ns >= ?2 AND t_ns < ?3");
     gaps.Bind(1, session).Bind(2, *oldest).Bind(3, from);
     if (gaps.Step()) lastGap = gaps.OptionalInteger(0);
   }
@@ -291,7 +297,7 @@ void SummariseFromRaw(Database& db, std::int64_t session, std::int64_t from, std
                        carried[i]->value);
   }
 
-  GapSource gaps(db, session, from, to, throughTo);
+  GapSource gaps(db, session, from, to, throughTo, began);
   std::string devices;
   for (const std::string_view device : kSummarisedDevices) {
     devices += devices.empty() ? "'" : ", '";

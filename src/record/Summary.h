@@ -112,7 +112,7 @@ class Summariser {
   // Lets every device's current reading hold up to `t`, closing intervals.
   void HoldUntil(std::int64_t t, const Sink& out);
   // Counts what `device`'s reading held in the open interval of `period`
-  // up to `t`, and moves its start there.
+  // up to `t`; the caller then moves `since` or the interval's start to `t`.
   void Accrue(Device& device, std::size_t period, std::int64_t t);
   // Closes the open intervals of `period` at `end` (their end, or the
   // session's), handing out those with anything in them.
@@ -131,12 +131,14 @@ class Summariser {
 
 // Summaries of [from, to) of `session` computed from its device_state rows
 // and gap events, as the writer would have made them: `from` is a multiple
-// of kHourNs, the state at `from` is each device's last row before it, and
+// of kHourNs, the state at `from` is each device's last row before it
+// (unless a gap came after that row), and
 // intervals that `to` cuts are handed out cut (the session ends there or
 // the caller goes on later from `to`, a multiple of kHourNs). Rows at `to`
 // itself are read when `to` is at or past the session's last_t_ns (they
 // are the session's last, and Finish there counts them as the writer
 // does). Reads in bounded batches; memory does not grow with the range.
+// A record of any layout is read as it is.
 void SummariseFromRaw(Database& db, std::int64_t session, std::int64_t from, std::int64_t to,
                       const Summariser::Sink& out);
 

@@ -36,9 +36,7 @@ namespace {
 using halvorn::testing::TemporaryDirectory;
 using namespace std::chrono_literals;
 
-SessionInfo Info() {
-  return {1'700'000'000'000'000'000, "0.1", "halvorn-panel --record run.halvorn", "1=/dev/pts/3"};
-}
+SessionInfo Info() { return {1'700'000'000'000'000'000, "0.1", "halvorn-panel --record run.halvorn", "1=/dev/pts/3"}; }
 
 std::int64_t Count(Database& db, const std::string& sql) {
   Statement s = db.Prepare(sql);
@@ -57,26 +55,20 @@ TEST(RecordWriterTest, SessionsFollowOneAnotherInOneFileAndEndCleanly) {
     Item action;
     action.kind = Item::Kind::Action;
     action.t_ns = 20;
-    action.text = {std::string_view("mnuV6Open_Click"), std::string_view("V6"),
-                   std::string_view("Open")};
+    action.text = {std::string_view("mnuV6Open_Click"), std::string_view("V6"), std::string_view("Open")};
     queue.Push(action);
     writer.Stop();
     EXPECT_FALSE(writer.Failure());
   }
   Database db(path, Database::Mode::ReadOnly);
   EXPECT_EQ(Count(db, "SELECT count(*) FROM session WHERE ended = 1 AND last_t_ns = 20"), 2);
-  EXPECT_EQ(
-      Count(db, "SELECT count(*) FROM session WHERE port_map = '1=/dev/pts/3' AND version = '0.1'"),
-      2);
+  EXPECT_EQ(Count(db, "SELECT count(*) FROM session WHERE port_map = '1=/dev/pts/3' AND version = '0.1'"), 2);
   Statement bytes = db.Prepare("SELECT bytes, direction, wall_ns FROM traffic WHERE session = 2");
   ASSERT_TRUE(bytes.Step());
   EXPECT_EQ(bytes.Text(0), std::string("\x8c\0\r", 3));
   EXPECT_EQ(bytes.Integer(1), static_cast<int>(Direction::Received));
   EXPECT_EQ(bytes.Integer(2), 1'700'000'000'000'000'010);
-  EXPECT_EQ(
-      Count(db,
-            "SELECT count(*) FROM action WHERE procedure = 'mnuV6Open_Click' AND device = 'V6'"),
-      2);
+  EXPECT_EQ(Count(db, "SELECT count(*) FROM action WHERE procedure = 'mnuV6Open_Click' AND device = 'V6'"), 2);
 }
 
 TEST(RecordWriterTest, AnotherProgramReadsWhatIsCommittedWhileThePanelWrites) {
@@ -150,8 +142,7 @@ TEST(RecordWriterTest, WhatCanNeverBeARecordIsRefusedBeforeAnythingIsMadeBesideI
       {dir / "newer.halvorn",
        [](const std::string& p) {
          { RecordFile make(p); }
-         Database(p, Database::Mode::ReadWrite)
-             .Exec("PRAGMA user_version=" + std::to_string(kSchemaVersion + 1));
+         Database(p, Database::Mode::ReadWrite).Exec("PRAGMA user_version=" + std::to_string(kSchemaVersion + 1));
        },
        "was written by a newer panel"},
       {dir / "no/such/dir/run.halvorn", nothing, "the folder of"},
@@ -213,8 +204,7 @@ std::string OlderRecord(const TemporaryDirectory& dir, int layout) {
   old.Exec("PRAGMA application_id=" + std::to_string(kApplicationId));
   old.Exec("PRAGMA user_version=" + std::to_string(layout));
   old.Exec(
-      "INSERT INTO session(started_wall_ns, version, command_line, port_map) VALUES (5, '0.2', '', "
-      "'');"
+      "INSERT INTO session(started_wall_ns, version, command_line, port_map) VALUES (5, '0.2', '', '');"
       "INSERT INTO traffic VALUES (1, 10, 15, 1, X'3032305F30360D');"
       "INSERT INTO action VALUES (1, 9, 14, 'mnuV6Open_Click', 'V6', 'Open');"
       "INSERT INTO command VALUES (1, 10, 15, 1, X'3032305F30360D');"
@@ -237,8 +227,7 @@ TEST(RecordWriterTest, AnOlderRecordGetsThisLayoutInPlaceWithItsRowsUntouched) {
       {"event", "session, t_ns, wall_ns, kind, number, text"},
   };
   Columns layout2 = layout1;
-  layout2.insert(layout2.end(),
-                 {{"event", "began_t_ns"}, {"command", "session, t_ns, wall_ns, action, bytes"}});
+  layout2.insert(layout2.end(), {{"event", "began_t_ns"}, {"command", "session, t_ns, wall_ns, action, bytes"}});
   struct Case {
     const char* layout;
     const Columns& columns;
@@ -246,9 +235,7 @@ TEST(RecordWriterTest, AnOlderRecordGetsThisLayoutInPlaceWithItsRowsUntouched) {
   };
   const Case cases[] = {
       {"layout 1 from the field", layout1,
-       [](const TemporaryDirectory& d) {
-         return halvorn::testing::CopyOfFixture(d, halvorn::testing::kFieldRecordLayout1);
-       }},
+       [](const TemporaryDirectory& d) { return halvorn::testing::CopyOfFixture(d, halvorn::testing::kFieldRecordLayout1); }},
       {"layout 2", layout2, [](const TemporaryDirectory& d) { return OlderRecord(d, 2); }},
       {"layout 3", layout2, [](const TemporaryDirectory& d) { return OlderRecord(d, 3); }},
   };
@@ -459,15 +446,13 @@ TEST(RecordWriterTest, AFileSizeLimitReachedMidRunStopsTheRecordingNotTheProgram
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal "
-                                 << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
   EXPECT_EQ(WEXITSTATUS(status), 0) << "no failure was reported";
   Database db(path, Database::Mode::ReadOnly);
   Statement check = db.Prepare("PRAGMA integrity_check");
   ASSERT_TRUE(check.Step());
   EXPECT_EQ(check.Text(0), "ok");
-  EXPECT_GT(Count(db, "SELECT count(*) FROM traffic"), 10)
-      << "what was committed before the limit stays";
+  EXPECT_GT(Count(db, "SELECT count(*) FROM traffic"), 10) << "what was committed before the limit stays";
 }
 
 // Killed without warning while items pour in: the file opens as it is,
