@@ -28,11 +28,11 @@ SessionRecord::SessionRecord(const std::string& path, const record::SessionInfo&
     m_startFailure = e.what();
     return;
   }
-  m_recorder.Recording(
-      "recording to " + path +
-      (keepDays ? ", keeping raw traffic and readings " + std::to_string(*keepDays) +
-                      (*keepDays == 1 ? " day" : " days")
-                : std::string()));
+  m_recorder.Recording("recording to " + path +
+                       (keepDays
+                            ? ", keeping raw traffic and readings " + std::to_string(*keepDays) +
+                                  (*keepDays == 1 ? " day" : " days")
+                            : std::string()));
 }
 
 }  // namespace halvorn::shell

@@ -89,7 +89,8 @@ TEST(ReplayTest, ASessionWhoseOlderTrafficWasRemovedSaysFromWhereItReplays) {
   for (const Case& c : cases) {
     SCOPED_TRACE("from " + std::to_string(c.from));
     std::vector<std::pair<std::int64_t, std::string>> got;
-    for (const ReplayChunk& chunk : LoadReplay(db, 1, c.from, std::nullopt)) got.emplace_back(chunk.at.count(), chunk.bytes);
+    for (const ReplayChunk& chunk : LoadReplay(db, 1, c.from, std::nullopt))
+      got.emplace_back(chunk.at.count(), chunk.bytes);
     EXPECT_EQ(got, c.expected);
   }
 }
