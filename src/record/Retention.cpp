@@ -28,9 +28,16 @@ struct Due {
 };
 
 std::optional<Due> OldestDue(Database& db, std::int64_t limitWallNs) {
-  Statement due = db.Prepare(
-      "SELECT id, raw_from_t_ns, min(summarised_t_ns, ?1 - started_wall_ns) AS cut FROM session"
-      " WHERE raw_from_t_ns < min(summarised_t_ns, ?1 - started_wall_ns) ORDER BY id LIMIT 1");
+  // A session not summarised to its end gets the rest of its summaries
+  // from its rows from the whole hour at or before summarised_t_ns on:
+  // those rows stay.
+  const std::string summarised =
+      "CASE WHEN summarised_t_ns >= last_t_ns THEN summarised_t_ns ELSE " +
+      std::string("summarised_t_ns / ") + std::to_string(kHourNs) + " * " +
+      std::to_string(kHourNs) + " END";
+  const std::string cut = "min(" + summarised + ", ?1 - started_wall_ns)";
+  Statement due = db.Prepare("SELECT id, raw_from_t_ns, " + cut +
+                             " FROM session WHERE raw_from_t_ns < " + cut + " ORDER BY id LIMIT 1");
   due.Bind(1, limitWallNs);
   if (!due.Step()) return std::nullopt;
   return Due{due.Integer(0), due.Integer(1), due.Integer(2)};

@@ -255,13 +255,14 @@ TEST(RetentionTest, StepsAreBoundedAndAddUpToTheWhole) {
 }
 
 // The summaries of a session not yet summarised to its end are made later
-// from its rows, from where they stopped, with each device's reading that
-// holds there: what retention leaves gives the same summaries as the whole.
+// from its rows, from the whole hour where they stopped, with each device's
+// reading that holds there: what retention leaves gives the same summaries
+// as the whole.
 TEST(RetentionTest, WhatIsLeftSummarisesTheRestAsTheWholeDid) {
   TemporaryDirectory dir;
   const auto write = [](Database& db) {
     CreateSchema(db);
-    AddSession(db, 1, kStart1, 2 * kHour);
+    AddSession(db, 1, kStart1, 2 * kHour + 30 * 60'000'000'000);
     db.Exec("UPDATE session SET last_t_ns = 5 * 3600000000000");
     Transaction transaction(db);
     Statement row =
@@ -305,6 +306,7 @@ TEST(RetentionTest, WhatIsLeftSummarisesTheRestAsTheWholeDid) {
   limits.keepDays = 30;
   limits.batchRows = 50;
   StepToTheEnd(kept, limits, kNow);
+  EXPECT_EQ(Count(kept, "SELECT raw_from_t_ns FROM session"), 2 * kHour);
   ASSERT_LT(Count(kept, "SELECT count(*) FROM device_state WHERE t_ns < 7200000000000"),
             Count(whole, "SELECT count(*) FROM device_state WHERE t_ns < 7200000000000") / 4);
   const std::vector<std::string> expected = summaries(whole);
