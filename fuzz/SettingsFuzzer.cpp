@@ -39,6 +39,7 @@ std::string WrittenOut(const CommandLine& read) {
   }
   if (!read.recordPath.empty()) text += "record = " + read.recordPath + "\n";
   if (read.reconnect) text += "reconnect = yes\n";
+  if (read.recordKeep) text += "record-keep = " + std::to_string(read.recordKeep->days) + "\n";
   for (std::size_t key = 0; key < shell::kPublishKeyCount; ++key) {
     if (const auto& given = read.publishSettings.given[key])
       text += std::string(shell::PublishKeyName(static_cast<shell::PublishKey>(key))) + " = " +
@@ -58,7 +59,9 @@ bool SamePublishValues(const CommandLine& a, const CommandLine& b) {
 
 void CheckSame(const CommandLine& a, const CommandLine& b, const char* what) {
   Check(a.outcome == b.outcome && a.error == b.error && a.ports == b.ports &&
-            a.recordPath == b.recordPath && a.reconnect == b.reconnect && SamePublishValues(a, b),
+            a.recordPath == b.recordPath && a.reconnect == b.reconnect &&
+            a.recordKeep.has_value() == b.recordKeep.has_value() &&
+            (!a.recordKeep || a.recordKeep->days == b.recordKeep->days) && SamePublishValues(a, b),
         what, a.error + " / " + b.error);
 }
 

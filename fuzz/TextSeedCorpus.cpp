@@ -45,6 +45,7 @@ Seeds SettingsSeeds() {
       {"empty-values", "record =   \nport 2 =\n"},
       {"nul", std::string("record = /var/tmp/a\0b\n", 22)},
       {"empty", ""},
+      {"record-keep", "record = /var/tmp/r.halvorn\nrecord-keep = 365\nrecord-keep = -1\n"},
       {"publish",
        "publish = mqtts://broker.plant.example:8884  # site\nsparkplug-group = plant\n"
        "sparkplug-node = chamber 2\nsparkplug-host = scada-1\nmqtt-ca = /etc/ssl/certs/ca.pem\n"
@@ -72,6 +73,8 @@ Seeds CommandLineSeeds() {
                        "/var/tmp/r.db\nreconnect = no\n"},
       {"settings-bad", JoinArguments({"--reconnect"}) + pair + "baud = 9600\n"},
       {"settings-only", pair + "record = x.halvorn  # daily\n"},
+      {"record-keep", JoinArguments({"--record", "r.halvorn", "--record-keep", "30"}) + pair + "record-keep = 0x10\n"},
+      {"record-keep-alone", JoinArguments({"--record-keep=99999999999"}) + pair + "record-keep = 7\n"},
       {"publish", JoinArguments({"--publish", "mqtt://127.0.0.1:1884", "--sparkplug-group=plant",
                                  "--sparkplug-node", "chamber-2", "--sparkplug-host=scada",
                                  "--mqtt-user", "panel"})},

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "record/Retention.h"
 #include "record/Schema.h"
 
 namespace halvorn::record {
@@ -109,8 +110,12 @@ bool RecordFile::StillThere() const {
 }
 
 RecordWriter::RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo& info,
-                           std::chrono::milliseconds busyPatience)
-    : m_file(std::move(file)), m_queue(queue), m_busyPatience(busyPatience), m_summaries(0) {
+                           std::chrono::milliseconds busyPatience, std::optional<KeepDays> keep)
+    : m_file(std::move(file)),
+      m_queue(queue),
+      m_busyPatience(busyPatience),
+      m_keep(keep),
+      m_summaries(0) {
   Database& db = m_file.database();
   try {
     Statement insert = db.Prepare(
@@ -176,6 +181,8 @@ void RecordWriter::Run() {
     CommitQueued(stopping);
     if (stopping && !m_failed) EndSession();
     if (!stopping) CatchUpSummaries();
+    // After the summaries: what they now cover may go.
+    if (!stopping) KeepBounded();
     lock.lock();
     m_flushesDone = requests;
     m_flushed.notify_all();
@@ -233,6 +240,19 @@ void RecordWriter::CommitQueued(bool last) {
   // SQLite writes on into a file that was deleted or renamed away, and the
   // operator would believe the record safe.
   if (!m_file.StillThere()) Fail(m_file.path() + " was removed or replaced");
+}
+
+void RecordWriter::KeepBounded() {
+  // While a lock holds the live items back, they go first.
+  if (!m_keep || !m_keep->clock || m_failed || m_busySince) return;
+  RetentionLimits limits;
+  limits.keepDays = m_keep->days;
+  try {
+    (void)StepRetention(m_file.database(), limits, m_keep->clock->Now().wallNs);
+  } catch (const DatabaseError& e) {
+    // A lock is waited out by the next step; anything else fails the file.
+    if (!IsLock(e.code())) Fail(e.what());
+  }
 }
 
 void RecordWriter::CommitBatch() {

@@ -22,6 +22,7 @@
 #include "ChildProcess.h"
 #include "ProbedPanel.h"
 #include "record/Database.h"
+#include "record/Schema.h"
 #include "support/StoredSummaries.h"
 #include "support/TemporaryDirectory.h"
 
@@ -183,6 +184,69 @@ TEST(RecordProgramTest, SigtermClosesTheRecordCleanly) {
   Database db(path, Database::Mode::ReadOnly);
   EXPECT_EQ(Count(db, "SELECT ended FROM session"), 1);
   EXPECT_EQ(Count(db, "SELECT count(*) FROM event WHERE kind = 'open failed' AND number = 8002"), 1);
+}
+
+// The real panel keeps a record bounded only when told: with
+// 'record-keep = 30' in its settings file an older session's summarised
+// raw rows go while it runs, its quality changes stay; without, the file's
+// older sessions are left exactly as they were.
+TEST(RecordProgramTest, RecordKeepRemovesOldRawRowsWhileThePanelRunsAndNothingWithout) {
+  constexpr std::int64_t kDayNs = 86'400'000'000'000;
+  for (const bool keep : {true, false}) {
+    SCOPED_TRACE(keep ? "record-keep = 30" : "no record-keep");
+    testing::TemporaryDirectory dir;
+    const std::string path = dir / "kept.halvorn";
+    {
+      Database db(path, Database::Mode::ReadWriteCreate);
+      record::CreateSchema(db);
+      const std::int64_t started = WallNs() - 40 * kDayNs;
+      db.Exec(
+          "INSERT INTO session(started_wall_ns, version, command_line, port_map, last_t_ns, ended, "
+          "summarised_t_ns) VALUES(" +
+          std::to_string(started) + ", '0.1', '', '', 7200000000000, 1, 7200000000000)");
+      record::Transaction rows(db);
+      Statement traffic = db.Prepare("INSERT INTO traffic VALUES(1, ?1, ?2, 0, x'3030300d')");
+      Statement reading = db.Prepare("INSERT INTO device_state VALUES(1, ?1, ?2, 'G6', 'x', 'ok', NULL, ?3, NULL)");
+      for (std::int64_t i = 0; i < 3000; ++i) {
+        const std::int64_t t = i * 2'000'000'000;
+        traffic.Bind(1, t).Bind(2, started + t).Step();
+        traffic.Reset();
+        reading.Bind(1, t).Bind(2, started + t).Bind(3, i >= 1000 && i < 1010 ? 3 : 0).Step();
+        reading.Reset();
+      }
+      rows.Commit();
+    }
+    const std::string settings = dir / "panel.conf";
+    std::ofstream(settings) << (keep ? "record-keep = 30\n" : "# everything kept\n");
+    const std::string report = dir / "probe.txt";
+    process::ChildProcess panel(
+        {HALVORN_PANEL_PROGRAM,
+         {"--port", "1=" + std::string(dir / "nothing"), "--record", path, "--config", settings},
+         ProbeEnvironment(report, "offscreen", true),
+         dir / "panel.err"});
+    Database viewer(path, Database::Mode::ReadOnly);
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (std::chrono::steady_clock::now() < deadline &&
+           (ReadFile(report).find("connected") == std::string::npos ||
+            (keep && Count(viewer, "SELECT count(*) FROM traffic WHERE session = 1") > 0))) {
+      std::this_thread::sleep_for(100ms);
+    }
+    std::this_thread::sleep_for(500ms);  // a few more commits and steps
+    panel.Signal(SIGTERM);
+    ASSERT_TRUE(panel.Wait(10s));
+    ASSERT_TRUE(panel.exitStatus() && WIFEXITED(*panel.exitStatus())) << ReadFile(dir / "panel.err");
+    Database db(path, Database::Mode::ReadOnly);
+    EXPECT_EQ(Count(db, "SELECT count(*) FROM traffic WHERE session = 1"), keep ? 0 : 3000);
+    // The first reading, the fault and the return, the reading that holds
+    // at the end: all a year of look-backs needs beside the summaries.
+    EXPECT_EQ(Count(db, "SELECT count(*) FROM device_state WHERE session = 1"), keep ? 4 : 3000);
+    EXPECT_EQ(Count(db, "SELECT raw_from_t_ns FROM session WHERE id = 1"), keep ? 7'200'000'000'000 : 0);
+    EXPECT_EQ(Count(db,
+                    "SELECT count(*) FROM event WHERE session = 2 AND kind = 'recording' AND text LIKE "
+                    "'%keeping raw traffic and readings 30 days'"),
+              keep ? 1 : 0);
+    EXPECT_EQ(Count(db, "SELECT ended FROM session WHERE id = 2"), 1);
+  }
 }
 
 TEST(RecordProgramTest, AFileSizeLimitStopsTheRecordingButNotThePanel) {
