@@ -1,0 +1,74 @@
+#include "RangeLoader.h"
+
+namespace halvorn::history {
+
+RangeLoader::RangeLoader(std::string path, const ReadLimits& limits, QObject* parent)
+    : QObject(parent), m_path(std::move(path)), m_limits(limits) {
+  auto worker = std::make_unique<QObject>();
+  worker->moveToThread(&m_thread);
+  m_worker = worker.release();  // deleted once its thread has ended, below
+  m_thread.setObjectName("history reader");
+  m_thread.start();
+}
+
+RangeLoader::~RangeLoader() {
+  m_thread.quit();
+  m_thread.wait();
+  delete m_worker;
+}
+
+void RangeLoader::request(const RangeRequest& request) {
+  {
+    const std::lock_guard lock(m_mutex);
+    m_pending.emplace(request, ++m_asked);
+    m_newest = request;
+  }
+  QMetaObject::invokeMethod(
+      m_worker, [this] { readNewest(); }, Qt::QueuedConnection);
+}
+
+bool RangeLoader::answered() const {
+  const std::lock_guard lock(m_mutex);
+  return m_answered == m_asked;
+}
+
+std::optional<RangeRequest> RangeLoader::newest() const {
+  const std::lock_guard lock(m_mutex);
+  return m_newest;
+}
+
+void RangeLoader::readNewest() {
+  std::optional<std::pair<RangeRequest, std::uint64_t>> taken;
+  {
+    const std::lock_guard lock(m_mutex);
+    taken.swap(m_pending);
+  }
+  if (!taken) return;  // read already by an earlier call, with a newer request
+  std::shared_ptr<const RangeData> data;
+  QString why;
+  try {
+    if (!m_reader) m_reader = std::make_unique<RecordReader>(m_path, m_limits);
+    data = std::make_shared<const RangeData>(m_reader->readRange(taken->first));
+  } catch (const std::exception& e) {
+    why = QString::fromUtf8(e.what());
+  }
+  const std::uint64_t number = taken->second;
+  // Even an answer to an older request is shown: during a long pan it is
+  // nearer than what is on screen.
+  QMetaObject::invokeMethod(
+      this,
+      [this, data, why, number] {
+        {
+          const std::lock_guard lock(m_mutex);
+          m_answered = std::max(m_answered, number);
+        }
+        if (data) {
+          emit loaded(data);
+        } else {
+          emit failed(why);
+        }
+      },
+      Qt::QueuedConnection);
+}
+
+}  // namespace halvorn::history
