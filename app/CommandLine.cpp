@@ -1,9 +1,12 @@
 #include "CommandLine.h"
 
 #include <array>
+#include <charconv>
 #include <optional>
 #include <variant>
 #include <vector>
+
+#include "record/Retention.h"
 
 namespace halvorn::shell {
 namespace {
@@ -47,6 +50,7 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments, Comman
   CommandLine result = std::move(base);
   std::vector<bool> given(PortMap::kLastPort + 1, false);
   bool recordGiven = false;
+  bool keepGiven = false;
   std::array<bool, kPublishKeyCount> publishGiven{};
   for (std::size_t index = 0; index < arguments.size(); ++index) {
     const std::string_view argument = arguments[index];
@@ -112,6 +116,17 @@ CommandLine ParseCommandLine(std::span<const std::string_view> arguments, Comman
       result.recordPath = std::string(*file);
       continue;
     }
+    if (const auto days = OptionValue(arguments, index, "--record-keep", missing)) {
+      if (missing)
+        return Failure("option --record-keep needs a number of days, e.g. --record-keep 365");
+      if (keepGiven) return Failure("option --record-keep is given more than once");
+      keepGiven = true;
+      const std::optional<int> parsed = ParseKeepDays(*days);
+      if (!parsed)
+        return Failure("option --record-keep needs " + KeepDaysWanted() + ", not " + Quoted(*days));
+      result.recordKeep = CommandLine::RecordKeep{*parsed, {}};
+      continue;
+    }
     const std::optional<std::string_view> portValue = OptionValue(arguments, index, "--port", missing);
     if (!portValue) {
       if (argument.starts_with("-")) return Failure("unknown option " + Quoted(argument));
@@ -151,6 +166,35 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
   return ParseCommandLine(arguments);
 }
 
+std::optional<int> ParseKeepDays(std::string_view text) {
+  int days = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), days);
+  // from_chars takes a '-' too; digits only here.
+  if (text.empty() || text.front() < '0' || text.front() > '9' || error != std::errc{} ||
+      end != text.data() + text.size() || days < 1 || days > record::kMostKeepDays)
+    return std::nullopt;
+  return days;
+}
+
+std::string KeepDaysWanted() {
+  return "a whole number of days from 1 to " + std::to_string(record::kMostKeepDays);
+}
+
+CommandLine CheckRecordKeep(CommandLine line) {
+  if (line.outcome != CommandLine::Outcome::Run || !line.recordKeep || !line.recordPath.empty())
+    return line;
+  const SettingOrigin& origin = line.recordKeep->origin;
+  if (origin.commandLine())
+    return Failure(
+        "option --record-keep is given but --record is missing: without a record nothing is kept");
+  CommandLine failed;
+  failed.outcome = CommandLine::Outcome::Fail;
+  failed.error =
+      std::string(kProgram) + ": " + origin.file + ":" + std::to_string(origin.line) +
+      ": 'record-keep' is given but 'record' is missing: without a record nothing is kept";
+  return failed;
+}
+
 CommandLine CheckPublishing(CommandLine line, std::string_view hostName) {
   if (line.outcome != CommandLine::Outcome::Run) return line;
   auto checked = CheckPublishSettings(line.publishSettings, hostName);
@@ -170,8 +214,9 @@ CommandLine CheckPublishing(CommandLine line, std::string_view hostName) {
 }
 
 std::string HelpText() {
-  return "Usage: halvorn-panel [--port N=DEVICE]... [--record FILE] [--reconnect]\n"
-         "                     [--alarms] [--publish URL [publishing options]]\n"
+  return "Usage: halvorn-panel [--port N=DEVICE]... [--record FILE [--record-keep DAYS]]\n"
+         "                     [--reconnect] [--alarms]\n"
+         "                     [--publish URL [publishing options]]\n"
          "                     [--config FILE]\n"
          "       halvorn-panel --list-ports\n"
          "\n"
@@ -242,12 +287,23 @@ std::string HelpText() {
          "                    records into it, a lock, a full disk) the panel\n"
          "                    starts all the same and its title says \"not\n"
          "                    recording: \" and why. Also --record=FILE.\n"
+         "  --record-keep DAYS\n"
+         "                    keep the record bounded: the bytes on the line and\n"
+         "                    the gauges' and flows' readings older than DAYS\n"
+         "                    days are removed while the panel runs, once their\n"
+         "                    per-minute and per-hour summaries are in the file.\n"
+         "                    Kept for ever: the summaries, every change of a\n"
+         "                    reading's quality (faults, grey), valve and pump\n"
+         "                    states, actions, commands, events, alarms. Needs\n"
+         "                    --record; without it nothing is ever removed.\n"
+         "                    Also --record-keep=DAYS.\n"
          "  -h, --help        show this text and exit.\n"
          "\n"
          "Settings file (only read when it exists; options given here win):\n"
          "  # a comment\n"
          "  port 1 = /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\n"
          "  record = /var/tmp/halvorn-session.db   # a comment after a value\n"
+         "  record-keep = 365\n"
          "  reconnect = yes\n"
          "  alarms = yes\n"
          "  alarm-sound = /usr/bin/paplay /usr/share/sounds/alarm.oga\n"
@@ -265,6 +321,7 @@ std::string HelpText() {
          "  halvorn-panel --port 1=/dev/ttyUSB0\n"
          "  halvorn-panel --port 2=/dev/pts/7 --port 3=/dev/serial/by-id/usb-FTDI-if00\n"
          "  halvorn-panel --port 1=/dev/ttyUSB0 --record ~/pump-down.halvorn\n"
+         "  halvorn-panel --port 1=/dev/ttyUSB0 --record ~/plant.halvorn --record-keep 30\n"
          "  halvorn-panel --port 1=/dev/ttyUSB0 --publish mqtt://127.0.0.1\n"
          "\n"
          "A wrong or unknown argument, a bad line in the settings file, a\n"

@@ -3,6 +3,8 @@
 // to disk:
 //   --port N=DEVICE   (N from 1 to 10, repeatable, also --port=N=DEVICE)
 //   --record FILE     keep a record of the run (also --record=FILE)
+//   --record-keep DAYS  keep its raw traffic and readings DAYS days (needs
+//                     --record; see record/Retention.h)
 //   --reconnect       try a lost port again every two seconds
 //   --alarms          announce alarms: banner, frames, summary, horn
 //   --publish URL     publish the plant as Sparkplug B over MQTT, with
@@ -40,6 +42,13 @@ struct CommandLine {
   PortMap ports{};
   // The session record's file; empty: nothing is recorded.
   std::string recordPath;
+  // How many days of raw traffic and readings the record keeps, and where
+  // that was given; none: everything is kept.
+  struct RecordKeep {
+    int days = 0;
+    SettingOrigin origin;
+  };
+  std::optional<RecordKeep> recordKeep;
   // Whether a lost port is tried again every two seconds.
   bool reconnect = false;
   // Whether alarms are announced (banner, frames, summary, horn), and the
@@ -66,6 +75,16 @@ constexpr int kCommandLineExitStatus = 2;
 
 // The program's name in its messages.
 constexpr std::string_view kProgramName = "halvorn-panel";
+
+// The days of --record-keep or 'record-keep': a whole number from 1 to
+// record::kMostKeepDays, digits only.
+[[nodiscard]] std::optional<int> ParseKeepDays(std::string_view text);
+// What --record-keep and 'record-keep' want: "a whole number of days from 1 to ...".
+[[nodiscard]] std::string KeepDaysWanted();
+
+// Refuses a Run whose record-keep was given without a record (on the
+// command line or in the settings file, naming where).
+[[nodiscard]] CommandLine CheckRecordKeep(CommandLine line);
 
 // Reads the arguments that follow the program's name over `base` (the
 // settings file's choices): what the arguments give wins. The first fault or

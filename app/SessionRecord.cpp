@@ -15,17 +15,24 @@ std::int64_t Nanoseconds(clockid_t clock) {
 
 record::Stamp SystemClock::Now() const { return {Nanoseconds(CLOCK_MONOTONIC), Nanoseconds(CLOCK_REALTIME)}; }
 
-SessionRecord::SessionRecord(const std::string& path, const record::SessionInfo& info)
+SessionRecord::SessionRecord(const std::string& path, const record::SessionInfo& info,
+                             std::optional<int> keepDays)
     : m_path(path) {
+  std::optional<record::KeepDays> keep;
+  if (keepDays) keep = record::KeepDays{*keepDays, &m_clock};
   try {
-    m_writer.emplace(record::RecordFile(path), m_queue, info);
+    m_writer.emplace(record::RecordFile(path), m_queue, info, record::kBusyPatience, keep);
   } catch (const record::RecordRefused&) {
     throw;
   } catch (const record::DatabaseError& e) {
     m_startFailure = e.what();
     return;
   }
-  m_recorder.Recording("recording to " + path);
+  m_recorder.Recording(
+      "recording to " + path +
+      (keepDays ? ", keeping raw traffic and readings " + std::to_string(*keepDays) +
+                      (*keepDays == 1 ? " day" : " days")
+                : std::string()));
 }
 
 }  // namespace halvorn::shell

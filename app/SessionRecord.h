@@ -24,11 +24,14 @@ class SystemClock : public record::Clock {
 
 class SessionRecord {
  public:
-  // Opens or creates `path` and starts a session in it. Throws
+  // Opens or creates `path` and starts a session in it; with `keepDays`
+  // the raw traffic and readings older than that are removed as it runs
+  // (record/Retention.h), else nothing ever is. Throws
   // record::RecordRefused, with a message for the operator, when `path`
   // cannot be a record; any other failure leaves it not recording, and
   // Failure() says why from the start.
-  SessionRecord(const std::string& path, const record::SessionInfo& info);
+  SessionRecord(const std::string& path, const record::SessionInfo& info,
+                std::optional<int> keepDays = std::nullopt);
   SessionRecord(const SessionRecord&) = delete;
   SessionRecord& operator=(const SessionRecord&) = delete;
   // Commits the rest and closes the session cleanly.

@@ -108,13 +108,15 @@ std::string DefaultSettingsPath(const char* xdgConfigHome, const char* home) {
 CommandLine ApplySettings(std::string_view text, const std::string& fileName, CommandLine base) {
   CommandLine result = std::move(base);
   // The line on which each key was given, 0 while not given: ports 1 to
-  // 10, then record, reconnect, alarms, alarm-sound and the publishing keys.
-  std::array<int, PortMap::kLastPort + 5 + kPublishKeyCount> givenOn{};
+  // 10, then record, reconnect, alarms, alarm-sound, record-keep and the
+  // publishing keys.
+  std::array<int, PortMap::kLastPort + 6 + kPublishKeyCount> givenOn{};
   const std::size_t recordSlot = PortMap::kLastPort + 1;
   const std::size_t reconnectSlot = PortMap::kLastPort + 2;
   const std::size_t alarmsSlot = PortMap::kLastPort + 3;
   const std::size_t soundSlot = PortMap::kLastPort + 4;
-  const std::size_t firstPublishSlot = PortMap::kLastPort + 5;
+  const std::size_t keepSlot = PortMap::kLastPort + 5;
+  const std::size_t firstPublishSlot = PortMap::kLastPort + 6;
   // And of each alarm key ("priority V5"), blanks made one.
   std::map<std::string, int, std::less<>> alarmKeysOn;
 
@@ -149,6 +151,11 @@ CommandLine ApplySettings(std::string_view text, const std::string& fileName, Co
       if (value.empty()) return fail("'record' names no file");
       slot = recordSlot;
       result.recordPath = std::string(value);
+    } else if (key == "record-keep") {
+      const std::optional<int> days = ParseKeepDays(value);
+      if (!days) return fail("'record-keep' needs " + KeepDaysWanted() + ", not " + Quoted(value));
+      slot = keepSlot;
+      result.recordKeep = CommandLine::RecordKeep{*days, {fileName, lineNumber}};
     } else if (key == "reconnect" || key == "alarms") {
       const std::optional<bool> on = ParseYesNo(value);
       if (!on) return fail(Quoted(key) + " must be yes or no, not " + Quoted(value));
@@ -179,8 +186,8 @@ CommandLine ApplySettings(std::string_view text, const std::string& fileName, Co
       continue;
     } else {
       std::string known =
-          "port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, "
-          "latch P";
+          "port N, record, record-keep, reconnect, alarms, alarm-sound, alarm P, priority P, "
+          "guidance P, latch P";
       for (std::size_t index = 0; index < kPublishKeyCount; ++index)
         known += ", " + std::string(PublishKeyName(static_cast<PublishKey>(index)));
       return fail("unknown setting " + Quoted(key) + " (known: " + known + ")");
@@ -241,13 +248,13 @@ CommandLine ReadStartOptions(std::span<const std::string_view> arguments,
   if (first.outcome != CommandLine::Outcome::Run) return first;
   const bool named = !first.configPath.empty();
   const std::string path = named ? first.configPath : defaultPath;
-  if (path.empty()) return CheckPublishing(std::move(first), hostName());
+  if (path.empty()) return CheckPublishing(CheckRecordKeep(std::move(first)), hostName());
 
   const SettingsText file = read(path);
   switch (file.state) {
     case SettingsText::State::Missing:
       // No file, no change; but a file the operator named must be there.
-      if (!named) return CheckPublishing(std::move(first), hostName());
+      if (!named) return CheckPublishing(CheckRecordKeep(std::move(first)), hostName());
       return Failed(path, 0, std::string("cannot read the settings file: ") + std::strerror(ENOENT));
     case SettingsText::State::Failed:
       return Failed(path, 0, "cannot read the settings file: " + file.error);
@@ -257,7 +264,7 @@ CommandLine ReadStartOptions(std::span<const std::string_view> arguments,
   CommandLine base = ApplySettings(file.text, path);
   if (base.outcome != CommandLine::Outcome::Run) return base;
   base.configPath = first.configPath;
-  return CheckPublishing(ParseCommandLine(arguments, std::move(base)), hostName());
+  return CheckPublishing(CheckRecordKeep(ParseCommandLine(arguments, std::move(base))), hostName());
 }
 
 }  // namespace halvorn::shell

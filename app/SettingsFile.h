@@ -7,6 +7,7 @@
 // a NUL byte is refused. At most kMostSettingsBytes are read.
 //   port N = DEVICE      ComN opens DEVICE (N from 1 to 10), as --port N=DEVICE
 //   record = FILE        the session record's file
+//   record-keep = DAYS   as --record-keep DAYS (needs a record)
 //   reconnect = yes|no   as --reconnect (also true/false, on/off, 1/0)
 //   alarms = yes|no, alarm-sound = COMMAND, alarm P = ..., priority P = ...,
 //   guidance P = ..., latch P = ...   the alarms (see AlarmSettings.h)
@@ -58,7 +59,8 @@ struct SettingsText {
 
 // The whole start: the arguments, the settings file (the one they name, or
 // `defaultPath` when that file exists), the arguments again over it, and
-// the publishing keys checked as a whole (CheckPublishing, the default node
+// the record's keep checked against its file (CheckRecordKeep) and the
+// publishing keys checked as a whole (CheckPublishing, the default node
 // id from `hostName`). --help, --list-ports and a wrong argument are
 // answered before any file is read; a file named by --config must exist.
 // `read` reads a file (tests and the fuzz target give the text without a

@@ -127,7 +127,9 @@ int main(int argc, char* argv[]) {
     // the recording, instead of ending the panel.
     ::signal(SIGXFSZ, SIG_IGN);
     try {
-      record.emplace(commandLine.recordPath, DescribeRun(argc, argv, commandLine.ports));
+      record.emplace(
+          commandLine.recordPath, DescribeRun(argc, argv, commandLine.ports),
+          commandLine.recordKeep ? std::optional(commandLine.recordKeep->days) : std::nullopt);
     } catch (const halvorn::record::RecordRefused& e) {
       std::cerr << "halvorn-panel: " << e.what() << '\n';
       return halvorn::shell::kCommandLineExitStatus;

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "record/Retention.h"
 #include "record/Schema.h"
 
 namespace halvorn::record {
@@ -109,8 +110,8 @@ bool RecordFile::StillThere() const {
 }
 
 RecordWriter::RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo& info,
-                           std::chrono::milliseconds busyPatience)
-    : m_file(std::move(file)), m_queue(queue), m_busyPatience(busyPatience) {
+                           std::chrono::milliseconds busyPatience, std::optional<KeepDays> keep)
+    : m_file(std::move(file)), m_queue(queue), m_busyPatience(busyPatience), m_keep(keep) {
   Database& db = m_file.database();
   try {
     Statement insert = db.Prepare(
@@ -173,6 +174,7 @@ void RecordWriter::Run() {
     // The last commit waits for a lock as long as the start did.
     if (stopping) m_file.database().SetBusyTimeout(kOpenBusyMilliseconds);
     CommitQueued(stopping);
+    if (!stopping) KeepBounded();
     if (stopping && !m_failed) {
       try {
         Statement end = m_file.database().Prepare("UPDATE session SET ended = 1, last_t_ns = ?1 WHERE id = ?2");
@@ -219,6 +221,19 @@ void RecordWriter::CommitQueued(bool last) {
   // SQLite writes on into a file that was deleted or renamed away, and the
   // operator would believe the record safe.
   if (!m_file.StillThere()) Fail(m_file.path() + " was removed or replaced");
+}
+
+void RecordWriter::KeepBounded() {
+  // While a lock holds the live items back, they go first.
+  if (!m_keep || !m_keep->clock || m_failed || m_busySince) return;
+  RetentionLimits limits;
+  limits.keepDays = m_keep->days;
+  try {
+    (void)StepRetention(m_file.database(), limits, m_keep->clock->Now().wallNs);
+  } catch (const DatabaseError& e) {
+    // A lock is waited out by the next step; anything else fails the file.
+    if (!IsLock(e.code())) Fail(e.what());
+  }
 }
 
 void RecordWriter::CommitBatch() {

@@ -20,6 +20,7 @@
 #include <thread>
 #include <utility>
 
+#include "record/Clock.h"
 #include "record/Database.h"
 #include "record/ItemQueue.h"
 #include "record/RecordPath.h"
@@ -40,6 +41,13 @@ constexpr std::chrono::milliseconds kCommitPeriod{200};
 // queue in more than an hour, a flood in about a minute: within this,
 // nothing is lost to the lock.
 constexpr std::chrono::milliseconds kBusyPatience{60'000};
+
+// How many days of raw rows the record keeps (see Retention.h), and the
+// clock that tells their age.
+struct KeepDays {
+  std::int64_t days = 0;
+  const Clock* clock = nullptr;
+};
 
 // An open record: the database, checked or newly made, and a lock on the
 // file that keeps a second panel from recording into it at the same time.
@@ -71,9 +79,12 @@ class RecordWriter {
  public:
   // Adds the session row (its number is session()); throws DatabaseError.
   // The thread starts at once. `busyPatience`: how long a lock on the file
-  // is tried again before recording stops.
+  // is tried again before recording stops. `keep`: between commits, the
+  // raw rows older than that go, a bounded step at a time; without it
+  // nothing is ever removed.
   RecordWriter(RecordFile file, ItemQueue& queue, const SessionInfo& info,
-               std::chrono::milliseconds busyPatience = kBusyPatience);
+               std::chrono::milliseconds busyPatience = kBusyPatience,
+               std::optional<KeepDays> keep = std::nullopt);
   RecordWriter(const RecordWriter&) = delete;
   RecordWriter& operator=(const RecordWriter&) = delete;
   // Stops if not stopped.
@@ -98,6 +109,8 @@ class RecordWriter {
   // `last`: at Stop(), where a locked file is not waited for again.
   void CommitQueued(bool last);
   void CommitBatch();
+  // One step of retention, when asked for and the file is not locked.
+  void KeepBounded();
   void Fail(const std::string& why);
 
   RecordFile m_file;
@@ -108,6 +121,7 @@ class RecordWriter {
   // thread's own.
   std::optional<std::pair<std::int64_t, std::int64_t>> m_lastAction;
   std::chrono::milliseconds m_busyPatience;
+  std::optional<KeepDays> m_keep;
   // Since when the kept batch has met a lock; the writer thread's own.
   std::optional<std::chrono::steady_clock::time_point> m_busySince;
 

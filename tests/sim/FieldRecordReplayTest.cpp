@@ -20,6 +20,9 @@ TEST(FieldRecordReplayTest, ThePanelFedTheReplayOfPanel01sRecordEndsAsItWasRecor
                       record::Database::Mode::ReadOnly);
   record::CheckIsRecord(db, "the field record");
   ASSERT_EQ(NewestSession(db), 1);
+  // An older layout knows nothing of retention: whole, and listed so.
+  ASSERT_EQ(ListSessions(db).size(), 1u);
+  EXPECT_EQ(ListSessions(db)[0].rawFromNs, 0);
   ReplayPlayer player(LoadReplay(db, 1, 0.0, std::nullopt), 1.0);
   ASSERT_GT(player.ChunkCount(), 1000u);
 

@@ -55,6 +55,45 @@ TEST(ReplayTest, ListShowsEverySessionWithItsLengthAndTraffic) {
             "      2  2026-11-30 00:55:00       0.0               6            0  (not closed cleanly)\n");
 }
 
+// The panel's --record-keep removed the older traffic: the list tells an
+// operator from when a session still replays, or that it no longer does,
+// and a replay begins where the traffic is whole instead of waiting out
+// the time removed.
+TEST(ReplayTest, ASessionWhoseOlderTrafficWasRemovedSaysFromWhereItReplays) {
+  testing::TemporaryDirectory dir;
+  const std::string path = dir / "kept.halvorn";
+  WriteRecord(path);
+  {
+    record::Database db(path, record::Database::Mode::ReadWrite);
+    db.Exec("DELETE FROM traffic WHERE (session = 1 AND t_ns < 1500000000) OR session = 2");
+    db.Exec("UPDATE session SET raw_from_t_ns = 1500000000 WHERE id = 1");
+    db.Exec("UPDATE session SET raw_from_t_ns = 500 WHERE id = 2");
+  }
+  record::Database db(path, record::Database::Mode::ReadOnly);
+  EXPECT_EQ(FormatSessions(ListSessions(db)),
+            "session  started (UTC)         length s  bytes received  frames sent\n"
+            "      1  2026-11-30 00:53:20       3.5              10            1"
+            "  (its traffic before 2026-11-30 00:53:21 was removed: it replays only from there, --from 2)\n"
+            "      2  2026-11-30 00:55:00       0.0               0            0  (not closed cleanly)"
+            "  (its traffic was removed: it cannot be replayed)\n");
+  EXPECT_EQ(ReplayableFromNs(db, 1), 1'500'000'000);
+  struct Case {
+    double from;
+    std::vector<std::pair<std::int64_t, std::string>> expected;
+  };
+  const Case cases[] = {
+      {0.0, {{500'000'000, "second\r"}, {2'000'000'000, std::string("\x8c\0\r", 3)}}},
+      {1.5, {{500'000'000, "second\r"}, {2'000'000'000, std::string("\x8c\0\r", 3)}}},
+      {3.0, {{500'000'000, std::string("\x8c\0\r", 3)}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("from " + std::to_string(c.from));
+    std::vector<std::pair<std::int64_t, std::string>> got;
+    for (const ReplayChunk& chunk : LoadReplay(db, 1, c.from, std::nullopt)) got.emplace_back(chunk.at.count(), chunk.bytes);
+    EXPECT_EQ(got, c.expected);
+  }
+}
+
 TEST(ReplayTest, AStretchOfASessionIsTheControllersBytesTimedFromItsStart) {
   testing::TemporaryDirectory dir;
   const std::string path = dir / "run.halvorn";

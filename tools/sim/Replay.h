@@ -20,11 +20,16 @@ struct SessionSummary {
   std::int64_t bytesReceived = 0;  // from the controller
   std::int64_t framesSent = 0;     // by the panel
   bool ended = false;              // closed cleanly
+  // The traffic before this was removed by the panel's retention
+  // (--record-keep): the session replays only from here; 0 when whole.
+  std::int64_t rawFromNs = 0;
 };
 
 // Every session of the record, oldest first.
 std::vector<SessionSummary> ListSessions(record::Database& db);
-// The table --list prints, one line per session under a heading.
+// The table --list prints, one line per session under a heading; a
+// session whose older traffic was removed says from where it can still be
+// replayed, or that it cannot be at all.
 std::string FormatSessions(const std::vector<SessionSummary>& sessions);
 
 struct ReplayChunk {
@@ -32,8 +37,13 @@ struct ReplayChunk {
   std::string bytes;
 };
 
+// Where the traffic of `session` is whole from (session.raw_from_t_ns): the
+// panel's retention removed what came before; 0 for a whole session.
+[[nodiscard]] std::int64_t ReplayableFromNs(record::Database& db, std::int64_t session);
+
 // The chunks the controller sent in `session` from `fromSeconds` up to
-// `toSeconds` (the end if none), timed from `fromSeconds`. Throws
+// `toSeconds` (the end if none), timed from `fromSeconds`, or from where
+// the traffic is whole when that is later (ReplayableFromNs). Throws
 // record::DatabaseError when there is no such session.
 std::vector<ReplayChunk> LoadReplay(record::Database& db, std::int64_t session, double fromSeconds,
                                     std::optional<double> toSeconds);

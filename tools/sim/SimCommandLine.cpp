@@ -242,7 +242,8 @@ std::string SimHelpText() {
          "  --speed X              play X times as fast (default 1; 0.001 to 1000000)\n"
          "  --from T, --to T       play only from T to T seconds after the session's start\n"
          "  --list FILE            print the sessions of FILE (number, start, length, bytes received,\n"
-         "                         frames sent) and exit\n"
+         "                         frames sent, from when a session whose older traffic was removed\n"
+         "                         still replays) and exit\n"
          "  --help, -h             print this and exit\n"
          "\n"
          "Ends on SIGINT, SIGTERM, SIGHUP or the console's quit.\n";

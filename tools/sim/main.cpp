@@ -397,8 +397,13 @@ std::optional<int> OpenReplay(const SimOptions& options, std::optional<ReplayPla
     }
     const std::int64_t session = options.session ? *options.session : NewestSession(db);
     std::vector<ReplayChunk> chunks = LoadReplay(db, session, options.from, options.to);
+    const std::int64_t whole = ReplayableFromNs(db, session);
+    const std::string removed =
+        static_cast<double>(whole) > options.from * 1e9 ? " (its traffic before " + std::to_string(whole / 1'000'000'000) +
+                                         " s was removed by the panel's --record-keep: played from there)"
+                                   : "";
     Print("halvorn-sim: replaying session " + std::to_string(session) + " of " + options.replay + ": " +
-          std::to_string(chunks.size()) + " chunks\n");
+          std::to_string(chunks.size()) + " chunks" + removed + "\n");
     player.emplace(std::move(chunks), options.speed);
     return std::nullopt;
   } catch (const record::DatabaseError& e) {

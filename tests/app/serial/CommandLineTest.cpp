@@ -41,6 +41,42 @@ TEST(CommandLineTest, RecordNamesTheFileInEitherSpellingAndIsOffByDefault) {
   EXPECT_EQ(Parse({"--record=with=equals.db"}).recordPath, "with=equals.db");
 }
 
+TEST(CommandLineTest, RecordKeepTakesWholeDaysFromOneToACentury) {
+  EXPECT_FALSE(Parse({"--record", "r.halvorn"}).recordKeep);  // nothing is removed
+  struct Case {
+    std::string_view given;
+    std::optional<int> days;
+  };
+  const Case cases[] = {
+      {"1", 1},        {"365", 365},   {"36500", 36500}, {"36501", std::nullopt},
+      {"0", std::nullopt}, {"-3", std::nullopt}, {"+3", std::nullopt}, {"3.5", std::nullopt},
+      {"30d", std::nullopt}, {"", std::nullopt}, {" 3", std::nullopt},
+      {"99999999999999999999", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("'" + std::string(c.given) + "'");
+    const std::string spelled = "--record-keep=" + std::string(c.given);
+    const CommandLine line = Parse({"--record", "r.halvorn", spelled});
+    if (c.days) {
+      ASSERT_EQ(line.outcome, CommandLine::Outcome::Run) << line.error;
+      ASSERT_TRUE(line.recordKeep);
+      EXPECT_EQ(line.recordKeep->days, *c.days);
+      EXPECT_TRUE(line.recordKeep->origin.commandLine());
+    } else {
+      EXPECT_EQ(line.error, "halvorn-panel: option --record-keep needs a whole number of days from 1 to "
+                            "36500, not '" + std::string(c.given) + "'\nTry 'halvorn-panel --help' for more "
+                            "information.");
+    }
+  }
+  EXPECT_EQ(Parse({"--record-keep", "7", "--record", "r.halvorn"}).recordKeep->days, 7);
+  // Without a record there is nothing to keep bounded; said once the
+  // settings file is read too, which may name the record.
+  EXPECT_EQ(CheckRecordKeep(Parse({"--record-keep", "7"})).error,
+            "halvorn-panel: option --record-keep is given but --record is missing: without a record "
+            "nothing is kept\nTry 'halvorn-panel --help' for more information.");
+  EXPECT_EQ(CheckRecordKeep(Parse({"--record-keep", "7", "--record", "r"})).outcome, CommandLine::Outcome::Run);
+}
+
 TEST(CommandLineTest, HelpIsAskedForWithEitherSpelling) {
   for (const std::string_view help : {"--help", "-h"}) {
     SCOPED_TRACE(help);
@@ -62,6 +98,8 @@ TEST(CommandLineTest, HelpExplainsPortNamingAndTheOption) {
                                        "status 2",
                                        "--reconnect",
                                        "every 2 s",
+                                       "--record-keep DAYS",
+                                       "Needs\n                    --record",
                                        "--config FILE",
                                        "~/.config/halvorn/panel.conf",
                                        "--list-ports",
@@ -123,6 +161,9 @@ TEST(CommandLineTest, AnyOtherOrMalformedArgumentFailsWithAMessage) {
       {{"--record"}, "halvorn-panel: option --record needs a file, e.g. --record /var/log/halvorn/panel.halvorn"},
       {{"--record="}, "halvorn-panel: option --record names no file"},
       {{"--record", "a.db", "--record=b.db"}, "halvorn-panel: option --record is given more than once"},
+      {{"--record", "a.db", "--record-keep"},
+       "halvorn-panel: option --record-keep needs a number of days, e.g. --record-keep 365"},
+      {{"--record-keep=30", "--record-keep", "30"}, "halvorn-panel: option --record-keep is given more than once"},
       {{"--config"}, "halvorn-panel: option --config needs a file name"},
       {{"--config="}, "halvorn-panel: option --config needs a file name"},
       {{"--reconnect=yes"}, "halvorn-panel: unknown option '--reconnect=yes'"},

@@ -73,20 +73,25 @@ TEST(SettingsFileTest, ABadLineIsNamedByFileAndLineNumber) {
   };
   const Case cases[] = {
       {"# ok\nprot 1 = /dev/ttyUSB0\n",
-       "halvorn-panel: /etc/p.conf:2: unknown setting 'prot 1' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
+       "halvorn-panel: /etc/p.conf:2: unknown setting 'prot 1' (known: port N, record, record-keep, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
       {"port 1 /dev/ttyUSB0\n", "halvorn-panel: /etc/p.conf:1: expected 'key = value', not 'port 1 /dev/ttyUSB0'"},
       {"\n\n\nport 11 = /dev/x\n", "halvorn-panel: /etc/p.conf:4: port number '11' is not a number from 1 to 10"},
       {"port 0 = /dev/x\n", "halvorn-panel: /etc/p.conf:1: port number '0' is not a number from 1 to 10"},
-      {"port = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
-      {"port1 = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port1' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
+      {"port = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port' (known: port N, record, record-keep, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
+      {"port1 = /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting 'port1' (known: port N, record, record-keep, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
       {"port 2 =\n", "halvorn-panel: /etc/p.conf:1: 'port 2' names no device"},
       {"record =   \n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
       {"reconnect = maybe\n", "halvorn-panel: /etc/p.conf:1: 'reconnect' must be yes or no, not 'maybe'"},
       {"Reconnect = yes\n",
-       "halvorn-panel: /etc/p.conf:1: unknown setting 'Reconnect' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
+       "halvorn-panel: /etc/p.conf:1: unknown setting 'Reconnect' (known: port N, record, record-keep, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
       {"port 3 = /dev/a\n# again\nport 3 = /dev/b\n", "halvorn-panel: /etc/p.conf:3: 'port 3' is already given on line 1"},
       {"reconnect = no\nreconnect = yes\n", "halvorn-panel: /etc/p.conf:2: 'reconnect' is already given on line 1"},
-      {"= /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting '' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
+      {"record-keep = 30\nrecord-keep = 30\n", "halvorn-panel: /etc/p.conf:2: 'record-keep' is already given on line 1"},
+      {"record-keep = 30 days\n",
+       "halvorn-panel: /etc/p.conf:1: 'record-keep' needs a whole number of days from 1 to 36500, not '30 days'"},
+      {"record-keep =\n",
+       "halvorn-panel: /etc/p.conf:1: 'record-keep' needs a whole number of days from 1 to 36500, not ''"},
+      {"= /dev/x\n", "halvorn-panel: /etc/p.conf:1: unknown setting '' (known: port N, record, record-keep, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)"},
       {"record = # daily\n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
       {"record =#daily\n", "halvorn-panel: /etc/p.conf:1: 'record' names no file"},
       {"port 1 = \r#x\n", "halvorn-panel: /etc/p.conf:1: 'port 1' names no device"},
@@ -252,6 +257,47 @@ TEST_F(StartOptionsTest, TheCommandLineWinsOverTheFileKeyByKey) {
   EXPECT_EQ(read.recordPath, "/var/tmp/r.db");
 }
 
+// The record's keep may come from either place, the record from the
+// other; without a record anywhere the keep is named where it was given.
+TEST_F(StartOptionsTest, RecordKeepNeedsARecordFromEitherPlace) {
+  struct Case {
+    const char* what;
+    Arguments arguments;
+    std::string text;
+    std::optional<int> days;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"both in the file", {}, "record = /var/tmp/r.halvorn\nrecord-keep = 365\n", 365, ""},
+      {"the keep in the file, the record given", {"--record", "r.halvorn"}, "record-keep = 30\n", 30, ""},
+      {"the record in the file, the keep given", {"--record-keep=7"}, "record = r.halvorn\n", 7, ""},
+      {"the command line's keep wins", {"--record-keep", "7"}, "record = r\nrecord-keep = 30\n", 7, ""},
+      {"no record anywhere, keep in the file", {}, "\nrecord-keep = 30\n", std::nullopt,
+       "halvorn-panel: %s:2: 'record-keep' is given but 'record' is missing: without a record nothing "
+       "is kept"},
+      {"no record anywhere, keep given", {"--record-keep", "30"}, "reconnect = yes\n", std::nullopt,
+       "halvorn-panel: option --record-keep is given but --record is missing: without a record nothing "
+       "is kept\nTry 'halvorn-panel --help' for more information."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = Write("panel.conf", c.text);
+    const CommandLine read = ReadStartOptions(c.arguments, path);
+    if (c.days) {
+      ASSERT_EQ(read.outcome, CommandLine::Outcome::Run) << read.error;
+      ASSERT_TRUE(read.recordKeep);
+      EXPECT_EQ(read.recordKeep->days, *c.days);
+    } else {
+      std::string expected = c.error;
+      if (const auto at = expected.find("%s"); at != std::string::npos) expected.replace(at, 2, path);
+      EXPECT_EQ(read.outcome, CommandLine::Outcome::Fail);
+      EXPECT_EQ(read.error, expected);
+    }
+  }
+  // Without a settings file at all, the same.
+  EXPECT_EQ(ReadStartOptions(Arguments{"--record-keep", "30"}, "").outcome, CommandLine::Outcome::Fail);
+}
+
 TEST_F(StartOptionsTest, TheCommandLineWinsOverTheFileForEachPublishingKey) {
   const auto host = [] { return std::string("bench-3.lab.example"); };
   const auto start = [&](const Arguments& arguments, const std::string& text) {
@@ -311,7 +357,7 @@ TEST_F(StartOptionsTest, ABadFileFailsButHelpAndListingDoNotReadIt) {
   const CommandLine read = ReadStartOptions({}, path);
   EXPECT_EQ(read.outcome, CommandLine::Outcome::Fail);
   EXPECT_EQ(read.error, "halvorn-panel: " + path +
-                            ":2: unknown setting 'baud' (known: port N, record, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)");
+                            ":2: unknown setting 'baud' (known: port N, record, record-keep, reconnect, alarms, alarm-sound, alarm P, priority P, guidance P, latch P, publish, sparkplug-group, sparkplug-node, sparkplug-host, mqtt-ca, mqtt-cert, mqtt-key, mqtt-user, mqtt-password-file)");
   EXPECT_EQ(ReadStartOptions(Arguments{"--help"}, path).outcome, CommandLine::Outcome::ShowHelp);
   EXPECT_EQ(ReadStartOptions(Arguments{"--list-ports"}, path).outcome, CommandLine::Outcome::ListPorts);
   // A wrong argument is told as such, not as the file's fault.
