@@ -87,11 +87,15 @@ class TimeOrder {
 
 // One device_state row (rowid, device, t_ns, text, detail, colour,
 // quality, value) into `data`.
-void TakeState(const Statement& rows, SessionData& data) {
+// `readings`: whether the gauges' and flows' series are read (not only
+// their faults).
+void TakeState(const Statement& rows, SessionData& data, bool readings = true) {
   const std::string device = rows.Text(1);
   const Nanoseconds t = TimeOf(rows, 2);
   const Quality quality = QualityOf(rows.Integer(6));
-  if (const int g = GaugeIndex(device); g >= 0) {
+  if (!readings) {
+    // Only faults come here.
+  } else if (const int g = GaugeIndex(device); g >= 0) {
     data.gauges[g].push_back(ReadingSample(rows, t, quality, kGauges[static_cast<std::size_t>(g)].lowestMbar));
   } else if (const int f = FlowIndex(device); f >= 0) {
     data.flows[f].push_back(ReadingSample(rows, t, quality, std::nan("")));
@@ -148,6 +152,17 @@ std::string OtherDevices() {
   return SqlList(names);
 }
 
+// The rowid before the session's first row at or after `t` (the last row
+// of the table when there is none): where a scan in rowid order begins.
+std::int64_t FirstRowFrom(Database& db, std::int64_t session, Nanoseconds t) {
+  if (t <= 0) return 0;
+  Statement first = db.Prepare("SELECT min(rowid) FROM device_state WHERE session = ?1 AND t_ns >= ?2");
+  first.Bind(1, session).Bind(2, t);
+  if (first.Step() && !first.IsNull(0)) return first.Integer(0) - 1;
+  Statement last = db.Prepare("SELECT max(rowid) FROM device_state");
+  return last.Step() && !last.IsNull(0) ? last.Integer(0) : 0;
+}
+
 // Where a minute's summary says a gauge or flow was in fault but its raw
 // rows are gone, the minute itself stands for the fault in the log.
 DeviceState RemovedFault(Nanoseconds t, std::int64_t faultNs) {
@@ -195,23 +210,24 @@ bool LoadStatesWithoutReadings(Database& db, SessionData& data, std::int64_t lay
       }
       faults.Reset();
       faults.Bind(1, data.session.id).Bind(2, device).Bind(3, t).Bind(4, SaturatingAdd(t, record::kMinuteNs));
-      while (faults.Step()) TakeState(faults, data);
+      while (faults.Step()) TakeState(faults, data, false);
     }
     data.readingFaultsFrom = summarised;
   }
-  // Beyond the summaries: the raw rows, from a second before the newest
-  // one seen (rows of one commit may cross by a few ns) and never one twice.
-  Statement tail = db.Prepare(std::string(kStateColumns) + " WHERE session = ?1 AND device IN " + ReadingDevices() +
-                              " AND t_ns >= ?2 AND rowid > ?3");
-  tail.Bind(1, data.session.id).Bind(2, data.readingFaultsFrom).Bind(3, data.lastReadingRow);
-  Nanoseconds newest = data.readingFaultsFrom;
+  // Beyond the summaries: the raw rows in the order they were written,
+  // which reads the file front to back instead of hopping through an
+  // index, and on following reads only what is new.
+  if (data.lastReadingRow == 0) data.lastReadingRow = FirstRowFrom(db, data.session.id, data.readingFaultsFrom);
+  Statement newestRow = db.Prepare("SELECT max(rowid) FROM device_state");
+  const std::int64_t through = newestRow.Step() && !newestRow.IsNull(0) ? newestRow.Integer(0) : 0;
+  Statement tail = db.Prepare(std::string(kStateColumns) + " WHERE +session = ?1 AND rowid > ?2 AND rowid <= ?3" +
+                              " AND t_ns >= ?4 AND quality = 3 AND device IN " + ReadingDevices() + " ORDER BY rowid");
+  tail.Bind(1, data.session.id).Bind(2, data.lastReadingRow).Bind(3, through).Bind(4, data.readingFaultsFrom);
   while (tail.Step()) {
     any = true;
-    data.lastReadingRow = std::max(data.lastReadingRow, tail.Integer(0));
-    newest = std::max(newest, TimeOf(tail, 2));
-    if (QualityOf(tail.Integer(6)) == Quality::Fault) TakeState(tail, data);
+    TakeState(tail, data, false);
   }
-  data.readingFaultsFrom = std::max(data.readingFaultsFrom, SaturatingSub(newest, kNanosecondsPerSecond));
+  data.lastReadingRow = std::max(data.lastReadingRow, through);
   const Nanoseconds newestReading = NewestReading(db, data.session.id);
   any = any || newestReading != data.newestReading;
   data.newestReading = newestReading;
