@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTextDocument>
+#include <QThread>
 #include <QToolTip>
 #ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/lsan_interface.h>
@@ -590,6 +592,47 @@ TEST_F(HistoryWindowTest, TheLogsKindAndDeviceColumnsFitTheirText) {
     EXPECT_GE(view.columnWidth(EventLogModel::Time), metrics.horizontalAdvance(time))
         << time.toStdString();
   }
+}
+
+// Six hours of an older record, not summarised: a request for all of it
+// is summarised from the readings as they are read; a request made
+// meanwhile supersedes it, and what comes last is the newer one, with no
+// failure said for the one given up.
+TEST(RangeLoaderTest, ANewerRequestSupersedesTheOneBeingRead) {
+  testing::TemporaryDirectory dir;
+  const std::string path = dir / "older.halvorn";
+  constexpr Nanoseconds kEnd = 6 * record::kHourNs;
+  {
+    RecordBuilder b(path);
+    b.startSession(kStart);
+    b.begin();
+    for (Nanoseconds t = 0; t < kEnd; t += S(0.2))
+      b.gaugeReading(t, 1, 1e-3 + static_cast<double>(t % S(7)) * 1e-15);
+    b.commit();
+    b.endSession(kEnd, true);
+  }
+  RangeLoader loader(path);
+  std::vector<RangeRequest> loaded;
+  QStringList failures;
+  QObject::connect(
+      &loader, &RangeLoader::loaded,
+      [&](const std::shared_ptr<const RangeData>& data) { loaded.push_back(data->request); });
+  QObject::connect(&loader, &RangeLoader::failed, [&](const QString& why) { failures << why; });
+  loader.request({1, 0, kEnd, 1000});
+  QThread::msleep(20);
+  loader.request({1, S(3600), S(3720), 1000});
+  QElapsedTimer waited;
+  waited.start();
+  while (!loader.answered() && waited.elapsed() < 60'000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(loader.answered());
+  EXPECT_TRUE(failures.isEmpty()) << failures.join("; ").toStdString();
+  ASSERT_FALSE(loaded.empty());
+  EXPECT_EQ(loaded.back().from, S(3600));
+  // Summarising six hours takes far longer than the 20 ms before the newer
+  // request: the first was dropped before its read or interrupted in it.
+  EXPECT_EQ(loaded.size(), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "RangeLoader.h"
 
+#include "record/Database.h"
+
 namespace halvorn::history {
 
 RangeLoader::RangeLoader(std::string path, const ReadLimits& limits, QObject* parent)
@@ -22,6 +24,10 @@ void RangeLoader::request(const RangeRequest& request) {
     const std::lock_guard lock(m_mutex);
     m_pending.emplace(request, ++m_asked);
     m_newest = request;
+  }
+  {
+    const std::lock_guard lock(m_readerMutex);
+    if (m_reading) m_reader->interrupt();
   }
   QMetaObject::invokeMethod(
       m_worker, [this] { readNewest(); }, Qt::QueuedConnection);
@@ -46,12 +52,31 @@ void RangeLoader::readNewest() {
   if (!taken) return;  // read already by an earlier call, with a newer request
   std::shared_ptr<const RangeData> data;
   QString why;
+  bool superseded = false;
   try {
-    if (!m_reader) m_reader = std::make_unique<RecordReader>(m_path, m_limits);
+    if (!m_reader) {
+      auto reader = std::make_unique<RecordReader>(m_path, m_limits);
+      const std::lock_guard lock(m_readerMutex);
+      m_reader = std::move(reader);
+    }
+    {
+      const std::lock_guard lock(m_readerMutex);
+      m_reading = true;
+    }
     data = std::make_shared<const RangeData>(m_reader->readRange(taken->first));
+  } catch (const record::DatabaseError& e) {
+    const std::lock_guard lock(m_mutex);
+    // Interrupted for a newer request, which is waiting: nothing to say.
+    superseded = e.code() == SQLITE_INTERRUPT && m_pending.has_value();
+    why = QString::fromUtf8(e.what());
   } catch (const std::exception& e) {
     why = QString::fromUtf8(e.what());
   }
+  {
+    const std::lock_guard lock(m_readerMutex);
+    m_reading = false;
+  }
+  if (superseded) return;
   const std::uint64_t number = taken->second;
   // Even an answer to an older request is shown: during a long pan it is
   // nearer than what is on screen.

@@ -1,8 +1,9 @@
 // Reads the charts' ranges off the window's thread: a thread of its own
 // with its own read-only connection to the record, so that zooming or
 // panning over a year of record never holds the window. A newer request
-// supersedes the ones still waiting; what was read comes back to the
-// window's thread through its event loop.
+// supersedes the ones still waiting and interrupts the one being read
+// (summarising a long stretch of an older record takes seconds); what was
+// read comes back to the window's thread through its event loop.
 #pragma once
 
 #include <QObject>
@@ -45,7 +46,11 @@ class RangeLoader : public QObject {
   ReadLimits m_limits;
   QThread m_thread;
   QObject* m_worker = nullptr;             // lives on m_thread, deleted when it ends
-  std::unique_ptr<RecordReader> m_reader;  // used on m_thread only
+  std::unique_ptr<RecordReader> m_reader;  // made and used on m_thread
+  // Guards m_reader's existence and m_reading against a request that
+  // interrupts the read under way.
+  std::mutex m_readerMutex;
+  bool m_reading = false;
   mutable std::mutex m_mutex;
   std::optional<std::pair<RangeRequest, std::uint64_t>> m_pending;  // not yet taken by the thread, and its number
   std::optional<RangeRequest> m_newest;

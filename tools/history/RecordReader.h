@@ -47,6 +47,11 @@ class RecordReader {
 
   const std::string& path() const { return m_path; }
 
+  // Stops the read under way on this reader's connection, from any thread:
+  // it then throws record::DatabaseError with SQLITE_INTERRUPT. Nothing
+  // happens between reads.
+  void interrupt();
+
  private:
   // `e` with the file's name, and why when the read ran out of time.
   record::DatabaseError Explained(const record::DatabaseError& e) const;
