@@ -37,12 +37,11 @@ std::vector<std::vector<std::string>> Rows(const std::string& csv) {
 class CsvExportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string path = m_dir / "incident.halvorn";
     {
-      RecordBuilder b(path);
+      RecordBuilder b(m_path);
       testing::WriteIncidentSession(b, kStart);
     }
-    RecordReader reader(path);
+    RecordReader reader(m_path);
     m_data.session = *ChooseSession(reader.sessions(), 0);
     reader.loadMore(m_data);
   }
@@ -52,8 +51,38 @@ class CsvExportTest : public ::testing::Test {
     return out.str();
   }
   testing::TemporaryDirectory m_dir;
+  std::string m_path = m_dir / "incident.halvorn";
   SessionData m_data;
 };
+
+// The window keeps no readings and reads those of its range for a CSV: the
+// same rows as from the whole session, gaps and faults included.
+TEST_F(CsvExportTest, TheReadingsOfARangeGiveTheSameRowsAsTheWholeSession) {
+  struct Case {
+    const char* what;
+    double from, to;
+  };
+  const Case cases[] = {
+      {"the start", 0, 3},
+      {"across G3's fault", Incident::kG3FaultFrom - 2, Incident::kG3FaultTo + 2},
+      {"across the gap", Incident::kGapFrom - 1, Incident::kGapTo + 3},
+      {"from inside the gap", Incident::kGapFrom + 0.5, Incident::kGapTo + 2},
+      {"to the end", Incident::kEnd - 5, Incident::kEnd},
+      {"the whole session", 0, Incident::kEnd},
+  };
+  RecordReader reader(m_path);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SessionData range;
+    range.session = m_data.session;
+    reader.loadReadings(range, S(c.from), S(c.to));
+    std::ostringstream out;
+    WriteCsv(out, range, S(c.from), S(c.to));
+    const std::string csv = Csv(S(c.from), S(c.to));
+    EXPECT_EQ(out.str(), csv);
+    EXPECT_GT(Rows(csv).size(), 1u);
+  }
+}
 
 TEST_F(CsvExportTest, OneRowPerMomentWithTheReadingsInForce) {
   const auto rows = Rows(Csv(S(1), S(2.5)));

@@ -366,8 +366,11 @@ void HistoryWindow::requestRange() {
   const bool same = asked && asked->session == wanted.session && asked->from == wanted.from && asked->to == wanted.to &&
                     asked->columns == wanted.columns;
   // The same range again needs reading again only when the record grew
-  // into what was read.
-  const bool grewInto = m_range && m_range->end < m_data.end() && m_range->to >= m_range->end;
+  // into what was read by a pixel column at least: following a live
+  // record over a month does not summarise its last hour twice a second.
+  const Nanoseconds column = (wanted.to - wanted.from) / std::max(wanted.columns, 1);
+  const bool grewInto =
+      m_range && m_range->to >= m_range->end && m_data.end() - m_range->end >= std::max<Nanoseconds>(column, 1);
   if (same && (!m_loader.answered() || !grewInto)) return;
   m_loader.request(wanted);
 }
@@ -502,18 +505,19 @@ bool HistoryWindow::exportTo(const QString& path, const std::function<void(std::
 }
 
 bool HistoryWindow::exportCsv(const QString& path, QString* error) {
-  // The readings are read here only: the window keeps those of its range.
+  // The window keeps no readings: those of the range are read for the CSV.
   const SessionData* data = &m_data;
-  SessionData full;
+  SessionData range;
   if (m_rows != RecordReader::Rows::All) {
-    full.session = m_data.session;
+    range.session = m_data.session;
+    range.newestReading = m_data.newestReading;
     try {
-      m_reader.loadMore(full);
+      m_reader.loadReadings(range, m_axis.from(), m_axis.to());
     } catch (const std::exception& e) {
       if (error) *error = QString::fromUtf8(e.what());
       return false;
     }
-    data = &full;
+    data = &range;
   }
   return exportTo(
       path, [&](std::ostream& out) { WriteCsv(out, *data, m_axis.from(), m_axis.to()); }, error);

@@ -65,45 +65,9 @@ std::vector<Nanoseconds> GapsBetween(Database& db, std::int64_t layout, std::int
   return gaps;
 }
 
-// The channel's rows over [from, to) and the one in force at `from`, with
-// the record's gaps among them.
 std::vector<Bucket> ReadRaw(Database& db, std::int64_t layout, std::int64_t session, int c, Nanoseconds from,
                             Nanoseconds to, Nanoseconds end) {
-  const std::string device = ChannelName(c);
-  std::vector<Sample> samples;
-  const auto add = [&](const Statement& row) {
-    Sample s;
-    s.t = TimeOf(row, 0);
-    s.quality = QualityOf(row.Integer(1));
-    const std::optional<double> value = row.OptionalReal(2);
-    if (s.quality == Quality::Valid && value) s.value = *value;
-    if (s.quality == Quality::Valid && !value) s.quality = Quality::NoData;
-    if (s.quality == Quality::BelowRange) s.value = BelowBound(c);
-    samples.push_back(s);
-  };
-  Statement before = db.Prepare(
-      "SELECT t_ns, quality, value FROM device_state WHERE session = ?1 AND device = ?2 AND t_ns < ?3"
-      " ORDER BY t_ns DESC LIMIT 1");
-  before.Bind(1, session).Bind(2, device).Bind(3, from);
-  if (before.Step()) add(before);
-  Statement rows = db.Prepare(
-      "SELECT t_ns, quality, value FROM device_state WHERE session = ?1 AND device = ?2 AND t_ns >= ?3"
-      " AND t_ns < ?4 ORDER BY t_ns");
-  rows.Bind(1, session).Bind(2, device).Bind(3, from).Bind(4, to);
-  while (rows.Step()) add(rows);
-  if (samples.empty()) return {};
-  const std::size_t read = samples.size();
-  for (const Nanoseconds gap : GapsBetween(db, layout, session, samples.front().t, to)) {
-    Sample s;
-    s.t = gap;
-    s.gap = true;
-    samples.push_back(s);
-  }
-  // A gap row goes before the rows of its instant: the device's row there
-  // is the first kept again.
-  std::inplace_merge(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(read), samples.end(),
-                     [](const Sample& a, const Sample& b) { return a.t < b.t || (a.t == b.t && a.gap && !b.gap); });
-  return BucketsOf(samples, std::min(to, end));
+  return BucketsOf(ReadSamples(db, layout, session, c, from, to), std::min(to, end));
 }
 
 Bucket BucketOf(const record::SummaryRow& row, int c, Nanoseconds end) {
@@ -147,6 +111,45 @@ void ReadSummaries(Database& db, std::int64_t session, int c, Nanoseconds period
 }
 
 }  // namespace
+
+std::vector<Sample> ReadSamples(Database& db, std::int64_t layout, std::int64_t session, int c, Nanoseconds from,
+                                Nanoseconds to) {
+  const std::string device = ChannelName(c);
+  std::vector<Sample> samples;
+  const auto add = [&](const Statement& row) {
+    Sample s;
+    s.t = TimeOf(row, 0);
+    s.quality = QualityOf(row.Integer(1));
+    const std::optional<double> value = row.OptionalReal(2);
+    if (s.quality == Quality::Valid && value) s.value = *value;
+    if (s.quality == Quality::Valid && !value) s.quality = Quality::NoData;
+    if (s.quality == Quality::BelowRange) s.value = BelowBound(c);
+    samples.push_back(s);
+  };
+  Statement before = db.Prepare(
+      "SELECT t_ns, quality, value FROM device_state WHERE session = ?1 AND device = ?2 AND t_ns < ?3"
+      " ORDER BY t_ns DESC LIMIT 1");
+  before.Bind(1, session).Bind(2, device).Bind(3, from);
+  if (before.Step()) add(before);
+  Statement rows = db.Prepare(
+      "SELECT t_ns, quality, value FROM device_state WHERE session = ?1 AND device = ?2 AND t_ns >= ?3"
+      " AND t_ns < ?4 ORDER BY t_ns");
+  rows.Bind(1, session).Bind(2, device).Bind(3, from).Bind(4, to);
+  while (rows.Step()) add(rows);
+  if (samples.empty()) return {};
+  const std::size_t read = samples.size();
+  for (const Nanoseconds gap : GapsBetween(db, layout, session, samples.front().t, to)) {
+    Sample s;
+    s.t = gap;
+    s.gap = true;
+    samples.push_back(s);
+  }
+  // A gap row goes before the rows of its instant: the device's row there
+  // is the first kept again.
+  std::inplace_merge(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(read), samples.end(),
+                     [](const Sample& a, const Sample& b) { return a.t < b.t || (a.t == b.t && a.gap && !b.gap); });
+  return samples;
+}
 
 Nanoseconds NewestReading(Database& db, std::int64_t session) {
   // Per device, so that each is one step down its index.

@@ -54,6 +54,11 @@ struct RangeData {
     record::Database& db, std::int64_t layout, std::int64_t session,
     const std::array<Nanoseconds, kChannelCount>& periods, Nanoseconds from, Nanoseconds to);
 
+// Every row of channel `c` in [from, to) and the one in force at `from`,
+// with the record's gaps among them, as samples (see SessionData.h).
+[[nodiscard]] std::vector<Sample> ReadSamples(record::Database& db, std::int64_t layout, std::int64_t session, int c,
+                                              Nanoseconds from, Nanoseconds to);
+
 // The time of the newest reading of any gauge or flow of `session`; 0 for none.
 [[nodiscard]] Nanoseconds NewestReading(record::Database& db, std::int64_t session);
 

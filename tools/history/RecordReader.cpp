@@ -445,6 +445,21 @@ RangeData RecordReader::readRange(const RangeRequest& request) {
   return InOneRead([&] { return ReadRange(m_db, m_layout, request); });
 }
 
+void RecordReader::loadReadings(SessionData& data, Nanoseconds from, Nanoseconds to) {
+  InOneRead([&] {
+    const Nanoseconds through = SaturatingAdd(to, 1);
+    for (int c = 0; c < kChannelCount; ++c) {
+      auto samples = ReadSamples(m_db, m_layout, data.session.id, c, from, through);
+      if (c < kGaugeCount) {
+        data.gauges[static_cast<std::size_t>(c)] = std::move(samples);
+      } else {
+        data.flows[static_cast<std::size_t>(c - kGaugeCount)] = std::move(samples);
+      }
+    }
+    return 0;
+  });
+}
+
 std::array<std::vector<Bucket>, kChannelCount> RecordReader::readSummaries(std::int64_t session, Nanoseconds period,
                                                                            Nanoseconds from, Nanoseconds to) {
   std::array<Nanoseconds, kChannelCount> periods;

@@ -40,6 +40,11 @@ class RecordReader {
   // The gauges and flows of `request` at the resolution its width needs
   // (see RangeRead.h), in one read transaction.
   [[nodiscard]] RangeData readRange(const RangeRequest& request);
+  // Every reading of the gauges and flows of `data.session` in [from, to]
+  // and the one in force at `from`, into `data.gauges` and `data.flows`
+  // (replacing what they held), in one read: what a CSV of a range needs,
+  // without the rest of the session.
+  void loadReadings(SessionData& data, Nanoseconds from, Nanoseconds to);
   // The summaries of [from, to) of session `session` at `period` (a minute
   // or an hour) for every channel (see SummaryBuckets), in one read.
   [[nodiscard]] std::array<std::vector<Bucket>, kChannelCount> readSummaries(std::int64_t session, Nanoseconds period,
