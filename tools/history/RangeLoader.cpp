@@ -6,9 +6,8 @@ namespace halvorn::history {
 
 RangeLoader::RangeLoader(std::string path, const ReadLimits& limits, QObject* parent)
     : QObject(parent), m_path(std::move(path)), m_limits(limits) {
-  auto worker = std::make_unique<QObject>();
-  worker->moveToThread(&m_thread);
-  m_worker = worker.release();  // deleted once its thread has ended, below
+  m_worker = std::make_unique<QObject>();
+  m_worker->moveToThread(&m_thread);
   m_thread.setObjectName("history reader");
   m_thread.start();
 }
@@ -16,7 +15,8 @@ RangeLoader::RangeLoader(std::string path, const ReadLimits& limits, QObject* pa
 RangeLoader::~RangeLoader() {
   m_thread.quit();
   m_thread.wait();
-  delete m_worker;
+  // Its thread has ended: nothing runs on it any more.
+  m_worker.reset();
 }
 
 void RangeLoader::request(const RangeRequest& request) {
@@ -30,7 +30,7 @@ void RangeLoader::request(const RangeRequest& request) {
     if (m_reading) m_reader->interrupt();
   }
   QMetaObject::invokeMethod(
-      m_worker, [this] { readNewest(); }, Qt::QueuedConnection);
+      m_worker.get(), [this] { readNewest(); }, Qt::QueuedConnection);
 }
 
 bool RangeLoader::answered() const {

@@ -45,7 +45,7 @@ class RangeLoader : public QObject {
   std::string m_path;
   ReadLimits m_limits;
   QThread m_thread;
-  QObject* m_worker = nullptr;             // lives on m_thread, deleted when it ends
+  std::unique_ptr<QObject> m_worker;       // lives on m_thread; let go of once the thread has ended
   std::unique_ptr<RecordReader> m_reader;  // made and used on m_thread
   // Guards m_reader's existence and m_reading against a request that
   // interrupts the read under way.
