@@ -27,14 +27,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
        {std::pair<const char*, const std::string*>{"--from=", &options.from},
         {"--to=", &options.to},
         {"--csv=", &options.csv},
-        {"--png=", &options.png}}) {
+        {"--png=", &options.png},
+        {"--resolution=", &options.resolution}}) {
     if (!value->empty()) written.push_back(name + *value);
   }
   std::vector<std::string_view> again(written.begin(), written.end());
   const HistoryOptions reparsed = halvorn::history::ParseHistoryCommandLine(again);
   Check(reparsed.outcome == HistoryOptions::Outcome::Run && reparsed.file == options.file &&
             reparsed.session == options.session && reparsed.from == options.from &&
-            reparsed.to == options.to && reparsed.csv == options.csv && reparsed.png == options.png,
+            reparsed.to == options.to && reparsed.csv == options.csv &&
+            reparsed.png == options.png && reparsed.resolution == options.resolution,
         "written out again the arguments read otherwise", reparsed.error);
   return 0;
 }

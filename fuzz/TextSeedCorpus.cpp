@@ -94,6 +94,8 @@ Seeds HistoryCommandLineSeeds() {
                                "2026-12-07T10:31:02"})},
       {"exports", JoinArguments({"plant.halvorn", "--csv=out.csv", "--png=out.png",
                                  "--from=2026-12-07 10:31+01:00"})},
+      {"summaries", JoinArguments({"plant.halvorn", "--csv", "minutes.csv", "--resolution", "1m",
+                                   "--to", "3600"})},
       {"help", JoinArguments({"-h"})},
       {"wrong", JoinArguments({"a.halvorn", "b.halvorn", "--session", "0", "--bogus"})},
       {"missing", JoinArguments({"--from"})},

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 
 #include "support/TemporaryDirectory.h"
 
@@ -121,6 +122,20 @@ TEST(ExportFileTest, AnExportReplacesItsFileWholeOrNotAtAll) {
   EXPECT_FALSE(WriteExport(
       dir / "missing" / "out.csv", [](std::ostream& o) { o << "x"; }, error));
   EXPECT_FALSE(fs::exists(dir / "missing"));
+
+  // A CSV of summaries reads the record as it writes: a read that fails
+  // half-way is a failed export with the reader's words, and no half file,
+  // to a file as to a pipe.
+  const auto failing = [](std::ostream& o) {
+    o << "time,G1 min 1m\n";
+    throw std::runtime_error("run.halvorn: database disk image is malformed");
+  };
+  EXPECT_FALSE(WriteExport(out, failing, error));
+  EXPECT_EQ(error, "cannot write " + out + ": run.halvorn: database disk image is malformed");
+  EXPECT_EQ(Contents(out), "new\n");
+  EXPECT_EQ(FilesIn(dir.path()), 2u) << "the file and its link, no half file";
+  EXPECT_FALSE(WriteExport("/dev/null", failing, error));
+  EXPECT_NE(error.find("malformed"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTextDocument>
+#include <QThread>
 #include <QToolTip>
 #ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/lsan_interface.h>
@@ -24,6 +26,7 @@
 #include <set>
 
 #include "app/QtApplication.h"
+#include "record/Summary.h"
 #include "support/RecordedSessions.h"
 #include "support/TemporaryDirectory.h"
 
@@ -57,11 +60,16 @@ class HistoryWindowTest : public ::testing::Test {
     m_reader = std::make_unique<RecordReader>(m_path);
     SessionData data;
     data.session = *ChooseSession(m_reader->sessions(), 0);
-    m_reader->loadMore(data);
+    m_reader->loadMore(data, RecordReader::Rows::WithoutReadings);
     m_window = std::make_unique<HistoryWindow>(*m_reader, std::move(data));
     m_window->resize(1400, 900);
     m_window->show();
     QCoreApplication::processEvents();
+    ASSERT_TRUE(m_window->waitForRanges());
+  }
+  // G1's stretches as the charts read them.
+  std::size_t G1Read() {
+    return m_window->rangeData() ? m_window->rangeData()->channels[0].buckets.size() : 0;
   }
   int LogRows() { return m_window->logFilter().rowCount(); }
 
@@ -93,6 +101,7 @@ TEST_F(HistoryWindowTest, EveryGaugeHasItsOwnColourAndLegendEntry) {
 
 TEST_F(HistoryWindowTest, TheLineBreaksWhereAGaugeFaultedAndTheGapIsMarked) {
   m_window->timeAxis().setRange(S(80), S(130));
+  ASSERT_TRUE(m_window->waitForRanges());
   const Trend& g3 = m_window->pressureChart().trend(2);
   ASSERT_EQ(g3.segments.size(), 2u) << "before and after the fault";
   // The first poll at or after the fault's start shows it.
@@ -107,6 +116,7 @@ TEST_F(HistoryWindowTest, TheLineBreaksWhereAGaugeFaultedAndTheGapIsMarked) {
 
   // Near the end G1 reads below its range: marked at 1 mBar, no line.
   m_window->timeAxis().setRange(S(280), S(300));
+  ASSERT_TRUE(m_window->waitForRanges());
   const Trend& late = m_window->pressureChart().trend(0);
   EXPECT_TRUE(late.segments.empty());
   ASSERT_FALSE(late.belowRange.empty());
@@ -138,7 +148,8 @@ TEST_F(HistoryWindowTest, TheTimelineColoursEachValveAsThePanelDid) {
   const QRect band = timeline.bandRect(v5);
   const int x = band.left() + band.width() / 2;  // 60 s, the command
   EXPECT_EQ(timeline.tipAt(QPoint(x, band.center().y())),
-            "V5 at " + m_window->timeAxis().clockText(S(Incident::kV5Command)) + " by the operator: Open");
+            "V5 at " + m_window->timeAxis().clockText(S(Incident::kV5Command)) +
+                " by the operator: Open");
   EXPECT_EQ(timeline.tipAt(QPoint(band.right() - 2, band.center().y())),
             "V5 open since " + m_window->timeAxis().clockText(S(Incident::kV5Open)));
 }
@@ -163,7 +174,8 @@ TEST_F(HistoryWindowTest, AlarmsAreSpansInTheirPriorityColourAndTheReportIsShown
   const Case cases[] = {
       {"G3", QColor(0xfd, 0x8d, 0x3c), "G3, medium priority: no response from pfeiffer bus"},
       {"PORT", QColor(0xd7, 0x19, 0x1c), "PORT, high priority: Port 1 lost"},
-      {"ANSWERS-GAUGES", QColor(0xf2, 0xd3, 0x1b), "ANSWERS-GAUGES, low priority: no answers: gauges"},
+      {"ANSWERS-GAUGES", QColor(0xf2, 0xd3, 0x1b),
+       "ANSWERS-GAUGES, low priority: no answers: gauges"},
   };
   QCoreApplication::processEvents();
   const QImage shot = timeline.grab().toImage();
@@ -190,8 +202,9 @@ TEST_F(HistoryWindowTest, AlarmsAreSpansInTheirPriorityColourAndTheReportIsShown
   const QRect g3 = timeline.spanRect(0);
   ASSERT_EQ(timeline.alarmSpans()[0].point, "G3");
   const QColor medium = PriorityColour(AlarmPriority::Medium);
-  EXPECT_EQ(shot.pixelColor(g3.left() + g3.width() * 85 / 100, g3.center().y()),
-            QColor((medium.red() + 255) / 2, (medium.green() + 255) / 2, (medium.blue() + 255) / 2));
+  EXPECT_EQ(
+      shot.pixelColor(g3.left() + g3.width() * 85 / 100, g3.center().y()),
+      QColor((medium.red() + 255) / 2, (medium.green() + 255) / 2, (medium.blue() + 255) / 2));
   EXPECT_EQ(shot.pixelColor(g3.left() + g3.width() * 50 / 100, g3.center().y()), medium);
 
   // The warning still stands at the record's end, unacknowledged.
@@ -214,7 +227,9 @@ TEST_F(HistoryWindowTest, AlarmsAreSpansInTheirPriorityColourAndTheReportIsShown
   EXPECT_NE(report.indexOf(QRegularExpression("\nalarms raised +3\n")), -1) << report.toStdString();
   // It follows the range.
   m_window->timeAxis().setRange(0, S(Incident::kEnd));
-  EXPECT_NE(m_window->alarmReportView()->toPlainText().indexOf(QRegularExpression("\nalarms raised +5\n")), -1);
+  EXPECT_NE(m_window->alarmReportView()->toPlainText().indexOf(
+                QRegularExpression("\nalarms raised +5\n")),
+            -1);
 }
 
 TEST_F(HistoryWindowTest, TheLogFiltersByKindDeviceAndText) {
@@ -228,13 +243,15 @@ TEST_F(HistoryWindowTest, TheLogFiltersByKindDeviceAndText) {
     int rows;
   };
   const Case cases[] = {
-      {LogKind::Fault, "", "", 2},     {std::nullopt, "V5", "", 2},          {std::nullopt, "", "icpcon", 1},
-      {LogKind::Link, "", "", 3},      {LogKind::Command, "MFC1", "", 2},    {LogKind::Fault, "", "PFEIFFER", 1},
-      {LogKind::Gap, "", "", 1},       {LogKind::Warning, "", "interlock", 1}, {LogKind::Fault, "V1", "", 0},
+      {LogKind::Fault, "", "", 2},       {std::nullopt, "V5", "", 2},
+      {std::nullopt, "", "icpcon", 1},   {LogKind::Link, "", "", 3},
+      {LogKind::Command, "MFC1", "", 2}, {LogKind::Fault, "", "PFEIFFER", 1},
+      {LogKind::Gap, "", "", 1},         {LogKind::Warning, "", "interlock", 1},
+      {LogKind::Fault, "V1", "", 0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE((c.kind ? std::string(KindName(*c.kind)) : "all") + " " + c.device.toStdString() + " " +
-                 c.search.toStdString());
+    SCOPED_TRACE((c.kind ? std::string(KindName(*c.kind)) : "all") + " " + c.device.toStdString() +
+                 " " + c.search.toStdString());
     filter.setKind(c.kind);
     filter.setDevice(c.device);
     filter.setSearch(c.search);
@@ -269,7 +286,8 @@ TEST_F(HistoryWindowTest, TheCrosshairShowsEveryValueAtItsTime) {
   for (const char* part : {"G1 no data", "MFC1 no data", "V5 no data"})
     EXPECT_TRUE(grey.contains(part)) << part << " in " << grey.toStdString();
   axis.setCursor(S(290));
-  EXPECT_TRUE(m_window->crosshairText().contains("G6 <1.000E-04")) << m_window->crosshairText().toStdString();
+  EXPECT_TRUE(m_window->crosshairText().contains("G6 <1.000E-04"))
+      << m_window->crosshairText().toStdString();
 }
 
 TEST_F(HistoryWindowTest, ThePointerMovesTheCrosshairAndTheWheelZooms) {
@@ -282,16 +300,18 @@ TEST_F(HistoryWindowTest, ThePointerMovesTheCrosshairAndTheWheelZooms) {
               static_cast<double>(axis.to() - axis.from()) / plot.width() * 2);
 
   const Nanoseconds before = axis.to() - axis.from();
-  QWheelEvent wheel(middle, chart.viewport()->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton,
-                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QWheelEvent wheel(middle, chart.viewport()->mapToGlobal(middle), QPoint(), QPoint(0, 120),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
   QCoreApplication::sendEvent(chart.viewport(), &wheel);
   EXPECT_LT(axis.to() - axis.from(), before);
   EXPECT_LE(axis.from(), axis.cursor());
   EXPECT_GE(axis.to(), axis.cursor());
 
   // A band dragged across the plot becomes the range.
-  const QPoint left = chart.mapFromScene(QPointF(plot.left() + plot.width() / 4, plot.center().y()));
-  const QPoint right = chart.mapFromScene(QPointF(plot.left() + plot.width() / 2, plot.center().y()));
+  const QPoint left =
+      chart.mapFromScene(QPointF(plot.left() + plot.width() / 4, plot.center().y()));
+  const QPoint right =
+      chart.mapFromScene(QPointF(plot.left() + plot.width() / 2, plot.center().y()));
   const Nanoseconds expectedFrom = chart.navigator().timeAt(left.x());
   const Nanoseconds expectedTo = chart.navigator().timeAt(right.x());
   QTest::mousePress(chart.viewport(), Qt::LeftButton, Qt::NoModifier, left);
@@ -376,7 +396,11 @@ TEST_F(HistoryWindowTest, FollowsTheEndOfARecordThatIsStillBeingWritten) {
   writer.endSession(S(28), false);
   writer.commit();
   m_window->followEnd();
-  EXPECT_EQ(m_window->data().gauges[0].size(), 20u);
+  ASSERT_TRUE(m_window->waitForRanges());
+  // The range moved with the end to 14..28 s: read from 7 s, the reading
+  // in force there and the fifteen after it.
+  EXPECT_EQ(G1Read(), 16u);
+  EXPECT_EQ(m_window->rangeData()->channels[0].buckets.back().t, S(1 + 1.4 * 19));
   EXPECT_EQ(axis.to(), S(28)) << "the end stays in view";
   EXPECT_EQ(LogRows(), 1);
 
@@ -387,7 +411,8 @@ TEST_F(HistoryWindowTest, FollowsTheEndOfARecordThatIsStillBeingWritten) {
   ASSERT_EQ(m_window->sessionChooser().count(), 2);
   m_window->sessionChooser().setCurrentIndex(1);
   EXPECT_EQ(m_window->data().session.id, 2);
-  EXPECT_EQ(m_window->data().gauges[0].size(), 1u);
+  ASSERT_TRUE(m_window->waitForRanges());
+  EXPECT_EQ(G1Read(), 1u);
 }
 
 TEST_F(HistoryWindowTest, RecordTextsAreShownAsTheyAreNeverAsMarkup) {
@@ -439,20 +464,22 @@ TEST_F(HistoryWindowTest, AReadThatFailsIsShownAndTheSessionShownStays) {
   EXPECT_TRUE(m_window->readError().isEmpty());
 
   // Session 1 now holds a value larger than any record's: choosing it fails.
-  writer.database().Exec("INSERT INTO event VALUES (1, 5, 0, 'warning', 1, randomblob(2000000), NULL)");
+  writer.database().Exec(
+      "INSERT INTO event VALUES (1, 5, 0, 'warning', 1, randomblob(2000000), NULL)");
   m_window->sessionChooser().setCurrentIndex(0);
   EXPECT_EQ(m_window->data().session.id, 2);
   EXPECT_EQ(m_window->sessionChooser().currentIndex(), 1) << "the chooser shows what is shown";
   EXPECT_TRUE(m_window->readError().contains("too big")) << m_window->readError().toStdString();
 
   // The same in the session followed.
-  writer.database().Exec("INSERT INTO event VALUES (2, 5, 0, 'warning', 1, randomblob(2000000), NULL)");
+  writer.database().Exec(
+      "INSERT INTO event VALUES (2, 5, 0, 'warning', 1, randomblob(2000000), NULL)");
   EXPECT_NO_THROW(m_window->followEnd());
   EXPECT_TRUE(m_window->readError().contains(QString::fromStdString(m_path)))
       << m_window->readError().toStdString();
   EXPECT_TRUE(m_window->readError().contains("not following"))
       << m_window->readError().toStdString();
-  EXPECT_EQ(m_window->data().gauges[0].size(), 1u) << "what was read is still shown";
+  EXPECT_EQ(G1Read(), 1u) << "what was read is still shown";
 }
 
 TEST_F(HistoryWindowTest, TheChartsGoToAPng) {
@@ -471,6 +498,141 @@ TEST_F(HistoryWindowTest, TheChartsGoToAPng) {
     EXPECT_FALSE(m_window->exportPng(QString::fromStdString(out), &error));
   }
   EXPECT_EQ(std::filesystem::file_size(m_path), size);
+}
+
+// Three hours of G1 read every second with one spike, summarised as the
+// panel summarises, and V5 switched ten times within half a second.
+TEST_F(HistoryWindowTest, TheChartsReadTheLevelTheirRangeNeedsAndKeepTheCoarseUntilTheFineArrives) {
+  constexpr Nanoseconds kMinute = record::kMinuteNs;
+  constexpr Nanoseconds kEnd = 3 * record::kHourNs;
+  constexpr Nanoseconds kSpike = 100 * kMinute + S(30);
+  constexpr Nanoseconds kToggles = record::kHourNs;
+  m_path = m_dir / "long.halvorn";
+  {
+    RecordBuilder b(m_path);
+    b.startSession(kStart);
+    b.begin();
+    for (Nanoseconds t = 0; t < kEnd; t += S(1)) b.gaugeReading(t, 1, t == kSpike ? 900.0 : 1e-3);
+    b.deviceCaption(0, "V5", "closed");
+    for (int i = 0; i < 10; ++i)
+      b.deviceCaption(kToggles + i * S(0.05), "V5", i % 2 ? "closed" : "open");
+    record::Statement insert = record::PrepareSummaryInsert(b.database());
+    record::SummariseFromRaw(b.database(), 1, 0, kEnd, [&](const record::SummaryRow& row) {
+      record::StoreSummary(insert, 1, row);
+    });
+    b.commit();
+    b.endSession(kEnd, true);
+    b.database().Exec("UPDATE session SET summarised_t_ns = " + std::to_string(kEnd));
+  }
+  open();
+  TrendChart& chart = m_window->pressureChart();
+  EXPECT_EQ(DetailName(chart.detailOf(0)), "1m")
+      << "three hours on " << chart.columns() << " columns";
+  const auto spikeBand = [&] {
+    double highest = 0;
+    double line = 0;
+    for (const auto& segment : chart.trend(0).bands)
+      for (const BandPoint& p : segment)
+        if (p.max > highest) {
+          highest = p.max;
+          line = p.line;
+        }
+    return std::pair(highest, line);
+  };
+  EXPECT_EQ(spikeBand().first, 900.0) << "the spike's minute spans it";
+  EXPECT_LT(spikeBand().second, 100.0)
+      << "while its mean, a second of 900 in a minute of 1e-3, stays low";
+
+  // Zoomed to five minutes: until the raw rows arrive, the minutes are
+  // drawn stretched; then every reading.
+  m_window->timeAxis().setRange(kSpike - 2 * kMinute, kSpike + 3 * kMinute);
+  EXPECT_EQ(DetailName(chart.detailOf(0)), "1m");
+  EXPECT_FALSE(chart.trend(0).bands.empty()) << "the coarse picture stays";
+  ASSERT_TRUE(m_window->waitForRanges());
+  EXPECT_EQ(DetailName(chart.detailOf(0)), "raw");
+  EXPECT_EQ(spikeBand().first, 900.0);
+  const RangeData& read = *m_window->rangeData();
+  EXPECT_LE(read.channels[0].buckets.size(), 2u * 5 * 60 + 2)
+      << "the range and half its width each side, no more";
+
+  // The whole session on a narrow window: hours.
+  m_window->resize(500, 900);
+  m_window->timeAxis().setRange(0, kEnd);
+  ASSERT_TRUE(m_window->waitForRanges());
+  if (chart.columns() < 90) {
+    EXPECT_EQ(DetailName(chart.detailOf(0)), "1h");
+  }
+  EXPECT_EQ(spikeBand().first, 900.0);
+  m_window->resize(1400, 900);
+  ASSERT_TRUE(m_window->waitForRanges());
+
+  // V5's ten changes fall into one column: one mark, counted in its tooltip.
+  TimelineView& timeline = m_window->timeline();
+  const QRect band = timeline.bandRect(TimelineIndex("V5"));
+  const int x = band.left() + static_cast<int>(static_cast<double>(kToggles) / kEnd * band.width());
+  const QString tip = timeline.tipAt(QPoint(x, band.center().y()));
+  EXPECT_TRUE(tip.contains("V5: 10 changes")) << tip.toStdString();
+  EXPECT_TRUE(
+      timeline.tipAt(QPoint(band.left() + 5, band.center().y())).startsWith("V5 closed since"));
+}
+
+TEST_F(HistoryWindowTest, TheLogsKindAndDeviceColumnsFitTheirText) {
+  QTableView& view = m_window->logView();
+  const QFontMetrics metrics(view.font());
+  for (const LogKind kind : kLogKinds)
+    EXPECT_GE(view.columnWidth(EventLogModel::Kind),
+              metrics.horizontalAdvance(QString::fromStdString(std::string(KindName(kind)))))
+        << KindName(kind);
+  const QAbstractItemModel& log = *view.model();
+  for (int row = 0; row < log.rowCount(); ++row) {
+    const QString device = log.index(row, EventLogModel::Device).data().toString();
+    EXPECT_GE(view.columnWidth(EventLogModel::Device), metrics.horizontalAdvance(device))
+        << device.toStdString();
+    const QString time = log.index(row, EventLogModel::Time).data().toString();
+    EXPECT_GE(view.columnWidth(EventLogModel::Time), metrics.horizontalAdvance(time))
+        << time.toStdString();
+  }
+}
+
+// Six hours of an older record, not summarised: a request for all of it
+// is summarised from the readings as they are read; a request made
+// meanwhile supersedes it, and what comes last is the newer one, with no
+// failure said for the one given up.
+TEST(RangeLoaderTest, ANewerRequestSupersedesTheOneBeingRead) {
+  testing::TemporaryDirectory dir;
+  const std::string path = dir / "older.halvorn";
+  constexpr Nanoseconds kEnd = 6 * record::kHourNs;
+  {
+    RecordBuilder b(path);
+    b.startSession(kStart);
+    b.begin();
+    for (Nanoseconds t = 0; t < kEnd; t += S(0.2))
+      b.gaugeReading(t, 1, 1e-3 + static_cast<double>(t % S(7)) * 1e-15);
+    b.commit();
+    b.endSession(kEnd, true);
+  }
+  RangeLoader loader(path);
+  std::vector<RangeRequest> loaded;
+  QStringList failures;
+  QObject::connect(
+      &loader, &RangeLoader::loaded,
+      [&](const std::shared_ptr<const RangeData>& data) { loaded.push_back(data->request); });
+  QObject::connect(&loader, &RangeLoader::failed, [&](const QString& why) { failures << why; });
+  loader.request({1, 0, kEnd, 1000});
+  QThread::msleep(20);
+  loader.request({1, S(3600), S(3720), 1000});
+  QElapsedTimer waited;
+  waited.start();
+  while (!loader.answered() && waited.elapsed() < 60'000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(loader.answered());
+  EXPECT_TRUE(failures.isEmpty()) << failures.join("; ").toStdString();
+  ASSERT_FALSE(loaded.empty());
+  EXPECT_EQ(loaded.back().from, S(3600));
+  // Summarising six hours takes far longer than the 20 ms before the newer
+  // request: the first was dropped before its read or interrupted in it.
+  EXPECT_EQ(loaded.size(), 1u);
 }
 
 }  // namespace

@@ -81,6 +81,13 @@ TEST(HostileRecordTest, AFileMadeToHangExhaustOrFoolTheViewerIsRefusedQuickly) {
        "DROP TABLE device_state; CREATE TABLE device_state(session, t_ns, device, text)",
        "no stored column detail"},
       {"no session table", "DROP TABLE session", "no table session"},
+      {"a view with endless rows in place of the summaries",
+       "DROP TABLE summary; CREATE VIEW summary(session, device, period_ns, t_ns, wall_ns, min, "
+       "max, mean, last,"
+       " valid_ns, below_ns, over_ns, fault_ns, nodata_ns, changes) AS"
+       " WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n)"
+       " SELECT 1, 'G1', 60000000000, i, 0, 1, 2, 1, 1, 0, 0, 0, 0, 0, 0 FROM n",
+       "summary is a view"},
       {"a text longer than any record holds",
        "INSERT INTO event VALUES (1, 5, 0, 'warning', 1, randomblob(2000000), NULL)", "too big"},
   };
@@ -150,6 +157,26 @@ TEST(HostileRecordTest, AQueryThatDoesNotEndIsInterruptedAndTheNextReadRuns) {
   // No value past the bound, nothing attached beside the record.
   EXPECT_THROW(db.Prepare("SELECT randomblob(2000000)").Step(), DatabaseError);
   EXPECT_THROW(db.Exec("ATTACH ':memory:' AS other"), DatabaseError);
+}
+
+// Summary rows a second apart where a minute's belong: a range reads no
+// more rows than its minutes.
+TEST(HostileRecordTest, SummariesOffTheirPeriodReadNoMoreThanTheRangesIntervals) {
+  TemporaryDirectory dir;
+  const std::string path = dir / "crowded.halvorn";
+  WriteRecord(
+      path,
+      "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 100000)"
+      " INSERT INTO summary SELECT 1, 'G1', 60000000000, i * 1000000000, 0, 1, 2, 1, 1, 0, 0, 0, "
+      "0, 0, 0"
+      " FROM n; UPDATE session SET summarised_t_ns = 200000000000000, last_t_ns = 200000000000000,"
+      " raw_from_t_ns = 200000000000000");
+  RecordReader reader(path);
+  // A day on 1000 columns, its raw readings gone: minutes.
+  const RangeData read = reader.readRange({1, 0, 86'400 * kNanosecondsPerSecond, 1000});
+  ASSERT_EQ(DetailName(read.channels[0].detail), "1m");
+  EXPECT_LE(read.channels[0].buckets.size(), 3u * 1440 + 2)
+      << "the day and half a day each side, in minutes";
 }
 
 TEST(HostileRecordTest, RowsInReverseTimeOrderReadInOneSortNotAnInsertionEach) {

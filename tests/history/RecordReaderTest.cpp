@@ -10,6 +10,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "record/Summary.h"
 #include "support/RecordedSessions.h"
 #include "support/TemporaryDirectory.h"
 
@@ -69,7 +70,8 @@ TEST(RecordReaderTest, ReadsReadingsGapsStatesAndCommandsOfASession) {
     }
   }
   for (const auto& series : data.gauges)
-    EXPECT_TRUE(std::is_sorted(series.begin(), series.end(), [](const Sample& a, const Sample& b) { return a.t < b.t; }));
+    EXPECT_TRUE(std::is_sorted(series.begin(), series.end(),
+                               [](const Sample& a, const Sample& b) { return a.t < b.t; }));
 
   // The panel's own check decides what was sent: "5.5" was refused. The
   // gap ends the setpoint in force.
@@ -96,8 +98,10 @@ TEST(RecordReaderTest, ReadsReadingsGapsStatesAndCommandsOfASession) {
   // Faults carry their text: the state caption for a gauge, not its "---".
   std::vector<std::string> faults;
   for (const auto& [device, state] : data.faults) faults.push_back(device + ": " + state.text);
-  EXPECT_NE(std::find(faults.begin(), faults.end(), "V5: no response from icpcon bus"), faults.end());
-  EXPECT_NE(std::find(faults.begin(), faults.end(), "G3: no response from pfeiffer bus"), faults.end());
+  EXPECT_NE(std::find(faults.begin(), faults.end(), "V5: no response from icpcon bus"),
+            faults.end());
+  EXPECT_NE(std::find(faults.begin(), faults.end(), "G3: no response from pfeiffer bus"),
+            faults.end());
 }
 
 TEST(RecordReaderTest, FollowsARecordWhileAnotherConnectionWritesIt) {
@@ -134,6 +138,67 @@ TEST(RecordReaderTest, FollowsARecordWhileAnotherConnectionWritesIt) {
   writer.commit();
   EXPECT_TRUE(reader.loadMore(data));
   EXPECT_EQ(data.gauges[0].size(), 3u);
+}
+
+// A window reads no readings, only the faults of gauges and flows: through
+// the minute summaries where the record has them (a minute's own words
+// where its rows are gone), the raw rows beyond, and each fault once
+// while it follows the record.
+TEST(RecordReaderTest, WithoutReadingsEveryFaultOfAGaugeOrFlowIsFoundOnce) {
+  constexpr Nanoseconds kMinute = record::kMinuteNs;
+  constexpr Nanoseconds kHour = record::kHourNs;
+  TemporaryDirectory dir;
+  const std::string path = dir / "faults.halvorn";
+  RecordBuilder writer(path);
+  writer.startSession(kStart);
+  writer.begin();
+  for (Nanoseconds t = 0; t < 2 * kHour; t += 10 * S(1)) writer.gaugeReading(t, 3, 1e-3);
+  writer.gaugeFault(10 * kMinute + S(3), 3, "no response from pfeiffer bus");
+  writer.gaugeFault(90 * kMinute, 5, "sensor cable");
+  writer.deviceCaption(S(5), "V5", "open");
+  record::Statement insert = record::PrepareSummaryInsert(writer.database());
+  record::SummariseFromRaw(writer.database(), 1, 0, kHour, [&](const record::SummaryRow& row) {
+    record::StoreSummary(insert, 1, row);
+  });
+  writer.commit();
+  writer.endSession(2 * kHour, false);
+  writer.database().Exec("UPDATE session SET summarised_t_ns = " + std::to_string(kHour));
+
+  const auto faults = [](const SessionData& data) {
+    std::vector<std::string> all;
+    for (const auto& [device, state] : data.faults) all.push_back(device + " " + state.text);
+    return all;
+  };
+  RecordReader reader(path);
+  SessionData data;
+  data.session = *ChooseSession(reader.sessions(), 0);
+  reader.loadMore(data, RecordReader::Rows::WithoutReadings);
+  EXPECT_TRUE(data.gauges[2].empty()) << "no readings";
+  EXPECT_EQ(data.devices[static_cast<std::size_t>(TimelineIndex("V5"))].size(), 1u);
+  EXPECT_EQ(faults(data),
+            (std::vector<std::string>{"G3 no response from pfeiffer bus", "G5 sensor cable"}));
+  EXPECT_EQ(data.end(), 2 * kHour);
+
+  writer.begin();
+  writer.gaugeFault(100 * kMinute, 6, "overheated");
+  writer.gaugeReading(110 * kMinute, 6, 2e-3);
+  writer.commit();
+  EXPECT_TRUE(reader.loadMore(data, RecordReader::Rows::WithoutReadings));
+  EXPECT_EQ(faults(data).size(), 3u);
+  EXPECT_EQ(faults(data).back(), "G6 overheated");
+  EXPECT_FALSE(reader.loadMore(data, RecordReader::Rows::WithoutReadings)) << "nothing new";
+  EXPECT_EQ(faults(data).size(), 3u);
+
+  // The first hour's raw rows are gone: its minute stands for the fault,
+  // which held until the next reading at 10:10.
+  writer.database().Exec("UPDATE session SET raw_from_t_ns = " + std::to_string(kHour));
+  SessionData removed;
+  removed.session = data.session;
+  reader.loadMore(removed, RecordReader::Rows::WithoutReadings);
+  ASSERT_EQ(faults(removed).size(), 3u);
+  EXPECT_EQ(faults(removed).front(),
+            "G3 fault for 7 s of this minute (its readings are no longer kept)");
+  EXPECT_EQ(removed.faults.front().second.t, 10 * kMinute);
 }
 
 // Whether a reader opens `path` and finds readings, in a child process

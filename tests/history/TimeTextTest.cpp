@@ -86,5 +86,34 @@ TEST_F(TimeTextTest, WhatTheCsvWritesReadsBack) {
   }
 }
 
+// Local midnight in Berlin is 23:00Z in December and 22:00Z in July.
+TEST_F(TimeTextTest, ARangeThatCrossesLocalMidnightNeedsDates) {
+  constexpr Nanoseconds kMidnight = 1796684400LL * kS;  // 2026-12-08T00:00+01:00
+  constexpr Nanoseconds kHour = 3600 * kS;
+  struct Case {
+    const char* what;
+    Nanoseconds from, to;
+    bool expected;
+  };
+  const Case cases[] = {
+      {"a morning", kStart, kStart + 2 * kHour, false},
+      {"ten minutes across midnight", kMidnight - 5 * 60 * kS, kMidnight + 5 * 60 * kS, true},
+      {"a second across midnight", kMidnight - kS / 2, kMidnight + kS / 2, true},
+      {"ending at midnight", kMidnight - kHour, kMidnight, true},
+      {"beginning at midnight", kMidnight, kMidnight + kHour, false},
+      {"23:00Z is midnight here, not 00:00Z", kMidnight + kHour / 2, kMidnight + 3 * kHour / 2,
+       false},
+      {"two days within one", kMidnight + kS, kMidnight + 86399 * kS, false},
+      {"a week", kStart, kStart + 7 * 24 * kHour, true},
+      {"a summer's midnight", 1783980000LL * kS - kS, 1783980000LL * kS + kS,
+       true},  // 2026-07-14T00:00+02:00
+      {"an empty range", kMidnight, kMidnight, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(CrossesLocalMidnight(c.from, c.to), c.expected);
+  }
+}
+
 }  // namespace
 }  // namespace halvorn::history

@@ -63,4 +63,53 @@ void WriteCsv(std::ostream& out, const SessionData& data, Nanoseconds from, Nano
   }
 }
 
+void WriteSummaryCsv(std::ostream& out, RecordReader& reader, const Session& session, Detail detail, Nanoseconds from,
+                     Nanoseconds to) {
+  const std::string_view resolution = DetailName(detail);
+  out << "time";
+  for (int c = 0; c < kChannelCount; ++c)
+    for (const char* what : {" min ", " mean ", " max "}) out << ',' << ChannelName(c) << what << resolution;
+  out << '\n';
+  const Nanoseconds period = PeriodOf(detail);
+  if (period <= 0 || to < from) return;
+  constexpr Nanoseconds kIntervalsPerRead = 1000;
+  const auto cell = [&out](double value) {
+    out << ',';
+    if (value == value) Number(out, value);
+  };
+  // Intervals overlap [from, to] when they begin after from - period.
+  Nanoseconds chunk = from - ((from % period) + period) % period;
+  while (chunk <= to) {
+    const Nanoseconds chunkEnd = SaturatingAdd(chunk, kIntervalsPerRead * period);
+    const auto read = reader.readSummaries(session.id, period, chunk, std::min(chunkEnd, SaturatingAdd(to, 1)));
+    std::array<std::size_t, kChannelCount> next{};
+    while (true) {
+      // The earliest interval any channel has next.
+      Nanoseconds t = std::numeric_limits<Nanoseconds>::max();
+      for (int c = 0; c < kChannelCount; ++c) {
+        const auto& buckets = read[static_cast<std::size_t>(c)];
+        if (next[static_cast<std::size_t>(c)] < buckets.size())
+          t = std::min(t, buckets[next[static_cast<std::size_t>(c)]].t);
+      }
+      if (t == std::numeric_limits<Nanoseconds>::max()) break;
+      out << FormatLocalIso(SaturatingAdd(session.startedWallNs, t));
+      for (int c = 0; c < kChannelCount; ++c) {
+        const auto& buckets = read[static_cast<std::size_t>(c)];
+        std::size_t& k = next[static_cast<std::size_t>(c)];
+        if (k < buckets.size() && buckets[k].t == t) {
+          const Bucket& b = buckets[k++];
+          cell(b.min);
+          cell(b.mean);
+          cell(b.max);
+        } else {
+          out << ",,,";
+        }
+      }
+      out << '\n';
+    }
+    if (chunkEnd == std::numeric_limits<Nanoseconds>::max()) break;
+    chunk = chunkEnd;
+  }
+}
+
 }  // namespace halvorn::history

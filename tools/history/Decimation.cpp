@@ -13,21 +13,16 @@ void Add(Column& c, const Sample& s) {
     case record::Quality::Valid:
       c.min = c.hasValue() ? std::min(c.min, s.value) : s.value;
       c.max = std::max(c.max == c.max ? c.max : s.value, s.value);
+      c.line = s.value;
       break;
     case record::Quality::BelowRange:
       c.below = true;
       if (!(s.value >= c.belowBound)) c.belowBound = s.value;
       break;
-    case record::Quality::OverRange:
-      c.over = true;
-      break;
-    case record::Quality::Fault:
-      c.fault = true;
-      break;
+    case record::Quality::OverRange: c.over = true; break;
+    case record::Quality::Fault: c.fault = true; break;
     case record::Quality::NoData:
-    case record::Quality::NotANumber:
-      c.noData = true;
-      break;
+    case record::Quality::NotANumber: c.noData = true; break;
   }
 }
 
@@ -65,8 +60,12 @@ Trend TrendOf(const std::vector<Column>& columns, Nanoseconds from, Nanoseconds 
     const Column& c = columns[static_cast<std::size_t>(i)];
     const Nanoseconds mid = ColumnStart(from, to, 2 * n, 2 * i + 1);
     if (c.hasValue()) {
-      if (!inSegment) trend.segments.emplace_back();
+      if (!inSegment) {
+        trend.segments.emplace_back();
+        trend.bands.emplace_back();
+      }
       inSegment = true;
+      trend.bands.back().push_back({mid, c.min, c.max, c.line == c.line ? c.line : (c.min + c.max) / 2});
       trend.segments.back().push_back({mid, c.min});
       if (c.max != c.min) trend.segments.back().push_back({mid, c.max});
     } else {

@@ -15,6 +15,10 @@ struct Column {
   double min = std::numeric_limits<double>::quiet_NaN();  // of the valid readings
   double max = std::numeric_limits<double>::quiet_NaN();
   double belowBound = std::numeric_limits<double>::quiet_NaN();  // lowest bound of a reading below range
+  // What the line through the band goes through: the mean weighted by time
+  // where the column was folded from summaries, the last valid reading
+  // where from raw rows.
+  double line = std::numeric_limits<double>::quiet_NaN();
   bool below = false;
   bool over = false;
   bool fault = false;
@@ -33,11 +37,22 @@ struct TrendPoint {
   double value = 0.0;
 };
 
+// A column's band (its lowest and highest value) and the line's value, at
+// the column's middle.
+struct BandPoint {
+  Nanoseconds t = 0;
+  double min = 0.0;
+  double max = 0.0;
+  double line = 0.0;
+};
+
 // What a chart draws for one series: lines through the columns' lowest and
 // highest readings, broken where a column has none, and marks at the middle
 // of each column where readings were not values.
 struct Trend {
   std::vector<std::vector<TrendPoint>> segments;
+  // The same columns as bands with their line, one per column, broken alike.
+  std::vector<std::vector<BandPoint>> bands;
   std::vector<TrendPoint> belowRange;  // at the range's bound (NaN where the caption gave none)
   std::vector<Nanoseconds> overRange;
   std::vector<Nanoseconds> faults;

@@ -1,7 +1,10 @@
 #include "EventLog.h"
 
 #include <QColor>
+#include <QHeaderView>
+#include <QStyle>
 #include <algorithm>
+#include <set>
 
 namespace halvorn::history {
 
@@ -17,8 +20,8 @@ bool SameEntry(const LogEntry& a, const LogEntry& b) {
 
 void EventLogModel::setEntries(std::vector<LogEntry> entries) {
   const std::size_t kept = m_entries.size();
-  const bool extends = entries.size() >= kept &&
-                       std::equal(m_entries.begin(), m_entries.end(), entries.begin(), SameEntry);
+  const bool extends =
+      entries.size() >= kept && std::equal(m_entries.begin(), m_entries.end(), entries.begin(), SameEntry);
   if (!extends) {
     beginResetModel();
     m_entries = std::move(entries);
@@ -44,18 +47,14 @@ QVariant EventLogModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::ForegroundRole && e.kind == LogKind::Fault) return QColor(200, 0, 0);
   if (role != Qt::DisplayRole) return {};
   switch (index.column()) {
-    case Time:
-      return m_axis.clockText(e.t);
+    case Time: return m_axis.clockText(e.t);
     case Kind: {
       const std::string_view kind = KindName(e.kind);
       return QString::fromUtf8(kind.data(), static_cast<qsizetype>(kind.size()));
     }
-    case Device:
-      return ToText(e.device);
-    case Text:
-      return ToText(e.text);
-    default:
-      return {};
+    case Device: return ToText(e.device);
+    case Text: return ToText(e.text);
+    default: return {};
   }
 }
 
@@ -63,6 +62,36 @@ QVariant EventLogModel::headerData(int section, Qt::Orientation orientation, int
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   static const char* const kTitles[] = {"Time", "Kind", "Device", "Text"};
   return section >= 0 && section < ColumnCount ? QString(kTitles[section]) : QVariant();
+}
+
+void FitLogColumns(QTableView& view, const EventLogModel& model) {
+  const QFontMetrics cells(view.font());
+  const QFontMetrics titles(view.horizontalHeader()->font());
+  // The cell's own margins and a little air, as a resize to contents gives.
+  const int padding = 2 * view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 12;
+  const auto title = [&](int column) {
+    return titles.horizontalAdvance(model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString()) + padding;
+  };
+  int time = title(EventLogModel::Time);
+  int kind = title(EventLogModel::Kind);
+  int device = title(EventLogModel::Device);
+  for (const LogKind k : kLogKinds)
+    kind = std::max(kind, cells.horizontalAdvance(ToText(std::string(KindName(k)))) + padding);
+  kind = std::max(kind, cells.horizontalAdvance(ToText(std::string(KindName(LogKind::Record)))) + padding);
+  std::set<std::string> devices;
+  for (int row = 0; row < model.rowCount(); ++row) devices.insert(model.entry(row).device);
+  for (const std::string& d : devices) device = std::max(device, cells.horizontalAdvance(ToText(d)) + padding);
+  // Every time has the same shape: the first and the last say how wide.
+  for (const int row : {0, model.rowCount() - 1}) {
+    if (row < 0) continue;
+    time = std::max(
+        time, cells.horizontalAdvance(model.data(model.index(row, EventLogModel::Time), Qt::DisplayRole).toString()) +
+                  padding);
+  }
+  QHeaderView& header = *view.horizontalHeader();
+  header.resizeSection(EventLogModel::Time, time);
+  header.resizeSection(EventLogModel::Kind, kind);
+  header.resizeSection(EventLogModel::Device, device);
 }
 
 void EventLogFilter::setKind(std::optional<LogKind> kind) {

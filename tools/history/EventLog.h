@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
+#include <QTableView>
 #include <optional>
 #include <vector>
 
@@ -35,6 +36,11 @@ class EventLogModel : public QAbstractTableModel {
   const TimeAxis& m_axis;
   std::vector<LogEntry> m_entries;
 };
+
+// Gives the time, kind and device columns of `view` (showing `model`, or a
+// filter over it) the width of their widest text, so that neither a kind
+// nor a device is ever cut; the text takes the rest.
+void FitLogColumns(QTableView& view, const EventLogModel& model);
 
 class EventLogFilter : public QSortFilterProxyModel {
   Q_OBJECT

@@ -49,10 +49,26 @@ mode_t NewFileMode() {
   return 0666 & ~mask;
 }
 
+// Runs `write`; a read of the record that fails under way (an export of
+// summaries reads as it writes) is a failed export with the reader's words.
+bool Written(const std::function<void(std::ostream&)>& write, std::ostream& out, std::string& why) {
+  try {
+    write(out);
+  } catch (const std::exception& e) {
+    why = e.what();
+    return false;
+  }
+  return true;
+}
+
 bool WriteDirectly(const std::string& path, const std::function<void(std::ostream&)>& write, std::string& error) {
   errno = 0;
   std::ofstream out(path, std::ios::binary);
-  if (out) write(out);
+  std::string why;
+  if (out && !Written(write, out, why)) {
+    error = "cannot write " + path + ": " + why;
+    return false;
+  }
   out.close();
   if (out) return true;
   error = "cannot write " + path + ": " + Reason(errno);
@@ -110,7 +126,13 @@ bool WriteExport(const std::string& path, const std::function<void(std::ostream&
   errno = 0;
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (out) write(out);
+    std::string failure;
+    if (out && !Written(write, out, failure)) {
+      ::close(fd);
+      ::unlink(temporary.c_str());
+      error = "cannot write " + path + ": " + failure;
+      return false;
+    }
     out.close();
     if (!out) {
       const int why = errno;

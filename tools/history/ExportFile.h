@@ -19,7 +19,8 @@ namespace halvorn::history {
 // name, so that an export that fails half-way (a full disk) leaves what
 // was there before and no half file; through a link, the file it names is
 // replaced. Anything else (a pipe, /dev/stdout) is written directly. False,
-// with `error` saying why, when anything failed.
+// with `error` saying why, when anything failed, `write` throwing included
+// (a read of the record that failed under way).
 [[nodiscard]] bool WriteExport(const std::string& path, const std::function<void(std::ostream&)>& write,
                                std::string& error);
 

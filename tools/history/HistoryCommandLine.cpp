@@ -24,7 +24,7 @@ HistoryOptions ParseHistoryCommandLine(std::span<const std::string_view> argumen
   };
   std::string session;
   const Valued valued[] = {{"--session", &session}, {"--from", &options.from}, {"--to", &options.to},
-                           {"--csv", &options.csv},         {"--png", &options.png}};
+                           {"--csv", &options.csv}, {"--png", &options.png},   {"--resolution", &options.resolution}};
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view arg = arguments[i];
     if (arg == "--help" || arg == "-h") {
@@ -36,7 +36,8 @@ HistoryOptions ParseHistoryCommandLine(std::span<const std::string_view> argumen
       continue;
     }
     if (!arg.starts_with("-") || arg == "-") {
-      if (!options.file.empty()) return Failed("more than one record given: " + options.file + " and " + std::string(arg));
+      if (!options.file.empty())
+        return Failed("more than one record given: " + options.file + " and " + std::string(arg));
       options.file = arg;
       continue;
     }
@@ -58,6 +59,12 @@ HistoryOptions ParseHistoryCommandLine(std::span<const std::string_view> argumen
   }
   if (options.file.empty()) return Failed("no record given: halvorn-history FILE (see --help)");
   if (options.alarmReport && !options.png.empty()) return Failed("--png does not go with --alarm-report (see --help)");
+  if (!options.resolution.empty()) {
+    if (options.resolution != "1m" && options.resolution != "1h")
+      return Failed("--resolution is 1m (per minute) or 1h (per hour), not " + options.resolution);
+    if (options.csv.empty() || options.alarmReport)
+      return Failed("--resolution goes with --csv, for the readings (see --help)");
+  }
   if (!session.empty()) {
     const auto [end, error] = std::from_chars(session.data(), session.data() + session.size(), options.session);
     if (error != std::errc() || end != session.data() + session.size() || options.session < 1)
@@ -72,7 +79,7 @@ HistoryOptions ParseHistoryCommandLine(int argc, const char* const* argv) {
 }
 
 std::string HistoryHelpText() {
-  return "usage: halvorn-history FILE [--session N] [--from T] [--to T] [--csv OUT] [--png OUT]\n"
+  return "usage: halvorn-history FILE [--session N] [--from T] [--to T] [--csv OUT [--resolution 1m|1h]] [--png OUT]\n"
          "       halvorn-history FILE --alarm-report [--session N] [--from T] [--to T] [--csv OUT]\n"
          "\n"
          "Shows a session record written by halvorn-panel --record FILE: pressure trends, flows,\n"
@@ -88,6 +95,14 @@ std::string HistoryHelpText() {
          "                of a second or an explicit offset (+01:00, Z) as the CSV writes them\n"
          "  --csv OUT     write the range as CSV and exit without a window: time (ISO 8601, local),\n"
          "                G1..G8 in mBar, MFC1..MFC4 in percent; an empty cell had no valid value\n"
+         "  --resolution R\n"
+         "                with --csv: instead of every reading, the record's summary per minute\n"
+         "                (R = 1m) or per hour (1h): a row per interval, time its start, and per\n"
+         "                gauge and flow the lowest, the mean (weighted by time) and the highest\n"
+         "                valid reading in it, in columns named 'G1 min 1m', 'G1 mean 1m',\n"
+         "                'G1 max 1m', ...; where the record holds no summaries yet (an older\n"
+         "                record, the hour a panel is still writing) they are computed from its\n"
+         "                readings\n"
          "  --png OUT     draw the charts of the range into a PNG and exit without a window\n"
          "  --alarm-report\n"
          "                print EEMUA 191's alarm figures of the range beside the guide's targets\n"

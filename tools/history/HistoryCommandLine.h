@@ -1,6 +1,6 @@
 // The history viewer's command line. Parsing is a pure function over the
 // arguments; main() prints and exits.
-//   halvorn-history FILE [--session N] [--from T] [--to T] [--csv OUT] [--png OUT]
+//   halvorn-history FILE [--session N] [--from T] [--to T] [--csv OUT [--resolution 1m|1h]] [--png OUT]
 //   halvorn-history FILE --alarm-report [--session N] [--from T] [--to T] [--csv OUT]
 #pragma once
 
@@ -19,6 +19,9 @@ struct HistoryOptions {
   std::string from;          // as typed; read against the session once it is open
   std::string to;
   std::string csv;  // export and exit, no window
+  // The CSV's rows: empty for every reading, "1m" or "1h" for the record's
+  // summaries per minute or per hour.
+  std::string resolution;
   std::string png;
   // Print the alarm figures of the range and exit; --csv then writes the
   // alarm journal's rows instead of the readings.

@@ -3,16 +3,19 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDialog>
-#include <QFontDatabase>
-#include <QPlainTextEdit>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSplitter>
@@ -46,21 +49,43 @@ QString Reading(const Sample* s, bool pressure, double fullScale) {
                       : QString("%1% (%2 sccm)").arg(s->value, 0, 'f', 1).arg(s->value * fullScale / 100.0, 0, 'f', 1);
     case record::Quality::BelowRange:
       return std::isnan(s->value) ? "below range" : "<" + QString::number(s->value, 'E', 3);
-    case record::Quality::OverRange:
-      return "over range";
-    case record::Quality::Fault:
-      return "fault";
+    case record::Quality::OverRange: return "over range";
+    case record::Quality::Fault: return "fault";
     case record::Quality::NoData:
-    case record::Quality::NotANumber:
-      break;
+    case record::Quality::NotANumber: break;
   }
   return "no data";
 }
 
+// The reading of channel `c` at `t` as read for the charts: a raw reading as
+// it was, a summary's mean with its lowest and highest value.
+QString ReadingOf(const RangeData& range, int c, Nanoseconds t, bool pressure, double fullScale) {
+  const ChannelRange& channel = range.channels[static_cast<std::size_t>(c)];
+  const Bucket* b = BucketAt(channel.buckets, t);
+  if (!b) return "-";
+  Sample s;
+  s.t = b->t;
+  s.quality = b->hasValue() ? record::Quality::Valid
+              : b->fault    ? record::Quality::Fault
+              : b->below    ? record::Quality::BelowRange
+              : b->over     ? record::Quality::OverRange
+                            : record::Quality::NoData;
+  s.value = s.quality == record::Quality::BelowRange ? b->belowBound : b->mean == b->mean ? b->mean : b->last;
+  QString text = Reading(&s, pressure, fullScale);
+  if (channel.detail != Detail::Raw && b->hasValue()) {
+    const auto number = [pressure](double v) {
+      return pressure ? QString::number(v, 'E', 3) : QString::number(v, 'f', 1);
+    };
+    text += QString(" (mean of %1 %2..%3)")
+                .arg(channel.detail == Detail::Minute ? "the minute," : "the hour,", number(b->min), number(b->max));
+  }
+  return text;
+}
+
 }  // namespace
 
-HistoryWindow::HistoryWindow(RecordReader& reader, SessionData data, QWidget* parent)
-    : QMainWindow(parent), m_reader(reader) {
+HistoryWindow::HistoryWindow(RecordReader& reader, SessionData data, RecordReader::Rows rows, QWidget* parent)
+    : QMainWindow(parent), m_reader(reader), m_rows(rows), m_loader(reader.path()) {
   setWindowTitle("Halvorn history");
   m_charts = new QWidget;
   auto* chartsLayout = new QVBoxLayout(m_charts);
@@ -124,12 +149,12 @@ HistoryWindow::HistoryWindow(RecordReader& reader, SessionData data, QWidget* pa
 
   std::vector<TrendChannel> gauges;
   for (int g = 0; g < kGaugeCount; ++g)
-    gauges.push_back({QString("G%1").arg(g + 1), kGaugeColours[g], &m_data.gauges[static_cast<std::size_t>(g)]});
+    gauges.push_back({QString("G%1").arg(g + 1), kGaugeColours[g], g, &m_data.gauges[static_cast<std::size_t>(g)]});
   m_pressure->setChannels(std::move(gauges));
   std::vector<TrendChannel> flows;
   for (int f = 0; f < kFlowCount; ++f)
-    flows.push_back({QString("MFC%1").arg(f + 1), kGaugeColours[f], &m_data.flows[static_cast<std::size_t>(f)],
-                     &m_data.setpoints[static_cast<std::size_t>(f)]});
+    flows.push_back({QString("MFC%1").arg(f + 1), kGaugeColours[f], kGaugeCount + f,
+                     &m_data.flows[static_cast<std::size_t>(f)], &m_data.setpoints[static_cast<std::size_t>(f)]});
   m_flows->setChannels(std::move(flows));
   showFlowsIn(false);
   m_timeline->setData(&m_data);
@@ -137,9 +162,15 @@ HistoryWindow::HistoryWindow(RecordReader& reader, SessionData data, QWidget* pa
   connect(&m_axis, &TimeAxis::rangeChanged, this, &HistoryWindow::redrawAll);
   connect(&m_axis, &TimeAxis::cursorChanged, this, [this] { m_crosshair->setText(crosshairText()); });
   connect(m_pressure, &TrendChart::plotAreaChanged, this, &HistoryWindow::alignTimeline);
-  connect(m_kinds, &QComboBox::currentIndexChanged, this, [this](int i) {
-    m_filter->setKind(i <= 0 ? std::nullopt : std::optional<LogKind>(kLogKinds[i - 1]));
+  // A wider plot has more columns to fill.
+  connect(m_pressure, &TrendChart::plotAreaChanged, this, &HistoryWindow::requestRange);
+  connect(&m_loader, &RangeLoader::loaded, this, &HistoryWindow::rangeLoaded);
+  connect(&m_loader, &RangeLoader::failed, this, [this](const QString& why) {
+    m_readError->setText(why);
+    m_readError->show();
   });
+  connect(m_kinds, &QComboBox::currentIndexChanged, this,
+          [this](int i) { m_filter->setKind(i <= 0 ? std::nullopt : std::optional<LogKind>(kLogKinds[i - 1])); });
   connect(m_devices, &QComboBox::currentTextChanged, this,
           [this](const QString& text) { m_filter->setDevice(m_devices->currentIndex() <= 0 ? QString() : text); });
   connect(m_search, &QLineEdit::textChanged, m_filter, &EventLogFilter::setSearch);
@@ -202,7 +233,7 @@ void HistoryWindow::showSession(std::int64_t id) {
   SessionData data;
   try {
     if (const auto chosen = ChooseSession(m_reader.sessions(), id)) data.session = *chosen;
-    m_reader.loadMore(data);
+    m_reader.loadMore(data, m_rows);
   } catch (const std::exception& e) {
     readFailed(e);
     // The session shown stays, and so does its place in the chooser.
@@ -230,6 +261,10 @@ void HistoryWindow::readFailed(const std::exception& e) {
 
 void HistoryWindow::showSession(SessionData data) {
   m_data = std::move(data);
+  // What was read of another session is no part of this one.
+  m_range.reset();
+  m_pressure->setRangeData(nullptr);
+  m_flows->setRangeData(nullptr);
   m_axis.setStartWallNs(m_data.session.startedWallNs);
   m_axis.setExtent(m_data.end());
   m_log->setEntries(LogEntries(m_data));
@@ -271,7 +306,7 @@ void HistoryWindow::readMore() {
   if (m_reader.sessions().size() != static_cast<std::size_t>(m_sessions->count()) || !m_data.session.ended)
     updateSessionChoices();
   const Nanoseconds oldEnd = m_data.end();
-  if (!m_reader.loadMore(m_data)) return;
+  if (!m_reader.loadMore(m_data, m_rows)) return;
   const Nanoseconds end = m_data.end();
   m_axis.setExtent(end);
   m_log->setEntries(LogEntries(m_data));
@@ -289,18 +324,10 @@ void HistoryWindow::showQuickRange(QuickRange range) {
   const Nanoseconds end = std::max<Nanoseconds>(m_data.end(), kNanosecondsPerSecond);
   const Nanoseconds minute = 60 * kNanosecondsPerSecond;
   switch (range) {
-    case QuickRange::TenMinutes:
-      m_axis.setRange(end - 10 * minute, end);
-      break;
-    case QuickRange::Hour:
-      m_axis.setRange(end - 60 * minute, end);
-      break;
-    case QuickRange::Day:
-      m_axis.setRange(end - 24 * 60 * minute, end);
-      break;
-    case QuickRange::Session:
-      m_axis.setRange(0, end);
-      break;
+    case QuickRange::TenMinutes: m_axis.setRange(end - 10 * minute, end); break;
+    case QuickRange::Hour: m_axis.setRange(end - 60 * minute, end); break;
+    case QuickRange::Day: m_axis.setRange(end - 24 * 60 * minute, end); break;
+    case QuickRange::Session: m_axis.setRange(0, end); break;
   }
 }
 
@@ -318,9 +345,64 @@ void HistoryWindow::redrawAll() {
   m_pressure->redraw();
   m_flows->redraw();
   m_timeline->update();
+  FitLogColumns(*m_logView, *m_log);
   if (m_report && m_report->isVisible()) m_reportText->setPlainText(alarmReportText());
-  m_status->setText(QString("%1 to %2").arg(m_axis.clockText(m_axis.from()), m_axis.clockText(m_axis.to())) +
+  QString detail;
+  if (m_range) {
+    // The coarsest resolution drawn: what a pixel column of the charts stands for.
+    Detail coarsest = Detail::Raw;
+    for (const ChannelRange& channel : m_range->channels) coarsest = std::max(coarsest, channel.detail);
+    detail = coarsest == Detail::Raw ? "  (every reading)"
+                                     : QString("  (per %1)").arg(coarsest == Detail::Minute ? "minute" : "hour");
+  }
+  m_status->setText(QString("%1 to %2").arg(m_axis.clockText(m_axis.from()), m_axis.clockText(m_axis.to())) + detail +
                     (m_data.session.ended || !m_follow.isActive() ? "" : "  (following the record)"));
+  requestRange();
+}
+
+void HistoryWindow::requestRange() {
+  const RangeRequest wanted{m_data.session.id, m_axis.from(), m_axis.to(), m_pressure->columns()};
+  const auto asked = m_loader.newest();
+  const bool same = asked && asked->session == wanted.session && asked->from == wanted.from && asked->to == wanted.to &&
+                    asked->columns == wanted.columns;
+  // The same range again needs reading again only when the record grew
+  // into what was read by a pixel column at least: following a live
+  // record over a month does not summarise its last hour twice a second.
+  const Nanoseconds column = (wanted.to - wanted.from) / std::max(wanted.columns, 1);
+  const bool grewInto =
+      m_range && m_range->to >= m_range->end && m_data.end() - m_range->end >= std::max<Nanoseconds>(column, 1);
+  if (same && (!m_loader.answered() || !grewInto)) return;
+  m_loader.request(wanted);
+}
+
+void HistoryWindow::rangeLoaded(std::shared_ptr<const RangeData> data) {
+  if (data->request.session != m_data.session.id) return;  // read for the session shown before
+  m_range = std::move(data);
+  m_pressure->setRangeData(m_range);
+  m_flows->setRangeData(m_range);
+  m_crosshair->setText(crosshairText());
+  redrawAll();
+}
+
+bool HistoryWindow::waitForRanges(int limit) {
+  QElapsedTimer waited;
+  waited.start();
+  while (waited.elapsed() < limit) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    const auto asked = m_loader.newest();
+    if (!asked || !m_loader.answered()) continue;
+    const bool current = asked->from == m_axis.from() && asked->to == m_axis.to() &&
+                         asked->columns == m_pressure->columns() && asked->session == m_data.session.id;
+    if (!current) {
+      requestRange();
+      continue;
+    }
+    if (m_range && m_range->request.from == asked->from && m_range->request.to == asked->to &&
+        m_range->request.columns == asked->columns)
+      return true;
+    if (!m_readError->isHidden()) return false;
+  }
+  return false;
 }
 
 void HistoryWindow::alignTimeline() {
@@ -364,13 +446,20 @@ QString HistoryWindow::crosshairText() const {
   if (t == TimeAxis::kNoCursor) return {};
   QStringList parts{m_axis.clockText(t)};
   const bool known = t >= 0 && t <= m_data.end();
-  for (int g = 0; g < kGaugeCount; ++g)
-    parts << QString("G%1 %2").arg(g + 1).arg(known ? Reading(StateAt(m_data.gauges[static_cast<std::size_t>(g)], t), true, 0) : "-");
-  for (int f = 0; f < kFlowCount; ++f)
-    parts << QString("MFC%1 %2").arg(f + 1).arg(
-        known ? Reading(StateAt(m_data.flows[static_cast<std::size_t>(f)], t), false,
-                        kFlowFullScaleSccm[static_cast<std::size_t>(f)])
-              : "-");
+  for (int c = 0; c < kChannelCount; ++c) {
+    const bool pressure = c < kGaugeCount;
+    const double fullScale = pressure ? 0 : kFlowFullScaleSccm[static_cast<std::size_t>(c - kGaugeCount)];
+    const QString name = QString::fromStdString(ChannelName(c));
+    if (!known) {
+      parts << name + " -";
+    } else if (m_range) {
+      parts << name + " " + ReadingOf(*m_range, c, t, pressure, fullScale);
+    } else {
+      const auto& samples = pressure ? m_data.gauges[static_cast<std::size_t>(c)]
+                                     : m_data.flows[static_cast<std::size_t>(c - kGaugeCount)];
+      parts << name + " " + Reading(StateAt(samples, t), pressure, fullScale);
+    }
+  }
   for (std::size_t d = 0; d < kTimelineDevices.size(); ++d) {
     const DeviceState* s = StateAt(m_data.devices[d], t);
     if (!known || !s) continue;
@@ -416,8 +505,22 @@ bool HistoryWindow::exportTo(const QString& path, const std::function<void(std::
 }
 
 bool HistoryWindow::exportCsv(const QString& path, QString* error) {
+  // The window keeps no readings: those of the range are read for the CSV.
+  const SessionData* data = &m_data;
+  SessionData range;
+  if (m_rows != RecordReader::Rows::All) {
+    range.session = m_data.session;
+    range.newestReading = m_data.newestReading;
+    try {
+      m_reader.loadReadings(range, m_axis.from(), m_axis.to());
+    } catch (const std::exception& e) {
+      if (error) *error = QString::fromUtf8(e.what());
+      return false;
+    }
+    data = &range;
+  }
   return exportTo(
-      path, [this](std::ostream& out) { WriteCsv(out, m_data, m_axis.from(), m_axis.to()); }, error);
+      path, [&](std::ostream& out) { WriteCsv(out, *data, m_axis.from(), m_axis.to()); }, error);
 }
 
 void ShowOpenFailure(const QString& message) {

@@ -10,6 +10,7 @@
 #include <ostream>
 
 #include "EventLog.h"
+#include "RangeLoader.h"
 #include "RecordReader.h"
 #include "TimeAxis.h"
 #include "TimelineView.h"
@@ -34,8 +35,11 @@ class HistoryWindow : public QMainWindow {
 
  public:
   // `reader` outlives the window; `data` is a session already read from it
-  // (its rows are not read twice).
-  HistoryWindow(RecordReader& reader, SessionData data, QWidget* parent = nullptr);
+  // with `rows` (its rows are not read twice). The charts read the range
+  // they show on a thread of their own (RangeLoader), at the resolution
+  // their width needs.
+  HistoryWindow(RecordReader& reader, SessionData data, RecordReader::Rows rows = RecordReader::Rows::WithoutReadings,
+                QWidget* parent = nullptr);
   ~HistoryWindow() override;
 
   // Loads session `id` from the start and shows all of it.
@@ -63,11 +67,17 @@ class HistoryWindow : public QMainWindow {
   void showAlarmReport();
   QPlainTextEdit* alarmReportView() { return m_reportText; }
 
+  // Runs the event loop until the charts have what they show at the finest
+  // resolution their range needs, at most `limit` ms; whether they have.
+  bool waitForRanges(int limit = 60'000);
+
   bool exportCsv(const QString& path, QString* error);
   bool exportPng(const QString& path, QString* error);
 
   TimeAxis& timeAxis() { return m_axis; }
   const SessionData& data() const { return m_data; }
+  // What the charts read of their range last; nullptr before the first read.
+  const RangeData* rangeData() const { return m_range.get(); }
   TrendChart& pressureChart() { return *m_pressure; }
   TrendChart& flowChart() { return *m_flows; }
   TimelineView& timeline() { return *m_timeline; }
@@ -84,6 +94,9 @@ class HistoryWindow : public QMainWindow {
   void alignTimeline();
   void logRowChosen(const QModelIndex& index);
   void readMore();
+  // Asks for the range shown unless it was asked for already.
+  void requestRange();
+  void rangeLoaded(std::shared_ptr<const RangeData> data);
   // Writes an export unless `path` is the record or one of its files.
   bool exportTo(const QString& path, const std::function<void(std::ostream&)>& write, QString* error);
   // A read of the record failed: says so under the charts and keeps what is
@@ -91,7 +104,10 @@ class HistoryWindow : public QMainWindow {
   void readFailed(const std::exception& e);
 
   RecordReader& m_reader;
+  RecordReader::Rows m_rows;
   SessionData m_data;
+  RangeLoader m_loader;
+  std::shared_ptr<const RangeData> m_range;
   TimeAxis m_axis;
   TrendChart* m_pressure = nullptr;
   TrendChart* m_flows = nullptr;

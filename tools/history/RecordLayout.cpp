@@ -38,6 +38,14 @@ const TableLayout kReadTables3[] = {
     {"alarm", {"session", "t_ns", "point", "transition", "priority", "text", "reason", "until_t_ns", "user"}},
 };
 
+// And layout 4's summaries, which the charts read by range.
+const TableLayout kReadTables4[] = {
+    {"session", {"summarised_t_ns", "raw_from_t_ns"}},
+    {"summary",
+     {"session", "device", "period_ns", "t_ns", "min", "max", "mean", "last", "valid_ns", "below_ns", "over_ns",
+      "fault_ns", "nodata_ns", "changes"}},
+};
+
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
   return text;
@@ -105,6 +113,8 @@ void CheckRecordLayout(record::Database& db, const std::string& path) {
     for (const TableLayout& table : kReadTables2) CheckTable(db, path, table);
   if (record::LayoutOf(db) >= 3)
     for (const TableLayout& table : kReadTables3) CheckTable(db, path, table);
+  if (record::LayoutOf(db) >= 4)
+    for (const TableLayout& table : kReadTables4) CheckTable(db, path, table);
 }
 
 }  // namespace halvorn::history

@@ -6,8 +6,10 @@
 #include <filesystem>
 
 #include "RecordLayout.h"
+#include "Saturating.h"
 #include "link/SetpointFrame.h"
 #include "panel/Devices.h"
+#include "record/Summary.h"
 
 namespace halvorn::history {
 
@@ -83,37 +85,152 @@ class TimeOrder {
   std::vector<std::size_t> m_sizes;
 };
 
+// One device_state row (rowid, device, t_ns, text, detail, colour,
+// quality, value) into `data`.
+// `readings`: whether the gauges' and flows' series are read (not only
+// their faults).
+void TakeState(const Statement& rows, SessionData& data, bool readings = true) {
+  const std::string device = rows.Text(1);
+  const Nanoseconds t = TimeOf(rows, 2);
+  const Quality quality = QualityOf(rows.Integer(6));
+  if (!readings) {
+    // Only faults come here.
+  } else if (const int g = GaugeIndex(device); g >= 0) {
+    data.gauges[g].push_back(ReadingSample(rows, t, quality, kGauges[static_cast<std::size_t>(g)].lowestMbar));
+  } else if (const int f = FlowIndex(device); f >= 0) {
+    data.flows[f].push_back(ReadingSample(rows, t, quality, std::nan("")));
+  }
+  if (quality != Quality::Fault && TimelineIndex(device) < 0) return;
+  DeviceState state;
+  state.t = t;
+  const auto colour = rows.OptionalInteger(5);
+  if (colour) state.colour = static_cast<std::uint32_t>(*colour);
+  state.quality = quality;
+  // A gauge's fault text is its state caption; its value caption is "---".
+  state.text = rows.IsNull(4) || quality != Quality::Fault ? rows.Text(3) : rows.Text(4);
+  if (const int band = TimelineIndex(device); band >= 0) data.devices[band].push_back(state);
+  if (quality == Quality::Fault) data.faults.emplace_back(device, std::move(state));
+}
+
+constexpr const char* kStateColumns =
+    "SELECT rowid, device, t_ns, text, detail, colour, quality, value FROM device_state";
+
 bool LoadStates(Database& db, SessionData& data) {
   // "+session" keeps SQLite on the rowid: following the end of a growing
   // record then reads only the new rows. The controller's uptime is no
   // part of any view.
-  Statement rows = db.Prepare(
-      "SELECT rowid, device, t_ns, text, detail, colour, quality, value FROM device_state"
-      " WHERE +session = ?1 AND rowid > ?2 AND device <> 'UPTIME' ORDER BY rowid");
+  Statement rows = db.Prepare(std::string(kStateColumns) +
+                              " WHERE +session = ?1 AND rowid > ?2 AND device <> 'UPTIME' ORDER BY rowid");
   rows.Bind(1, data.session.id).Bind(2, data.lastStateRow);
   bool any = false;
   while (rows.Step()) {
     any = true;
     data.lastStateRow = rows.Integer(0);
-    const std::string device = rows.Text(1);
-    const Nanoseconds t = TimeOf(rows, 2);
-    const Quality quality = QualityOf(rows.Integer(6));
-    if (const int g = GaugeIndex(device); g >= 0) {
-      data.gauges[g].push_back(ReadingSample(rows, t, quality, kGauges[static_cast<std::size_t>(g)].lowestMbar));
-    } else if (const int f = FlowIndex(device); f >= 0) {
-      data.flows[f].push_back(ReadingSample(rows, t, quality, std::nan("")));
-    }
-    if (quality != Quality::Fault && TimelineIndex(device) < 0) continue;
-    DeviceState state;
-    state.t = t;
-    const auto colour = rows.OptionalInteger(5);
-    if (colour) state.colour = static_cast<std::uint32_t>(*colour);
-    state.quality = quality;
-    // A gauge's fault text is its state caption; its value caption is "---".
-    state.text = rows.IsNull(4) || quality != Quality::Fault ? rows.Text(3) : rows.Text(4);
-    if (const int band = TimelineIndex(device); band >= 0) data.devices[band].push_back(state);
-    if (quality == Quality::Fault) data.faults.emplace_back(device, std::move(state));
+    TakeState(rows, data);
   }
+  return any;
+}
+
+// `names` as an SQL list: ('V1', 'V2', ...). The names are the panel's own.
+template <typename Names>
+std::string SqlList(const Names& names) {
+  std::string list = "(";
+  for (const auto& name : names) list += (list.size() > 1 ? ",'" : "'") + std::string(name) + "'";
+  return list + ")";
+}
+
+std::string ReadingDevices() {
+  std::vector<std::string> names;
+  for (int c = 0; c < kChannelCount; ++c) names.push_back(ChannelName(c));
+  return SqlList(names);
+}
+
+std::string OtherDevices() {
+  std::vector<std::string_view> names;
+  for (const Device& device : kDevices)
+    if (GaugeIndex(device.name) < 0 && FlowIndex(device.name) < 0) names.push_back(device.name);
+  return SqlList(names);
+}
+
+// The rowid before the session's first row at or after `t` (the last row
+// of the table when there is none): where a scan in rowid order begins.
+std::int64_t FirstRowFrom(Database& db, std::int64_t session, Nanoseconds t) {
+  if (t <= 0) return 0;
+  Statement first = db.Prepare("SELECT min(rowid) FROM device_state WHERE session = ?1 AND t_ns >= ?2");
+  first.Bind(1, session).Bind(2, t);
+  if (first.Step() && !first.IsNull(0)) return first.Integer(0) - 1;
+  Statement last = db.Prepare("SELECT max(rowid) FROM device_state");
+  return last.Step() && !last.IsNull(0) ? last.Integer(0) : 0;
+}
+
+// Where a minute's summary says a gauge or flow was in fault but its raw
+// rows are gone, the minute itself stands for the fault in the log.
+DeviceState RemovedFault(Nanoseconds t, std::int64_t faultNs) {
+  DeviceState state;
+  state.t = t;
+  state.quality = Quality::Fault;
+  state.text = "fault for " + std::to_string((faultNs + kNanosecondsPerSecond - 1) / kNanosecondsPerSecond) +
+               " s of this minute (its readings are no longer kept)";
+  return state;
+}
+
+// Everything but the readings of gauges and flows, by device through its
+// index; of the readings only the faults. Those are found where the
+// record's minute summaries say a fault was, and beyond its summaries
+// among the raw rows, so that a year of record is not read for a few faults.
+bool LoadStatesWithoutReadings(Database& db, SessionData& data, std::int64_t layout) {
+  Statement rows = db.Prepare(std::string(kStateColumns) + " WHERE session = ?1 AND device IN " + OtherDevices() +
+                              " AND rowid > ?2 ORDER BY rowid");
+  rows.Bind(1, data.session.id).Bind(2, data.lastStateRow);
+  bool any = false;
+  while (rows.Step()) {
+    any = true;
+    data.lastStateRow = std::max(data.lastStateRow, rows.Integer(0));
+    TakeState(rows, data);
+  }
+  if (layout >= 4 && data.lastReadingRow == 0 && data.readingFaultsFrom == 0) {
+    Statement bounds = db.Prepare("SELECT summarised_t_ns, raw_from_t_ns FROM session WHERE id = ?1");
+    bounds.Bind(1, data.session.id);
+    const bool known = bounds.Step();
+    const Nanoseconds summarised = known ? TimeOf(bounds, 0) : 0;
+    const Nanoseconds rawFrom = known ? TimeOf(bounds, 1) : 0;
+    Statement minutes = db.Prepare(
+        "SELECT device, t_ns, fault_ns FROM summary WHERE session = ?1 AND period_ns = ?2 AND fault_ns > 0"
+        " AND t_ns < ?3 ORDER BY t_ns");
+    minutes.Bind(1, data.session.id).Bind(2, record::kMinuteNs).Bind(3, summarised);
+    Statement faults = db.Prepare(std::string(kStateColumns) +
+                                  " WHERE session = ?1 AND device = ?2 AND t_ns >= ?3 AND t_ns < ?4 AND quality = 3"
+                                  " ORDER BY t_ns");
+    while (minutes.Step()) {
+      const std::string device = minutes.Text(0);
+      const Nanoseconds t = TimeOf(minutes, 1);
+      if (t < rawFrom) {
+        data.faults.emplace_back(device, RemovedFault(t, minutes.Integer(2)));
+        continue;
+      }
+      faults.Reset();
+      faults.Bind(1, data.session.id).Bind(2, device).Bind(3, t).Bind(4, SaturatingAdd(t, record::kMinuteNs));
+      while (faults.Step()) TakeState(faults, data, false);
+    }
+    data.readingFaultsFrom = summarised;
+  }
+  // Beyond the summaries: the raw rows in the order they were written,
+  // which reads the file front to back instead of hopping through an
+  // index, and on following reads only what is new.
+  if (data.lastReadingRow == 0) data.lastReadingRow = FirstRowFrom(db, data.session.id, data.readingFaultsFrom);
+  Statement newestRow = db.Prepare("SELECT max(rowid) FROM device_state");
+  const std::int64_t through = newestRow.Step() && !newestRow.IsNull(0) ? newestRow.Integer(0) : 0;
+  Statement tail = db.Prepare(std::string(kStateColumns) + " WHERE +session = ?1 AND rowid > ?2 AND rowid <= ?3" +
+                              " AND t_ns >= ?4 AND quality = 3 AND device IN " + ReadingDevices() + " ORDER BY rowid");
+  tail.Bind(1, data.session.id).Bind(2, data.lastReadingRow).Bind(3, through).Bind(4, data.readingFaultsFrom);
+  while (tail.Step()) {
+    any = true;
+    TakeState(tail, data, false);
+  }
+  data.lastReadingRow = std::max(data.lastReadingRow, through);
+  const Nanoseconds newestReading = NewestReading(db, data.session.id);
+  any = any || newestReading != data.newestReading;
+  data.newestReading = newestReading;
   return any;
 }
 
@@ -145,7 +262,8 @@ bool LoadSetpoints(Database& db, SessionData& data, std::int64_t layout) {
     any = true;
     data.lastCommandRow = rows.Integer(5);
     if (const auto setpoint = FlowSetpointOf(rows.Text(4)))
-      data.setpoints[static_cast<std::size_t>(setpoint->mfc - 1)].push_back(Setpoint{TimeOf(rows, 1), setpoint->percent});
+      data.setpoints[static_cast<std::size_t>(setpoint->mfc - 1)].push_back(
+          Setpoint{TimeOf(rows, 1), setpoint->percent});
   }
   return any;
 }
@@ -154,9 +272,9 @@ bool LoadSetpoints(Database& db, SessionData& data, std::int64_t layout) {
 // layout-1 record knows only the second, and nothing is carried across
 // either.
 bool LoadEvents(Database& db, SessionData& data, std::int64_t layout) {
-  Statement rows = db.Prepare(std::string("SELECT rowid, t_ns, kind, number, text, ") +
-                              (layout >= 2 ? "began_t_ns" : "NULL") +
-                              " FROM event WHERE +session = ?1 AND rowid > ?2 ORDER BY rowid");
+  Statement rows =
+      db.Prepare(std::string("SELECT rowid, t_ns, kind, number, text, ") + (layout >= 2 ? "began_t_ns" : "NULL") +
+                 " FROM event WHERE +session = ?1 AND rowid > ?2 ORDER BY rowid");
   rows.Bind(1, data.session.id).Bind(2, data.lastEventRow);
   bool any = false;
   while (rows.Step()) {
@@ -250,6 +368,8 @@ record::DatabaseError RecordReader::Explained(const DatabaseError& e) const {
   return DatabaseError(e.code(), m_path + ": " + what);
 }
 
+void RecordReader::interrupt() { sqlite3_interrupt(m_db.handle()); }
+
 std::vector<Session> RecordReader::sessions() {
   std::vector<Session> all;
   try {
@@ -265,7 +385,7 @@ std::vector<Session> RecordReader::sessions() {
   return all;
 }
 
-bool RecordReader::loadMore(SessionData& data) {
+bool RecordReader::loadMore(SessionData& data, Rows rows) {
   // One read transaction: the session row and the rows agree with each
   // other even while the panel commits.
   m_db.Exec("BEGIN");
@@ -281,7 +401,7 @@ bool RecordReader::loadMore(SessionData& data) {
       data.session.lastTNs = last;
       data.session.ended = session.Integer(1) != 0;
     }
-    any = LoadStates(m_db, data) || any;
+    any = (rows == Rows::All ? LoadStates(m_db, data) : LoadStatesWithoutReadings(m_db, data, m_layout)) || any;
     any = LoadCommands(m_db, data) || any;
     any = LoadSetpoints(m_db, data, m_layout) || any;
     any = LoadEvents(m_db, data, m_layout) || any;
@@ -298,6 +418,53 @@ bool RecordReader::loadMore(SessionData& data) {
   m_budget->stop();
   m_db.Exec("COMMIT");
   return any;
+}
+
+template <typename Read>
+auto RecordReader::InOneRead(Read read) {
+  // One read transaction: the summaries and the session's bounds agree.
+  m_db.Exec("BEGIN");
+  try {
+    m_budget->start();
+    auto result = read();
+    m_budget->stop();
+    m_db.Exec("COMMIT");
+    return result;
+  } catch (const DatabaseError& e) {
+    m_budget->stop();
+    m_db.Exec("COMMIT");
+    throw Explained(e);
+  } catch (...) {
+    m_budget->stop();
+    m_db.Exec("COMMIT");
+    throw;
+  }
+}
+
+RangeData RecordReader::readRange(const RangeRequest& request) {
+  return InOneRead([&] { return ReadRange(m_db, m_layout, request); });
+}
+
+void RecordReader::loadReadings(SessionData& data, Nanoseconds from, Nanoseconds to) {
+  InOneRead([&] {
+    const Nanoseconds through = SaturatingAdd(to, 1);
+    for (int c = 0; c < kChannelCount; ++c) {
+      auto samples = ReadSamples(m_db, m_layout, data.session.id, c, from, through);
+      if (c < kGaugeCount) {
+        data.gauges[static_cast<std::size_t>(c)] = std::move(samples);
+      } else {
+        data.flows[static_cast<std::size_t>(c - kGaugeCount)] = std::move(samples);
+      }
+    }
+    return 0;
+  });
+}
+
+std::array<std::vector<Bucket>, kChannelCount> RecordReader::readSummaries(std::int64_t session, Nanoseconds period,
+                                                                           Nanoseconds from, Nanoseconds to) {
+  std::array<Nanoseconds, kChannelCount> periods;
+  periods.fill(period);
+  return InOneRead([&] { return SummaryBuckets(m_db, m_layout, session, periods, from, to); });
 }
 
 std::optional<Session> ChooseSession(const std::vector<Session>& sessions, std::int64_t id) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "RangeRead.h"
 #include "ReadLimits.h"
 #include "SessionData.h"
 #include "record/Database.h"
@@ -25,16 +26,43 @@ class RecordReader {
   // every call: a following panel adds to them).
   std::vector<Session> sessions();
 
+  // Which rows loadMore reads: all, or all but the readings of the gauges
+  // and flows (a window reads those by range, see RangeRead.h); their
+  // faults are still read, for the event log.
+  enum class Rows : std::uint8_t { All, WithoutReadings };
+
   // Reads the rows of `data.session.id` added since the last call into
   // `data` (everything on the first call) and refreshes the session row.
-  // Returns whether anything new arrived.
-  bool loadMore(SessionData& data);
+  // Returns whether anything new arrived. One `data` is always read with
+  // the same `rows`.
+  bool loadMore(SessionData& data, Rows rows = Rows::All);
+
+  // The gauges and flows of `request` at the resolution its width needs
+  // (see RangeRead.h), in one read transaction.
+  [[nodiscard]] RangeData readRange(const RangeRequest& request);
+  // Every reading of the gauges and flows of `data.session` in [from, to]
+  // and the one in force at `from`, into `data.gauges` and `data.flows`
+  // (replacing what they held), in one read: what a CSV of a range needs,
+  // without the rest of the session.
+  void loadReadings(SessionData& data, Nanoseconds from, Nanoseconds to);
+  // The summaries of [from, to) of session `session` at `period` (a minute
+  // or an hour) for every channel (see SummaryBuckets), in one read.
+  [[nodiscard]] std::array<std::vector<Bucket>, kChannelCount> readSummaries(std::int64_t session, Nanoseconds period,
+                                                                             Nanoseconds from, Nanoseconds to);
 
   const std::string& path() const { return m_path; }
+
+  // Stops the read under way on this reader's connection, from any thread:
+  // it then throws record::DatabaseError with SQLITE_INTERRUPT. Nothing
+  // happens between reads.
+  void interrupt();
 
  private:
   // `e` with the file's name, and why when the read ran out of time.
   record::DatabaseError Explained(const record::DatabaseError& e) const;
+  // Runs `read` in one read transaction under the read's budget.
+  template <typename Read>
+  auto InOneRead(Read read);
 
   std::string m_path;
   std::unique_ptr<ReadBudget> m_budget;  // before m_db: the connection holds its address

@@ -28,7 +28,7 @@ int TimelineIndex(std::string_view device) {
 }
 
 Nanoseconds SessionData::end() const {
-  Nanoseconds newest = session.lastTNs;
+  Nanoseconds newest = std::max(session.lastTNs, newestReading);
   auto later = [&newest](Nanoseconds t) { newest = std::max(newest, t); };
   for (const auto& series : gauges)
     if (!series.empty()) later(series.back().t);

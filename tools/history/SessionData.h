@@ -135,6 +135,12 @@ struct SessionData {
   std::int64_t lastEventRow = 0;
   std::int64_t lastCommandRow = 0;  // of the command table, or of the traffic of a layout-1 record
   std::int64_t lastAlarmRow = 0;
+  // Without the readings: the faults of gauges and flows are looked for in
+  // the summaries up to this time, then among the rows after this one.
+  Nanoseconds readingFaultsFrom = 0;
+  std::int64_t lastReadingRow = 0;
+  // The newest reading's time, where the readings themselves are not read.
+  Nanoseconds newestReading = 0;
 
   // The end of what is known: the session's last item, or the newest row
   // read when the session row lags behind.

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "Saturating.h"
+#include "TimeText.h"
 
 namespace halvorn::history {
 
@@ -48,9 +49,13 @@ void TimeAxis::setCursor(Nanoseconds t) {
   emit cursorChanged();
 }
 
+bool TimeAxis::showsDates() const {
+  return CrossesLocalMidnight(SaturatingAdd(m_startWallNs, m_from), SaturatingAdd(m_startWallNs, m_to));
+}
+
 QString TimeAxis::clockText(Nanoseconds t) const {
   const QDateTime local = QDateTime::fromMSecsSinceEpoch(SaturatingAdd(m_startWallNs, t) / 1'000'000);
-  return local.toString(m_to - m_from > 2 * 86400 * kNanosecondsPerSecond ? "yyyy-MM-dd hh:mm:ss" : "hh:mm:ss.z");
+  return local.toString(showsDates() ? "yyyy-MM-dd hh:mm:ss" : "hh:mm:ss.z");
 }
 
 }  // namespace halvorn::history

@@ -42,8 +42,11 @@ class TimeAxis : public QObject {
   void pan(Nanoseconds delta);
   void setCursor(Nanoseconds t);
 
-  // "10:31:02.4" in local time.
+  // "10:31:02.4" in local time; "2026-12-07 23:59:02" while the range
+  // shown crosses midnight.
   QString clockText(Nanoseconds t) const;
+  // Whether the range shown crosses a local midnight: times need dates.
+  bool showsDates() const;
 
  signals:
   void rangeChanged();

@@ -43,8 +43,8 @@ std::optional<Nanoseconds> Seconds(std::string_view text) {
 std::optional<Nanoseconds> LocalIso(std::string_view text) {
   std::size_t at = 0;
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-  if (!Digits(text, at, 4, year) || !Literal(text, at, '-') || !Digits(text, at, 2, month) ||
-      !Literal(text, at, '-') || !Digits(text, at, 2, day))
+  if (!Digits(text, at, 4, year) || !Literal(text, at, '-') || !Digits(text, at, 2, month) || !Literal(text, at, '-') ||
+      !Digits(text, at, 2, day))
     return std::nullopt;
   if (!Literal(text, at, 'T') && !Literal(text, at, ' ')) return std::nullopt;
   if (!Digits(text, at, 2, hour) || !Literal(text, at, ':') || !Digits(text, at, 2, minute)) return std::nullopt;
@@ -61,8 +61,7 @@ std::optional<Nanoseconds> LocalIso(std::string_view text) {
       if (at == first) return std::nullopt;
     }
   }
-  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
-    return std::nullopt;
+  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) return std::nullopt;
   std::tm fields{};
   fields.tm_year = year - 1900;
   fields.tm_mon = month - 1;
@@ -113,6 +112,19 @@ std::string FormatLocalIso(Nanoseconds wallNs) {
                 static_cast<int>(rest / 1'000'000), offset < 0 ? '-' : '+', std::labs(offset) / 60,
                 std::labs(offset) % 60);
   return text;
+}
+
+bool CrossesLocalMidnight(Nanoseconds fromWallNs, Nanoseconds toWallNs) {
+  if (toWallNs <= fromWallNs) return false;
+  // Whole seconds, rounded down also before 1970.
+  const auto day = [](Nanoseconds wall) {
+    const std::time_t seconds =
+        static_cast<std::time_t>(wall / kNanosecondsPerSecond - (wall % kNanosecondsPerSecond < 0 ? 1 : 0));
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    return std::pair(local.tm_year, local.tm_yday);
+  };
+  return day(fromWallNs) != day(toWallNs);
 }
 
 std::optional<Nanoseconds> ParseTimeArgument(std::string_view text, Nanoseconds sessionStartWallNs) {

@@ -15,6 +15,10 @@ namespace halvorn::history {
 // offset from UTC in force at that moment.
 std::string FormatLocalIso(Nanoseconds wallNs);
 
+// Whether a local midnight lies within (fromWallNs, toWallNs]: a range
+// that shows parts of two days, whose times need their dates.
+[[nodiscard]] bool CrossesLocalMidnight(Nanoseconds fromWallNs, Nanoseconds toWallNs);
+
 // A --from/--to argument as a time of the session's clock:
 //   "90", "90.5"               seconds from the session's start
 //   "2026-12-07T10:31:02"      local time (also with a space for the "T",

@@ -2,14 +2,15 @@
 
 #include <QHelpEvent>
 #include <QPainter>
-#include <QToolTip>
 #include <QPainterPath>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "Colours.h"
+#include "StateMarks.h"
 
 namespace halvorn::history {
 
@@ -28,14 +29,10 @@ QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 QString PriorityName(AlarmPriority priority) {
   switch (priority) {
-    case AlarmPriority::High:
-      return "high";
-    case AlarmPriority::Medium:
-      return "medium";
-    case AlarmPriority::Low:
-      return "low";
-    case AlarmPriority::Other:
-      break;
+    case AlarmPriority::High: return "high";
+    case AlarmPriority::Medium: return "medium";
+    case AlarmPriority::Low: return "low";
+    case AlarmPriority::Other: break;
   }
   return "unknown";
 }
@@ -43,14 +40,10 @@ QString PriorityName(AlarmPriority priority) {
 
 QColor PriorityColour(AlarmPriority priority) {
   switch (priority) {
-    case AlarmPriority::High:
-      return QColor(0xd7, 0x19, 0x1c);
-    case AlarmPriority::Medium:
-      return QColor(0xfd, 0x8d, 0x3c);
-    case AlarmPriority::Low:
-      return QColor(0xf2, 0xd3, 0x1b);
-    case AlarmPriority::Other:
-      break;
+    case AlarmPriority::High: return QColor(0xd7, 0x19, 0x1c);
+    case AlarmPriority::Medium: return QColor(0xfd, 0x8d, 0x3c);
+    case AlarmPriority::Low: return QColor(0xf2, 0xd3, 0x1b);
+    case AlarmPriority::Other: break;
   }
   return QColor(0x99, 0x99, 0x99);
 }
@@ -157,13 +150,17 @@ void TimelineView::paintEvent(QPaintEvent*) {
     for (auto it = first; it != states.end() && it->t <= to; ++it) {
       const Nanoseconds until = std::next(it) == states.end() ? end : std::next(it)->t;
       if (!it->colour || until < from) continue;
-      const int x0 = std::max(static_cast<int>(std::floor(std::max(m_navigator.xOf(std::max(it->t, from)), m_left))),
-                              painted + 1);
+      const int x0 =
+          std::max(static_cast<int>(std::floor(std::max(m_navigator.xOf(std::max(it->t, from)), m_left))), painted + 1);
       const int x1 = static_cast<int>(std::floor(std::min(m_navigator.xOf(std::min(until, to)), m_right)));
       if (x1 < x0) continue;  // inside a column already painted
       painter.fillRect(QRect(x0, row.top(), x1 - x0 + 1, row.height()), StoredColour(*it->colour, palette()));
       painted = x1;
     }
+    // Changes crowded into one column: a dark notch along the band's top
+    // (the tooltip gives their count).
+    for (const MergedChanges& m : MergedChangesOf(states, from, to, std::max(1, static_cast<int>(m_right - m_left))))
+      painter.fillRect(QRect(static_cast<int>(m_left) + m.column, row.top(), 1, 4), QColor(20, 20, 20));
   }
   if (m_data) {
     // The operator's commands: a dark triangle on the device's band.
@@ -193,8 +190,9 @@ void TimelineView::paintEvent(QPaintEvent*) {
       // A long point name is cut at its front ("…GAUGES"), where the
       // ANSWERS- points are alike; the tooltip has it whole.
       const QRect label(0, r.top(), static_cast<int>(m_left) - 6, r.height());
-      painter.drawText(label, Qt::AlignRight | Qt::AlignVCenter,
-                       fontMetrics().elidedText(m_rowNames[static_cast<std::size_t>(row)], Qt::ElideLeft, label.width()));
+      painter.drawText(
+          label, Qt::AlignRight | Qt::AlignVCenter,
+          fontMetrics().elidedText(m_rowNames[static_cast<std::size_t>(row)], Qt::ElideLeft, label.width()));
       painter.fillRect(r, palette().color(QPalette::AlternateBase));
     }
     for (std::size_t i = 0; i < m_spans.size(); ++i) {
@@ -207,12 +205,15 @@ void TimelineView::paintEvent(QPaintEvent*) {
       painter.fillRect(bar, QColor((colour.red() + 255) / 2, (colour.green() + 255) / 2, (colour.blue() + 255) / 2));
       for (const auto& [began, returned] : span.active) {
         if (returned < m_axis.from() || began > m_axis.to()) continue;
-        const int x0 = std::max(static_cast<int>(std::floor(m_navigator.xOf(std::max(began, m_axis.from())))), bar.left());
-        const int x1 = std::min(static_cast<int>(std::floor(m_navigator.xOf(std::min(returned, m_axis.to())))), bar.right());
+        const int x0 =
+            std::max(static_cast<int>(std::floor(m_navigator.xOf(std::max(began, m_axis.from())))), bar.left());
+        const int x1 =
+            std::min(static_cast<int>(std::floor(m_navigator.xOf(std::min(returned, m_axis.to())))), bar.right());
         painter.fillRect(QRect(x0, bar.top(), std::max(x1 - x0 + 1, 2), bar.height()), colour);
       }
       // Still standing at the record's end: an open right edge.
-      if (!span.cleared) painter.fillRect(QRect(bar.right() - 1, bar.top() - 2, 2, bar.height() + 4), QColor(20, 20, 20));
+      if (!span.cleared)
+        painter.fillRect(QRect(bar.right() - 1, bar.top() - 2, 2, bar.height() + 4), QColor(20, 20, 20));
       if (span.acknowledged && *span.acknowledged >= m_axis.from() && *span.acknowledged <= m_axis.to()) {
         const int x = static_cast<int>(m_navigator.xOf(*span.acknowledged));
         painter.fillRect(QRect(x - 1, bar.top() - 2, 3, bar.height() + 4), QColor(20, 20, 20));
@@ -234,8 +235,8 @@ QString TimelineView::tipAt(QPoint at) const {
   for (std::size_t i = m_spans.size(); i-- > 0;) {
     if (!spanRect(i).adjusted(-3, -2, 3, 2).contains(at)) continue;
     const AlarmSpan& a = m_spans[i];
-    QString tip = QString("%1, %2 priority: %3\nraised %4").arg(Text(a.point), PriorityName(a.priority), Text(a.text),
-                                                               m_axis.clockText(a.raised));
+    QString tip = QString("%1, %2 priority: %3\nraised %4")
+                      .arg(Text(a.point), PriorityName(a.priority), Text(a.text), m_axis.clockText(a.raised));
     if (a.acknowledged) tip += ", acknowledged " + m_axis.clockText(*a.acknowledged);
     tip += a.cleared ? ", cleared " + m_axis.clockText(a.end) : QString(", not cleared by the end of the record");
     return tip;
@@ -250,15 +251,29 @@ QString TimelineView::tipAt(QPoint at) const {
   const QString name = QString::fromUtf8(device.data(), static_cast<qsizetype>(device.size()));
   for (const Command& c : m_data->commands) {
     if (c.device == device && c.t >= t - slack && c.t <= t + slack)
-      return QString("%1 at %2 by the operator: %3").arg(name, m_axis.clockText(c.t),
-                                                          QString::fromStdString(c.argument));
+      return QString("%1 at %2 by the operator: %3")
+          .arg(name, m_axis.clockText(c.t), QString::fromStdString(c.argument));
+  }
+  // Changes merged into the column under the pointer (or one beside it).
+  const int columns = std::max(1, static_cast<int>(m_right - m_left));
+  const int column = static_cast<int>(std::floor(at.x() - m_left));
+  for (const MergedChanges& m :
+       MergedChangesOf(m_data->devices[static_cast<std::size_t>(band)], m_axis.from(), m_axis.to(), columns)) {
+    if (std::abs(m.column - column) > 1) continue;
+    const DeviceState* last = StateAt(m_data->devices[static_cast<std::size_t>(band)], m.last);
+    return QString("%1: %2 changes from %3 to %4, then %5")
+        .arg(name)
+        .arg(m.count)
+        .arg(m_axis.clockText(m.first), m_axis.clockText(m.last),
+             last ? QString::fromStdString(last->text) : QString("no data"));
   }
   const DeviceState* s = StateAt(m_data->devices[static_cast<std::size_t>(band)], t);
   if (!s) return name;
-  return QString("%1 %2 since %3").arg(name,
-                                       s->quality == record::Quality::NoData ? QString("no data (%1)").arg(QString::fromStdString(s->text))
-                                                                             : QString::fromStdString(s->text),
-                                       m_axis.clockText(s->t));
+  return QString("%1 %2 since %3")
+      .arg(name,
+           s->quality == record::Quality::NoData ? QString("no data (%1)").arg(QString::fromStdString(s->text))
+                                                 : QString::fromStdString(s->text),
+           m_axis.clockText(s->t));
 }
 
 bool TimelineView::event(QEvent* event) {

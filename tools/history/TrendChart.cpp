@@ -9,9 +9,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QValueAxis>
-#include <memory>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace halvorn::history {
 
@@ -34,27 +34,40 @@ class TrendChart::Traces : public QGraphicsItem {
       if (!m_chart.isShown(c)) continue;
       const TrendChannel& channel = m_chart.m_channels[static_cast<std::size_t>(c)];
       const Trend& trend = m_chart.m_trends[static_cast<std::size_t>(c)];
-      QPainterPath path;
-      for (const auto& segment : trend.segments) {
-        bool first = true;
-        for (const TrendPoint& p : segment) {
-          const QPointF at(nav.xOf(p.t), m_chart.yOf(p.value * channel.scale));
-          if (first) {
-            path.moveTo(at);
-            // A lone column still shows as a dot.
-            if (segment.size() == 1) path.lineTo(at + QPointF(1, 0));
-          } else {
-            path.lineTo(at);
-          }
-          first = false;
-        }
+      // The band between the lowest and highest value of each column, and
+      // the line through it.
+      QPainterPath band;
+      QPainterPath line;
+      std::size_t points = 0;
+      for (const auto& segment : trend.bands) {
+        points += segment.size();
+        const auto at = [&](Nanoseconds t, double value) {
+          return QPointF(nav.xOf(t), m_chart.yOf(value * channel.scale));
+        };
+        line.moveTo(at(segment.front().t, segment.front().line));
+        // A lone column still shows as a dot.
+        if (segment.size() == 1) line.lineTo(at(segment.front().t, segment.front().line) + QPointF(1, 0));
+        for (const BandPoint& p : segment) line.lineTo(at(p.t, p.line));
+        bool wide = false;
+        for (const BandPoint& p : segment) wide = wide || p.max != p.min;
+        if (!wide) continue;
+        band.moveTo(at(segment.front().t, segment.front().max));
+        for (const BandPoint& p : segment) band.lineTo(at(p.t, p.max));
+        for (auto p = segment.rbegin(); p != segment.rend(); ++p) band.lineTo(at(p->t, p->min));
+        band.closeSubpath();
+      }
+      if (!band.isEmpty()) {
+        QColor fill = channel.colour;
+        fill.setAlpha(70);
+        painter->setPen(QPen(fill, 1.0));
+        painter->setBrush(fill);
+        painter->drawPath(band);
+        painter->setBrush(Qt::NoBrush);
       }
       // A hairline where the columns are crowded: the wide pen's stroker
       // costs more than all the rest of a whole day's drawing.
-      std::size_t points = 0;
-      for (const auto& segment : trend.segments) points += segment.size();
-      painter->setPen(QPen(channel.colour, points > plot.width() ? 1.0 : 1.6));
-      painter->drawPath(path);
+      painter->setPen(QPen(channel.colour, points > plot.width() / 2 ? 1.0 : 1.6));
+      painter->drawPath(line);
       QPainterPath stepPath;
       for (const auto& steps : m_chart.m_steps[static_cast<std::size_t>(c)]) {
         stepPath.moveTo(nav.xOf(steps.front().t), m_chart.yOf(steps.front().value * channel.scale));
@@ -95,19 +108,18 @@ class TrendChart::Traces : public QGraphicsItem {
     // Faults and no data: one row per channel along the bottom.
     const double row = plot.bottom() - 3 - 4 * c;
     painter->setPen(QPen(QColor(255, 0, 0), 3, Qt::SolidLine, Qt::FlatCap));
-    for (const Nanoseconds t : trend.faults) painter->drawLine(QPointF(nav.xOf(t) - tick, row), QPointF(nav.xOf(t) + tick, row));
+    for (const Nanoseconds t : trend.faults)
+      painter->drawLine(QPointF(nav.xOf(t) - tick, row), QPointF(nav.xOf(t) + tick, row));
     painter->setPen(QPen(QColor(150, 150, 150), 3, Qt::SolidLine, Qt::FlatCap));
-    for (const Nanoseconds t : trend.noData) painter->drawLine(QPointF(nav.xOf(t) - tick, row), QPointF(nav.xOf(t) + tick, row));
+    for (const Nanoseconds t : trend.noData)
+      painter->drawLine(QPointF(nav.xOf(t) - tick, row), QPointF(nav.xOf(t) + tick, row));
   }
 
   TrendChart& m_chart;
 };
 
 TrendChart::TrendChart(TimeAxis& axis, bool logarithmic, const QString& title, QWidget* parent)
-    : QChartView(parent),
-      m_axis(axis),
-      m_logarithmic(logarithmic),
-      m_navigator(axis, this, [this] {
+    : QChartView(parent), m_axis(axis), m_logarithmic(logarithmic), m_navigator(axis, this, [this] {
         const QRectF plot = plotArea();
         const QPointF left = mapFromScene(plot.topLeft());
         const QPointF right = mapFromScene(plot.topRight());
@@ -180,7 +192,8 @@ void TrendChart::setChannels(std::vector<TrendChannel> channels) {
     series->attachAxis(m_valueAxis);
     m_legend.push_back(series);
     QLegendMarker* marker = chart()->legend()->markers(series).value(0);
-    connect(marker, &QLegendMarker::clicked, this, [this, c] { setShown(static_cast<int>(c), !isShown(static_cast<int>(c))); });
+    connect(marker, &QLegendMarker::clicked, this,
+            [this, c] { setShown(static_cast<int>(c), !isShown(static_cast<int>(c))); });
   }
   m_trends.assign(channels.size(), Trend{});
   m_steps.assign(channels.size(), {});
@@ -210,6 +223,18 @@ void TrendChart::setUnit(const QString& unit) { m_valueAxis->setTitleText(unit);
 
 void TrendChart::setEnd(Nanoseconds end) { m_end = end; }
 
+void TrendChart::setRangeData(std::shared_ptr<const RangeData> range) {
+  m_range = std::move(range);
+  redraw();
+}
+
+Detail TrendChart::detailOf(int channel) const {
+  const int read = m_channels[static_cast<std::size_t>(channel)].channel;
+  return m_range && read >= 0 ? m_range->channels[static_cast<std::size_t>(read)].detail : Detail::Raw;
+}
+
+int TrendChart::columns() const { return std::max(1, static_cast<int>(plotArea().width())); }
+
 void TrendChart::redraw() {
   // Setting the axes' ranges lays the chart out again, which reports a new
   // plot area, which asks for a redraw: once is enough.
@@ -221,15 +246,20 @@ void TrendChart::redraw() {
   const Nanoseconds to = m_axis.to();
   for (std::size_t c = 0; c < m_channels.size(); ++c) {
     const TrendChannel& channel = m_channels[c];
-    m_trends[c] = channel.samples ? TrendOf(Decimate(*channel.samples, from, to, columns, m_end), from, to) : Trend{};
+    if (m_range && channel.channel >= 0 && channel.channel < kChannelCount) {
+      const auto& read = m_range->channels[static_cast<std::size_t>(channel.channel)].buckets;
+      m_trends[c] = TrendOf(BandColumns(read, from, to, columns, std::min(m_end, m_range->to)), from, to);
+    } else {
+      m_trends[c] = channel.samples ? TrendOf(Decimate(*channel.samples, from, to, columns, m_end), from, to) : Trend{};
+    }
     m_steps[c] = channel.setpoints ? SetpointSteps(*channel.setpoints, from, to, m_end) : StepLines{};
   }
   const qint64 startMs = m_axis.startWallNs() / 1'000'000;
   m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(startMs + from / 1'000'000),
                        QDateTime::fromMSecsSinceEpoch(startMs + to / 1'000'000));
-  m_timeAxis->setFormat(to - from > 2 * 86400 * kNanosecondsPerSecond ? "MM-dd hh:mm"
-                        : to - from > 120 * kNanosecondsPerSecond     ? "hh:mm:ss"
-                                                                      : "hh:mm:ss.z");
+  const bool dates = m_axis.showsDates();
+  m_timeAxis->setFormat(to - from > 120 * kNanosecondsPerSecond ? (dates ? "MM-dd hh:mm" : "hh:mm:ss")
+                                                                : (dates ? "MM-dd hh:mm:ss.z" : "hh:mm:ss.z"));
   fitValueAxis();
   m_traces->update();
   m_redrawing = false;
@@ -241,10 +271,10 @@ void TrendChart::fitValueAxis() {
   for (std::size_t c = 0; c < m_channels.size(); ++c) {
     if (!isShown(static_cast<int>(c))) continue;
     const double scale = m_channels[c].scale;
-    for (const auto& segment : m_trends[c].segments)
-      for (const TrendPoint& p : segment) {
-        low = std::min(low, p.value * scale);
-        high = std::max(high, p.value * scale);
+    for (const auto& segment : m_trends[c].bands)
+      for (const BandPoint& p : segment) {
+        low = std::min(low, p.min * scale);
+        high = std::max(high, p.max * scale);
       }
     for (const TrendPoint& p : m_trends[c].belowRange)
       if (!std::isnan(p.value)) low = std::min(low, p.value * scale);

@@ -1,7 +1,8 @@
 // A chart of readings over the shared time axis: pressures on a logarithmic
-// axis, flows on a linear one. The lines are the decimated trends (lowest
-// and highest reading per pixel column), broken where a reading was not a
-// value; such gaps are marked: below range at the range's bound, over range
+// axis, flows on a linear one. Per pixel column a band spans the lowest and
+// highest reading, with a line through the mean (of summaries) or the last
+// reading (of raw rows); both break where a reading was not a value; such
+// gaps are marked: below range at the range's bound, over range
 // at the top, faults in red and no data in grey along the bottom, one row per
 // channel. Qt Charts draws the axes and the legend (a click on a legend entry
 // shows or hides its channel).
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "Decimation.h"
+#include "RangeRead.h"
 #include "TimeAxis.h"
 #include "TimeNavigator.h"
 
@@ -26,7 +28,8 @@ namespace halvorn::history {
 struct TrendChannel {
   QString name;
   QColor colour;
-  const std::vector<Sample>* samples = nullptr;
+  int channel = -1;                                  // in the range read (RangeRead.h): G1..G8, MFC1..MFC4
+  const std::vector<Sample>* samples = nullptr;      // where no range is read: every reading
   const std::vector<Setpoint>* setpoints = nullptr;  // drawn as dashed steps in the same colour
   double scale = 1.0;                                // multiplies every value (percent to sccm)
 };
@@ -43,6 +46,13 @@ class TrendChart : public QChartView {
   void setUnit(const QString& unit);
   // The end of what the record knows (nothing is drawn beyond it).
   void setEnd(Nanoseconds end);
+  // What was read of the range around the one shown; it is drawn, at
+  // whatever resolution it has, until a newer one comes.
+  void setRangeData(std::shared_ptr<const RangeData> range);
+  // The resolution channel `channel` is drawn at; raw without range data.
+  [[nodiscard]] Detail detailOf(int channel) const;
+  // The width of the plot in pixel columns, which a range is read for.
+  [[nodiscard]] int columns() const;
   // Recomputes the trends of the visible range and draws them.
   void redraw();
 
@@ -85,6 +95,7 @@ class TrendChart : public QChartView {
   QDateTimeAxis* m_timeAxis = nullptr;
   QAbstractAxis* m_valueAxis = nullptr;
   Traces* m_traces = nullptr;
+  std::shared_ptr<const RangeData> m_range;
   Nanoseconds m_end = 0;
   bool m_redrawing = false;
   double m_yMin = 1e-5;

@@ -48,7 +48,8 @@ std::optional<Range> RangeOf(const HistoryOptions& options, const SessionData& d
     if (text->empty()) continue;
     const auto t = ParseTimeArgument(*text, data.session.startedWallNs);
     if (!t) {
-      error = "not a time: " + *text + " (seconds from the session's start, or a local time such as 2026-12-07T10:31:02)";
+      error =
+          "not a time: " + *text + " (seconds from the session's start, or a local time such as 2026-12-07T10:31:02)";
       return std::nullopt;
     }
     *into = *t;
@@ -78,6 +79,11 @@ int main(int argc, char** argv) {
 
   std::optional<RecordReader> reader;
   SessionData data;
+  // Only a CSV of raw readings needs every reading; the charts read the
+  // range they show at the resolution they need.
+  const RecordReader::Rows rows = !options.csv.empty() && !options.alarmReport && options.resolution.empty()
+                                      ? RecordReader::Rows::All
+                                      : RecordReader::Rows::WithoutReadings;
   try {
     reader.emplace(options.file);
     const auto session = ChooseSession(reader->sessions(), options.session);
@@ -86,7 +92,7 @@ int main(int argc, char** argv) {
                                   : options.file + " holds no session yet");
     }
     data.session = *session;
-    reader->loadMore(data);
+    reader->loadMore(data, rows);
   } catch (const std::exception& e) {
     const int status = Fail(e.what());
     if (!options.headless() && SomeoneSeesWindows()) {
@@ -109,7 +115,14 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!options.csv.empty()) {
-    const auto write = [&](std::ostream& out) { WriteCsv(out, data, range->from, range->to); };
+    const auto write = [&](std::ostream& out) {
+      if (options.resolution.empty()) {
+        WriteCsv(out, data, range->from, range->to);
+      } else {
+        WriteSummaryCsv(out, *reader, data.session, options.resolution == "1m" ? Detail::Minute : Detail::Hour,
+                        range->from, range->to);
+      }
+    };
     if (!WriteExport(options.csv, write, error)) return Fail(error);
   }
   if (options.headless() && options.png.empty()) return 0;
@@ -117,12 +130,16 @@ int main(int argc, char** argv) {
   // The PNG needs the charts but no screen.
   if (!options.png.empty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  HistoryWindow window(*reader, std::move(data));
+  HistoryWindow window(*reader, std::move(data), rows);
   if (!options.from.empty() || !options.to.empty()) window.timeAxis().setRange(range->from, range->to);
   if (!options.png.empty()) {
     window.setAttribute(Qt::WA_DontShowOnScreen);
     window.show();
     QCoreApplication::processEvents();
+    // What is written is what the window shows once it has read it all.
+    if (!window.waitForRanges())
+      return Fail(window.readError().isEmpty() ? "reading the charts' range took too long"
+                                               : window.readError().toStdString());
     QString failure;
     if (!window.exportPng(QString::fromStdString(options.png), &failure)) return Fail(failure.toStdString());
     return 0;
