@@ -97,9 +97,10 @@ CREATE TABLE summary (
   over_ns INTEGER NOT NULL,     --   over range,
   fault_ns INTEGER NOT NULL,    --   in fault,
   nodata_ns INTEGER NOT NULL,   --   without data (grey); the rest is not known (before the first reading, across a gap, after the end)
-  changes INTEGER NOT NULL      -- device_state rows of the device within the interval
-);
-CREATE UNIQUE INDEX summary_by_device ON summary(session, period_ns, device, t_ns);
+  changes INTEGER NOT NULL,     -- device_state rows of the device within the interval
+  PRIMARY KEY (session, period_ns, device, t_ns)
+) WITHOUT ROWID;                -- stored in key order: a device's hours lie together, apart from the minutes
+CREATE INDEX summary_faults ON summary(session, period_ns, t_ns) WHERE fault_ns > 0; -- the intervals with a fault, for the event log
 )sql";
 
 const char* const kAlarmTableSql = R"sql(
@@ -135,7 +136,8 @@ std::string CommandsFromTrafficSql(const std::string& condition) {
          " (SELECT a.rowid FROM action a WHERE a.session = t.session AND a.t_ns <= t.t_ns"
          "  ORDER BY a.t_ns DESC, a.rowid DESC LIMIT 1) AS action,"
          " t.bytes, t.rowid FROM traffic t"
-         " WHERE t.direction = 1 AND t.bytes NOT IN (" + polls + ") AND (" + condition + ")";
+         " WHERE t.direction = 1 AND t.bytes NOT IN (" +
+         polls + ") AND (" + condition + ")";
 }
 
 void CreateSchema(Database& db) {
@@ -198,11 +200,13 @@ void CheckIsRecord(Database& db, const std::string& path) {
     throw DatabaseError(e.code(), path + " is not a Halvorn record: " + e.what());
   }
   if (id != kApplicationId)
-    throw DatabaseError(SQLITE_MISMATCH, path + " is not a Halvorn record (another program's database"
-                                                " or an empty file)");
+    throw DatabaseError(SQLITE_MISMATCH, path +
+                                             " is not a Halvorn record (another program's database"
+                                             " or an empty file)");
   if (version > kSchemaVersion)
     throw DatabaseError(SQLITE_MISMATCH, path + " was written by a newer panel (record layout " +
-                                             std::to_string(version) + ", this program reads up to " +
+                                             std::to_string(version) +
+                                             ", this program reads up to " +
                                              std::to_string(kSchemaVersion) + ")");
 }
 

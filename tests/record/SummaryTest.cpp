@@ -469,7 +469,7 @@ TEST(SummaryTest, ARecordsRowsSummariseAsTheLiveReadingsDid) {
   Statement back = rw.Prepare(
       "SELECT device, period_ns, t_ns, wall_ns, min, max, mean, last, valid_ns, below_ns, over_ns, "
       "fault_ns, "
-      "nodata_ns, changes FROM summary ORDER BY rowid");
+      "nodata_ns, changes FROM summary ORDER BY t_ns + period_ns, period_ns, device");
   std::vector<std::string> stored;
   std::vector<std::string> names;
   while (back.Step()) {

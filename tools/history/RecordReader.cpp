@@ -280,7 +280,11 @@ bool LoadEvents(Database& db, SessionData& data, std::int64_t layout) {
   while (rows.Step()) {
     any = true;
     data.lastEventRow = rows.Integer(0);
-    data.events.push_back(Event{TimeOf(rows, 1), rows.Text(2), rows.OptionalInteger(3), rows.Text(4)});
+    // The counters, once a minute, are half a million rows a year and no
+    // entry of the log: a year's record would be read for nothing.
+    std::string kind = rows.Text(2);
+    if (kind == "counters") continue;
+    data.events.push_back(Event{TimeOf(rows, 1), std::move(kind), rows.OptionalInteger(3), rows.Text(4)});
     if (data.events.back().kind == "gap")
       MarkGap(data, rows.IsNull(5) ? data.events.back().t : std::min(TimeOf(rows, 5), data.events.back().t));
   }

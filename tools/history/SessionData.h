@@ -124,7 +124,7 @@ struct SessionData {
   // Rows of the other devices with quality "fault", for the event log.
   std::vector<std::pair<std::string, DeviceState>> faults;
   std::vector<Command> commands;
-  std::vector<Event> events;
+  std::vector<Event> events;  // without the counters, which no view shows
   // The alarm journal; empty for a record of a layout before it.
   std::vector<AlarmRow> alarms;
 

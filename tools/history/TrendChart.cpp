@@ -59,22 +59,39 @@ class TrendChart::Traces : public QGraphicsItem {
       if (!band.isEmpty()) {
         QColor fill = channel.colour;
         fill.setAlpha(70);
-        painter->setPen(QPen(fill, 1.0));
+        // Filled only: stroking the outline of a year's band (thousands of
+        // steep edges) costs the raster engine more than the whole picture.
+        painter->setPen(Qt::NoPen);
         painter->setBrush(fill);
         painter->drawPath(band);
         painter->setBrush(Qt::NoBrush);
       }
       // A hairline where the columns are crowded: the wide pen's stroker
       // costs more than all the rest of a whole day's drawing.
-      painter->setPen(QPen(channel.colour, points > plot.width() / 2 ? 1.0 : 1.6));
+      QPen linePen(channel.colour, points > plot.width() / 2 ? 1.0 : 1.6);
+      // A cosmetic hairline is drawn without the stroker.
+      linePen.setCosmetic(linePen.widthF() <= 1.0);
+      painter->setPen(linePen);
       painter->drawPath(line);
       QPainterPath stepPath;
-      for (const auto& steps : m_chart.m_steps[static_cast<std::size_t>(c)]) {
-        stepPath.moveTo(nav.xOf(steps.front().t), m_chart.yOf(steps.front().value * channel.scale));
-        for (const TrendPoint& p : steps) stepPath.lineTo(nav.xOf(p.t), m_chart.yOf(p.value * channel.scale));
+      std::size_t steps = 0;
+      for (const auto& stepLine : m_chart.m_steps[static_cast<std::size_t>(c)]) {
+        steps += stepLine.size();
+        stepPath.moveTo(nav.xOf(stepLine.front().t), m_chart.yOf(stepLine.front().value * channel.scale));
+        for (const TrendPoint& p : stepLine) stepPath.lineTo(nav.xOf(p.t), m_chart.yOf(p.value * channel.scale));
       }
       if (!stepPath.isEmpty()) {
-        painter->setPen(QPen(channel.colour, 1.2, Qt::DashLine));
+        // Dashes are cut along the whole path by the stroker: a year of
+        // daily setpoints is metres of it. Crowded steps are a pale
+        // hairline instead, which says the same at that scale.
+        QPen stepPen(channel.colour, 1.2, Qt::DashLine);
+        if (steps > plot.width() / 4) {
+          QColor pale = channel.colour;
+          pale.setAlpha(110);
+          stepPen = QPen(pale, 1.0);
+          stepPen.setCosmetic(true);
+        }
+        painter->setPen(stepPen);
         painter->drawPath(stepPath);
       }
       paintMarks(painter, plot, c, channel.colour, trend);
@@ -91,28 +108,20 @@ class TrendChart::Traces : public QGraphicsItem {
  private:
   void paintMarks(QPainter* painter, const QRectF& plot, int c, const QColor& colour, const Trend& trend) {
     const TimeNavigator& nav = m_chart.m_navigator;
-    constexpr double tick = 1.0;  // a column is a pixel wide
     painter->setRenderHint(QPainter::Antialiasing, false);
-    // Below range: a thick dash at the bound, in the channel's colour.
-    painter->setPen(QPen(colour, 3, Qt::SolidLine, Qt::FlatCap));
-    for (const TrendPoint& p : trend.belowRange) {
-      const double y = std::isnan(p.value) ? plot.bottom() - 2 : m_chart.yOf(p.value);
-      const double x = nav.xOf(p.t);
-      painter->drawLine(QPointF(x - tick, y), QPointF(x + tick, y));
-    }
-    painter->setPen(QPen(colour, 3, Qt::SolidLine, Qt::FlatCap));
-    for (const Nanoseconds t : trend.overRange) {
-      const double x = nav.xOf(t);
-      painter->drawLine(QPointF(x - tick, plot.top() + 2), QPointF(x + tick, plot.top() + 2));
-    }
+    // Each mark a filled 2 x 3 px dash: a year has a mark in every column,
+    // and a wide pen's line goes through the stroker, a rectangle does not.
+    const auto dash = [&](double x, double y, const QColor& fill) {
+      painter->fillRect(QRectF(x - 1, y - 1.5, 2, 3), fill);
+    };
+    // Below range: a dash at the bound, in the channel's colour.
+    for (const TrendPoint& p : trend.belowRange)
+      dash(nav.xOf(p.t), std::isnan(p.value) ? plot.bottom() - 2 : m_chart.yOf(p.value), colour);
+    for (const Nanoseconds t : trend.overRange) dash(nav.xOf(t), plot.top() + 2, colour);
     // Faults and no data: one row per channel along the bottom.
     const double row = plot.bottom() - 3 - 4 * c;
-    painter->setPen(QPen(QColor(255, 0, 0), 3, Qt::SolidLine, Qt::FlatCap));
-    for (const Nanoseconds t : trend.faults)
-      painter->drawLine(QPointF(nav.xOf(t) - tick, row), QPointF(nav.xOf(t) + tick, row));
-    painter->setPen(QPen(QColor(150, 150, 150), 3, Qt::SolidLine, Qt::FlatCap));
-    for (const Nanoseconds t : trend.noData)
-      painter->drawLine(QPointF(nav.xOf(t) - tick, row), QPointF(nav.xOf(t) + tick, row));
+    for (const Nanoseconds t : trend.faults) dash(nav.xOf(t), row, QColor(255, 0, 0));
+    for (const Nanoseconds t : trend.noData) dash(nav.xOf(t), row, QColor(150, 150, 150));
   }
 
   TrendChart& m_chart;
