@@ -389,41 +389,6 @@ std::vector<Session> RecordReader::sessions() {
   return all;
 }
 
-bool RecordReader::loadMore(SessionData& data, Rows rows) {
-  // One read transaction: the session row and the rows agree with each
-  // other even while the panel commits.
-  m_db.Exec("BEGIN");
-  bool any = false;
-  try {
-    m_budget->start();
-    const TimeOrder inOrder(data);
-    Statement session = m_db.Prepare("SELECT last_t_ns, ended FROM session WHERE id = ?1");
-    session.Bind(1, data.session.id);
-    if (session.Step()) {
-      const Nanoseconds last = TimeOf(session, 0);
-      any = last != data.session.lastTNs || (session.Integer(1) != 0) != data.session.ended;
-      data.session.lastTNs = last;
-      data.session.ended = session.Integer(1) != 0;
-    }
-    any = (rows == Rows::All ? LoadStates(m_db, data) : LoadStatesWithoutReadings(m_db, data, m_layout)) || any;
-    any = LoadCommands(m_db, data) || any;
-    any = LoadSetpoints(m_db, data, m_layout) || any;
-    any = LoadEvents(m_db, data, m_layout) || any;
-    any = LoadAlarms(m_db, data, m_layout) || any;
-  } catch (const DatabaseError& e) {
-    m_budget->stop();
-    m_db.Exec("COMMIT");
-    throw Explained(e);
-  } catch (...) {
-    m_budget->stop();
-    m_db.Exec("COMMIT");
-    throw;
-  }
-  m_budget->stop();
-  m_db.Exec("COMMIT");
-  return any;
-}
-
 template <typename Read>
 auto RecordReader::InOneRead(Read read) {
   // One read transaction: the summaries and the session's bounds agree.
@@ -443,6 +408,29 @@ auto RecordReader::InOneRead(Read read) {
     m_db.Exec("COMMIT");
     throw;
   }
+}
+
+bool RecordReader::loadMore(SessionData& data, Rows rows) {
+  // One read: the session row and the rows agree with each other even
+  // while the panel commits.
+  return InOneRead([&] {
+    bool any = false;
+    const TimeOrder inOrder(data);
+    Statement session = m_db.Prepare("SELECT last_t_ns, ended FROM session WHERE id = ?1");
+    session.Bind(1, data.session.id);
+    if (session.Step()) {
+      const Nanoseconds last = TimeOf(session, 0);
+      any = last != data.session.lastTNs || (session.Integer(1) != 0) != data.session.ended;
+      data.session.lastTNs = last;
+      data.session.ended = session.Integer(1) != 0;
+    }
+    any = (rows == Rows::All ? LoadStates(m_db, data) : LoadStatesWithoutReadings(m_db, data, m_layout)) || any;
+    any = LoadCommands(m_db, data) || any;
+    any = LoadSetpoints(m_db, data, m_layout) || any;
+    any = LoadEvents(m_db, data, m_layout) || any;
+    any = LoadAlarms(m_db, data, m_layout) || any;
+    return any;
+  });
 }
 
 RangeData RecordReader::readRange(const RangeRequest& request) {
