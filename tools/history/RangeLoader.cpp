@@ -13,6 +13,8 @@ RangeLoader::RangeLoader(std::string path, const ReadLimits& limits, QObject* pa
 }
 
 RangeLoader::~RangeLoader() {
+  // A long read under way ends at once rather than hold the window's close.
+  m_cancel = true;
   m_thread.quit();
   m_thread.wait();
   // Its thread has ended: nothing runs on it any more.
@@ -24,10 +26,7 @@ void RangeLoader::request(const RangeRequest& request) {
     const std::lock_guard lock(m_mutex);
     m_pending.emplace(request, ++m_asked);
     m_newest = request;
-  }
-  {
-    const std::lock_guard lock(m_readerMutex);
-    if (m_reading) m_reader->interrupt();
+    m_cancel = true;
   }
   QMetaObject::invokeMethod(
       m_worker.get(), [this] { readNewest(); }, Qt::QueuedConnection);
@@ -48,6 +47,7 @@ void RangeLoader::readNewest() {
   {
     const std::lock_guard lock(m_mutex);
     taken.swap(m_pending);
+    m_cancel = false;
   }
   if (!taken) return;  // read already by an earlier call, with a newer request
   std::shared_ptr<const RangeData> data;
@@ -55,13 +55,8 @@ void RangeLoader::readNewest() {
   bool superseded = false;
   try {
     if (!m_reader) {
-      auto reader = std::make_unique<RecordReader>(m_path, m_limits);
-      const std::lock_guard lock(m_readerMutex);
-      m_reader = std::move(reader);
-    }
-    {
-      const std::lock_guard lock(m_readerMutex);
-      m_reading = true;
+      m_reader = std::make_unique<RecordReader>(m_path, m_limits);
+      m_reader->cancelWhen(m_cancel);
     }
     data = std::make_shared<const RangeData>(m_reader->readRange(taken->first));
   } catch (const record::DatabaseError& e) {
@@ -71,10 +66,6 @@ void RangeLoader::readNewest() {
     why = QString::fromUtf8(e.what());
   } catch (const std::exception& e) {
     why = QString::fromUtf8(e.what());
-  }
-  {
-    const std::lock_guard lock(m_readerMutex);
-    m_reading = false;
   }
   if (superseded) return;
   const std::uint64_t number = taken->second;

@@ -47,10 +47,9 @@ class RangeLoader : public QObject {
   QThread m_thread;
   std::unique_ptr<QObject> m_worker;       // lives on m_thread; let go of once the thread has ended
   std::unique_ptr<RecordReader> m_reader;  // made and used on m_thread
-  // Guards m_reader's existence and m_reading against a request that
-  // interrupts the read under way.
-  std::mutex m_readerMutex;
-  bool m_reading = false;
+  // Set with each request and cleared when the thread takes one, both
+  // under m_mutex: the read under way ends once a newer request waits.
+  std::atomic<bool> m_cancel{false};
   mutable std::mutex m_mutex;
   std::optional<std::pair<RangeRequest, std::uint64_t>> m_pending;  // not yet taken by the thread, and its number
   std::optional<RangeRequest> m_newest;

@@ -4,6 +4,7 @@ namespace halvorn::history {
 
 int ReadBudget::Check(void* budget) {
   auto* self = static_cast<ReadBudget*>(budget);
+  if (self->m_cancel && self->m_cancel->load(std::memory_order_relaxed)) return 1;
   if (std::chrono::steady_clock::now() < self->m_deadline) return 0;
   self->m_expired = true;
   return 1;

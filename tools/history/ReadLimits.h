@@ -6,6 +6,7 @@
 // that does not end in time is interrupted.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 
 #include "record/Database.h"
@@ -41,6 +42,10 @@ class ReadBudget {
   [[nodiscard]] bool expired() const { return m_expired; }
   std::chrono::milliseconds perRead() const { return m_perRead; }
 
+  // Reads end at once, as if their time were up but without saying so,
+  // whenever `flag` is set (a newer request wants the connection).
+  void cancelWith(const std::atomic<bool>* flag) { m_cancel = flag; }
+
   // SQLite's progress handler: nonzero interrupts.
   static int Check(void* budget);
 
@@ -48,6 +53,7 @@ class ReadBudget {
   std::chrono::milliseconds m_perRead;
   std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
   bool m_expired = false;
+  const std::atomic<bool>* m_cancel = nullptr;
 };
 
 // Puts a freshly opened connection under the limits before it reads

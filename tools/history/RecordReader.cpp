@@ -372,8 +372,6 @@ record::DatabaseError RecordReader::Explained(const DatabaseError& e) const {
   return DatabaseError(e.code(), m_path + ": " + what);
 }
 
-void RecordReader::interrupt() { sqlite3_interrupt(m_db.handle()); }
-
 std::vector<Session> RecordReader::sessions() {
   std::vector<Session> all;
   try {

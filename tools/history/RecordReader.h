@@ -52,10 +52,12 @@ class RecordReader {
 
   const std::string& path() const { return m_path; }
 
-  // Stops the read under way on this reader's connection, from any thread:
-  // it then throws record::DatabaseError with SQLITE_INTERRUPT. Nothing
-  // happens between reads.
-  void interrupt();
+  // While `flag` is set (from any thread), every read of this reader ends
+  // at its next thousand steps of SQLite with record::DatabaseError
+  // SQLITE_INTERRUPT: set before a read begins, between two of its
+  // statements or during one, it is never missed. `flag` outlives the
+  // reader.
+  void cancelWhen(const std::atomic<bool>& flag) { m_budget->cancelWith(&flag); }
 
  private:
   // `e` with the file's name, and why when the read ran out of time.
