@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "record/Schema.h"
+#include "support/StoredSummaries.h"
 #include "support/TemporaryDirectory.h"
 
 namespace halvorn::record {
@@ -466,30 +467,10 @@ TEST(SummaryTest, ARecordsRowsSummariseAsTheLiveReadingsDid) {
   SummariseFromRaw(rw, 1, kHourNs, 2 * kHourNs,
                    [&](const SummaryRow& row) { some.push_back(row); });
   for (const SummaryRow& row : some) StoreSummary(insert, 1, row);
-  Statement back = rw.Prepare(
-      "SELECT device, period_ns, t_ns, wall_ns, min, max, mean, last, valid_ns, below_ns, over_ns, "
-      "fault_ns, "
-      "nodata_ns, changes FROM summary ORDER BY t_ns + period_ns, period_ns, device");
-  std::vector<std::string> stored;
-  std::vector<std::string> names;
-  while (back.Step()) {
-    names.push_back(back.Text(0));
-    SummaryRow row;
-    row.device = names.back();
-    row.period_ns = back.Integer(1);
-    row.t_ns = back.Integer(2);
-    row.wall_ns = back.Integer(3);
-    row.min = back.OptionalReal(4);
-    row.max = back.OptionalReal(5);
-    row.mean = back.OptionalReal(6);
-    row.last = back.OptionalReal(7);
-    for (int q = 0; q < 5; ++q) row.durations[static_cast<std::size_t>(q)] = back.Integer(8 + q);
-    row.changes = back.Integer(13);
-    stored.push_back(Exact(row));
-  }
   std::vector<std::string> handed;
-  for (const SummaryRow& row : some) handed.push_back(Exact(row));
-  EXPECT_EQ(Lines(stored), Lines(handed));
+  for (const SummaryRow& row : some) handed.push_back(testing::DescribeSummary(row));
+  std::sort(handed.begin(), handed.end());
+  EXPECT_EQ(Lines(testing::StoredSummaries(rw, 1)), Lines(handed));
 }
 
 }  // namespace
